@@ -1,0 +1,1 @@
+#include "avi/avi_chunks.h"

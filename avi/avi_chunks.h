@@ -1,0 +1,32 @@
+// The movie chunks ("01wb" sound, "00db" video) and the closing "idx1" index of our AVI files.
+// Chunks are written strictly at the end of the file; each writer returns the chunk's position.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/expected.h"
+#include "platform/file.h"
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+// "01wb", declaredSize, then bytesToWrite bytes: the decoded sound, zero-filled past its end.
+Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
+                                   std::span<const uint8_t> decoded, int32_t bytesToWrite);
+
+// "00db", V, then the image's rows from the bottom row up (the image is top row first, as
+// RenderFrame returns it).
+Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> image,
+                                   const VqaProperties& props);
+// The same for an image already stored bottom row first (RenderFrameBottomUp).
+Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image);
+
+// "idx1", 32 * F + 16, then the leading sound entry and, per frame, its sound entry (flags 0) and
+// video entry (flags 0x10). Offsets are absolute file positions.
+Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,
+                               std::span<const uint32_t> soundPositions,
+                               std::span<const uint32_t> videoPositions,
+                               const VqaProperties& props);
+
+}  // namespace rw

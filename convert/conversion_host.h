@@ -1,0 +1,36 @@
+// What a conversion worker sees of the dialog that started it. The desktop dialog, the command
+// line and the tests each provide one. All calls come from the worker's thread; an implementation
+// that owns widgets must hand them to its own thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+class ConversionHost {
+public:
+    virtual ~ConversionHost() = default;
+
+    // The loaded file and its header values; they do not change while a run is active.
+    virtual std::string Path() const = 0;
+    virtual VqaProperties Properties() const = 0;
+
+    // Sets the text of one of the dialog's fields (control ids in control_ids.h).
+    virtual void SetFieldText(int controlId, const std::string& text) = 0;
+    // A message box with a single OK button (the seek failure shows two of them).
+    virtual void ShowMessage(const std::string& text) = 0;
+
+    // The run completed but some frames were damaged or missing and repeat the previous picture;
+    // called before ConversionFinished.
+    virtual void ConcealedDamage(int32_t damagedFrames, const std::string& message) = 0;
+    // The run is complete: both files are closed and the AVI file is in place. The worker touches
+    // nothing of its own object after this call.
+    virtual void ConversionFinished() = 0;
+    // The run stopped for good: `message` names the file and the problem. Nothing is left behind.
+    virtual void ConversionFailed(const std::string& message) = 0;
+};
+
+}  // namespace rw

@@ -1,0 +1,1 @@
+#include "convert/convert_frames.h"

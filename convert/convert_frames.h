@@ -1,0 +1,49 @@
+// The body of one conversion, from the frame index to the AVI index, over any input and output
+// file. The worker thread opens and closes the files around it; tests and fuzzing call it on files
+// in memory.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/file.h"
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+class ConversionObserver {
+public:
+    virtual ~ConversionObserver() = default;
+    // Called at the top of every frame, before anything of it is read (progress texts).
+    virtual void OnFrameStart(int32_t frame) = 0;
+    // Checked between frames: true stops the run (cancel).
+    virtual bool CancelRequested() = 0;
+};
+
+struct ConversionOutcome {
+    enum class Status {
+        Completed,   // the index is written; the output is a complete AVI file
+        SeekFailed,  // the seek to a frame failed: the output holds the frames before it, no index
+        Cancelled,   // stopped between frames on request
+        Failed,      // a fatal error: message says what
+    };
+    Status status = Status::Completed;
+    std::string message;         // Failed: the reason; Completed with damage: a summary
+    int32_t damagedFrames = 0;   // frames that repeat the previous picture (damage, truncation)
+    uint32_t failedFrame = 0;    // SeekFailed: the frame number, from 0
+    uint32_t failedPosition = 0; // SeekFailed: the position sought, formed as a signed 32-bit number
+};
+
+// Checks the header values before anything is written: frames, block sizes and the sizes the AVI
+// header block must describe. Returns a message naming the problem, or an empty string.
+std::string CheckConvertible(const VqaProperties& props);
+
+// Writes the AVI header block, the leading sound (frame 0's offset + 8, R / 4 bytes, then 5520
+// added to frame 0's offset), then per frame its sound chunk and one video chunk, then the index.
+// `frameIndex` is the run's copy of the frame offsets (ReadFrameIndex).
+ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
+                                std::span<int32_t> frameIndex, ConversionObserver& observer);
+
+}  // namespace rw

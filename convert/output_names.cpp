@@ -1,0 +1,1 @@
+#include "convert/output_names.h"

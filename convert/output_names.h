@@ -1,0 +1,17 @@
+// Names of the files a conversion writes, derived from the loaded path. The extension itself is
+// not looked at: exactly three characters are dropped.
+#pragma once
+
+#include <string>
+
+namespace rw {
+
+// The path without its last three characters, followed by "avi" ("intro.vqa" -> "intro.avi",
+// "movie" -> "moavi").
+std::string AviPathFor(const std::string& vqaPath);
+// The same with "mpg", for the MPEG companion.
+std::string MpegPathFor(const std::string& vqaPath);
+// Where a conversion writes until its file is complete; renamed to the AVI path at the end.
+std::string TemporaryPathFor(const std::string& aviPath);
+
+}  // namespace rw

@@ -1,0 +1,1 @@
+#include "convert/properties_text.h"

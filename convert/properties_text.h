@@ -1,0 +1,28 @@
+// The texts the dialog's information fields show for a loaded file (also printed by the command
+// line's --info).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+struct PropertyTexts {
+    std::string frames;        // 1002 "%d"
+    std::string width;         // 1007 "%d"
+    std::string height;        // 1008 "%d"
+    std::string blockWidth;    // 1009 "%d"
+    std::string blockHeight;   // 1010 "%d"
+    std::string videoLength;   // 1012 "%02d:%02d", minutes and seconds at 15 frames per second
+    std::string outputSize;    // 1013 "%.2f MB" of the estimated AVI size
+};
+
+// E = frames * (3 * width * height + 48 + (2 * rate) / 15) + rate + 556, in 64 bits.
+int64_t EstimatedOutputSize(const VqaProperties& props);
+PropertyTexts FormatProperties(const VqaProperties& props);
+// 1011: bytes / 2^20 with "%.2f MB".
+std::string FormatFileSize(int64_t bytes);
+
+}  // namespace rw

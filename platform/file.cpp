@@ -1,0 +1,247 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace rw {
+namespace {
+
+constexpr size_t kReadBufferSize = 64 * 1024;
+
+Error SystemError(const std::string& what, const std::string& name, int err) {
+    return Error{what + " \"" + name + "\": " + std::strerror(err)};
+}
+
+}  // namespace
+
+Expected<void> InputFile::ReadExact(std::span<uint8_t> out) {
+    auto got = Read(out);
+    if (!got) return got.error();
+    if (*got != out.size()) {
+        return Error{"\"" + Name() + "\" ends early: " + std::to_string(out.size()) +
+                     " bytes wanted at position " +
+                     std::to_string(Position() - static_cast<int64_t>(*got)) + ", " +
+                     std::to_string(*got) + " there"};
+    }
+    return {};
+}
+
+Expected<void> OutputFile::WriteZeros(size_t count) {
+    static const uint8_t kZeros[4096] = {};
+    while (count > 0) {
+        size_t n = std::min(count, sizeof kZeros);
+        if (auto r = Write(std::span<const uint8_t>(kZeros, n)); !r) return r;
+        count -= n;
+    }
+    return {};
+}
+
+// ---- DiskInputFile ----
+
+DiskInputFile::~DiskInputFile() { Close(); }
+
+Expected<void> DiskInputFile::Open(const std::filesystem::path& path) {
+    Close();
+    m_name = path.string();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SystemError("Cannot open", m_name, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return SystemError("Cannot open", m_name, EISDIR);
+    }
+    m_fd = fd;
+    m_position = 0;
+    m_bufferStart = 0;
+    m_bufferLength = 0;
+    m_buffer.resize(kReadBufferSize);
+    return {};
+}
+
+void DiskInputFile::Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_bufferLength = 0;
+}
+
+Expected<void> DiskInputFile::Seek(int64_t position) {
+    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open"};
+    if (position < 0) {
+        return Error{"Cannot seek in \"" + m_name + "\" to the negative position " +
+                     std::to_string(position)};
+    }
+    m_position = position;
+    return {};
+}
+
+Expected<int64_t> DiskInputFile::Length() {
+    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open"};
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return SystemError("Cannot read the length of", m_name, errno);
+    return static_cast<int64_t>(st.st_size);
+}
+
+Expected<size_t> DiskInputFile::ReadRaw(int64_t at, std::span<uint8_t> out) {
+    size_t total = 0;
+    while (total < out.size()) {
+        ssize_t n = ::pread(m_fd, out.data() + total, out.size() - total,
+                            static_cast<off_t>(at + static_cast<int64_t>(total)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return SystemError("Cannot read", m_name, errno);
+        }
+        if (n == 0) break;  // end of file
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+Expected<size_t> DiskInputFile::Read(std::span<uint8_t> out) {
+    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open"};
+    size_t done = 0;
+    while (done < out.size()) {
+        // Serve from the buffer when the position lies inside it.
+        if (m_position >= m_bufferStart &&
+            m_position < m_bufferStart + static_cast<int64_t>(m_bufferLength)) {
+            size_t offset = static_cast<size_t>(m_position - m_bufferStart);
+            size_t n = std::min(out.size() - done, m_bufferLength - offset);
+            std::memcpy(out.data() + done, m_buffer.data() + offset, n);
+            done += n;
+            m_position += static_cast<int64_t>(n);
+            continue;
+        }
+        size_t want = out.size() - done;
+        if (want >= m_buffer.size()) {
+            // Large reads bypass the buffer.
+            auto got = ReadRaw(m_position, out.subspan(done));
+            if (!got) return got.error();
+            done += *got;
+            m_position += static_cast<int64_t>(*got);
+            break;
+        }
+        auto got = ReadRaw(m_position, m_buffer);
+        if (!got) return got.error();
+        m_bufferStart = m_position;
+        m_bufferLength = *got;
+        if (*got == 0) break;  // end of file
+    }
+    return done;
+}
+
+// ---- DiskOutputFile ----
+
+DiskOutputFile::~DiskOutputFile() { Abandon(); }
+
+Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize) {
+    Abandon();
+    m_name = path.string();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return SystemError("Cannot create", m_name, errno);
+    m_fd = fd;
+    m_position = 0;
+    m_buffer.assign(std::max<size_t>(bufferSize, 4096), 0);
+    m_bufferLength = 0;
+    return {};
+}
+
+Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(m_fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return SystemError("Cannot write", m_name, errno);
+        }
+        if (n == 0) return SystemError("Cannot write", m_name, ENOSPC);
+        done += static_cast<size_t>(n);
+    }
+    return {};
+}
+
+Expected<void> DiskOutputFile::Flush() {
+    if (m_bufferLength == 0) return {};
+    auto r = WriteRaw(std::span<const uint8_t>(m_buffer.data(), m_bufferLength));
+    m_bufferLength = 0;
+    return r;
+}
+
+Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
+    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
+    if (data.size() <= m_buffer.size() - m_bufferLength) {
+        std::memcpy(m_buffer.data() + m_bufferLength, data.data(), data.size());
+        m_bufferLength += data.size();
+    } else {
+        if (auto r = Flush(); !r) return r;
+        if (data.size() >= m_buffer.size()) {
+            if (auto r = WriteRaw(data); !r) return r;
+        } else {
+            std::memcpy(m_buffer.data(), data.data(), data.size());
+            m_bufferLength = data.size();
+        }
+    }
+    m_position += static_cast<int64_t>(data.size());
+    return {};
+}
+
+Expected<void> DiskOutputFile::Close() {
+    if (m_fd < 0) return {};
+    auto flushed = Flush();
+    int rc = ::close(m_fd);
+    int err = errno;
+    m_fd = -1;
+    if (!flushed) return flushed;
+    if (rc != 0) return SystemError("Cannot finish writing", m_name, err);
+    return {};
+}
+
+void DiskOutputFile::Abandon() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_bufferLength = 0;
+}
+
+// ---- Memory files ----
+
+Expected<void> MemoryInputFile::Seek(int64_t position) {
+    if (position < 0) {
+        return Error{"Cannot seek in \"" + m_name + "\" to the negative position " +
+                     std::to_string(position)};
+    }
+    m_position = position;
+    return {};
+}
+
+Expected<size_t> MemoryInputFile::Read(std::span<uint8_t> out) {
+    if (m_position >= static_cast<int64_t>(m_data.size())) return size_t{0};
+    size_t at = static_cast<size_t>(m_position);
+    size_t n = std::min(out.size(), m_data.size() - at);
+    if (n > 0) std::memcpy(out.data(), m_data.data() + at, n);
+    m_position += static_cast<int64_t>(n);
+    return n;
+}
+
+Expected<void> MemoryOutputFile::Write(std::span<const uint8_t> data) {
+    if (m_failAfter >= 0 && m_position + static_cast<int64_t>(data.size()) > m_failAfter) {
+        return Error{"Cannot write \"" + m_name + "\": " + std::strerror(ENOSPC)};
+    }
+    if (!m_discard) m_data.insert(m_data.end(), data.begin(), data.end());
+    m_position += static_cast<int64_t>(data.size());
+    return {};
+}
+
+Expected<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+    DiskInputFile f;
+    if (auto r = f.Open(path); !r) return r.error();
+    auto len = f.Length();
+    if (!len) return len.error();
+    std::vector<uint8_t> data(static_cast<size_t>(*len));
+    if (auto r = f.ReadExact(data); !r) return r.error();
+    return data;
+}
+
+}  // namespace rw

@@ -1,0 +1,152 @@
+// The project's file objects: buffered, bounds-checked, and every failure reported. A read that
+// comes back short says so; a failed write is an error, never ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/expected.h"
+
+namespace rw {
+
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+
+    // Moves the read position. A negative position fails; a position past the end succeeds, and
+    // the reads that follow come back short.
+    virtual Expected<void> Seek(int64_t position) = 0;
+    virtual int64_t Position() const = 0;
+    virtual Expected<int64_t> Length() = 0;
+    // Reads up to out.size() bytes and returns how many were read: fewer only at the end of the file.
+    virtual Expected<size_t> Read(std::span<uint8_t> out) = 0;
+    // The name used in messages.
+    virtual const std::string& Name() const = 0;
+
+    // Reads exactly out.size() bytes, or fails with a message that the file ends early.
+    Expected<void> ReadExact(std::span<uint8_t> out);
+};
+
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+
+    // Appends bytes at the end of the file.
+    virtual Expected<void> Write(std::span<const uint8_t> data) = 0;
+    // Bytes written so far: the position of the next byte.
+    virtual int64_t Position() const = 0;
+    virtual const std::string& Name() const = 0;
+
+    Expected<void> WriteZeros(size_t count);
+};
+
+// A file on disk opened for reading, with a read buffer.
+class DiskInputFile final : public InputFile {
+public:
+    DiskInputFile() = default;
+    ~DiskInputFile() override;
+    DiskInputFile(const DiskInputFile&) = delete;
+    DiskInputFile& operator=(const DiskInputFile&) = delete;
+
+    Expected<void> Open(const std::filesystem::path& path);
+    // Closing a file that is not open has no effect.
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    Expected<void> Seek(int64_t position) override;
+    int64_t Position() const override { return m_position; }
+    Expected<int64_t> Length() override;
+    Expected<size_t> Read(std::span<uint8_t> out) override;
+    const std::string& Name() const override { return m_name; }
+
+private:
+    Expected<size_t> ReadRaw(int64_t at, std::span<uint8_t> out);
+
+    int m_fd = -1;
+    std::string m_name;
+    int64_t m_position = 0;
+    std::vector<uint8_t> m_buffer;
+    int64_t m_bufferStart = 0;  // file position of m_buffer[0]
+    size_t m_bufferLength = 0;  // valid bytes in m_buffer
+};
+
+// A file on disk created (or truncated) for writing, with a write buffer.
+class DiskOutputFile final : public OutputFile {
+public:
+    DiskOutputFile() = default;
+    ~DiskOutputFile() override;
+    DiskOutputFile(const DiskOutputFile&) = delete;
+    DiskOutputFile& operator=(const DiskOutputFile&) = delete;
+
+    // Creates the file, truncating an existing one.
+    Expected<void> Create(const std::filesystem::path& path, size_t bufferSize = 1 << 20);
+    // Writes what is buffered and closes the file; reports a failure of either.
+    Expected<void> Close();
+    // Closes without caring about buffered bytes (used before the file is removed). Closing a
+    // file that is not open has no effect.
+    void Abandon();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    Expected<void> Write(std::span<const uint8_t> data) override;
+    int64_t Position() const override { return m_position; }
+    const std::string& Name() const override { return m_name; }
+
+private:
+    Expected<void> Flush();
+    Expected<void> WriteRaw(std::span<const uint8_t> data);
+
+    int m_fd = -1;
+    std::string m_name;
+    int64_t m_position = 0;
+    std::vector<uint8_t> m_buffer;
+    size_t m_bufferLength = 0;
+};
+
+// An input file held in memory (tests and fuzzing).
+class MemoryInputFile final : public InputFile {
+public:
+    explicit MemoryInputFile(std::span<const uint8_t> data, std::string name = "memory")
+        : m_data(data), m_name(std::move(name)) {}
+
+    Expected<void> Seek(int64_t position) override;
+    int64_t Position() const override { return m_position; }
+    Expected<int64_t> Length() override { return static_cast<int64_t>(m_data.size()); }
+    Expected<size_t> Read(std::span<uint8_t> out) override;
+    const std::string& Name() const override { return m_name; }
+
+private:
+    std::span<const uint8_t> m_data;
+    std::string m_name;
+    int64_t m_position = 0;
+};
+
+// An output file held in memory, optionally failing once it would pass a size limit (tests).
+class MemoryOutputFile final : public OutputFile {
+public:
+    explicit MemoryOutputFile(std::string name = "memory", int64_t failAfter = -1)
+        : m_name(std::move(name)), m_failAfter(failAfter) {}
+
+    Expected<void> Write(std::span<const uint8_t> data) override;
+    int64_t Position() const override { return m_position; }
+    const std::string& Name() const override { return m_name; }
+
+    const std::vector<uint8_t>& Data() const { return m_data; }
+    // Keeps only the count of bytes, not the bytes (fuzzing a whole conversion).
+    void DiscardData(bool discard) { m_discard = discard; }
+
+private:
+    std::vector<uint8_t> m_data;
+    std::string m_name;
+    int64_t m_failAfter;
+    int64_t m_position = 0;
+    bool m_discard = false;
+};
+
+// Reads a whole (small) file; used by tests and tools.
+Expected<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace rw

@@ -1,0 +1,1 @@
+#include "vqa/ima_adpcm.h"

@@ -1,0 +1,1 @@
+#include "vqa/picture_chunk.h"

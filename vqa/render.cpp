@@ -1,0 +1,1 @@
+#include "vqa/render.h"

@@ -1,0 +1,1 @@
+#include "vqa/vqa_header.h"

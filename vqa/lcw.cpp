@@ -1,1 +1,157 @@
 #include "vqa/lcw.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace rw {
+namespace {
+
+// The output is kept in a vector whose size runs ahead of the bytes produced (`length`), so that
+// each command needs one capacity check; it is cut to `length` at the end. Growth is geometric.
+class LcwOutput {
+  public:
+    explicit LcwOutput(size_t maxOutput, size_t inputSize) : m_max(maxOutput) {
+        size_t guess = std::min<size_t>(std::max<size_t>(inputSize * 4, 4096), m_max);
+        m_buffer.resize(guess);
+    }
+
+    size_t Length() const { return m_length; }
+    uint8_t* Data() { return m_buffer.data(); }
+
+    // Makes room for `count` more bytes; false when that would pass the limit.
+    bool Reserve(size_t count) {
+        if (count > m_max - m_length) return false;
+        size_t needed = m_length + count;
+        if (needed > m_buffer.size()) {
+            size_t grown = std::max(needed, m_buffer.size() * 2);
+            m_buffer.resize(std::min(grown, m_max));
+        }
+        return true;
+    }
+    void Advance(size_t count) { m_length += count; }
+
+    std::vector<uint8_t> Take() && {
+        m_buffer.resize(m_length);
+        return std::move(m_buffer);
+    }
+
+  private:
+    std::vector<uint8_t> m_buffer;
+    size_t m_length = 0;
+    size_t m_max;
+};
+
+// Appends `count` bytes read from `source` onward, byte by byte in effect: when the source range
+// reaches the current end, the bytes the copy has just written are read again, which repeats the
+// last (end - source) bytes as a pattern. Requires source < end and room for count bytes.
+inline void CopyFromOutput(uint8_t* base, size_t end, size_t source, size_t count) {
+    uint8_t* dst = base + end;
+    const uint8_t* src = base + source;
+    size_t distance = end - source;
+    if (distance >= count) {
+        std::memcpy(dst, src, count);
+        return;
+    }
+    if (distance == 1) {
+        std::memset(dst, *src, count);
+        return;
+    }
+    // The output from `source` on is periodic with period `distance`; copying whole periods from
+    // `source` keeps each chunk clear of its own destination, and every chunk doubles what can be
+    // copied next.
+    size_t done = 0;
+    while (done < count) {
+        size_t chunk = std::min(count - done, distance + done);
+        std::memcpy(dst + done, src, chunk);
+        done += chunk;
+    }
+}
+
+Error Fail(const std::string& what, size_t at) {
+    return Error{"LCW data is damaged at byte " + std::to_string(at) + ": " + what};
+}
+
+Error CopyFails(size_t at, size_t source, size_t length) {
+    return Fail("a copy reads from position " + std::to_string(source) + " but only " +
+                    std::to_string(length) + " bytes are unpacked",
+                at);
+}
+
+Error TooLong(size_t at, size_t maxOutput) {
+    return Fail("the unpacked data would exceed " + std::to_string(maxOutput) + " bytes", at);
+}
+
+}  // namespace
+
+Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, size_t maxOutput) {
+    LcwOutput out(maxOutput, input.size());
+    const uint8_t* in = input.data();
+    const size_t inSize = input.size();
+    size_t pos = 0;
+
+    while (pos < inSize) {
+        const size_t at = pos;
+        const uint8_t command = in[pos];
+
+        if ((command & 0x80) == 0) {
+            // Relative copy: 3..10 bytes from up to 4095 bytes back, counted in 16 bits.
+            if (inSize - pos < 2) break;
+            size_t count = static_cast<size_t>((command >> 4) & 0x07) + 3;
+            size_t distance = (static_cast<size_t>(command & 0x0F) << 8) | in[pos + 1];
+            pos += 2;
+            size_t length = out.Length();
+            size_t source = ((length & 0xFFFF) - distance) & 0xFFFF;
+            if (source >= length) return CopyFails(at, source, length);
+            if (!out.Reserve(count)) return TooLong(at, maxOutput);
+            CopyFromOutput(out.Data(), length, source, count);
+            out.Advance(count);
+        } else if ((command & 0x40) == 0) {
+            // 0x80 ends the stream; 0x81..0xBF is a literal run of 1..63 bytes.
+            size_t count = command & 0x3F;
+            if (count == 0) return std::move(out).Take();
+            if (inSize - pos - 1 < count) break;
+            if (!out.Reserve(count)) return TooLong(at, maxOutput);
+            std::memcpy(out.Data() + out.Length(), in + pos + 1, count);
+            out.Advance(count);
+            pos += 1 + count;
+        } else if (command < 0xFE) {
+            // Short absolute copy: 3..64 bytes from a 16-bit position.
+            if (inSize - pos < 3) break;
+            size_t count = static_cast<size_t>(command & 0x3F) + 3;
+            size_t source = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
+            pos += 3;
+            size_t length = out.Length();
+            if (source >= length) return CopyFails(at, source, length);
+            if (!out.Reserve(count)) return TooLong(at, maxOutput);
+            CopyFromOutput(out.Data(), length, source, count);
+            out.Advance(count);
+        } else if (command == 0xFE) {
+            // Fill: a 16-bit count of one value.
+            if (inSize - pos < 4) break;
+            size_t count = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
+            uint8_t value = in[pos + 3];
+            pos += 4;
+            if (!out.Reserve(count)) return TooLong(at, maxOutput);
+            std::memset(out.Data() + out.Length(), value, count);
+            out.Advance(count);
+        } else {
+            // Long absolute copy: a 16-bit count from a 16-bit position.
+            if (inSize - pos < 5) break;
+            size_t count = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
+            size_t source = in[pos + 3] | (static_cast<size_t>(in[pos + 4]) << 8);
+            pos += 5;
+            if (count == 0) continue;
+            size_t length = out.Length();
+            if (source >= length) return CopyFails(at, source, length);
+            if (!out.Reserve(count)) return TooLong(at, maxOutput);
+            CopyFromOutput(out.Data(), length, source, count);
+            out.Advance(count);
+        }
+    }
+    if (pos < inSize) return Fail("the command's operands run past the end of the data", pos);
+    return Error{"LCW data is damaged: it ends after " + std::to_string(inSize) +
+                 " bytes without an end command"};
+}
+
+}  // namespace rw

@@ -19,6 +19,6 @@ inline constexpr size_t kLcwDefaultMaxOutput = size_t{64} << 20;
 // relative copies count back from the low 16 bits of the output length, absolute copies reach
 // only the first 65536 bytes. Copies run byte by byte, so overlapping copies repeat their output.
 Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input,
-                                              size_t maxOutput = kLcwDefaultMaxOutput);
+                                             size_t maxOutput = kLcwDefaultMaxOutput);
 
 }  // namespace rw

@@ -15,6 +15,8 @@ namespace rw {
 
 // Unpacked sub-chunks, and the pending codebook, are limited to this many bytes.
 inline constexpr size_t kMaxSubChunkData = size_t{16} << 20;
+// A picture chunk declaring more data than this is refused before anything is allocated.
+inline constexpr size_t kMaxPictureChunkSize = size_t{64} << 20;
 
 struct VqaSubChunk {
     char identifier[5] = {};  // four characters and a NUL
@@ -30,10 +32,10 @@ struct VqaDecodeState {
     int32_t partCount = 0;
 
     // Codebook parts of the original tools are one LCW stream cut into eight pieces, which do not
-    // unpack on their own. The compressed bytes of the pending parts are kept until the switch,
-    // where they are unpacked as one stream if any part failed alone.
+    // unpack on their own. The bytes of the pending parts as they arrived are kept until the
+    // switch, where they are unpacked as one stream if any part failed alone.
     std::vector<uint8_t> pendingCompressed;
-    bool pendingAllClean = true;
+    bool pendingAllClean = true;  // every pending part unpacked on its own (or was not packed)
 
     // Bumped whenever the codebook or the palette changes, so renderers can cache derived tables.
     uint64_t codebookGeneration = 0;
@@ -43,7 +45,7 @@ struct VqaDecodeState {
 // Receives each pointer table of a frame, in file order, with the state to draw it with. It is
 // called before the codebook switch that the same table may trigger.
 class FrameImageSink {
-public:
+  public:
     virtual ~FrameImageSink() = default;
     virtual void OnPointerTable(std::span<const uint8_t> pointerTable,
                                 const VqaDecodeState& state) = 0;

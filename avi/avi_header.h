@@ -19,14 +19,14 @@ inline constexpr int32_t kAviBuiltHeaderSize = 168;  // offsets 0..167, up to th
 // Sizes of the output, computed in advance from the header values in 64 bits. The header block
 // stores them as signed 32-bit numbers, so they must fit (see CheckAviDescribable).
 struct AviLayout {
-    int64_t videoFrameBytes = 0;    // V = 3 * W * H
-    int64_t frameSoundDeclared = 0; // S = (2 * R) / 15
-    int64_t frameSoundWritten = 0;  // bytes each frame's sound chunk holds (equal to S)
-    int64_t leadingSoundBytes = 0;  // R
-    int64_t riffSize = 0;           // F * (V + 48 + S) + R + 548: file length - 8
-    int64_t movieListSize = 0;      // F * (V + 16 + S) + R + 12
-    int64_t soundStreamLength = 0;  // (22050 * F) / 15 + 11025
-    int64_t fileLength = 0;         // riffSize + 8
+    int64_t videoFrameBytes = 0;     // V = 3 * W * H
+    int64_t frameSoundDeclared = 0;  // S = (2 * R) / 15
+    int64_t frameSoundWritten = 0;   // bytes each frame's sound chunk holds (equal to S)
+    int64_t leadingSoundBytes = 0;   // R
+    int64_t riffSize = 0;            // F * (V + 48 + S) + R + 548: file length - 8
+    int64_t movieListSize = 0;       // F * (V + 16 + S) + R + 12
+    int64_t soundStreamLength = 0;   // (22050 * F) / 15 + 11025
+    int64_t fileLength = 0;          // riffSize + 8
 };
 AviLayout ComputeAviLayout(const VqaProperties& props);
 

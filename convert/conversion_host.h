@@ -11,7 +11,7 @@
 namespace rw {
 
 class ConversionHost {
-public:
+  public:
     virtual ~ConversionHost() = default;
 
     // The loaded file and its header values; they do not change while a run is active.

@@ -14,7 +14,7 @@
 namespace rw {
 
 class ConversionObserver {
-public:
+  public:
     virtual ~ConversionObserver() = default;
     // Called at the top of every frame, before anything of it is read (progress texts).
     virtual void OnFrameStart(int32_t frame) = 0;
@@ -30,10 +30,12 @@ struct ConversionOutcome {
         Failed,      // a fatal error: message says what
     };
     Status status = Status::Completed;
-    std::string message;         // Failed: the reason; Completed with damage: a summary
-    int32_t damagedFrames = 0;   // frames that repeat the previous picture (damage, truncation)
-    uint32_t failedFrame = 0;    // SeekFailed: the frame number, from 0
-    uint32_t failedPosition = 0; // SeekFailed: the position sought, formed as a signed 32-bit number
+    std::string message;        // Failed: the reason; Completed with damage: a summary
+    int32_t damagedFrames = 0;  // frames that repeat the previous picture (damage, truncation)
+    bool leadingSoundMissing = false;  // the sound before frame 0 lies past the end: silence
+    uint32_t failedFrame = 0;          // SeekFailed: the frame number, from 0
+    uint32_t failedPosition =
+        0;  // SeekFailed: the position sought, formed as a signed 32-bit number
 };
 
 // Checks the header values before anything is written: frames, block sizes and the sizes the AVI

@@ -1,1 +1,167 @@
 #include "convert/convert_thread.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "convert/control_ids.h"
+#include "convert/output_names.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+namespace {
+
+std::string FormatUnsigned(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", value);
+    return text;
+}
+
+// True when writing `output` would replace `input`: the same name, or another name of the same
+// file.
+bool SameFile(const std::string& input, const std::string& output) {
+    if (input == output) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(input, output, ec) && !ec;
+}
+
+}  // namespace
+
+// ---- CExampleThread ----
+
+CExampleThread::~CExampleThread() {
+    StopThread();
+}
+
+void CExampleThread::ResumeThread() {
+    if (m_started) return;
+    m_started = true;
+    // After Run returns, the thread reports through the shared status only: the object itself
+    // may already be gone (a host may release it from ConversionFinished).
+    m_thread = std::thread([this, status = m_status] {
+        const int code = InitInstance() ? Run() : 0;
+        status->exitCode.store(code);
+        status->finished.store(true);
+    });
+}
+
+void CExampleThread::Join() {
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
+
+void CExampleThread::StopThread() {
+    if (!m_thread.joinable()) return;
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        m_thread.detach();  // released from its own thread: Run is past its last use of us
+    } else {
+        m_thread.join();
+    }
+}
+
+// ---- CConvertThread ----
+
+CConvertThread::CConvertThread(ProgressClock* clock) {
+    if (clock == nullptr) {
+        m_ownClock = std::make_unique<SystemProgressClock>();
+        clock = m_ownClock.get();
+    }
+    m_clock = clock;
+}
+
+CConvertThread::~CConvertThread() {
+    RequestCancel();
+    StopThread();
+    CloseAndDiscard();
+}
+
+void CConvertThread::CloseAndDiscard() {
+    m_fileAvi.Abandon();
+    m_fileVqa.Close();
+    if (m_ownsTemporary) {
+        std::error_code ec;
+        std::filesystem::remove(m_temporaryPath, ec);
+        m_ownsTemporary = false;
+    }
+}
+
+int CConvertThread::Fail(const std::string& message) {
+    CloseAndDiscard();
+    m_outcome.status = ConversionOutcome::Status::Failed;
+    m_outcome.message = message;
+    m_host->ConversionFailed(message);
+    return kFailed;
+}
+
+void CConvertThread::OnFrameStart(int32_t frame) {
+    const ProgressTexts t = m_progress->UpdateProgress(frame, m_frames);
+    if (t.hasTimes) {
+        m_host->SetFieldText(IDC_TIME_REMAINING, t.timeRemaining);
+        m_host->SetFieldText(IDC_ELAPSED_TIME, t.elapsedTime);
+        m_host->SetFieldText(IDC_FINISH_TIME, t.finishTime);
+    }
+    m_host->SetFieldText(IDC_CONVERTING_FRAME, t.frame);
+    m_host->SetFieldText(IDC_PERCENT_CONVERTED, t.percent);
+}
+
+int CConvertThread::Run() {
+    m_host = m_pDlg;
+    if (m_host == nullptr) return kFailed;  // started without a dialog: nobody to report to
+    const std::string path = m_host->Path();
+    const VqaProperties props = m_host->Properties();
+    const std::string cannot = "Cannot convert \"" + path + "\": ";
+    m_frames = props.frames;
+    m_progress = std::make_unique<ProgressEstimator>(*m_clock);  // timing starts at zero
+    m_aviPath = AviPathFor(path);
+    m_temporaryPath = TemporaryPathFor(m_aviPath);
+    m_outcome = ConversionOutcome{};
+
+    if (auto r = m_fileVqa.Open(path); !r) return Fail(r.error().message);
+    auto index = ReadFrameIndex(m_fileVqa, props.frames);
+    if (!index) return Fail(cannot + index.error().message);
+    if (std::string why = CheckConvertible(props); !why.empty()) return Fail(cannot + why);
+    if (SameFile(path, m_aviPath)) {
+        return Fail(cannot + "the output \"" + m_aviPath +
+                    "\" is the input file itself and would overwrite it");
+    }
+    if (SameFile(path, m_temporaryPath)) {
+        return Fail(cannot + "the temporary output \"" + m_temporaryPath +
+                    "\" is the input file itself");
+    }
+    if (auto r = m_fileAvi.Create(m_temporaryPath); !r) return Fail(cannot + r.error().message);
+    m_ownsTemporary = true;
+
+    m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);
+    switch (m_outcome.status) {
+        case ConversionOutcome::Status::Completed:
+            break;
+        case ConversionOutcome::Status::SeekFailed:
+            // The frame number from 0 and the position sought; the output stays open without an
+            // index until the caller discards it.
+            m_host->ShowMessage(FormatUnsigned(m_outcome.failedFrame));
+            m_host->ShowMessage(FormatUnsigned(m_outcome.failedPosition));
+            m_fileVqa.Close();
+            return kSeekFailed;
+        case ConversionOutcome::Status::Cancelled:
+            return kCancelled;
+        case ConversionOutcome::Status::Failed:
+            return Fail(cannot + m_outcome.message);
+    }
+
+    if (auto r = m_fileAvi.Close(); !r) return Fail(cannot + r.error().message);
+    std::error_code ec;
+    std::filesystem::rename(m_temporaryPath, m_aviPath, ec);
+    if (ec) {
+        return Fail(cannot + "cannot rename \"" + m_temporaryPath + "\" to \"" + m_aviPath +
+                    "\": " + ec.message());
+    }
+    m_ownsTemporary = false;
+    m_fileVqa.Close();
+    if (m_outcome.damagedFrames > 0 || m_outcome.leadingSoundMissing) {
+        m_host->ConcealedDamage(m_outcome.damagedFrames, "\"" + path + "\": " + m_outcome.message);
+    }
+    m_host->ConversionFinished();  // the last use of this object
+    return kCompleted;
+}
+
+}  // namespace rw

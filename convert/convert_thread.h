@@ -15,7 +15,7 @@
 namespace rw {
 
 class CExampleThread {
-public:
+  public:
     CExampleThread() = default;
     virtual ~CExampleThread();
     CExampleThread(const CExampleThread&) = delete;
@@ -24,27 +24,36 @@ public:
     // Starts the thread, which runs InitInstance and, when that returns true, Run. The object is
     // created "suspended": nothing runs before this call, and m_pDlg must be set by then.
     void ResumeThread();
-    // Waits for the thread to end (no effect when it never started or was joined already).
+    // Waits for the thread to end (no effect when it never started, was joined already, or is
+    // called from the thread itself).
     void Join();
     bool Started() const { return m_started; }
-    bool Finished() const { return m_finished.load(); }
-    int ExitCode() const { return m_exitCode.load(); }
+    bool Finished() const { return m_status->finished.load(); }
+    int ExitCode() const { return m_status->exitCode.load(); }
 
     ConversionHost* m_pDlg = nullptr;  // the dialog that started the worker; not owned
 
-protected:
+  protected:
     virtual bool InitInstance() = 0;
     virtual int Run() = 0;
 
-private:
+    // Derived destructors call this first, so Run never outlives the object it runs on.
+    void StopThread();
+
+  private:
+    // What the thread reports after Run has returned. It is shared with the thread, so the
+    // thread never touches the object once Run is over (the host may let it go then).
+    struct ThreadStatus {
+        std::atomic<bool> finished{false};
+        std::atomic<int> exitCode{0};
+    };
+    std::shared_ptr<ThreadStatus> m_status = std::make_shared<ThreadStatus>();
     std::thread m_thread;
     bool m_started = false;
-    std::atomic<bool> m_finished{false};
-    std::atomic<int> m_exitCode{0};
 };
 
 class CConvertThread final : public CExampleThread, private ConversionObserver {
-public:
+  public:
     // Exit codes of Run.
     static constexpr int kCompleted = 0;
     static constexpr int kSeekFailed = -1;
@@ -62,6 +71,9 @@ public:
     // Only after the thread has ended.
     void CloseAndDiscard();
 
+    // How the last run ended (valid once the thread has finished).
+    const ConversionOutcome& Outcome() const { return m_outcome; }
+
     // The output being written until it is complete, and its final name.
     const std::string& TemporaryPath() const { return m_temporaryPath; }
     const std::string& AviPath() const { return m_aviPath; }
@@ -69,11 +81,12 @@ public:
     DiskInputFile m_fileVqa;
     DiskOutputFile m_fileAvi;
 
-protected:
+  protected:
     bool InitInstance() override { return true; }
     int Run() override;
 
-private:
+  private:
+    int Fail(const std::string& message);
     void OnFrameStart(int32_t frame) override;
     bool CancelRequested() override { return m_cancel.load(); }
 
@@ -83,7 +96,10 @@ private:
     std::atomic<bool> m_cancel{false};
     std::string m_aviPath;
     std::string m_temporaryPath;
+    bool m_ownsTemporary = false;  // the temporary file exists and is this run's
     int32_t m_frames = 0;
+    ConversionHost* m_host = nullptr;  // m_pDlg as read at the start of Run
+    ConversionOutcome m_outcome;
 };
 
 }  // namespace rw

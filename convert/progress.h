@@ -15,7 +15,7 @@ struct TimeOfDay {
 
 // Where the estimates take their time from; tests put a fake in its place.
 class ProgressClock {
-public:
+  public:
     virtual ~ProgressClock() = default;
     // Elapsed real time in milliseconds from any fixed start (monotonic).
     virtual int64_t NowMilliseconds() = 0;
@@ -24,13 +24,13 @@ public:
 };
 
 class SystemProgressClock final : public ProgressClock {
-public:
+  public:
     int64_t NowMilliseconds() override;
     TimeOfDay LocalTimeOfDay() override;
 };
 
 struct ProgressTexts {
-    bool hasTimes = false;  // the three time texts are set from the second frame on
+    bool hasTimes = false;      // the three time texts are set from the second frame on
     std::string timeRemaining;  // 1014 "%02d:%02d"
     std::string elapsedTime;    // 1015 "%02d:%02d"
     std::string finishTime;     // 1016 "%02d:%02d:%02d"
@@ -40,18 +40,19 @@ struct ProgressTexts {
 
 // Timing state of one run: zero when the run begins.
 class ProgressEstimator {
-public:
+  public:
     explicit ProgressEstimator(ProgressClock& clock) : m_clock(clock) {}
 
     // Called at the top of frame `frame` (zero-based) of `frames`, before anything of it is read.
     // Each frame adds the mean of its duration and the previous one to the accumulated time.
     ProgressTexts UpdateProgress(int32_t frame, int32_t frames);
 
-private:
+  private:
     ProgressClock& m_clock;
-    int32_t m_previousTick = 0;
-    int32_t m_accumulated = 0;
-    int32_t m_previousDuration = 0;
+    // Milliseconds. The tick is 64-bit because the monotonic clock counts from boot.
+    int64_t m_previousTick = 0;
+    int64_t m_accumulated = 0;
+    int64_t m_previousDuration = 0;
 };
 
 }  // namespace rw

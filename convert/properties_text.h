@@ -10,13 +10,13 @@
 namespace rw {
 
 struct PropertyTexts {
-    std::string frames;        // 1002 "%d"
-    std::string width;         // 1007 "%d"
-    std::string height;        // 1008 "%d"
-    std::string blockWidth;    // 1009 "%d"
-    std::string blockHeight;   // 1010 "%d"
-    std::string videoLength;   // 1012 "%02d:%02d", minutes and seconds at 15 frames per second
-    std::string outputSize;    // 1013 "%.2f MB" of the estimated AVI size
+    std::string frames;       // 1002 "%d"
+    std::string width;        // 1007 "%d"
+    std::string height;       // 1008 "%d"
+    std::string blockWidth;   // 1009 "%d"
+    std::string blockHeight;  // 1010 "%d"
+    std::string videoLength;  // 1012 "%02d:%02d", minutes and seconds at 15 frames per second
+    std::string outputSize;   // 1013 "%.2f MB" of the estimated AVI size
 };
 
 // E = frames * (3 * width * height + 48 + (2 * rate) / 15) + rate + 556, in 64 bits.

@@ -1,0 +1,154 @@
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace rw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Counting(size_t n) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    return b;
+}
+
+std::filesystem::path TestPath(const std::string& name) {
+    auto dir = std::filesystem::path(RW_BINARY_DIR) / "file_test";
+    std::filesystem::create_directories(dir);
+    return dir / name;
+}
+
+// The same checks run on the memory file and on a disk file holding the same bytes.
+class InputFiles : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        m_data = Counting(200000);  // spans several read buffers
+        if (GetParam()) {
+            auto path = TestPath("input.bin");
+            DiskOutputFile out;
+            ASSERT_TRUE(out.Create(path).ok());
+            ASSERT_TRUE(out.Write(m_data).ok());
+            ASSERT_TRUE(out.Close().ok());
+            auto disk = std::make_unique<DiskInputFile>();
+            ASSERT_TRUE(disk->Open(path).ok());
+            m_file = std::move(disk);
+        } else {
+            m_file = std::make_unique<MemoryInputFile>(m_data, "input.bin");
+        }
+    }
+
+    Bytes m_data;
+    std::unique_ptr<InputFile> m_file;
+};
+
+TEST_P(InputFiles, ReadsWhatWasWrittenAcrossBuffers) {
+    ASSERT_EQ(*m_file->Length(), 200000);
+    // Seek around, including back into an earlier buffer, in odd-sized reads.
+    for (int64_t at : {0, 65530, 131071, 10, 199990, 65536}) {
+        ASSERT_TRUE(m_file->Seek(at).ok());
+        Bytes got(9);
+        auto n = m_file->Read(got);
+        ASSERT_TRUE(n.ok());
+        size_t expected = std::min<size_t>(9, m_data.size() - static_cast<size_t>(at));
+        ASSERT_EQ(*n, expected) << at;
+        EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<ptrdiff_t>(expected),
+                               m_data.begin() + at))
+            << at;
+        EXPECT_EQ(m_file->Position(), at + static_cast<int64_t>(expected));
+    }
+}
+
+TEST_P(InputFiles, ShortReadAtTheEndIsReported) {
+    ASSERT_TRUE(m_file->Seek(199995).ok());
+    Bytes got(10);
+    auto n = m_file->Read(got);
+    ASSERT_TRUE(n.ok());
+    EXPECT_EQ(*n, 5u);
+    ASSERT_TRUE(m_file->Seek(199995).ok());
+    auto exact = m_file->ReadExact(got);
+    ASSERT_FALSE(exact.ok());
+    EXPECT_NE(exact.error().message.find("input.bin"), std::string::npos) << exact.error().message;
+    EXPECT_NE(exact.error().message.find("ends early"), std::string::npos);
+}
+
+TEST_P(InputFiles, SeekPastTheEndThenReadsComeBackEmpty) {
+    ASSERT_TRUE(m_file->Seek(300000).ok());
+    Bytes got(4);
+    auto n = m_file->Read(got);
+    ASSERT_TRUE(n.ok());
+    EXPECT_EQ(*n, 0u);
+    EXPECT_FALSE(m_file->ReadExact(got).ok());
+}
+
+TEST_P(InputFiles, NegativeSeekFails) {
+    auto r = m_file->Seek(-1);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error().message.find("input.bin"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(MemoryAndDisk, InputFiles, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Disk" : "Memory"; });
+
+TEST(DiskInputFile, OpenFailuresNameTheFileAndReason) {
+    DiskInputFile file;
+    auto missing = file.Open(TestPath("no-such-file.bin"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_NE(missing.error().message.find("no-such-file.bin"), std::string::npos);
+    EXPECT_NE(missing.error().message.find("No such file"), std::string::npos);
+    auto directory = file.Open(TestPath("x").parent_path());
+    ASSERT_FALSE(directory.ok());
+    EXPECT_NE(directory.error().message.find("directory"), std::string::npos)
+        << directory.error().message;
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(MemoryOutputFile, WriteBeyondTheLimitFailsAndKeepsThePosition) {
+    MemoryOutputFile out("out.avi", 10);
+    ASSERT_TRUE(out.Write(Bytes(8, 1)).ok());
+    auto r = out.Write(Bytes(3, 2));
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error().message.find("out.avi"), std::string::npos);
+    EXPECT_EQ(out.Position(), 8);
+    EXPECT_EQ(out.Data(), Bytes(8, 1));
+    EXPECT_TRUE(out.Write(Bytes(2, 3)).ok());  // exactly up to the limit is fine
+    EXPECT_FALSE(out.WriteZeros(1).ok());
+}
+
+TEST(DiskOutputFile, WriteFailureIsReported) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    DiskOutputFile out;
+    ASSERT_TRUE(out.Create("/dev/full", 4096).ok());
+    // Small writes stay in the buffer; the failure shows when it is written out.
+    auto written = out.Write(Bytes(100000, 1));
+    auto closed = out.Close();
+    ASSERT_FALSE(written.ok() && closed.ok());
+    const Error& e = written.ok() ? closed.error() : written.error();
+    EXPECT_NE(e.message.find("/dev/full"), std::string::npos) << e.message;
+}
+
+TEST(DiskOutputFile, BufferedAndLargeWritesLandInOrder) {
+    auto path = TestPath("output.bin");
+    Bytes expected;
+    {
+        DiskOutputFile out;
+        ASSERT_TRUE(out.Create(path, 4096).ok());
+        for (size_t n : {10u, 5000u, 3u, 4093u, 20000u, 1u}) {
+            Bytes chunk = Counting(n);
+            ASSERT_TRUE(out.Write(chunk).ok());
+            expected.insert(expected.end(), chunk.begin(), chunk.end());
+            EXPECT_EQ(out.Position(), static_cast<int64_t>(expected.size()));
+        }
+        ASSERT_TRUE(out.WriteZeros(9000).ok());
+        expected.insert(expected.end(), 9000, 0);
+        ASSERT_TRUE(out.Close().ok());
+    }
+    auto back = ReadWholeFile(path);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(*back, expected);
+}
+
+}  // namespace
+}  // namespace rw

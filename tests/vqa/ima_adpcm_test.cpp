@@ -1,0 +1,129 @@
+#include "vqa/ima_adpcm.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/vqa/test_bytes.h"
+
+namespace rw {
+namespace {
+
+using test::Bytes;
+using test::Hex;
+
+int16_t SampleAt(const Bytes& pcm, size_t i) {
+    return static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+}
+
+struct FromZero {
+    const char* name;
+    Bytes input;
+    Bytes output;
+    int32_t predictorAfter;
+    int32_t stepIndexAfter;
+};
+
+class AdpcmFromZero : public testing::TestWithParam<FromZero> {};
+
+TEST_P(AdpcmFromZero, DecodesTheBytes) {
+    ImaAdpcmState state;
+    EXPECT_EQ(DecodeImaAdpcm(GetParam().input, state), GetParam().output);
+    EXPECT_EQ(state.predictor, GetParam().predictorAfter);
+    EXPECT_EQ(state.stepIndex, GetParam().stepIndexAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, AdpcmFromZero,
+    testing::Values(
+        // 7*7/4 + 7/8 = 12, index 8; then step 16: 0 + 2 = 2, index 7.
+        FromZero{"Byte07LowNibbleFirst", Hex("07"), Hex("0C 00 0E 00"), 14, 7},
+        // Sign set, magnitude 0: -(0 + 7/8) = 0; the index stays at 0.
+        FromZero{"Byte08", Hex("08"), Hex("00 00 00 00"), 0, 0},
+        // One multiplication: 7*3/4 + 0 = 5 (the shift-sum form would give 4). Index stays 0.
+        FromZero{"Magnitude3AddsFive", Hex("33"), Hex("05 00 0A 00"), 10, 0},
+        // -12, index 8; then step 16: +2 -> -10, index 7.
+        FromZero{"Byte0FNegative", Hex("0F"), Hex("F4 FF F6 FF"), -10, 7},
+        FromZero{"Empty", {}, {}, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ImaAdpcm, CountZeroLeavesTheStateAlone) {
+    ImaAdpcmState state{1234, 40};
+    EXPECT_TRUE(DecodeImaAdpcm({}, state).empty());
+    EXPECT_EQ(state.predictor, 1234);
+    EXPECT_EQ(state.stepIndex, 40);
+}
+
+struct Run {
+    const char* name;
+    uint8_t byte;
+    int16_t limit;
+    Bytes limitBytes;
+};
+
+class AdpcmLongRun : public testing::TestWithParam<Run> {};
+
+TEST_P(AdpcmLongRun, ClampsAndHolds) {
+    ImaAdpcmState state;
+    Bytes pcm = DecodeImaAdpcm(Bytes(200, GetParam().byte), state);
+    ASSERT_EQ(pcm.size(), 800u);
+    // Code 7 raises the index by 8 a sample: 88 is reached and never passed.
+    EXPECT_EQ(state.stepIndex, 88);
+    EXPECT_EQ(state.predictor, GetParam().limit);
+    for (size_t i = 300; i < 400; ++i) ASSERT_EQ(SampleAt(pcm, i), GetParam().limit) << i;
+    EXPECT_EQ(Bytes(pcm.end() - 2, pcm.end()), GetParam().limitBytes);
+    // The predictor moves monotonically toward the limit.
+    for (size_t i = 1; i < 400; ++i) {
+        if (GetParam().limit > 0)
+            ASSERT_GE(SampleAt(pcm, i), SampleAt(pcm, i - 1));
+        else
+            ASSERT_LE(SampleAt(pcm, i), SampleAt(pcm, i - 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, AdpcmLongRun,
+                         testing::Values(Run{"Code7Up", 0x77, 32767, Hex("FF 7F")},
+                                         Run{"Code15Down", 0xFF, -32768, Hex("00 80")}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ImaAdpcm, StepIndexRisesByEightUpTo88) {
+    ImaAdpcmState state;
+    for (int sample = 1; sample <= 14; ++sample) {
+        // One code 7 and one code 0 per byte: +8 (clamped at 88) then -1.
+        DecodeImaAdpcm(Hex("07"), state);
+        EXPECT_EQ(state.stepIndex, std::min(7 * sample, 87)) << sample;
+    }
+}
+
+TEST(ImaAdpcm, SplitCallsEqualOneCall) {
+    std::mt19937 rng(7);
+    Bytes input(735 * 3 + 5512);
+    for (auto& b : input) b = static_cast<uint8_t>(rng());
+    ImaAdpcmState whole;
+    Bytes joined = DecodeImaAdpcm(input, whole);
+
+    ImaAdpcmState split;
+    Bytes pieces;
+    size_t at = 0;
+    for (size_t n : {5512u, 735u, 735u, 735u}) {
+        Bytes part = DecodeImaAdpcm(std::span(input).subspan(at, n), split);
+        pieces.insert(pieces.end(), part.begin(), part.end());
+        at += n;
+    }
+    EXPECT_EQ(pieces, joined);
+    EXPECT_EQ(split.predictor, whole.predictor);
+    EXPECT_EQ(split.stepIndex, whole.stepIndex);
+}
+
+TEST(ImaAdpcm, IntoWritesExactlyFourBytesPerInputByte) {
+    Bytes out(12, 0xAA);
+    ImaAdpcmState state;
+    DecodeImaAdpcmInto(Hex("07 08"), state, out);
+    ImaAdpcmState fresh;
+    Bytes expected = DecodeImaAdpcm(Hex("07 08"), fresh);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 8), expected);
+    EXPECT_EQ(Bytes(out.begin() + 8, out.end()), Bytes(4, 0xAA));
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,406 @@
+#include "vqa/picture_chunk.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/vqa/test_bytes.h"
+
+namespace rw {
+namespace {
+
+using Status = PictureChunkResult::Status;
+using test::Bytes;
+using test::Concat;
+using test::Hex;
+using test::PackLiterally;
+using test::Text;
+using test::U32Be;
+
+// What a pointer table saw when it was handed over.
+struct Seen {
+    Bytes table;
+    Bytes codebook;
+    Bytes palette;
+};
+
+class RecordingSink final : public FrameImageSink {
+  public:
+    void OnPointerTable(std::span<const uint8_t> table, const VqaDecodeState& state) override {
+        seen.push_back({Bytes(table.begin(), table.end()), state.codebook, state.palette});
+    }
+    std::vector<Seen> seen;
+};
+
+// A sub-chunk as a writer lays it out: identifier, big-endian size, data, a pad byte after odd
+// data.
+Bytes Sub(std::string_view id, const Bytes& data, bool pad = true) {
+    Bytes out = Concat({Text(id), U32Be(static_cast<uint32_t>(data.size())), data});
+    if (pad && data.size() % 2 == 1) out.push_back(0);
+    return out;
+}
+
+Bytes Part(uint8_t n) {
+    return Bytes(8, static_cast<uint8_t>(0x10 + n));
+}
+
+// ---- The walk ----
+
+TEST(WalkPictureChunk, ChunksOfZeroOrOneByteHoldNothing) {
+    for (const Bytes& data : {Bytes{}, Hex("41"), Hex("00")}) {
+        VqaDecodeState state;
+        RecordingSink sink;
+        auto result = WalkPictureChunk(data, state, sink);
+        EXPECT_EQ(result.status, Status::Ok);
+        EXPECT_EQ(result.images, 0);
+        EXPECT_TRUE(sink.seen.empty());
+    }
+}
+
+TEST(WalkPictureChunk, PadByteAfterOddSubChunkIsSkipped) {
+    for (bool pad : {true, false}) {
+        VqaDecodeState state;
+        RecordingSink sink;
+        Bytes data = Concat({Sub("CPL0", Hex("01 02 03"), pad), Sub("VPT0", Hex("05 06"))});
+        auto result = WalkPictureChunk(data, state, sink);
+        ASSERT_EQ(result.status, Status::Ok) << result.message;
+        EXPECT_EQ(result.images, 1);
+        EXPECT_EQ(state.palette, Hex("01 02 03"));
+        ASSERT_EQ(sink.seen.size(), 1u);
+        EXPECT_EQ(sink.seen[0].table, Hex("05 06"));
+        EXPECT_EQ(sink.seen[0].palette, Hex("01 02 03"));
+    }
+}
+
+TEST(WalkPictureChunk, ASecondPadByteIsTheFirstByteOfAnIdentifier) {
+    // Only the first 00 is skipped, so the identifier is 00 'Q' 'T' '0': a pointer table.
+    Bytes data = Concat({Hex("00"), Hex("00"), Text("QT0"), U32Be(2), Hex("01 02")});
+    VqaDecodeState state;
+    RecordingSink sink;
+    auto result = WalkPictureChunk(data, state, sink);
+    ASSERT_EQ(result.status, Status::Ok) << result.message;
+    ASSERT_EQ(sink.seen.size(), 1u);
+    EXPECT_EQ(sink.seen[0].table, Hex("01 02"));
+}
+
+TEST(WalkPictureChunk, FinalPadByteEndsTheWalk) {
+    VqaDecodeState state;
+    RecordingSink sink;
+    auto result = WalkPictureChunk(Sub("CPL0", Hex("01 02 03")), state, sink);
+    EXPECT_EQ(result.status, Status::Ok) << result.message;
+    EXPECT_EQ(state.palette, Hex("01 02 03"));
+}
+
+struct DispatchCase {
+    const char* name;
+    Bytes data;
+    Bytes codebook;  // expected state afterwards
+    Bytes palette;
+    int images;
+    Status status;
+};
+
+class Dispatch : public testing::TestWithParam<DispatchCase> {};
+
+TEST_P(Dispatch, ActsOnTheThirdLetterAfterUnpacking) {
+    VqaDecodeState state;
+    RecordingSink sink;
+    auto result = WalkPictureChunk(GetParam().data, state, sink);
+    EXPECT_EQ(result.status, GetParam().status) << result.message;
+    EXPECT_EQ(result.images, GetParam().images);
+    EXPECT_EQ(state.codebook, GetParam().codebook);
+    EXPECT_EQ(state.palette, GetParam().palette);
+}
+
+const Bytes kColours = Hex("01 02 03 3F 3E 3D");
+const Bytes kBook = Hex("01 01 02 02 03 03 04 04");
+
+INSTANTIATE_TEST_SUITE_P(
+    Letters, Dispatch,
+    testing::Values(
+        DispatchCase{
+            "PackedPalette", Sub("CPLZ", PackLiterally(kColours)), {}, kColours, 0, Status::Ok},
+        DispatchCase{"PlainPalette", Sub("CPL0", kColours), {}, kColours, 0, Status::Ok},
+        DispatchCase{
+            "PackedFullCodebook", Sub("CBFZ", PackLiterally(kBook)), kBook, {}, 0, Status::Ok},
+        // Without the 'Z' the bytes stand as they are, even when they look packed.
+        DispatchCase{"PlainFullCodebookNotUnpacked",
+                     Sub("CBF0", PackLiterally(kBook)),
+                     PackLiterally(kBook),
+                     {},
+                     0,
+                     Status::Ok},
+        DispatchCase{
+            "PackedPointerTable", Sub("VPTZ", PackLiterally(Hex("01 02"))), {}, {}, 1, Status::Ok},
+        DispatchCase{"FirstLettersPlayNoPart",
+                     Sub("XXLZ", PackLiterally(kColours)),
+                     {},
+                     kColours,
+                     0,
+                     Status::Ok},
+        DispatchCase{"UnknownLetterNoEffect",
+                     Concat({Sub("ABCD", kBook), Sub("CPL0", kColours)}),
+                     {},
+                     kColours,
+                     0,
+                     Status::Ok},
+        DispatchCase{
+            "UnknownPackedIsUnpacked", Sub("XXQZ", PackLiterally(kBook)), {}, {}, 0, Status::Ok},
+        // Unpacked before the dispatch, whatever the third letter: bad data is damage.
+        DispatchCase{
+            "UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), {}, {}, 0, Status::Damaged}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WalkPictureChunk, TwoPointerTablesGiveTwoImagesInOrder) {
+    VqaDecodeState state;
+    state.palette = Hex("01 01 01");
+    RecordingSink sink;
+    Bytes data = Concat({Sub("VPT0", Hex("0A 0B")), Sub("CPL0", Hex("02 02 02")),
+                         Sub("VPTZ", PackLiterally(Hex("0C 0D")))});
+    auto result = WalkPictureChunk(data, state, sink);
+    ASSERT_EQ(result.status, Status::Ok) << result.message;
+    EXPECT_EQ(result.images, 2);
+    ASSERT_EQ(sink.seen.size(), 2u);
+    EXPECT_EQ(sink.seen[0].table, Hex("0A 0B"));
+    EXPECT_EQ(sink.seen[0].palette, Hex("01 01 01"));
+    EXPECT_EQ(sink.seen[1].table, Hex("0C 0D"));
+    EXPECT_EQ(sink.seen[1].palette, Hex("02 02 02"));
+}
+
+struct DamageCase {
+    const char* name;
+    Bytes data;
+    const char* messagePart;
+    bool paletteFollows = true;  // a palette sub-chunk after the damage, which must not apply
+};
+
+class Damage : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(Damage, EndsTheWalkWithAMessage) {
+    VqaDecodeState state;
+    state.palette = Hex("01 01 01");
+    RecordingSink sink;
+    Bytes data = GetParam().data;
+    if (GetParam().paletteFollows) data = Concat({data, Sub("CPL0", Hex("02 02 02"))});
+    auto result = WalkPictureChunk(data, state, sink);
+    EXPECT_EQ(result.status, Status::Damaged);
+    EXPECT_NE(result.message.find(GetParam().messagePart), std::string::npos) << result.message;
+    EXPECT_EQ(state.palette, Hex("01 01 01"));
+    EXPECT_TRUE(sink.seen.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Broken, Damage,
+    testing::Values(
+        DamageCase{"HeaderPastEnd", Concat({Text("CBF0"), Hex("00 00")}), "runs past the end",
+                   false},
+        DamageCase{"HeaderPastEndAfterPad", Concat({Hex("00"), Text("CBF0"), Hex("00")}),
+                   "runs past the end", false},
+        DamageCase{"SizePastEnd", Concat({Text("CBF0"), U32Be(0x100), kBook}),
+                   "declares 256 bytes"},
+        DamageCase{"NegativeSize", Concat({Text("CBF0"), U32Be(0xFFFFFFF0), kBook}), "declares"},
+        DamageCase{"BadPackedTable", Sub("VPTZ", Hex("81 41 00 05 80")), "'VPTZ'"},
+        DamageCase{"PackedTableWithoutEnd", Sub("VPTZ", Hex("81 41")), "without an end command"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Codebook parts and the switch ----
+
+// Runs one frame's chunk data and returns what its images saw.
+std::vector<Seen> RunFrame(const Bytes& data, VqaDecodeState& state, Status expected = Status::Ok) {
+    RecordingSink sink;
+    auto result = WalkPictureChunk(data, state, sink);
+    EXPECT_EQ(result.status, expected) << result.message;
+    return sink.seen;
+}
+
+TEST(CodebookSwitch, EighthPartsFrameStillDrawsWithTheOldCodebook) {
+    VqaDecodeState state;
+    RunFrame(Sub("CBF0", kBook), state);
+    Bytes assembled;
+    for (uint8_t n = 0; n < 8; ++n) {
+        auto seen = RunFrame(Concat({Sub("CBP0", Part(n)), Sub("VPT0", Hex("00 00"))}), state);
+        assembled = Concat({assembled, Part(n)});
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].codebook, kBook) << "frame " << int{n};
+    }
+    EXPECT_EQ(state.codebook, assembled);
+    EXPECT_EQ(state.partCount, 0);
+    EXPECT_TRUE(state.pendingCodebook.empty());
+    auto seen = RunFrame(Sub("VPT0", Hex("00 00")), state);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].codebook, assembled);
+}
+
+TEST(CodebookSwitch, PartsCountAcrossFramesWithoutImages) {
+    VqaDecodeState state;
+    // Eight parts over three frames that draw nothing; no switch until an image is drawn.
+    RunFrame(Concat({Sub("CBP0", Part(0)), Sub("CBP0", Part(1)), Sub("CBP0", Part(2))}), state);
+    RunFrame(Concat({Sub("CBP0", Part(3)), Sub("CBP0", Part(4))}), state);
+    RunFrame(Concat({Sub("CBP0", Part(5)), Sub("CBP0", Part(6)), Sub("CBP0", Part(7))}), state);
+    EXPECT_EQ(state.partCount, 8);
+    EXPECT_TRUE(state.codebook.empty());
+    RunFrame(Sub("VPT0", Hex("00 00")), state);
+    EXPECT_EQ(state.partCount, 0);
+    EXPECT_EQ(state.codebook.size(), 64u);
+}
+
+TEST(CodebookSwitch, FullCodebookLeavesPendingPartsAlone) {
+    VqaDecodeState state;
+    Bytes parts;
+    for (uint8_t n = 0; n < 4; ++n) {
+        RunFrame(Concat({Sub("CBP0", Part(n)), Sub("VPT0", Hex("00 00"))}), state);
+        parts = Concat({parts, Part(n)});
+    }
+    RunFrame(Sub("CBFZ", PackLiterally(kBook)), state);
+    EXPECT_EQ(state.codebook, kBook);
+    EXPECT_EQ(state.partCount, 4);
+    EXPECT_EQ(state.pendingCodebook, parts);
+    for (uint8_t n = 4; n < 8; ++n) {
+        auto seen = RunFrame(Concat({Sub("CBP0", Part(n)), Sub("VPT0", Hex("00 00"))}), state);
+        EXPECT_EQ(seen[0].codebook, kBook);
+        parts = Concat({parts, Part(n)});
+    }
+    EXPECT_EQ(state.codebook, parts);
+}
+
+TEST(CodebookSwitch, MoreThanEightPartsSwitchAtTheNextImage) {
+    VqaDecodeState state;
+    Bytes data;
+    Bytes parts;
+    for (uint8_t n = 0; n < 9; ++n) {
+        data = Concat({data, Sub("CBP0", Part(n))});
+        parts = Concat({parts, Part(n)});
+    }
+    RunFrame(Concat({data, Sub("VPT0", Hex("00 00"))}), state);
+    EXPECT_EQ(state.codebook, parts);
+    EXPECT_EQ(state.partCount, 0);
+}
+
+TEST(CodebookSwitch, PartsPackedOneByOneAreJoinedUnpacked) {
+    VqaDecodeState state;
+    Bytes data, parts;
+    for (uint8_t n = 0; n < 8; ++n) {
+        data = Concat({data, Sub("CBPZ", PackLiterally(Part(n)))});
+        parts = Concat({parts, Part(n)});
+    }
+    RunFrame(Concat({data, Sub("VPT0", Hex("00 00"))}), state);
+    EXPECT_EQ(state.codebook, parts);
+}
+
+// One packed stream cut into eight pieces, as the original tools write codebook parts: the first
+// piece has no end command and later pieces copy from bytes unpacked by earlier ones.
+TEST(CodebookSwitch, OneStreamCutIntoPartsIsUnpackedJoined) {
+    Bytes first16 = Hex("03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12");
+    Bytes stream = Concat({Hex("90"), first16, Hex("FF 30 00 00 00 80")});  // 16 + 48 bytes
+    Bytes expected;
+    for (int i = 0; i < 4; ++i) expected = Concat({expected, first16});
+
+    VqaDecodeState state;
+    RunFrame(Sub("CBF0", kBook), state);
+    for (size_t n = 0; n < 8; ++n) {
+        size_t from = n * 3, to = std::min<size_t>(from + 3, stream.size());
+        Bytes piece(stream.begin() + static_cast<ptrdiff_t>(from),
+                    stream.begin() + static_cast<ptrdiff_t>(to));
+        auto seen = RunFrame(Concat({Sub("CBPZ", piece), Sub("VPT0", Hex("00 00"))}), state);
+        EXPECT_EQ(seen[0].codebook, kBook) << "frame " << n;
+    }
+    EXPECT_EQ(state.codebook, expected);
+    EXPECT_EQ(state.partCount, 0);
+    EXPECT_TRUE(state.pendingCompressed.empty());
+}
+
+TEST(CodebookSwitch, PartsThatUnpackNeitherWayKeepTheOldCodebook) {
+    VqaDecodeState state;
+    RunFrame(Sub("CBF0", kBook), state);
+    const uint64_t generation = state.codebookGeneration;
+    Bytes data;
+    for (int n = 0; n < 8; ++n) data = Concat({data, Sub("CBPZ", Hex("00 01"))});
+    RecordingSink sink;
+    auto result = WalkPictureChunk(Concat({data, Sub("VPT0", Hex("00 00")), Sub("CPL0", kColours)}),
+                                   state, sink);
+    EXPECT_EQ(result.status, Status::Damaged);
+    EXPECT_NE(result.message.find("codebook parts"), std::string::npos) << result.message;
+    EXPECT_EQ(result.images, 1);  // the image went out before the switch failed
+    EXPECT_EQ(state.codebook, kBook);
+    EXPECT_EQ(state.codebookGeneration, generation);
+    EXPECT_EQ(state.partCount, 0);
+    EXPECT_TRUE(state.pendingCompressed.empty());
+    EXPECT_TRUE(state.palette.empty());  // the walk stopped at the damage
+}
+
+TEST(CodebookSwitch, GenerationsCountChanges) {
+    VqaDecodeState state;
+    RunFrame(Concat({Sub("CBF0", kBook), Sub("CPL0", kColours), Sub("VPT0", Hex("00 00"))}), state);
+    EXPECT_EQ(state.codebookGeneration, 1u);
+    EXPECT_EQ(state.paletteGeneration, 1u);
+    Bytes data;
+    for (uint8_t n = 0; n < 8; ++n) data = Concat({data, Sub("CBP0", Part(n))});
+    RunFrame(data, state);
+    EXPECT_EQ(state.codebookGeneration, 1u);  // parts alone change nothing drawn
+    RunFrame(Sub("VPT0", Hex("00 00")), state);
+    EXPECT_EQ(state.codebookGeneration, 2u);
+    EXPECT_EQ(state.paletteGeneration, 1u);
+}
+
+// ---- Reading the chunk from the file ----
+
+struct ReadCase {
+    const char* name;
+    Bytes file;
+    Status status;
+    int images;
+};
+
+class ReadChunk : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadChunk, ReadsOrRefuses) {
+    const auto& c = GetParam();
+    MemoryInputFile file(c.file, "movie.vqa");
+    VqaDecodeState state;
+    RecordingSink sink;
+    auto result = ReadPictureChunk(file, state, sink);
+    EXPECT_EQ(result.status, c.status) << result.message;
+    EXPECT_EQ(result.images, c.images);
+    if (c.status != Status::Ok) {
+        EXPECT_NE(result.message.find("movie.vqa"), std::string::npos) << result.message;
+    }
+    if (c.status == Status::Truncated) {
+        EXPECT_TRUE(state.palette.empty());  // nothing applied
+        EXPECT_TRUE(sink.seen.empty());
+    }
+}
+
+const Bytes kChunkData = Concat({Sub("CPL0", kColours), Sub("VPT0", Hex("00 00"))});
+const uint32_t kChunkSize = static_cast<uint32_t>(kChunkData.size());
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadChunk,
+    testing::Values(
+        ReadCase{"NoPad", Concat({Text("VQFR"), U32Be(kChunkSize), kChunkData}), Status::Ok, 1},
+        ReadCase{"PadFirst", Concat({Hex("00"), Text("VQFR"), U32Be(kChunkSize), kChunkData}),
+                 Status::Ok, 1},
+        ReadCase{"IdentifierNotCompared", Concat({Text("JUNK"), U32Be(kChunkSize), kChunkData}),
+                 Status::Ok, 1},
+        ReadCase{"SizeZero", Concat({Text("VQFR"), U32Be(0)}), Status::Ok, 0},
+        ReadCase{"SizeOne", Concat({Text("VQFR"), U32Be(1), Hex("00")}), Status::Ok, 0},
+        ReadCase{"SizePastEnd", Concat({Text("VQFR"), U32Be(kChunkSize + 1), kChunkData}),
+                 Status::Truncated, 0},
+        ReadCase{"SizeHuge", Concat({Text("VQFR"), U32Be(0xFFFFFFFF), kChunkData}),
+                 Status::Truncated, 0},
+        ReadCase{"EmptyFile", {}, Status::Truncated, 0},
+        ReadCase{"HeaderCut", Concat({Hex("00"), Text("VQFR"), Hex("00 00")}), Status::Truncated,
+                 0},
+        ReadCase{"DamagedSubChunk",
+                 Concat({Text("VQFR"), U32Be(12), Text("VPTZ"), U32Be(4), Hex("00 01 02 80")}),
+                 Status::Damaged, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadPictureChunk, LeavesTheFileAfterTheChunk) {
+    Bytes bytes = Concat({Hex("00"), Text("VQFR"), U32Be(kChunkSize), kChunkData, Hex("77")});
+    MemoryInputFile file(bytes);
+    VqaDecodeState state;
+    RecordingSink sink;
+    ASSERT_EQ(ReadPictureChunk(file, state, sink).status, Status::Ok);
+    EXPECT_EQ(file.Position(), static_cast<int64_t>(bytes.size() - 1));
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,284 @@
+#include "vqa/render.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/vqa/test_bytes.h"
+
+namespace rw {
+namespace {
+
+using test::Bytes;
+using test::Hex;
+
+VqaProperties Props(int32_t width, int32_t height, int32_t bw, int32_t bh) {
+    VqaProperties p;
+    p.frames = 1;
+    p.width = width;
+    p.height = height;
+    p.blockWidth = bw;
+    p.blockHeight = bh;
+    p.soundRate = 22050;
+    return p;
+}
+
+Bytes Pixel(const Bytes& image, int32_t width, int32_t x, int32_t y) {
+    auto at = static_cast<size_t>(3 * (y * width + x));
+    return Bytes(image.begin() + static_cast<ptrdiff_t>(at),
+                 image.begin() + static_cast<ptrdiff_t>(at + 3));
+}
+
+// Palette where entry k is (k mod 64, (k + 1) mod 64, (k + 2) mod 64).
+Bytes RampPalette() {
+    Bytes p(768);
+    for (size_t k = 0; k < 256; ++k) {
+        p[3 * k] = static_cast<uint8_t>(k % 64);
+        p[3 * k + 1] = static_cast<uint8_t>((k + 1) % 64);
+        p[3 * k + 2] = static_cast<uint8_t>((k + 2) % 64);
+    }
+    return p;
+}
+
+Bytes Bgr(size_t k) {  // the ramp palette's entry k as output bytes
+    return {static_cast<uint8_t>((k + 2) % 64 * 4), static_cast<uint8_t>((k + 1) % 64 * 4),
+            static_cast<uint8_t>(k % 64 * 4)};
+}
+
+// The two renderings of the cached path and the bottom-up function, flipped back to top first.
+Bytes FlipRows(const Bytes& image, int32_t width, int32_t height) {
+    Bytes out(image.size());
+    size_t row = static_cast<size_t>(width) * 3;
+    for (int32_t y = 0; y < height; ++y) {
+        std::copy_n(
+            image.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(y)), row,
+            out.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(height - 1 - y)));
+    }
+    return out;
+}
+
+TEST(RenderFrame, GridOf320x200WithBlocks4x2) {
+    const auto props = Props(320, 200, 4, 2);
+    Bytes table(16000, 0x0F);  // all solid: low bytes pick the colour
+    Bytes codebook;
+    // Top-left block: colour 1; bottom-right block (79, 99): colour 2 (low byte at 7999, high
+    // 15999).
+    table[0] = 1;
+    for (size_t i = 1; i < 8000; ++i) table[i] = 0;
+    table[7999] = 2;
+    auto image = RenderFrame(table, codebook, RampPalette(), props);
+    ASSERT_EQ(image.size(), 320u * 200u * 3u);
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 3), Bgr(1));  // first three: top-left pixel
+    EXPECT_EQ(Bytes(image.end() - 3, image.end()), Bgr(2));      // last three: bottom-right
+    EXPECT_EQ(Pixel(image, 320, 3, 1), Bgr(1));
+    EXPECT_EQ(Pixel(image, 320, 4, 0), Bgr(0));
+    EXPECT_EQ(Pixel(image, 320, 316, 198), Bgr(2));
+    EXPECT_EQ(Pixel(image, 320, 315, 199), Bgr(0));
+}
+
+TEST(RenderFrame, SolidBlocksTakeTheirColourFromThePalette) {
+    const auto props = Props(8, 2, 4, 2);
+    Bytes codebook(0x10000 * 8, 0x30);  // would be colour 0x30 if it were used
+    for (uint8_t hi : {0x0F, 0xFF}) {
+        Bytes table = {7, 7, hi, hi};
+        auto image = RenderFrame(table, codebook, RampPalette(), props);
+        for (int32_t y = 0; y < 2; ++y) {
+            for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(Pixel(image, 8, x, y), Bgr(7)) << int{hi};
+        }
+    }
+}
+
+TEST(RenderFrame, HighByte1LowByte2ShowsEntry258) {
+    const auto props = Props(4, 2, 4, 2);
+    Bytes codebook(259 * 8, 0);
+    for (size_t i = 0; i < 8; ++i) codebook[258 * 8 + i] = static_cast<uint8_t>(10 + i);
+    auto image = RenderFrame(Hex("02 01"), codebook, RampPalette(), props);
+    for (int32_t y = 0; y < 2; ++y) {
+        for (int32_t x = 0; x < 4; ++x) {
+            EXPECT_EQ(Pixel(image, 4, x, y), Bgr(static_cast<size_t>(10 + y * 4 + x)));
+        }
+    }
+}
+
+struct PaletteCase {
+    const char* name;
+    Bytes rgb;
+    Bytes bgr;
+};
+
+class PaletteBytes : public testing::TestWithParam<PaletteCase> {};
+
+TEST_P(PaletteBytes, BecomeOutputBytes) {
+    const auto props = Props(1, 1, 1, 1);
+    auto image = RenderFrame(Hex("00 0F"), {}, GetParam().rgb, props);
+    EXPECT_EQ(image, GetParam().bgr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Colours, PaletteBytes,
+    testing::Values(PaletteCase{"PureRed", Hex("3F 00 00"), Hex("00 00 FC")},
+                    PaletteCase{"ByteFFGives252", Hex("FF FF FF"), Hex("FC FC FC")},
+                    PaletteCase{"Byte40GivesZero", Hex("40 40 40"), Hex("00 00 00")},
+                    PaletteCase{"Mixed", Hex("01 82 C3"), Hex("0C 08 04")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RenderFrame, PixelsOutsideTheGridAreBlack) {
+    // 10 x 5 with 4 x 2 blocks: 2 columns, 2 rows; x 8..9 and y 4 are outside.
+    const auto props = Props(10, 5, 4, 2);
+    Bytes table = {3, 3, 3, 3, 0xFF, 0xFF, 0xFF, 0xFF};
+    auto image = RenderFrame(table, {}, RampPalette(), props);
+    ASSERT_EQ(image.size(), 150u);
+    for (int32_t y = 0; y < 5; ++y) {
+        for (int32_t x = 0; x < 10; ++x) {
+            bool inside = x < 8 && y < 4;
+            EXPECT_EQ(Pixel(image, 10, x, y), inside ? Bgr(3) : Bytes(3, 0)) << x << "," << y;
+        }
+    }
+}
+
+struct MissingCase {
+    const char* name;
+    Bytes table;
+    Bytes codebook;
+    Bytes palette;
+    // Expected colour index per pixel of a 4 x 1 image with 2 x 1 blocks; -1 black.
+    std::vector<int> pixels;
+};
+
+class MissingData : public testing::TestWithParam<MissingCase> {};
+
+TEST_P(MissingData, DrawsBlack) {
+    const auto props = Props(4, 1, 2, 1);
+    const auto& c = GetParam();
+    auto image = RenderFrame(c.table, c.codebook, c.palette, props);
+    ASSERT_EQ(image.size(), 12u);
+    for (int32_t x = 0; x < 4; ++x) {
+        int k = c.pixels[static_cast<size_t>(x)];
+        Bytes expected = k < 0 ? Bytes(3, 0) : Bgr(static_cast<size_t>(k));
+        EXPECT_EQ(Pixel(image, 4, x, 0), expected) << "pixel " << x;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, MissingData,
+    testing::Values(
+        MissingCase{"NoCodebook", Hex("00 05 00 0F"), {}, RampPalette(), {-1, -1, 5, 5}},
+        MissingCase{"NoPalette", Hex("00 05 00 0F"), Hex("01 02"), {}, {-1, -1, -1, -1}},
+        MissingCase{
+            "TableHalfMissing", Hex("00 05 00"), Hex("01 02"), RampPalette(), {1, 2, -1, -1}},
+        MissingCase{"EmptyTable", {}, Hex("01 02"), RampPalette(), {-1, -1, -1, -1}},
+        MissingCase{
+            "EntryPastCodebook", Hex("00 01 00 00"), Hex("01 02"), RampPalette(), {1, 2, -1, -1}},
+        MissingCase{
+            "EntryCutShort", Hex("00 01 00 00"), Hex("01 02 03"), RampPalette(), {1, 2, 3, -1}},
+        MissingCase{"ColourPastPalette",
+                    Hex("00 09 00 0F"),
+                    Hex("01 02"),
+                    Hex("00 01 02 01 02 03"),
+                    {1, -1, -1, -1}},
+        MissingCase{
+            "PaletteEntryCutShort", Hex("00 01 0F 0F"), {}, Hex("00 01 02 01 02"), {0, 0, -1, -1}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RenderFrame, BlockSizeZeroGivesABlackImage) {
+    for (auto props : {Props(8, 4, 0, 2), Props(8, 4, 4, 0)}) {
+        auto image = RenderFrame(Bytes(64, 0x0F), {}, RampPalette(), props);
+        EXPECT_EQ(image, Bytes(8 * 4 * 3, 0));
+        Bytes bottomUp(8 * 4 * 3, 0x55);
+        RenderFrameBottomUp(Bytes(64, 0x0F), {}, RampPalette(), props, bottomUp);
+        EXPECT_EQ(bottomUp, Bytes(8 * 4 * 3, 0));
+        FrameRenderer renderer;
+        VqaDecodeState state;
+        state.palette = RampPalette();
+        Bytes cached(8 * 4 * 3, 0x55);
+        renderer.RenderBottomUp(Bytes(64, 0x0F), state, props, cached);
+        EXPECT_EQ(cached, Bytes(8 * 4 * 3, 0));
+    }
+}
+
+// ---- The three ways of drawing agree ----
+
+struct RandomFrame {
+    VqaProperties props;
+    Bytes table, codebook, palette;
+};
+
+RandomFrame MakeRandomFrame(std::mt19937& rng) {
+    auto pick = [&](uint32_t n) { return static_cast<int32_t>(rng() % n); };
+    RandomFrame f;
+    f.props = Props(pick(40), pick(30), pick(7), pick(5));
+    size_t bw = static_cast<size_t>(std::max(f.props.blockWidth, 1));
+    size_t bh = static_cast<size_t>(std::max(f.props.blockHeight, 1));
+    size_t blocks =
+        (static_cast<size_t>(f.props.width) / bw) * (static_cast<size_t>(f.props.height) / bh);
+    // Tables of about the right length, sometimes short; high bytes mostly small or solid.
+    const int64_t length = static_cast<int64_t>(2 * blocks) + pick(9) - 6;
+    f.table.resize(static_cast<size_t>(std::max<int64_t>(length, 0)));
+    for (size_t i = 0; i < f.table.size(); ++i) {
+        bool high = i >= blocks;
+        uint32_t r = rng() % 10;
+        f.table[i] = static_cast<uint8_t>(!high ? rng() : r < 3 ? 0x0F : r < 5 ? 0xFF : r % 3);
+    }
+    f.codebook.resize(static_cast<size_t>(pick(700 * 12)));
+    for (auto& b : f.codebook) b = static_cast<uint8_t>(rng());
+    f.palette.resize(static_cast<size_t>(pick(800)));
+    for (auto& b : f.palette) b = static_cast<uint8_t>(rng());
+    return f;
+}
+
+TEST(RenderFrame, AllDrawingPathsGiveTheSamePixels) {
+    std::mt19937 rng(2024);
+    FrameRenderer renderer;  // one renderer across frames, as in a run
+    VqaDecodeState state;
+    for (int round = 0; round < 400; ++round) {
+        RandomFrame f = MakeRandomFrame(rng);
+        state.codebook = f.codebook;
+        state.palette = f.palette;
+        ++state.codebookGeneration;
+        ++state.paletteGeneration;
+        const int32_t w = f.props.width, h = f.props.height;
+
+        Bytes top = RenderFrame(f.table, f.codebook, f.palette, f.props);
+        ASSERT_EQ(top.size(), static_cast<size_t>(w * h * 3));
+        Bytes bottomUp(top.size(), 0xAB);
+        RenderFrameBottomUp(f.table, f.codebook, f.palette, f.props, bottomUp);
+        EXPECT_EQ(FlipRows(bottomUp, w, h), top) << "round " << round;
+        Bytes cached(top.size(), 0xCD);
+        renderer.RenderBottomUp(f.table, state, f.props, cached);
+        EXPECT_EQ(FlipRows(cached, w, h), top) << "round " << round;
+    }
+}
+
+TEST(FrameRenderer, FollowsPaletteAndCodebookChanges) {
+    const auto props = Props(320, 200, 4, 2);
+    VqaDecodeState state;
+    state.palette = RampPalette();
+    state.codebook.assign(300 * 8, 0);
+    for (size_t i = 0; i < state.codebook.size(); ++i) state.codebook[i] = static_cast<uint8_t>(i);
+    ++state.codebookGeneration, ++state.paletteGeneration;
+
+    Bytes table(16000);
+    std::mt19937 rng(5);
+    for (size_t i = 0; i < 8000; ++i) table[i] = static_cast<uint8_t>(rng());
+    for (size_t i = 8000; i < 16000; ++i) table[i] = static_cast<uint8_t>(rng() % 2 ? 1 : 0xFF);
+
+    FrameRenderer renderer;
+    Bytes image(320 * 200 * 3);
+    auto expectSame = [&](const char* when) {
+        renderer.RenderBottomUp(table, state, props, image);
+        EXPECT_EQ(FlipRows(image, 320, 200),
+                  RenderFrame(table, state.codebook, state.palette, props))
+            << when;
+    };
+    expectSame("first");
+    for (auto& b : state.palette) b = static_cast<uint8_t>(63 - (b & 0x3F));
+    ++state.paletteGeneration;
+    expectSame("after a palette change");
+    std::vector<uint8_t> replacement(state.codebook.rbegin(), state.codebook.rend());
+    state.codebook = replacement;
+    ++state.codebookGeneration;
+    expectSame("after a codebook change");
+}
+
+}  // namespace
+}  // namespace rw

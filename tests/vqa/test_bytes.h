@@ -1,0 +1,63 @@
+// Small helpers for building byte sequences in tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rw::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// "81 41 00 01" -> {0x81, 0x41, 0x00, 0x01}; spaces are ignored.
+inline Bytes Hex(std::string_view text) {
+    Bytes out;
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ') continue;
+        digits += c;
+        if (digits.size() == 2) {
+            out.push_back(static_cast<uint8_t>(std::strtoul(digits.c_str(), nullptr, 16)));
+            digits.clear();
+        }
+    }
+    return out;
+}
+
+inline Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline Bytes Repeat(uint8_t value, size_t count) {
+    return Bytes(count, value);
+}
+
+inline Bytes Text(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+inline Bytes U32Be(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+
+// LCW stream made only of literal runs (and the end command): the simplest valid packing.
+inline Bytes PackLiterally(std::span<const uint8_t> data) {
+    Bytes out;
+    for (size_t i = 0; i < data.size(); i += 63) {
+        size_t n = std::min<size_t>(63, data.size() - i);
+        out.push_back(static_cast<uint8_t>(0x80 | n));
+        out.insert(out.end(), data.begin() + static_cast<ptrdiff_t>(i),
+                   data.begin() + static_cast<ptrdiff_t>(i + n));
+    }
+    out.push_back(0x80);
+    return out;
+}
+
+}  // namespace rw::test

@@ -1,0 +1,211 @@
+#include "vqa/vqa_header.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/vqa/test_bytes.h"
+
+namespace rw {
+namespace {
+
+using Status = VqaHeaderResult::Status;
+using test::Bytes;
+using test::Hex;
+
+// A front part up to the frame index: FORM, size, WVQAVQHD, size, then the header fields.
+Bytes MakeHeader(uint16_t frames, uint16_t width, uint16_t height, uint8_t bw, uint8_t bh,
+                 uint16_t rate) {
+    Bytes b(70, 0xEE);
+    auto put = [&](size_t at, std::string_view text) {
+        for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
+    };
+    put(0, "FORM");
+    put(8, "WVQAVQHD");
+    auto put16 = [&](size_t at, uint16_t v) {
+        b[at] = static_cast<uint8_t>(v);
+        b[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    put16(24, frames);
+    put16(26, width);
+    put16(28, height);
+    b[30] = bw;
+    b[31] = bh;
+    put16(44, rate);
+    return b;
+}
+
+Bytes Valid() {
+    return MakeHeader(100, 320, 200, 4, 2, 22050);
+}
+
+struct CheckCase {
+    const char* name;
+    Bytes file;
+    Status expected;
+};
+
+Bytes Patched(Bytes b, size_t at, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
+    return b;
+}
+
+Bytes Cut(Bytes b, size_t size) {
+    b.resize(size);
+    return b;
+}
+
+class ContainerCheck : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(ContainerCheck, GivesTheExpectedVerdict) {
+    auto result = ReadVqaHeader(GetParam().file);
+    EXPECT_EQ(result.status, GetParam().expected) << result.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, ContainerCheck,
+    testing::Values(
+        CheckCase{"Valid", Valid(), Status::Ok},
+        CheckCase{"OtherFormType", Patched(Valid(), 8, "WVQBVQHD"), Status::NotVqa},
+        CheckCase{"OtherContainer", Patched(Valid(), 0, "LIST"), Status::NotVqa},
+        CheckCase{"LowerCaseForm", Patched(Valid(), 0, "form"), Status::NotVqa},
+        CheckCase{"LowerCaseHeaderId", Patched(Valid(), 8, "WVQAvqhd"), Status::NotVqa},
+        CheckCase{"NulInsideForm", Patched(Valid(), 2, std::string_view("\0", 1)), Status::NotVqa},
+        CheckCase{"NulInsideType", Patched(Valid(), 12, std::string_view("\0", 1)), Status::NotVqa},
+        CheckCase{"Empty", {}, Status::NotVqa},
+        CheckCase{"FifteenBytes", Cut(Valid(), 15), Status::NotVqa},
+        CheckCase{"SignaturesOnly", Cut(Valid(), 16), Status::Truncated},
+        CheckCase{"EndsBeforeSoundRate", Cut(Valid(), 45), Status::Truncated},
+        CheckCase{"EndsAfterSoundRate", Cut(Valid(), 46), Status::Ok}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VqaHeader, ReadsTheSixValuesWidthBeforeHeight) {
+    Bytes b = Valid();
+    b[26] = 0x40, b[27] = 0x01, b[28] = 0xF0, b[29] = 0x00;  // 320 x 240
+    auto result = ReadVqaHeader(b);
+    ASSERT_EQ(result.status, Status::Ok);
+    VqaProperties expected;
+    expected.frames = 100;
+    expected.width = 320;
+    expected.height = 240;
+    expected.blockWidth = 4;
+    expected.blockHeight = 2;
+    expected.soundRate = 22050;
+    EXPECT_EQ(result.properties, expected);
+}
+
+TEST(VqaHeader, ValuesAreUnsigned) {
+    auto result = ReadVqaHeader(MakeHeader(0xFFFF, 0xFFFF, 0x8000, 0xFF, 0xFF, 0xFFFF));
+    ASSERT_EQ(result.status, Status::Ok);
+    EXPECT_EQ(result.properties.frames, 65535);
+    EXPECT_EQ(result.properties.width, 65535);
+    EXPECT_EQ(result.properties.height, 32768);
+    EXPECT_EQ(result.properties.blockWidth, 255);
+    EXPECT_EQ(result.properties.blockHeight, 255);
+    EXPECT_EQ(result.properties.soundRate, 65535);
+}
+
+TEST(VqaHeader, TruncatedHeaderNamesTheFile) {
+    Bytes b = Cut(Valid(), 30);
+    MemoryInputFile file(b, "short.vqa");
+    auto result = ReadVqaHeader(file);
+    ASSERT_EQ(result.status, Status::Truncated);
+    EXPECT_NE(result.message.find("short.vqa"), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("30 bytes"), std::string::npos) << result.message;
+}
+
+class VqaHeaderOnDisk : public testing::Test {
+  protected:
+    std::filesystem::path Write(const std::string& name, const Bytes& bytes) {
+        auto path = std::filesystem::path(RW_BINARY_DIR) / "vqa_header_test" / name;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+};
+
+TEST_F(VqaHeaderOnDisk, ReadsAFile) {
+    auto result = ReadVqaHeader(Write("good.vqa", Valid()));
+    ASSERT_EQ(result.status, Status::Ok) << result.message;
+    EXPECT_EQ(result.properties.width, 320);
+}
+
+TEST_F(VqaHeaderOnDisk, MissingFileGivesTheSystemsReason) {
+    auto path = std::filesystem::path(RW_BINARY_DIR) / "vqa_header_test" / "absent.vqa";
+    auto result = ReadVqaHeader(path);
+    ASSERT_EQ(result.status, Status::CannotOpen);
+    EXPECT_NE(result.message.find("absent.vqa"), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("No such file"), std::string::npos) << result.message;
+}
+
+// ---- Frame index ----
+
+Bytes WithIndex(std::initializer_list<uint32_t> entries) {
+    Bytes b = Valid();
+    for (uint32_t e : entries) {
+        for (int k = 0; k < 4; ++k) b.push_back(static_cast<uint8_t>(e >> (8 * k)));
+    }
+    return b;
+}
+
+struct IndexCase {
+    const char* name;
+    uint32_t entry;
+    int32_t offset;
+};
+
+class FrameIndexEntry : public testing::TestWithParam<IndexCase> {};
+
+TEST_P(FrameIndexEntry, GivesTheOffset) {
+    Bytes b = WithIndex({GetParam().entry});
+    MemoryInputFile file(b);
+    auto index = ReadFrameIndex(file, 1);
+    ASSERT_TRUE(index.ok()) << index.error().message;
+    ASSERT_EQ(index->size(), 1u);
+    EXPECT_EQ((*index)[0], GetParam().offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, FrameIndexEntry,
+                         testing::Values(IndexCase{"One", 1, 2}, IndexCase{"Zero", 0, 0},
+                                         IndexCase{"TopBitsIgnored", 0xC0000001, 2},
+                                         IndexCase{"TopBitOnly", 0x80000000, 0},
+                                         IndexCase{"Largest", 0xFFFFFFFF, 0x7FFFFFFE},
+                                         IndexCase{"LittleEndian", 0x00012345, 0x2468A}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FrameIndex, ReadsOnlyTheFramesEntries) {
+    Bytes b = WithIndex({0x100, 0x40000200, 0x300, 0x400});
+    MemoryInputFile file(b);
+    auto index = ReadFrameIndex(file, 3);
+    ASSERT_TRUE(index.ok());
+    EXPECT_EQ(*index, (std::vector<int32_t>{0x200, 0x400, 0x600}));
+}
+
+TEST(FrameIndex, ZeroFramesIsEmpty) {
+    Bytes b = Valid();
+    MemoryInputFile file(b);
+    auto index = ReadFrameIndex(file, 0);
+    ASSERT_TRUE(index.ok());
+    EXPECT_TRUE(index->empty());
+}
+
+TEST(FrameIndex, FileEndingInsideTheIndexIsAnErrorNamingTheFile) {
+    Bytes b = WithIndex({1, 2});
+    b.pop_back();
+    MemoryInputFile file(b, "cut.vqa");
+    auto index = ReadFrameIndex(file, 2);
+    ASSERT_FALSE(index.ok());
+    EXPECT_NE(index.error().message.find("cut.vqa"), std::string::npos) << index.error().message;
+    EXPECT_NE(index.error().message.find("frame index"), std::string::npos);
+}
+
+TEST(FrameIndex, NegativeFrameCountIsAnError) {
+    Bytes b = Valid();
+    MemoryInputFile file(b);
+    EXPECT_FALSE(ReadFrameIndex(file, -1).ok());
+}
+
+}  // namespace
+}  // namespace rw

@@ -32,7 +32,7 @@ class PictureSink final : public FrameImageSink {
         : m_props(props), m_picture(picture) {}
     void OnPointerTable(std::span<const uint8_t> pointerTable,
                         const VqaDecodeState& state) override {
-        RenderFrameBottomUp(pointerTable, state.codebook, state.palette, m_props, m_picture);
+        m_renderer.RenderBottomUp(pointerTable, state, m_props, m_picture);
         ++m_images;
     }
     int Images() const { return m_images; }
@@ -41,6 +41,7 @@ class PictureSink final : public FrameImageSink {
   private:
     const VqaProperties& m_props;
     std::vector<uint8_t>& m_picture;
+    FrameRenderer m_renderer;  // keeps the codebook expanded into colours between frames
     int m_images = 0;
 };
 

@@ -1,0 +1,146 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "convert/output_names.h"
+
+namespace rw::cli {
+namespace fs = std::filesystem;
+namespace {
+
+Expected<int> ParseJobs(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 1 || value > kMaxJobs) {
+        return Error{"--jobs wants a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
+                     text + "\""};
+    }
+    return value;
+}
+
+bool HasVqaExtension(const fs::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".vqa";
+}
+
+// The name under which two paths are compared: absolute and normalised, with symbolic links of
+// the existing part resolved.
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? fs::absolute(path).lexically_normal().string() : p.string();
+}
+
+}  // namespace
+
+Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
+    CliOptions o;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.inputs.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "--info") {
+            o.info = true;
+        } else if (a == "-j" || a == "--jobs") {
+            if (i + 1 >= args.size()) return Error{a + " wants a number"};
+            auto jobs = ParseJobs(args[++i]);
+            if (!jobs) return jobs.error();
+            o.jobs = *jobs;
+        } else if (a.rfind("--jobs=", 0) == 0) {
+            auto jobs = ParseJobs(a.substr(7));
+            if (!jobs) return jobs.error();
+            o.jobs = *jobs;
+        } else {
+            return Error{"unknown option \"" + a + "\""};
+        }
+    }
+    if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
+    return o;
+}
+
+ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs) {
+    ExpandedInputs out;
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        if (!fs::is_directory(input, ec)) {
+            out.files.push_back(input);  // a missing file is reported when it is opened
+            continue;
+        }
+        std::vector<std::string> found;
+        for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code typeError;
+            if (it->is_regular_file(typeError) && HasVqaExtension(it->path())) {
+                found.push_back(it->path().string());
+            }
+        }
+        if (ec) {
+            out.errors.push_back("Cannot read the folder \"" + input + "\": " + ec.message());
+            continue;
+        }
+        if (found.empty()) {
+            out.errors.push_back("The folder \"" + input + "\" holds no .vqa files");
+            continue;
+        }
+        std::sort(found.begin(), found.end());
+        out.files.insert(out.files.end(), found.begin(), found.end());
+    }
+    return out;
+}
+
+std::vector<std::string> FindOutputClashes(const std::vector<std::string>& files) {
+    std::vector<std::string> clashes;
+    std::map<std::string, std::string> inputByName;
+    for (const std::string& f : files) inputByName.emplace(Canonical(f), f);
+    std::map<std::string, std::string> outputs;  // canonical AVI path -> the input writing it
+    for (const std::string& f : files) {
+        const std::string avi = AviPathFor(f);
+        const std::string key = Canonical(avi);
+        auto [it, inserted] = outputs.emplace(key, f);
+        if (!inserted) {
+            clashes.push_back("\"" + it->second + "\" and \"" + f + "\" would both write \"" + avi +
+                              "\"");
+            continue;
+        }
+        // An input that would overwrite itself is refused by its own conversion; here only
+        // another input's output counts.
+        auto input = inputByName.find(key);
+        if (input != inputByName.end() && Canonical(input->second) != Canonical(f)) {
+            clashes.push_back("the output \"" + avi + "\" of \"" + f +
+                              "\" would replace the input \"" + input->second + "\"");
+        }
+    }
+    return clashes;
+}
+
+std::string HelpText() {
+    return "Usage: reelwright-cli [options] FILE.vqa|FOLDER...\n"
+           "Converts VQA videos into uncompressed AVI files. Each FILE.vqa becomes FILE.avi "
+           "beside\n"
+           "it (the path without its last three characters, plus \"avi\"); a FOLDER stands for\n"
+           "the .vqa files in it.\n"
+           "\n"
+           "  --info         show each video's properties and estimated output size; convert\n"
+           "                 nothing\n"
+           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n"
+           "  -h, --help     show this help\n"
+           "  --version      show the version\n"
+           "\n"
+           "A file is written under its final name only when it is complete. Exit status: 0 when\n"
+           "every file converted, 1 when any failed, 2 for a usage error, 130 when interrupted.\n";
+}
+
+}  // namespace rw::cli

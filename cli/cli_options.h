@@ -1,0 +1,40 @@
+// Command-line parsing for reelwright-cli, and the checks made before any conversion starts.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/expected.h"
+
+namespace rw::cli {
+
+inline constexpr int kMaxJobs = 64;
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    bool info = false;                // print the properties instead of converting
+    int jobs = 1;                     // conversions running at once
+    std::vector<std::string> inputs;  // files and folders, as given
+};
+
+// Parses the arguments after the program name. An error names the offending argument.
+Expected<CliOptions> ParseArguments(std::span<const std::string> args);
+
+struct ExpandedInputs {
+    std::vector<std::string> files;   // VQA files to work on, in order
+    std::vector<std::string> errors;  // one line each: a path that is missing, an empty folder
+};
+// A folder stands for the .vqa files directly in it (any case of the extension), sorted by name;
+// anything else is taken as a file.
+ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs);
+
+// Refuses inputs that would write the same AVI file, and an AVI file that would replace another
+// of the inputs (an input that would overwrite itself is refused by its own conversion). Returns
+// one message per clash; empty when there is none.
+std::vector<std::string> FindOutputClashes(const std::vector<std::string>& files);
+
+std::string HelpText();
+
+}  // namespace rw::cli

@@ -1,0 +1,106 @@
+// Reads back an AVI file we wrote, independently of the writers: walks the RIFF structure, checks
+// every declared size against the bytes present, and resolves the index. Shared by the tests of
+// the writers, the conversion and the command line.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace rw::test {
+
+inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+    return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
+           (uint32_t{b[at + 3]} << 24);
+}
+inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+inline std::string Id(std::span<const uint8_t> b, size_t at) {
+    return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
+}
+
+struct AviChunk {
+    std::string id;
+    uint32_t offset = 0;  // of the identifier
+    uint32_t size = 0;    // declared
+    std::span<const uint8_t> data;
+};
+
+struct AviIndexEntry {
+    std::string id;
+    uint32_t flags = 0;
+    uint32_t offset = 0;
+    uint32_t size = 0;
+};
+
+struct AviWalk {
+    std::string problem;  // empty when the file is consistent
+    uint32_t frames = 0, width = 0, height = 0;
+    std::vector<AviChunk> movie;  // the chunks of the movie list, in file order
+    std::vector<AviIndexEntry> index;
+    std::vector<std::span<const uint8_t>> videoFrames;  // bottom row first, as stored
+    std::vector<uint8_t> sound;                         // all sound chunks joined
+};
+
+// Checks: RIFF size = length - 8; the header list spans 12..511; the movie list spans exactly its
+// chunks (no chunk crosses its end); the index follows it and ends the file; every index entry
+// points at a chunk of the named id and declared size.
+inline AviWalk WalkAvi(std::span<const uint8_t> file) {
+    AviWalk w;
+    auto fail = [&](std::string why) {
+        if (w.problem.empty()) w.problem = std::move(why);
+        return w;
+    };
+    if (file.size() < 524) return fail("shorter than the header block");
+    if (Id(file, 0) != "RIFF" || Id(file, 8) != "AVI ") return fail("not RIFF AVI");
+    if (Le32(file, 4) != file.size() - 8) {
+        return fail("RIFF size " + std::to_string(Le32(file, 4)) + " but length - 8 is " +
+                    std::to_string(file.size() - 8));
+    }
+    if (Id(file, 12) != "LIST" || Le32(file, 16) != 492 || Id(file, 20) != "hdrl") {
+        return fail("header list");
+    }
+    w.frames = Le32(file, 48);
+    w.width = Le32(file, 64);
+    w.height = Le32(file, 68);
+    if (Id(file, 512) != "LIST" || Id(file, 520) != "movi") return fail("movie list head");
+    const uint64_t movieEnd = 520 + uint64_t{Le32(file, 516)};
+    if (movieEnd > file.size()) return fail("movie list runs past the end of the file");
+    uint64_t pos = 524;
+    while (pos < movieEnd) {
+        if (pos + 8 > movieEnd) return fail("chunk header crosses the end of the movie list");
+        AviChunk c;
+        c.id = Id(file, pos);
+        c.offset = static_cast<uint32_t>(pos);
+        c.size = Le32(file, pos + 4);
+        if (pos + 8 + c.size > movieEnd) {
+            return fail("chunk at " + std::to_string(pos) + " crosses the end of the movie list");
+        }
+        c.data = file.subspan(pos + 8, c.size);
+        if (c.id == "00db") w.videoFrames.push_back(c.data);
+        if (c.id == "01wb") w.sound.insert(w.sound.end(), c.data.begin(), c.data.end());
+        w.movie.push_back(c);
+        pos += 8 + c.size;
+    }
+    if (pos != movieEnd) return fail("movie list size does not end at a chunk boundary");
+    if (pos + 8 > file.size() || Id(file, pos) != "idx1") return fail("no index after the movie");
+    const uint32_t indexSize = Le32(file, pos + 4);
+    if (pos + 8 + indexSize != file.size()) return fail("index does not end the file");
+    if (indexSize % 16 != 0) return fail("index size not a multiple of 16");
+    for (uint64_t e = pos + 8; e < file.size(); e += 16) {
+        AviIndexEntry entry{Id(file, e), Le32(file, e + 4), Le32(file, e + 8), Le32(file, e + 12)};
+        if (uint64_t{entry.offset} + 8 > file.size() || Id(file, entry.offset) != entry.id ||
+            Le32(file, entry.offset + 4) != entry.size) {
+            return fail("index entry " + std::to_string(w.index.size()) +
+                        " does not point at its chunk");
+        }
+        w.index.push_back(entry);
+    }
+    if (w.index.size() != w.movie.size()) return fail("index and movie list differ in length");
+    return w;
+}
+
+}  // namespace rw::test

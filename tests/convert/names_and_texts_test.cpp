@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "convert/output_names.h"
+#include "convert/properties_text.h"
+
+namespace rw {
+namespace {
+
+struct NameCase {
+    const char* vqa;
+    const char* avi;
+    const char* mpg;
+};
+class OutputNames : public testing::TestWithParam<NameCase> {};
+
+TEST_P(OutputNames, DropExactlyThreeCharacters) {
+    EXPECT_EQ(AviPathFor(GetParam().vqa), GetParam().avi);
+    EXPECT_EQ(MpegPathFor(GetParam().vqa), GetParam().mpg);
+    EXPECT_EQ(TemporaryPathFor(GetParam().avi), std::string(GetParam().avi) + ".part");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, OutputNames,
+    testing::Values(NameCase{"/videos/intro.vqa", "/videos/intro.avi", "/videos/intro.mpg"},
+                    NameCase{"/videos/INTRO.VQA", "/videos/INTRO.avi", "/videos/INTRO.mpg"},
+                    NameCase{"/videos/movie", "/videos/moavi", "/videos/mompg"},
+                    NameCase{"/d/x.vq", "/d/xavi", "/d/xmpg"}, NameCase{"x.avi", "x.avi", "x.mpg"},
+                    NameCase{"ab", "avi", "mpg"}));
+
+struct PropertiesCase {
+    VqaProperties props;
+    const char* videoLength;
+    const char* outputSize;
+    int64_t estimate;
+};
+class PropertyTextsTest : public testing::TestWithParam<PropertiesCase> {};
+
+VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
+    VqaProperties p;
+    p.frames = frames;
+    p.width = width;
+    p.height = height;
+    p.blockWidth = 4;
+    p.blockHeight = 2;
+    p.soundRate = rate;
+    return p;
+}
+
+TEST_P(PropertyTextsTest, AsTheDialogShowsThem) {
+    const auto& c = GetParam();
+    const PropertyTexts t = FormatProperties(c.props);
+    EXPECT_EQ(t.videoLength, c.videoLength);
+    EXPECT_EQ(t.outputSize, c.outputSize);
+    EXPECT_EQ(EstimatedOutputSize(c.props), c.estimate);
+    EXPECT_EQ(t.frames, std::to_string(c.props.frames));
+    EXPECT_EQ(t.width, std::to_string(c.props.width));
+    EXPECT_EQ(t.height, std::to_string(c.props.height));
+    EXPECT_EQ(t.blockWidth, "4");
+    EXPECT_EQ(t.blockHeight, "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, PropertyTextsTest,
+    testing::Values(PropertiesCase{Props(1800, 320, 200, 22050), "02:00", "334.74 MB", 351001006},
+                    PropertiesCase{Props(1, 320, 200, 22050), "00:00", "0.21 MB", 217594},
+                    PropertiesCase{Props(899, 320, 200, 22050), "00:59", "167.20 MB",
+                                   int64_t{899} * (192000 + 48 + 2940) + 22050 + 556},
+                    PropertiesCase{Props(900, 320, 200, 22050), "01:00", "167.38 MB",
+                                   int64_t{900} * (192000 + 48 + 2940) + 22050 + 556},
+                    // Past the 32-bit range the estimate is still right.
+                    PropertiesCase{Props(65535, 640, 400, 22050), "72:49", "48186.04 MB",
+                                   int64_t{65535} * (768000 + 48 + 2940) + 22050 + 556}));
+
+TEST(FormatFileSize, Megabytes) {
+    EXPECT_EQ(FormatFileSize(10000000), "9.54 MB");
+    EXPECT_EQ(FormatFileSize(0), "0.00 MB");
+    EXPECT_EQ(FormatFileSize(1048576), "1.00 MB");
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,145 @@
+#include "convert/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace rw {
+namespace {
+
+// A clock that returns the ticks and local times it is given, in turn.
+class FakeClock final : public ProgressClock {
+  public:
+    std::vector<int64_t> ticks;
+    TimeOfDay local{12, 0, 0};
+    size_t next = 0;
+    int64_t NowMilliseconds() override { return ticks.at(next++); }
+    TimeOfDay LocalTimeOfDay() override { return local; }
+};
+
+struct Expect {
+    bool hasTimes;
+    const char* remaining;
+    const char* elapsed;
+    const char* finish;
+    const char* frame;
+    const char* percent;
+};
+struct ProgressCase {
+    const char* name;
+    int32_t frames;
+    std::vector<int64_t> ticks;  // one per call, frames 0, 1, 2, ...
+    TimeOfDay local;
+    std::vector<Expect> calls;
+};
+class Progress : public testing::TestWithParam<ProgressCase> {};
+
+TEST_P(Progress, TextsOfEachCall) {
+    const ProgressCase& c = GetParam();
+    FakeClock clock;
+    clock.ticks = c.ticks;
+    clock.local = c.local;
+    ProgressEstimator estimator(clock);
+    for (size_t w = 0; w < c.calls.size(); ++w) {
+        const ProgressTexts t = estimator.UpdateProgress(static_cast<int32_t>(w), c.frames);
+        const Expect& e = c.calls[w];
+        SCOPED_TRACE(testing::Message() << c.name << ", frame " << w);
+        EXPECT_EQ(t.hasTimes, e.hasTimes);
+        if (e.hasTimes) {
+            EXPECT_EQ(t.timeRemaining, e.remaining);
+            EXPECT_EQ(t.elapsedTime, e.elapsed);
+            EXPECT_EQ(t.finishTime, e.finish);
+        }
+        EXPECT_EQ(t.frame, e.frame);
+        EXPECT_EQ(t.percent, e.percent);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, Progress,
+    testing::Values(
+        // 500 ms, then 600 ms: accumulated 500, then 500 + 550 = 1050.
+        ProgressCase{"hundred frames",
+                     100,
+                     {10000, 10500, 11100},
+                     {12, 0, 0},
+                     {{false, "", "", "", "1", "  1.00%"},
+                      {true, "00:24", "00:00", "12:00:24", "2", "  2.00%"},
+                      {true, "00:34", "00:01", "12:00:34", "3", "  3.00%"}}},
+        // The finish time wraps past midnight.
+        ProgressCase{"midnight",
+                     100,
+                     {0, 500},
+                     {23, 59, 50},
+                     {{false, "", "", "", "1", "  1.00%"},
+                      {true, "00:24", "00:00", "00:00:14", "2", "  2.00%"}}},
+        ProgressCase{"three frames",
+                     3,
+                     {0, 1000, 2000},
+                     {1, 2, 3},
+                     {{false, "", "", "", "1", " 33.33%"},
+                      {true, "00:01", "00:01", "01:02:04", "2", " 66.67%"},
+                      {true, "00:00", "00:02", "01:02:03", "3", "100.00%"}}},
+        // A duration of 0 is no previous duration: the next call uses its own (400, not 200);
+        // R = 8 * 400 / 3000 = 1.
+        ProgressCase{"zero duration",
+                     10,
+                     {0, 0, 400},
+                     {0, 0, 0},
+                     {{false, "", "", "", "1", " 10.00%"},
+                      {true, "00:00", "00:00", "00:00:00", "2", " 20.00%"},
+                      {true, "00:01", "00:00", "00:00:01", "3", " 30.00%"}}},
+        // Minutes are not folded into hours: 6000 s of elapsed time show as 100:00.
+        ProgressCase{"long",
+                     2,
+                     {0, 6000000},
+                     {0, 0, 0},
+                     {{false, "", "", "", "1", " 50.00%"},
+                      {true, "50:00", "100:00", "00:50:00", "2", "100.00%"}}}));
+
+TEST(Progress, ZeroDurationThenItsOwn) {
+    // Ticks 0, 0, 400, 1000: durations 0, 400, 600; accumulated 0, 400, 900.
+    FakeClock clock;
+    clock.ticks = {0, 0, 400, 1000};
+    ProgressEstimator e(clock);
+    e.UpdateProgress(0, 1000);
+    e.UpdateProgress(1, 1000);
+    EXPECT_EQ(e.UpdateProgress(2, 1000).timeRemaining, "02:13");  // 998 * 400 / 3000 = 133
+    EXPECT_EQ(e.UpdateProgress(3, 1000).elapsedTime, "00:00");    // 900 ms
+}
+
+TEST(Progress, RemainingTimeDoesNotOverflowOnLongConversions) {
+    // 1000 frames, halfway, 72 minutes in: (1000 - 500) * 4320000 passes 2^31.
+    FakeClock clock;
+    clock.ticks = {0, 4320000};
+    ProgressEstimator e(clock);
+    e.UpdateProgress(0, 1000);
+    const ProgressTexts t = e.UpdateProgress(1, 1000);
+    // (999 * 4320000) / 2000 = 2157840 s = 35964 min 0 s.
+    EXPECT_EQ(t.timeRemaining, "35964:00");
+    EXPECT_EQ(t.elapsedTime, "72:00");
+}
+
+TEST(Progress, TimingStateBelongsToEachEstimator) {
+    FakeClock clock;
+    clock.ticks = {0, 500, 100000, 100700};
+    ProgressEstimator first(clock);
+    first.UpdateProgress(0, 100);
+    first.UpdateProgress(1, 100);
+    ProgressEstimator second(clock);  // a new run starts from zero
+    second.UpdateProgress(0, 100);
+    EXPECT_EQ(second.UpdateProgress(1, 100).timeRemaining, "00:34");  // 99 * 700 / 2000
+}
+
+TEST(SystemProgressClock, IsMonotonicAndGivesATimeOfDay) {
+    SystemProgressClock clock;
+    const int64_t a = clock.NowMilliseconds();
+    const int64_t b = clock.NowMilliseconds();
+    EXPECT_LE(a, b);
+    const TimeOfDay t = clock.LocalTimeOfDay();
+    EXPECT_TRUE(t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 &&
+                t.second <= 60);
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,33 @@
+#include "app/converter_app.h"
+
+#include "app/converter_dlg.h"
+#include "platform/qt/file_dialog.h"
+#include "platform/qt/message_boxes.h"
+#include "platform/qt/process_runner.h"
+#include "platform/qt/sound_player.h"
+
+namespace rw {
+
+CConverterApp::CConverterApp()
+    : m_messages(std::make_unique<QtMessageBoxes>()),
+      m_fileDialog(std::make_unique<QtOpenFileDialog>()),
+      m_sound(std::make_unique<QtSoundPlayer>()),
+      m_processes(std::make_unique<PosixProcessRunner>()) {}
+
+CConverterApp::~CConverterApp() = default;
+
+bool CConverterApp::InitInstance() {
+    DialogServices services;
+    services.messages = m_messages.get();
+    services.fileDialog = m_fileDialog.get();
+    services.sound = m_sound.get();
+    services.processes = m_processes.get();
+    CConverterDlg dlg(services);
+    static_cast<QtMessageBoxes*>(m_messages.get())->SetParent(&dlg);
+    dlg.OnInitDialog();
+    dlg.exec();
+    static_cast<QtMessageBoxes*>(m_messages.get())->SetParent(nullptr);
+    return false;
+}
+
+}  // namespace rw

@@ -1,0 +1,487 @@
+#include "app/converter_dlg.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
+#include <exception>
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/resources.h"
+#include "app/splash_dlg.h"
+#include "convert/control_ids.h"
+#include "convert/convert_frames.h"
+#include "convert/convert_thread.h"
+#include "convert/output_names.h"
+#include "convert/properties_text.h"
+#include "platform/file.h"
+#include "platform/qt/file_dialog.h"
+#include "platform/qt/message_boxes.h"
+#include "platform/qt/process_runner.h"
+#include "platform/qt/sound_player.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+
+namespace {
+
+enum class Kind { Button, DefaultButton, Static, GroupBox };
+
+struct ControlTemplate {
+    int id;  // -1: no id of its own
+    Kind kind;
+    const char* text;
+    int x, y, width, height;  // dialog units
+};
+
+// The main dialog's controls in template order, which is also the tab order of the buttons.
+constexpr ControlTemplate kTemplate[] = {
+    {IDC_LOAD_FILE, Kind::Button, "Load File", 71, 115, 50, 14},
+    {IDOK, Kind::DefaultButton, "Convert", 161, 115, 50, 14},
+    {IDCANCEL, Kind::Button, "Exit", 249, 115, 50, 14},
+    {IDC_NUMBER_OF_FRAMES, Kind::Static, "", 81, 33, 95, 8},
+    {IDC_CONVERTING_FRAME, Kind::Static, "", 288, 52, 47, 8},
+    {-1, Kind::GroupBox, "VQA-Info", 7, 7, 176, 105},
+    {-1, Kind::Static, "Number of Frames", 15, 33, 58, 8},
+    {-1, Kind::Static, "Converting Frame No.", 213, 52, 70, 8},
+    {-1, Kind::Static, "Filename", 15, 22, 29, 8},
+    {IDC_FILENAME, Kind::Static, "", 81, 22, 95, 8},
+    {IDC_WIDTH, Kind::Static, "", 81, 44, 90, 8},
+    {-1, Kind::Static, "Width", 15, 44, 20, 8},
+    {IDC_HEIGHT, Kind::Static, "", 81, 55, 82, 8},
+    {-1, Kind::Static, "Height", 15, 55, 22, 8},
+    {IDC_BLOCK_WIDTH, Kind::Static, "", 81, 66, 77, 8},
+    {-1, Kind::Static, "Blockwidth", 15, 66, 36, 8},
+    {IDC_BLOCK_HEIGHT, Kind::Static, "", 81, 77, 90, 8},
+    {-1, Kind::Static, "Blockheight", 15, 77, 38, 8},
+    {IDC_FILESIZE, Kind::Static, "", 81, 88, 85, 8},
+    {-1, Kind::Static, "Filesize", 15, 88, 24, 8},
+    {IDC_VIDEO_LENGTH, Kind::Static, "", 81, 99, 85, 8},
+    {-1, Kind::Static, "Videolength (mm.ss)", 15, 99, 64, 8},
+    {-1, Kind::Static, "Outputfilesize", 213, 64, 44, 8},
+    {IDC_OUTPUT_FILESIZE, Kind::Static, "", 299, 64, 57, 8},
+    {IDC_TIME_REMAINING, Kind::Static, "", 279, 20, 43, 8},
+    {IDC_ELAPSED_TIME, Kind::Static, "", 279, 31, 41, 8},
+    {IDC_FINISH_TIME, Kind::Static, "", 278, 42, 50, 8},
+    {-1, Kind::GroupBox, "Progress", 191, 7, 175, 105},
+    {IDC_LABEL_TIME_REMAINING, Kind::Static, "Time remaining:", 213, 20, 50, 8},
+    {IDC_LABEL_ELAPSED_TIME, Kind::Static, "Elapsed time:", 213, 31, 62, 8},
+    {IDC_LABEL_FINISH_TIME, Kind::Static, "Finish time:", 213, 42, 50, 8},
+    {-1, Kind::Static, "Percent converted:", 213, 75, 62, 8},
+    {IDC_PERCENT_CONVERTED, Kind::Static, "", 281, 75, 45, 8},
+};
+
+constexpr QSize kTemplateSize(373, 135);
+
+QString NativeToQString(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+QString NotVqaMessage(const QString& path) {
+    return QStringLiteral("The file \"") + path +
+           QStringLiteral("\" is no VQA-Videofile!\nTerminating Program!.");
+}
+
+// Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
+// over, so that its boxes never open on top of one another.
+class CConverterDlg::ModalScope {
+  public:
+    explicit ModalScope(CConverterDlg& dlg) : m_dlg(dlg) { ++m_dlg.m_modalDepth; }
+    ~ModalScope() {
+        if (--m_dlg.m_modalDepth == 0 && !m_dlg.m_pumping) {
+            QMetaObject::invokeMethod(
+                &m_dlg, [d = &m_dlg] { d->PumpWorkerEvents(); }, Qt::QueuedConnection);
+        }
+    }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+  private:
+    CConverterDlg& m_dlg;
+};
+
+CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
+    : QDialog(parent), m_services(services), m_hIcon(LoadApplicationIcon()) {
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    BuildControls();
+}
+
+CConverterDlg::~CConverterDlg() {
+    // A window that goes away while a worker exists stops it and removes its unfinished output.
+    if (m_pConvertThread) {
+        m_pConvertThread->RequestCancel();
+        m_pConvertThread->Join();
+        m_pConvertThread->CloseAndDiscard();
+        m_pConvertThread.reset();
+    }
+    std::lock_guard lock(m_eventMutex);
+    m_workerEvents.clear();
+}
+
+void CConverterDlg::BuildControls() {
+    auto* layout = new DialogUnitLayout(this, kTemplateSize);
+    QWidget* previousButton = nullptr;
+    for (const ControlTemplate& t : kTemplate) {
+        const QString text = QString::fromLatin1(t.text);
+        const QRect units(t.x, t.y, t.width, t.height);
+        QWidget* widget = nullptr;
+        bool growToText = false;
+        switch (t.kind) {
+            case Kind::Button:
+            case Kind::DefaultButton: {
+                auto* button = new QPushButton(text, this);
+                button->setDefault(t.kind == Kind::DefaultButton);
+                if (previousButton) setTabOrder(previousButton, button);
+                previousButton = button;
+                widget = button;
+                break;
+            }
+            case Kind::Static: {
+                auto* label = new QLabel(text, this);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+                label->setTextFormat(Qt::PlainText);
+                growToText = !text.isEmpty();
+                widget = label;
+                break;
+            }
+            case Kind::GroupBox:
+                widget = new QGroupBox(text, this);
+                break;
+        }
+        if (t.id >= 0) {
+            widget->setObjectName(QStringLiteral("control%1").arg(t.id));
+            m_controls[t.id] = widget;
+        }
+        layout->AddWidget(widget, units, growToText);
+    }
+    // Group boxes are frames behind the texts they surround.
+    for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
+
+    m_btnConvert = static_cast<QPushButton*>(m_controls.at(IDOK));
+    connect(static_cast<QPushButton*>(m_controls.at(IDC_LOAD_FILE)), &QPushButton::clicked, this,
+            [this] { OnLoadFile(); });
+    connect(m_btnConvert, &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(static_cast<QPushButton*>(m_controls.at(IDCANCEL)), &QPushButton::clicked, this,
+            [this] { OnCancel(); });
+}
+
+bool CConverterDlg::OnInitDialog() {
+    setWindowIcon(m_hIcon);
+    m_pConvertThread.reset();
+    if (m_services.sound) {
+        m_services.sound->PlayAsync(
+            FindStartupSound(QString::fromLatin1(kStartupSound), ProgramDirectory()));
+    }
+    if (m_services.showSplash) {
+        CSplashDlg splash;
+        splash.exec();
+    }
+    return true;
+}
+
+QWidget* CConverterDlg::Control(int controlId) const {
+    const auto it = m_controls.find(controlId);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QString CConverterDlg::FieldText(int controlId) const {
+    if (const auto* label = qobject_cast<const QLabel*>(Control(controlId))) return label->text();
+    return {};
+}
+
+void CConverterDlg::SetField(int controlId, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(Control(controlId))) {
+        label->setText(text);
+        if (controlId == IDC_FILENAME) label->setToolTip(text);
+    }
+}
+
+QString CConverterDlg::ProgramDirectory() const {
+    QString dir = m_services.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                        : m_services.programDirectory;
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+    return dir;
+}
+
+void CConverterDlg::Message(const QString& text, bool stopIcon) {
+    ModalScope scope(*this);
+    m_services.messages->ShowMessage(text, stopIcon);
+}
+
+bool CConverterDlg::Ask(const QString& text) {
+    ModalScope scope(*this);
+    return m_services.messages->AskYesNo(text);
+}
+
+void CConverterDlg::EndDialog(int result) {
+    m_closed = true;
+    if (m_services.processes) m_services.processes->Abandon();
+    QDialog::done(result);
+}
+
+// ---- Load File --------------------------------------------------------------------------------
+
+void CConverterDlg::OnLoadFile() {
+    // The completion step runs its own load; the button is refused until it is over.
+    if (m_pConvertThread || m_completing) {
+        Message(QString::fromLatin1(kRefuseLoad));
+        return;
+    }
+    LoadFile();
+}
+
+void CConverterDlg::LoadFile() {
+    QString chosen;
+    {
+        ModalScope scope(*this);
+        chosen = m_services.fileDialog->GetOpenFileName(QString::fromLatin1(kFileFilter),
+                                                        QString::fromLatin1(kDefaultExtension));
+    }
+    if (!chosen.isEmpty()) {
+        const std::filesystem::path path(QFile::encodeName(chosen).toStdString());
+        // Everything is read before anything is shown, so that a file that cannot be used leaves
+        // the loaded file and its fields as they were.
+        DiskInputFile file;
+        Expected<void> opened = file.Open(path);
+        Expected<int64_t> length = opened ? file.Length() : Expected<int64_t>(opened.error());
+        file.Close();
+        const VqaHeaderResult header = ReadVqaHeader(path);
+        if (header.status == VqaHeaderResult::Status::NotVqa && length) {
+            Message(NotVqaMessage(chosen), /*stopIcon=*/true);
+            EndDialog(QDialog::Rejected);
+            return;
+        }
+        QString problem;
+        if (!length) {
+            problem = QString::fromStdString(length.error().message);
+        } else if (header.status != VqaHeaderResult::Status::Ok) {
+            problem = QString::fromStdString(header.message);
+            if (problem.isEmpty())
+                problem = QStringLiteral("The file \"%1\" cannot be read.").arg(chosen);
+        } else if (const std::string reason = CheckConvertible(header.properties);
+                   !reason.empty()) {
+            problem = QStringLiteral("The file \"%1\" cannot be converted:\n%2")
+                          .arg(chosen, QString::fromStdString(reason));
+        }
+        if (!problem.isEmpty()) {
+            Message(problem, /*stopIcon=*/true);
+        } else {
+            {
+                std::lock_guard lock(m_stateMutex);
+                m_strPath = path.string();
+                m_properties = header.properties;
+            }
+            const PropertyTexts texts = FormatProperties(header.properties);
+            SetField(IDC_FILENAME, chosen);
+            SetField(IDC_NUMBER_OF_FRAMES, QString::fromStdString(texts.frames));
+            SetField(IDC_WIDTH, QString::fromStdString(texts.width));
+            SetField(IDC_HEIGHT, QString::fromStdString(texts.height));
+            SetField(IDC_BLOCK_WIDTH, QString::fromStdString(texts.blockWidth));
+            SetField(IDC_BLOCK_HEIGHT, QString::fromStdString(texts.blockHeight));
+            SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
+            SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
+            SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(length.value())));
+        }
+    }
+    m_btnConvert->setFocus();
+}
+
+// ---- Convert and Exit -------------------------------------------------------------------------
+
+void CConverterDlg::OnOK() {
+    if (Path().empty()) {
+        Message(QString::fromLatin1(kRefuseConvertNoFile));
+        return;
+    }
+    if (m_pConvertThread || m_completing) {
+        Message(QString::fromLatin1(kRefuseConvertRunning));
+        return;
+    }
+    m_pConvertThread = std::make_unique<CConvertThread>(m_services.clock);
+    m_pConvertThread->m_pDlg = this;
+    try {
+        m_pConvertThread->ResumeThread();
+    } catch (const std::exception& e) {
+        m_pConvertThread.reset();
+        Message(QStringLiteral("The conversion of \"%1\" could not be started: %2")
+                    .arg(NativeToQString(Path()), QString::fromLocal8Bit(e.what())),
+                /*stopIcon=*/true);
+    }
+}
+
+void CConverterDlg::OnCancel() {
+    if (m_closed) return;
+    if (!m_pConvertThread) {
+        EndDialog(QDialog::Rejected);
+        return;
+    }
+    if (!Ask(QString::fromLatin1(kAskTerminate))) return;
+    // The run may have ended while the question was open.
+    if (m_pConvertThread) {
+        m_pConvertThread->RequestCancel();
+        m_pConvertThread->Join();
+        m_pConvertThread->CloseAndDiscard();
+        m_pConvertThread.reset();
+    }
+    EndDialog(QDialog::Rejected);
+}
+
+// ---- Calls of the worker ----------------------------------------------------------------------
+
+std::string CConverterDlg::Path() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_strPath;
+}
+
+VqaProperties CConverterDlg::Properties() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_properties;
+}
+
+void CConverterDlg::PostWorkerEvent(std::function<void()> event) {
+    {
+        std::lock_guard lock(m_eventMutex);
+        m_workerEvents.push_back(std::move(event));
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { PumpWorkerEvents(); }, Qt::QueuedConnection);
+}
+
+void CConverterDlg::PumpWorkerEvents() {
+    // One event at a time, in the order the worker sent them, and never while a box of the
+    // dialog's own is open.
+    if (m_pumping || m_modalDepth > 0) return;
+    m_pumping = true;
+    for (;;) {
+        std::function<void()> event;
+        {
+            std::lock_guard lock(m_eventMutex);
+            if (m_closed) m_workerEvents.clear();
+            if (m_workerEvents.empty()) break;
+            event = std::move(m_workerEvents.front());
+            m_workerEvents.pop_front();
+        }
+        event();
+        emit workerEventHandled();
+    }
+    m_pumping = false;
+}
+
+void CConverterDlg::SetFieldText(int controlId, const std::string& text) {
+    PostWorkerEvent(
+        [this, controlId, t = QString::fromStdString(text)] { SetField(controlId, t); });
+}
+
+void CConverterDlg::ShowMessage(const std::string& text) {
+    PostWorkerEvent([this, t = QString::fromStdString(text)] { Message(t); });
+}
+
+void CConverterDlg::ConcealedDamage(int32_t /*damagedFrames*/, const std::string& message) {
+    PostWorkerEvent([this, t = QString::fromStdString(message)] { Message(t); });
+}
+
+void CConverterDlg::ConversionFailed(const std::string& message) {
+    PostWorkerEvent([this, t = QString::fromStdString(message)] {
+        ReleaseWorker();
+        Message(t, /*stopIcon=*/true);
+        emit failureReported();
+    });
+}
+
+void CConverterDlg::ConversionFinished() {
+    PostWorkerEvent([this] {
+        m_completing = true;
+        ReleaseWorker();
+        RunCompletion();
+        m_completing = false;
+        emit completionDone();
+    });
+}
+
+void CConverterDlg::ReleaseWorker() {
+    if (!m_pConvertThread) return;
+    m_pConvertThread->Join();
+    m_pConvertThread.reset();
+}
+
+void CConverterDlg::RunCompletion() {
+    const std::string path = Path();
+    const QString tool = ProgramDirectory() + QString::fromLatin1(kCompanionName);
+    if (QFileInfo(tool).isFile() && Ask(QString::fromLatin1(kAskMpeg))) {
+        // An argument list, not a command line: paths with spaces or quotes arrive as they are.
+        const QStringList arguments{tool, QStringLiteral("Reelwright"),
+                                    NativeToQString(AviPathFor(path)),
+                                    NativeToQString(MpegPathFor(path))};
+        if (m_services.processes) {
+            ModalScope scope(*this);
+            m_services.processes->RunAndWait(tool, arguments);
+        }
+        if (m_closed) return;
+    }
+    if (m_closed) return;
+    if (!Ask(QString::fromLatin1(kAskAnother))) {
+        EndDialog(QDialog::Accepted);
+        return;
+    }
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_strPath.clear();
+    }
+    for (int id : {IDC_TIME_REMAINING, IDC_FINISH_TIME, IDC_ELAPSED_TIME, IDC_PERCENT_CONVERTED,
+                   IDC_CONVERTING_FRAME}) {
+        SetField(id, QString());
+    }
+    LoadFile();
+    if (m_closed) return;
+    if (Path().empty()) EndDialog(QDialog::Rejected);
+}
+
+// ---- Start-up, menu and painting --------------------------------------------------------------
+
+void CConverterDlg::OnSysCommand(unsigned commandId) {
+    if ((commandId & 0xFFF0u) == kIdmAboutBox) RunAboutBox();
+}
+
+void CConverterDlg::RunAboutBox() {
+    CAboutDlg about;
+    about.exec();
+}
+
+std::unique_ptr<QMenu> CConverterDlg::CreateSystemMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const QString text = QString::fromLatin1(kAboutMenuText);
+    if (!text.isEmpty()) {
+        menu->addSeparator();
+        QAction* about = menu->addAction(text);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
+    }
+    return menu;
+}
+
+void CConverterDlg::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu = CreateSystemMenu();
+    menu->exec(event->globalPos());
+}
+
+void CConverterDlg::changeEvent(QEvent* event) {
+    // A new font changes the dialog units: lay the controls out again.
+    if (event->type() == QEvent::FontChange && layout()) {
+        layout()->invalidate();
+        layout()->activate();
+    }
+    QDialog::changeEvent(event);
+}
+
+}  // namespace rw

@@ -1,0 +1,164 @@
+// The program's main window: the properties of the loaded VQA file on the left, the progress of a
+// running conversion on the right, Load File, Convert and Exit below.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "convert/conversion_host.h"
+#include "vqa/vqa_properties.h"
+
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace rw {
+
+class CConvertThread;
+class MessageBoxes;
+class OpenFileDialog;
+class ProcessRunner;
+class ProgressClock;
+class SoundPlayer;
+
+// What the dialog needs from the platform. None of it is owned by the dialog.
+struct DialogServices {
+    MessageBoxes* messages = nullptr;
+    OpenFileDialog* fileDialog = nullptr;
+    SoundPlayer* sound = nullptr;
+    ProcessRunner* processes = nullptr;
+    // The directory the companion program and the start-up sound are looked for in, with or
+    // without a trailing '/'. Empty: the directory of the running executable.
+    QString programDirectory;
+    // Whether OnInitDialog shows the splash screen (tests leave it out).
+    bool showSplash = true;
+    // The clock of the conversion's progress estimates; null for the system clock (tests).
+    ProgressClock* clock = nullptr;
+};
+
+// Texts of the dialog, as the user sees them.
+inline constexpr const char* kCaption =
+    "Reelwright - VQA to AVI converter by the Reelwright authors";
+inline constexpr const char* kAboutMenuText = "&About reelwright...";
+inline constexpr const char* kFileFilter = "C&C VQA-Videodateien (*.vqa)";
+inline constexpr const char* kDefaultExtension = "vqa";
+inline constexpr const char* kCompanionName = "Marrowgate.exe";
+inline constexpr const char* kStartupSound = "intro.wav";
+inline constexpr const char* kRefuseLoad =
+    "You can't load a VQA-file while you convert another one.";
+inline constexpr const char* kRefuseConvertNoFile =
+    "You have to load a file before you can convert a VQA";
+inline constexpr const char* kRefuseConvertRunning = "Already converting this file!";
+inline constexpr const char* kAskTerminate = "Currently converting! Terminate process?";
+inline constexpr const char* kAskMpeg =
+    "VQA-Video converted into a AVI-File.\nDo you want to convert the AVI-file into a MPEG-file?";
+inline constexpr const char* kAskAnother = "Do you want to convert another VQA-Video?";
+// The system-menu command of the About entry.
+inline constexpr unsigned kIdmAboutBox = 0x0010;
+
+// The message for a file that fails the VQA check.
+QString NotVqaMessage(const QString& path);
+
+class CConverterDlg : public QDialog, public ConversionHost {
+    Q_OBJECT
+
+  public:
+    explicit CConverterDlg(const DialogServices& services, QWidget* parent = nullptr);
+    ~CConverterDlg() override;
+
+    // Window icon, context-menu entry, start-up sound and the splash screen; the dialog itself is
+    // shown afterwards by the caller. Always true.
+    bool OnInitDialog();
+
+    // Handlers: Load File, Convert (also Enter), Exit (also Esc and the window's close), the
+    // system-menu commands.
+    void OnLoadFile();
+    void OnOK();
+    void OnCancel();
+    void OnSysCommand(unsigned commandId);
+    // Minimised painting and the drag picture are drawn by the desktop from the window icon.
+    QIcon OnQueryDragIcon() const { return m_hIcon; }
+
+    // The control with the given id (control_ids.h), or null.
+    QWidget* Control(int controlId) const;
+    // The text of a static field, or an empty string for an unknown id.
+    QString FieldText(int controlId) const;
+    // The menu shown on a right click: the About entry.
+    std::unique_ptr<QMenu> CreateSystemMenu();
+
+    // True from Convert until the worker has been released.
+    bool IsConverting() const { return m_pConvertThread != nullptr; }
+    // True while the completion questions run.
+    bool IsCompleting() const { return m_completing; }
+    // True once the dialog has ended (by Exit, the completion step or a rejected file).
+    bool IsClosed() const { return m_closed; }
+    // The directory the companion is looked for in, with a trailing '/'.
+    QString ProgramDirectory() const;
+
+    // ConversionHost: called from the worker's thread.
+    std::string Path() const override;
+    VqaProperties Properties() const override;
+    void SetFieldText(int controlId, const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;
+    void ConversionFinished() override;
+    void ConversionFailed(const std::string& message) override;
+
+    // Ends the dialog through Exit.
+    void reject() override { OnCancel(); }
+
+  signals:
+    // A call of the worker has been handled on the dialog's thread (tests wait for these).
+    void workerEventHandled();
+    // The completion step has run to its end (whatever the answers).
+    void completionDone();
+    // A failed run has been reported and its worker released.
+    void failureReported();
+
+  protected:
+    // Opens the About box; virtual so tests can see the call without a modal window.
+    virtual void RunAboutBox();
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    class ModalScope;
+
+    void BuildControls();
+    void LoadFile();
+    void RunCompletion();
+    void ReleaseWorker();
+    void EndDialog(int result);
+    void SetField(int controlId, const QString& text);
+    void Message(const QString& text, bool stopIcon = false);
+    bool Ask(const QString& text);
+    void PostWorkerEvent(std::function<void()> event);
+    void PumpWorkerEvents();
+
+    DialogServices m_services;
+
+    // Declared in the order of the original members.
+    std::unique_ptr<CConvertThread> m_pConvertThread;
+    std::string m_strPath;       // native path of the loaded file; guarded by m_stateMutex
+    VqaProperties m_properties;  // guarded by m_stateMutex
+    mutable std::mutex m_stateMutex;
+    QPushButton* m_btnConvert = nullptr;
+    std::map<int, QWidget*> m_controls;
+    QIcon m_hIcon;
+
+    bool m_completing = false;
+    bool m_closed = false;
+    bool m_pumping = false;
+    int m_modalDepth = 0;
+    std::mutex m_eventMutex;
+    std::deque<std::function<void()>> m_workerEvents;
+};
+
+}  // namespace rw

@@ -1,0 +1,76 @@
+#include "app/dialog_units.h"
+
+#include <QFontMetrics>
+#include <QWidget>
+#include <QWidgetItem>
+
+namespace rw {
+
+DialogBaseUnits BaseUnitsOf(const QFontMetrics& metrics) {
+    // The average width of the 52 letters, rounded, as dialog templates measure it.
+    static const QString kLetters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return {(metrics.horizontalAdvance(kLetters) + 26) / 52, metrics.height()};
+}
+
+QRect DialogUnitsToPixels(const QRect& units, DialogBaseUnits base) {
+    auto hx = [&](int v) { return (v * base.x + 2) / 4; };
+    auto hy = [&](int v) { return (v * base.y + 4) / 8; };
+    return QRect(hx(units.x()), hy(units.y()), hx(units.width()), hy(units.height()));
+}
+
+DialogUnitLayout::DialogUnitLayout(QWidget* parent, QSize size) : QLayout(parent), m_size(size) {
+    setContentsMargins(0, 0, 0, 0);
+    setSizeConstraint(QLayout::SetFixedSize);
+}
+
+DialogUnitLayout::~DialogUnitLayout() {
+    for (Entry& e : m_items) delete e.item;  // QLayout's ownership contract
+}
+
+void DialogUnitLayout::AddWidget(QWidget* widget, const QRect& units, bool growToText) {
+    addChildWidget(widget);
+    m_items.push_back({new QWidgetItem(widget), units, growToText});
+    invalidate();
+}
+
+void DialogUnitLayout::addItem(QLayoutItem* item) {
+    m_items.push_back({item, QRect(), false});
+}
+
+QLayoutItem* DialogUnitLayout::itemAt(int index) const {
+    if (index < 0 || index >= count()) return nullptr;
+    return m_items[static_cast<size_t>(index)].item;
+}
+
+QLayoutItem* DialogUnitLayout::takeAt(int index) {
+    if (index < 0 || index >= count()) return nullptr;
+    QLayoutItem* item = m_items[static_cast<size_t>(index)].item;
+    m_items.erase(m_items.begin() + index);
+    return item;
+}
+
+DialogBaseUnits DialogUnitLayout::Base() const {
+    const QWidget* w = parentWidget();
+    return BaseUnitsOf(w ? w->fontMetrics() : QFontMetrics(QFont()));
+}
+
+QSize DialogUnitLayout::sizeHint() const {
+    return DialogUnitsToPixels(QRect(QPoint(0, 0), m_size), Base()).size();
+}
+
+void DialogUnitLayout::setGeometry(const QRect& rect) {
+    QLayout::setGeometry(rect);
+    const DialogBaseUnits base = Base();
+    for (Entry& e : m_items) {
+        QRect r = DialogUnitsToPixels(e.units, base).translated(rect.topLeft());
+        if (e.growToText) {
+            const QSize hint = e.item->sizeHint();
+            if (hint.width() > r.width()) r.setWidth(hint.width());
+            if (hint.height() > r.height()) r.setHeight(hint.height());
+        }
+        e.item->setGeometry(r);
+    }
+}
+
+}  // namespace rw

@@ -1,0 +1,40 @@
+// The splash screen: a borderless picture centred on the screen, closed by its timer, a mouse
+// click, Enter or Esc.
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QSize>
+
+class QLabel;
+
+namespace rw {
+
+inline constexpr int kSplashMilliseconds = 5400;
+
+// Top-left corner of a picture of `picture` pixels centred on a screen of `screen` pixels (the
+// halves truncate).
+QPoint SplashPosition(QSize screen, QSize picture);
+
+class CSplashDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CSplashDlg(QWidget* parent = nullptr, int milliseconds = kSplashMilliseconds);
+
+    // The picture control (id 1022).
+    QLabel* Bitmap() const { return m_bitmap; }
+
+  protected:
+    void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    bool OnInitDialog(int milliseconds);
+
+    QLabel* m_bitmap = nullptr;
+    int m_timerId = 0;
+};
+
+}  // namespace rw

@@ -7,26 +7,27 @@
 namespace rw {
 namespace {
 
+// Room kept past the end of the output, so short copies can move whole 16-byte pieces and let the
+// excess fall into bytes that later commands overwrite.
+constexpr size_t kSlack = 64;
+
 // The output is kept in a vector whose size runs ahead of the bytes produced (`length`), so that
 // each command needs one capacity check; it is cut to `length` at the end. Growth is geometric.
 class LcwOutput {
   public:
     explicit LcwOutput(size_t maxOutput, size_t inputSize) : m_max(maxOutput) {
         size_t guess = std::min<size_t>(std::max<size_t>(inputSize * 4, 4096), m_max);
-        m_buffer.resize(guess);
+        m_buffer.resize(guess + kSlack);
     }
 
     size_t Length() const { return m_length; }
     uint8_t* Data() { return m_buffer.data(); }
 
-    // Makes room for `count` more bytes; false when that would pass the limit.
+    // Makes room for `count` more bytes plus the slack; false when that would pass the limit.
     bool Reserve(size_t count) {
         if (count > m_max - m_length) return false;
-        size_t needed = m_length + count;
-        if (needed > m_buffer.size()) {
-            size_t grown = std::max(needed, m_buffer.size() * 2);
-            m_buffer.resize(std::min(grown, m_max));
-        }
+        size_t needed = m_length + count + kSlack;
+        if (needed > m_buffer.size()) m_buffer.resize(std::max(needed, m_buffer.size() * 2));
         return true;
     }
     void Advance(size_t count) { m_length += count; }
@@ -42,15 +43,26 @@ class LcwOutput {
     size_t m_max;
 };
 
+// Copies `count` bytes in 16-byte pieces; may write up to 15 bytes past the count.
+inline void CopyPieces(uint8_t* dst, const uint8_t* src, size_t count) {
+    for (size_t i = 0; i < count; i += 16) std::memcpy(dst + i, src + i, 16);
+}
+
 // Appends `count` bytes read from `source` onward, byte by byte in effect: when the source range
 // reaches the current end, the bytes the copy has just written are read again, which repeats the
-// last (end - source) bytes as a pattern. Requires source < end and room for count bytes.
+// last (end - source) bytes as a pattern. Requires source < end and room for count bytes plus the
+// slack.
 inline void CopyFromOutput(uint8_t* base, size_t end, size_t source, size_t count) {
     uint8_t* dst = base + end;
     const uint8_t* src = base + source;
-    size_t distance = end - source;
-    if (distance >= count) {
-        std::memcpy(dst, src, count);
+    const size_t distance = end - source;
+    if (distance >= 16) {
+        // Each piece reads only bytes before its own destination, all of them final by then.
+        if (count <= 64 || distance < count) {
+            CopyPieces(dst, src, count);
+        } else {
+            std::memcpy(dst, src, count);
+        }
         return;
     }
     if (distance == 1) {
@@ -112,7 +124,11 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
             if (count == 0) return std::move(out).Take();
             if (inSize - pos - 1 < count) break;
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            std::memcpy(out.Data() + out.Length(), in + pos + 1, count);
+            if (inSize - pos - 1 >= 64) {
+                CopyPieces(out.Data() + out.Length(), in + pos + 1, count);
+            } else {
+                std::memcpy(out.Data() + out.Length(), in + pos + 1, count);
+            }
             out.Advance(count);
             pos += 1 + count;
         } else if (command < 0xFE) {

@@ -52,6 +52,11 @@ ReadyPalette MakeReadyPalette(std::span<const uint8_t> palette) {
     return ready;
 }
 
+// Fills n bytes with 0; an empty image may have no storage at all.
+inline void Clear(uint8_t* p, size_t n) {
+    if (n > 0) std::memset(p, 0, n);
+}
+
 // Draws every block of the grid, pixel by pixel, into an image that is already black. Image row r
 // (0 = top) goes to row r, or to row height - 1 - r when drawing bottom up.
 void DrawBlocks(std::span<const uint8_t> table, std::span<const uint8_t> codebook,
@@ -69,17 +74,18 @@ void DrawBlocks(std::span<const uint8_t> table, std::span<const uint8_t> codeboo
                 const size_t r = by * g.blockHeight + y;
                 uint8_t* out = image + (bottomUp ? g.height - 1 - r : r) * g.RowBytes() +
                                bx * g.blockWidth * 3;
-                const size_t first = (entry * g.blockHeight + y) * g.blockWidth;
-                for (size_t x = 0; x < g.blockWidth; ++x, out += 3) {
-                    size_t colour;
-                    if (IsSolid(hi)) {
-                        colour = lo;
-                    } else if (first + x < codebook.size()) {
-                        colour = codebook[first + x];
-                    } else {
-                        continue;  // past the codebook: black
+                if (IsSolid(hi)) {
+                    for (size_t x = 0; x < g.blockWidth; ++x) {
+                        std::memcpy(out + 3 * x, palette.data() + 3 * size_t{lo}, 3);
                     }
-                    std::memcpy(out, palette.data() + 3 * colour, 3);
+                    continue;
+                }
+                // Pixels past the end of the codebook stay black.
+                const size_t first = (entry * g.blockHeight + y) * g.blockWidth;
+                const size_t present =
+                    first < codebook.size() ? std::min(g.blockWidth, codebook.size() - first) : 0;
+                for (size_t x = 0; x < present; ++x) {
+                    std::memcpy(out + 3 * x, palette.data() + 3 * size_t{codebook[first + x]}, 3);
                 }
             }
         }
@@ -103,7 +109,7 @@ void RenderFrameBottomUp(std::span<const uint8_t> pointerTable, std::span<const 
     const Grid g = MakeGrid(props);
     assert(image.size() >= g.ImageBytes());
     if (image.size() < g.ImageBytes()) return;
-    std::memset(image.data(), 0, g.ImageBytes());
+    Clear(image.data(), g.ImageBytes());
     DrawBlocks(pointerTable, codebook, MakeReadyPalette(palette), g, true, image.data());
 }
 
@@ -171,7 +177,7 @@ void FrameRenderer::RenderBottomUp(std::span<const uint8_t> pointerTable,
     assert(image.size() >= g.ImageBytes());
     if (image.size() < g.ImageBytes()) return;
     if (g.columns == 0 || g.rows == 0) {
-        std::memset(image.data(), 0, g.ImageBytes());
+        Clear(image.data(), g.ImageBytes());
         return;
     }
     Prepare(state, g.blockWidth, g.blockHeight);
@@ -222,12 +228,12 @@ void FrameRenderer::RenderBottomUp(std::span<const uint8_t> pointerTable,
             const size_t r = by * g.blockHeight + y;
             uint8_t* out = image.data() + (g.height - 1 - r) * g.RowBytes();
             copyRow(out, m_rowSources.data(), m_rowStrides.data(), g.columns, y, blockRowBytes);
-            std::memset(out + gridRowBytes, 0, g.RowBytes() - gridRowBytes);
+            Clear(out + gridRowBytes, g.RowBytes() - gridRowBytes);
         }
     }
     // Rows below the grid are black; bottom up they come first.
     const size_t drawnRows = g.rows * g.blockHeight;
-    std::memset(image.data(), 0, (g.height - drawnRows) * g.RowBytes());
+    Clear(image.data(), (g.height - drawnRows) * g.RowBytes());
 }
 
 }  // namespace rw

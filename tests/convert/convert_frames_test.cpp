@@ -1,0 +1,307 @@
+#include "convert/convert_frames.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "avi/avi_header.h"
+#include "tests/avi/avi_walk.h"
+#include "tests/convert/tiny_vqa.h"
+#include "vqa/ima_adpcm.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+namespace {
+
+using test::BuildTinyVqa;
+using test::TinyFrame;
+using test::TinyPalette;
+using test::TinySolidPicture;
+using test::TinyVideoChunk;
+using test::TinyVqa;
+
+class Recorder final : public ConversionObserver {
+  public:
+    int32_t cancelAt = -1;  // frame before which to ask for the stop
+    std::vector<int32_t> starts;
+    void OnFrameStart(int32_t frame) override { starts.push_back(frame); }
+    bool CancelRequested() override {
+        return cancelAt >= 0 && static_cast<int32_t>(starts.size()) == cancelAt;
+    }
+};
+
+struct RunResult {
+    ConversionOutcome outcome;
+    std::vector<uint8_t> avi;
+    test::AviWalk walk;
+    std::vector<int32_t> starts;
+};
+
+RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32_t cancelAt = -1) {
+    MemoryInputFile in(vqa, "tiny.vqa");
+    auto header = ReadVqaHeader(std::span<const uint8_t>(vqa));
+    EXPECT_EQ(header.status, VqaHeaderResult::Status::Ok);
+    auto index = ReadFrameIndex(in, header.properties.frames);
+    EXPECT_TRUE(index.ok());
+    MemoryOutputFile out("tiny.avi", failAfter);
+    Recorder recorder;
+    recorder.cancelAt = cancelAt;
+    RunResult r;
+    r.outcome = ConvertFrames(in, out, header.properties, *index, recorder);
+    r.avi = out.Data();
+    r.starts = recorder.starts;
+    if (r.outcome.status == ConversionOutcome::Status::Completed) r.walk = test::WalkAvi(r.avi);
+    return r;
+}
+
+std::vector<uint8_t> Bytes(size_t n, uint8_t first) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(first + 7 * i);
+    return b;
+}
+
+TinyVqa ThreeFrames() {
+    TinyVqa v;
+    v.leadingSound = Bytes(75, 1);
+    v.frames = {TinyFrame{Bytes(10, 2), {TinyPalette(), TinySolidPicture(1, 2)}},
+                TinyFrame{Bytes(10, 3), {TinySolidPicture(3, 4)}},
+                TinyFrame{Bytes(10, 4), {TinySolidPicture(5, 6)}}};
+    return v;
+}
+
+std::vector<uint8_t> Video(const RunResult& r, size_t frame) {
+    const auto& v = r.walk.videoFrames.at(frame);
+    return std::vector<uint8_t>(v.begin(), v.end());
+}
+std::vector<uint8_t> SoundChunk(const RunResult& r, size_t chunk) {
+    const auto& d = r.walk.movie.at(chunk == 0 ? 0 : 2 * chunk - 1).data;
+    return std::vector<uint8_t>(d.begin(), d.end());
+}
+
+TEST(ConvertFrames, WritesEveryFrameOfAnIntactFile) {
+    const RunResult r = Convert(BuildTinyVqa(ThreeFrames()));
+    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::Completed) << r.outcome.message;
+    ASSERT_EQ(r.walk.problem, "");
+    EXPECT_EQ(r.outcome.damagedFrames, 0);
+    EXPECT_EQ(r.outcome.message, "");
+    EXPECT_EQ(r.starts, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(Video(r, 0), TinyVideoChunk(1, 2));
+    EXPECT_EQ(Video(r, 1), TinyVideoChunk(3, 4));
+    EXPECT_EQ(Video(r, 2), TinyVideoChunk(5, 6));
+
+    // The sound is one stream: the leading block, then each frame's, with the state carried on.
+    ImaAdpcmState state;
+    auto leading = DecodeImaAdpcm(Bytes(75, 1), state);
+    EXPECT_EQ(SoundChunk(r, 0), leading);  // R = 300 = 4 * 75: nothing to fill
+    for (size_t f = 0; f < 3; ++f) {
+        EXPECT_EQ(SoundChunk(r, f + 1),
+                  DecodeImaAdpcm(Bytes(10, static_cast<uint8_t>(2 + f)), state))
+            << f;
+    }
+}
+
+// What each frame of a damaged or unusual file shows, and how many frames count as damaged.
+struct ConcealCase {
+    const char* name;
+    std::function<void(TinyVqa&)> change;
+    std::vector<std::pair<uint8_t, uint8_t>> pictures;  // per frame: top and bottom colour
+    std::vector<bool> silent;                           // per frame: sound replaced by silence
+    int32_t damaged;
+};
+class Concealment : public testing::TestWithParam<ConcealCase> {};
+
+TEST_P(Concealment, RepeatsThePreviousPicture) {
+    const ConcealCase& c = GetParam();
+    TinyVqa v = ThreeFrames();
+    c.change(v);
+    const RunResult r = Convert(BuildTinyVqa(v));
+    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::Completed) << r.outcome.message;
+    ASSERT_EQ(r.walk.problem, "");
+    EXPECT_EQ(r.outcome.damagedFrames, c.damaged);
+    EXPECT_EQ(r.outcome.message.empty(), c.damaged == 0) << r.outcome.message;
+    for (size_t f = 0; f < c.pictures.size(); ++f) {
+        EXPECT_EQ(Video(r, f), TinyVideoChunk(c.pictures[f].first, c.pictures[f].second))
+            << "frame " << f;
+        if (c.silent[f]) {
+            EXPECT_EQ(SoundChunk(r, f + 1), std::vector<uint8_t>(40, 0)) << "frame " << f;
+        } else {
+            EXPECT_NE(SoundChunk(r, f + 1), std::vector<uint8_t>(40, 0)) << "frame " << f;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, Concealment,
+    testing::Values(
+        ConcealCase{"no image in the middle frame",
+                    [](TinyVqa& v) { v.frames[1].picture.clear(); },
+                    {{1, 2}, {1, 2}, {5, 6}},
+                    {false, false, false},
+                    0},
+        ConcealCase{"no image in the first frame: black",
+                    [](TinyVqa& v) { v.frames[0].picture = {TinyPalette()}; },
+                    {{0, 0}, {3, 4}, {5, 6}},
+                    {false, false, false},
+                    0},
+        ConcealCase{"two images: the last",
+                    [](TinyVqa& v) { v.frames[1].picture.push_back(TinySolidPicture(7, 8)); },
+                    {{1, 2}, {7, 8}, {5, 6}},
+                    {false, false, false},
+                    0},
+        ConcealCase{"a sub-chunk reaching past its chunk",
+                    [](TinyVqa& v) {
+                        v.frames[1].picture.push_back({"CBF0", std::vector<uint8_t>(8, 1)});
+                        v.frames[1].pictureSizeOverride = 12 + 8 - 4;
+                    },
+                    {{1, 2}, {1, 2}, {5, 6}},
+                    {false, false, false},
+                    1},
+        ConcealCase{"a broken compressed sub-chunk",
+                    [](TinyVqa& v) {
+                        v.frames[1].picture = {{"CPLZ", {0x81, 0x01}}, TinySolidPicture(3, 4)};
+                    },
+                    {{1, 2}, {1, 2}, {5, 6}},
+                    {false, false, false},
+                    1},
+        ConcealCase{"a frame past the end of the file",
+                    [](TinyVqa& v) { v.frames[1].omit = true; },
+                    {{1, 2}, {1, 2}, {5, 6}},
+                    {false, true, false},
+                    1},
+        ConcealCase{"the file cut inside the last picture",
+                    [](TinyVqa& v) { v.cutAt = BuildTinyVqa(v).size() - 1; },
+                    {{1, 2}, {3, 4}, {3, 4}},
+                    {false, false, false},
+                    1},
+        ConcealCase{"the file cut inside the last sound",
+                    [](TinyVqa& v) {
+                        TinyVqa shorter = v;
+                        shorter.frames.pop_back();
+                        v.cutAt = BuildTinyVqa(shorter).size() + 8 + 4;
+                    },
+                    {{1, 2}, {3, 4}, {3, 4}},
+                    {false, false, true},
+                    1}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& ch : name) {
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        }
+        return name;
+    });
+
+TEST(ConvertFrames, SilenceLeavesTheSoundDecoderWhereItWas) {
+    TinyVqa v = ThreeFrames();
+    v.frames[1].omit = true;
+    const RunResult r = Convert(BuildTinyVqa(v));
+    ASSERT_EQ(r.walk.problem, "");
+    ImaAdpcmState state;
+    DecodeImaAdpcm(Bytes(75, 1), state);
+    DecodeImaAdpcm(Bytes(10, 2), state);
+    // Frame 2 continues from frame 0's state: frame 1 was never decoded.
+    EXPECT_EQ(SoundChunk(r, 3), DecodeImaAdpcm(Bytes(10, 4), state));
+}
+
+TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {
+    TinyVqa v = ThreeFrames();
+    v.frames[0].omit = true;
+    const RunResult r = Convert(BuildTinyVqa(v));
+    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::Completed);
+    ASSERT_EQ(r.walk.problem, "");
+    EXPECT_TRUE(r.outcome.leadingSoundMissing);
+    EXPECT_EQ(r.outcome.damagedFrames, 1);
+    EXPECT_EQ(SoundChunk(r, 0), std::vector<uint8_t>(300, 0));
+    EXPECT_NE(r.outcome.message.find("silence"), std::string::npos) << r.outcome.message;
+}
+
+// A seek to a position that is negative as a signed 32-bit number fails: the run stops at that
+// frame with the frame's number and the position, and writes no index.
+struct SeekCase {
+    size_t frame;
+    uint32_t entry;
+    uint32_t position;
+};
+class SeekFailure : public testing::TestWithParam<SeekCase> {};
+
+TEST_P(SeekFailure, StopsAtTheFrame) {
+    TinyVqa v = ThreeFrames();
+    v.rawIndexEntries = {{GetParam().frame, GetParam().entry}};
+    const RunResult r = Convert(BuildTinyVqa(v));
+    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::SeekFailed);
+    EXPECT_EQ(r.outcome.failedFrame, GetParam().frame);
+    EXPECT_EQ(r.outcome.failedPosition, GetParam().position);
+    // Progress was shown for the failing frame before the seek.
+    EXPECT_EQ(r.starts.size(), GetParam().frame + 1);
+    // The header, the leading sound chunk and the complete chunks of the frames before it.
+    const size_t expected = 524 + 8 + 300 + GetParam().frame * (8 + 40 + 8 + 48);
+    EXPECT_EQ(r.avi.size(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, SeekFailure,
+                         testing::Values(
+                             // (0x3FFFFFFC * 2) + 8 = 0x80000000.
+                             SeekCase{1, 0x3FFFFFFC, 0x80000000u},
+                             SeekCase{2, 0xFFFFFFFF, 0x80000006u},
+                             // Frame 0 adds 5520: 0x7FFFEA70 + 5520 + 8 = 0x80000008.
+                             SeekCase{0, 0x7FFFEA70 / 2, 0x80000008u}));
+
+TEST(ConvertFrames, StopsBetweenFramesWhenCancelled) {
+    const RunResult r = Convert(BuildTinyVqa(ThreeFrames()), -1, 2);
+    EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Cancelled);
+    EXPECT_EQ(r.starts, (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(r.avi.size(), 524u + 8 + 300 + 2 * (8 + 40 + 8 + 48));
+}
+
+TEST(ConvertFrames, AFailedWriteStopsTheRun) {
+    const auto vqa = BuildTinyVqa(ThreeFrames());
+    const size_t complete = 524 + 8 + 300 + 3 * (8 + 40 + 8 + 48) + 8 + 16 * 7;
+    ASSERT_EQ(Convert(vqa).avi.size(), complete);
+    for (int64_t limit : {0, 523, 524, 600, 900, static_cast<int>(complete) - 1}) {
+        const RunResult r = Convert(vqa, limit);
+        EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Failed) << limit;
+        EXPECT_NE(r.outcome.message.find("tiny.avi"), std::string::npos) << r.outcome.message;
+    }
+}
+
+// Headers the run refuses before writing anything.
+struct RefuseCase {
+    VqaProperties props;
+    const char* says;
+};
+class Refusal : public testing::TestWithParam<RefuseCase> {};
+
+TEST_P(Refusal, BeforeAnythingIsWritten) {
+    EXPECT_NE(CheckConvertible(GetParam().props).find(GetParam().says), std::string::npos)
+        << CheckConvertible(GetParam().props);
+    std::vector<uint8_t> nothing;
+    MemoryInputFile in(nothing);
+    MemoryOutputFile out;
+    Recorder recorder;
+    std::vector<int32_t> index(static_cast<size_t>(std::max(GetParam().props.frames, 0)), 100);
+    const ConversionOutcome o = ConvertFrames(in, out, GetParam().props, index, recorder);
+    EXPECT_EQ(o.status, ConversionOutcome::Status::Failed);
+    EXPECT_TRUE(out.Data().empty());
+}
+
+VqaProperties P(int32_t f, int32_t w, int32_t h, int32_t bw, int32_t bh, int32_t r) {
+    return VqaProperties{f, h, w, bw, bh, r};
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, Refusal,
+                         testing::Values(RefuseCase{P(0, 320, 200, 4, 2, 22050), "no frames"},
+                                         RefuseCase{P(10, 320, 200, 0, 2, 22050), "block size"},
+                                         RefuseCase{P(10, 320, 200, 4, 0, 22050), "block size"},
+                                         RefuseCase{P(10, 0, 200, 4, 2, 22050), "no picture"},
+                                         RefuseCase{P(10, 320, 0, 4, 2, 22050), "no picture"},
+                                         RefuseCase{P(65535, 640, 400, 4, 2, 22050), "too large"}));
+
+TEST(CheckConvertible, AcceptsUsualVideos) {
+    EXPECT_EQ(CheckConvertible(P(1800, 320, 200, 4, 2, 22050)), "");
+    EXPECT_EQ(CheckConvertible(P(1, 1, 1, 255, 255, 0)), "");
+}
+
+}  // namespace
+}  // namespace rw

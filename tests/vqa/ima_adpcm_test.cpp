@@ -24,6 +24,10 @@ struct FromZero {
     int32_t stepIndexAfter;
 };
 
+void PrintTo(const FromZero& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class AdpcmFromZero : public testing::TestWithParam<FromZero> {};
 
 TEST_P(AdpcmFromZero, DecodesTheBytes) {
@@ -60,6 +64,10 @@ struct Run {
     int16_t limit;
     Bytes limitBytes;
 };
+
+void PrintTo(const Run& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AdpcmLongRun : public testing::TestWithParam<Run> {};
 

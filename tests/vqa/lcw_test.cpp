@@ -20,6 +20,10 @@ struct Unpacks {
     Bytes expected;
 };
 
+void PrintTo(const Unpacks& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LcwUnpacks : public testing::TestWithParam<Unpacks> {};
 
 TEST_P(LcwUnpacks, GivesTheExpectedBytes) {
@@ -78,6 +82,10 @@ struct Refused {
     Bytes input;
     const char* messagePart;
 };
+
+void PrintTo(const Refused& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LcwRefuses : public testing::TestWithParam<Refused> {};
 

@@ -98,6 +98,10 @@ struct DispatchCase {
     Status status;
 };
 
+void PrintTo(const DispatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Dispatch : public testing::TestWithParam<DispatchCase> {};
 
 TEST_P(Dispatch, ActsOnTheThirdLetterAfterUnpacking) {
@@ -171,6 +175,10 @@ struct DamageCase {
     const char* messagePart;
     bool paletteFollows = true;  // a palette sub-chunk after the damage, which must not apply
 };
+
+void PrintTo(const DamageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Damage : public testing::TestWithParam<DamageCase> {};
 
@@ -348,6 +356,10 @@ struct ReadCase {
     Status status;
     int images;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadChunk : public testing::TestWithParam<ReadCase> {};
 

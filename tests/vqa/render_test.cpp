@@ -106,6 +106,10 @@ struct PaletteCase {
     Bytes bgr;
 };
 
+void PrintTo(const PaletteCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PaletteBytes : public testing::TestWithParam<PaletteCase> {};
 
 TEST_P(PaletteBytes, BecomeOutputBytes) {
@@ -144,6 +148,10 @@ struct MissingCase {
     // Expected colour index per pixel of a 4 x 1 image with 2 x 1 blocks; -1 black.
     std::vector<int> pixels;
 };
+
+void PrintTo(const MissingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MissingData : public testing::TestWithParam<MissingCase> {};
 

@@ -45,6 +45,10 @@ struct CheckCase {
     Status expected;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 Bytes Patched(Bytes b, size_t at, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
     return b;
@@ -155,6 +159,10 @@ struct IndexCase {
     uint32_t entry;
     int32_t offset;
 };
+
+void PrintTo(const IndexCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FrameIndexEntry : public testing::TestWithParam<IndexCase> {};
 

@@ -1,0 +1,328 @@
+#include "convert/convert_thread.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "convert/control_ids.h"
+#include "tests/avi/avi_walk.h"
+#include "tests/convert/tiny_vqa.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+namespace {
+namespace fs = std::filesystem;
+
+using test::BuildTinyVqa;
+using test::TinyFrame;
+using test::TinyPalette;
+using test::TinySolidPicture;
+using test::TinyVqa;
+
+// Records every call the worker makes, in order, as one line each.
+class RecordingHost final : public ConversionHost {
+  public:
+    RecordingHost(std::string path, VqaProperties props)
+        : m_path(std::move(path)), m_props(props) {}
+    std::string Path() const override { return m_path; }
+    VqaProperties Properties() const override { return m_props; }
+    void SetFieldText(int id, const std::string& text) override {
+        Add(std::to_string(id) + "=" + text);
+    }
+    void ShowMessage(const std::string& text) override { Add("message " + text); }
+    void ConcealedDamage(int32_t frames, const std::string& message) override {
+        Add("damage " + std::to_string(frames) + " " + message);
+    }
+    void ConversionFinished() override {
+        Add("finished");
+        if (onFinished) onFinished();
+    }
+    void ConversionFailed(const std::string& message) override { Add("failed " + message); }
+
+    std::vector<std::string> Calls() {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+    std::function<void()> onFinished;
+
+  private:
+    void Add(std::string call) {
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back(std::move(call));
+    }
+    std::string m_path;
+    VqaProperties m_props;
+    std::mutex m_mutex;
+    std::vector<std::string> m_calls;
+};
+
+class FixedClock final : public ProgressClock {
+  public:
+    int64_t now = 0;
+    int64_t NowMilliseconds() override { return now += 500; }
+    TimeOfDay LocalTimeOfDay() override { return {23, 59, 50}; }
+};
+
+class ConvertThreadTest : public testing::Test {
+  public:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "rw-thread-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (m_dir / name).string();
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    }
+    static std::vector<uint8_t> Read(const std::string& path) {
+        auto r = ReadWholeFile(path);
+        return r ? *r : std::vector<uint8_t>{};
+    }
+    static VqaProperties PropsOf(const std::string& path) {
+        auto h = ReadVqaHeader(fs::path(path));
+        return h.properties;
+    }
+    // Runs a worker to its end and returns its exit code.
+    static int RunToEnd(CConvertThread& worker, RecordingHost& host) {
+        worker.m_pDlg = &host;
+        worker.ResumeThread();
+        worker.Join();
+        return worker.ExitCode();
+    }
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_dir)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path m_dir;
+};
+
+TinyVqa ThreeFrames() {
+    TinyVqa v;
+    v.leadingSound.assign(75, 0x17);
+    v.frames = {TinyFrame{std::vector<uint8_t>(10, 1), {TinyPalette(), TinySolidPicture(1, 2)}},
+                TinyFrame{std::vector<uint8_t>(10, 2), {TinySolidPicture(3, 4)}},
+                TinyFrame{std::vector<uint8_t>(10, 3), {TinySolidPicture(5, 6)}}};
+    return v;
+}
+
+TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    RecordingHost host(vqa, PropsOf(vqa));
+    FixedClock clock;
+    CConvertThread worker(&clock);
+    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+    EXPECT_TRUE(worker.Finished());
+    // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
+    const std::vector<std::string> expected = {
+        "1003=1", "1020= 33.33%", "1014=00:00", "1015=00:00", "1016=23:59:50",
+        "1003=2", "1020= 66.67%", "1014=00:00", "1015=00:01", "1016=23:59:50",
+        "1003=3", "1020=100.00%", "finished"};
+    EXPECT_EQ(host.Calls(), expected);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    const auto avi = Read((m_dir / "clip.avi").string());
+    EXPECT_EQ(test::WalkAvi(avi).problem, "");
+    EXPECT_EQ(avi.size(), 524u + 8 + 300 + 3 * (8 + 40 + 8 + 48) + 8 + 16 * 7);
+    EXPECT_EQ(worker.Outcome().status, ConversionOutcome::Status::Completed);
+}
+
+TEST_F(ConvertThreadTest, ReplacesAnExistingAviOnlyWhenComplete) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    Write("clip.avi", {'o', 'l', 'd'});
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+}
+
+TEST_F(ConvertThreadTest, ReportsConcealedDamageBeforeFinishing) {
+    TinyVqa v = ThreeFrames();
+    v.frames[2].omit = true;
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+    const auto calls = host.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.back(), "finished");
+    EXPECT_EQ(calls[calls.size() - 2].rfind("damage 1 \"" + vqa + "\"", 0), 0u)
+        << calls[calls.size() - 2];
+    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+}
+
+// Fatal problems: the run ends with one ConversionFailed naming the file and the problem, and
+// leaves nothing behind; an existing AVI file of that name stays as it was.
+struct FatalCase {
+    const char* name;
+    std::function<std::string(ConvertThreadTest&, const fs::path&)> prepare;  // returns the input
+    const char* says;
+};
+class Fatal : public ConvertThreadTest, public testing::WithParamInterface<FatalCase> {};
+
+TEST_P(Fatal, EndsWithAMessageAndLeavesNothingBehind) {
+    const std::string vqa = GetParam().prepare(*this, m_dir);
+    const std::string avi = vqa.substr(0, vqa.size() - 3) + "avi";
+    const bool aviIsInput = avi == vqa;
+    if (!aviIsInput) Write(fs::path(avi).filename(), {'o', 'l', 'd'});
+    const auto before = Listing();
+    const auto inputBytes = Read(vqa);
+
+    VqaProperties props = PropsOf(vqa);
+    if (props.frames == 0 && std::string(GetParam().name) == "missing") props.frames = 3;
+    RecordingHost host(vqa, props);
+    CConvertThread worker;
+    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
+    const auto calls = host.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().rfind("failed ", 0), 0u) << calls.back();
+    EXPECT_NE(calls.back().find(vqa), std::string::npos) << calls.back();
+    EXPECT_NE(calls.back().find(GetParam().says), std::string::npos) << calls.back();
+    for (const auto& c : calls) EXPECT_NE(c, "finished");
+    worker.CloseAndDiscard();
+    EXPECT_EQ(Listing(), before);
+    if (!aviIsInput) {
+        EXPECT_EQ(Read(avi), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    }
+    EXPECT_EQ(Read(vqa), inputBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, Fatal,
+    testing::Values(FatalCase{"missing",
+                              [](ConvertThreadTest&, const fs::path& dir) {
+                                  return (dir / "gone.vqa").string();
+                              },
+                              "Cannot open"},
+                    FatalCase{"index cut short",
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  auto bytes = BuildTinyVqa(ThreeFrames());
+                                  bytes[24] =
+                                      200;  // 200 frames, whose index the file does not hold
+                                  bytes.resize(70 + 12);
+                                  return t.Write("short.vqa", bytes);
+                              },
+                              "frame index"},
+                    FatalCase{"no frames",
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  TinyVqa v;
+                                  return t.Write("empty.vqa", BuildTinyVqa(v));
+                              },
+                              "no frames"},
+                    FatalCase{"zero block width",
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  TinyVqa v = ThreeFrames();
+                                  v.blockWidth = 0;
+                                  return t.Write("blocks.vqa", BuildTinyVqa(v));
+                              },
+                              "block size"},
+                    FatalCase{"input named like its output",
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));
+                              },
+                              "would overwrite"},
+                    FatalCase{"temporary file cannot be created",
+                              [](ConvertThreadTest& t, const fs::path& dir) {
+                                  fs::create_directory(dir / "clip.avi.part");
+                                  return t.Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+                              },
+                              "Cannot create"}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
+
+TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilDiscarded) {
+    TinyVqa v = ThreeFrames();
+    v.rawIndexEntries = {{1, 0x3FFFFFFC}};
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+    Write("clip.avi", {'o', 'l', 'd'});
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kSeekFailed);
+    const auto calls = host.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2], "message 1");
+    EXPECT_EQ(calls.back(), "message 2147483648");
+    // The progress of the failing frame was shown before the seek.
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "1003=2"), calls.end());
+    EXPECT_TRUE(worker.m_fileAvi.IsOpen());
+    EXPECT_FALSE(worker.m_fileVqa.IsOpen());
+    worker.CloseAndDiscard();
+    EXPECT_FALSE(worker.m_fileAvi.IsOpen());
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(Read((m_dir / "clip.avi").string()), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST_F(ConvertThreadTest, CancelStopsBeforeTheNextFrameAndDiscardRemovesTheOutput) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    worker.RequestCancel();
+    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kCancelled);
+    EXPECT_TRUE(host.Calls().empty());
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi.part", "clip.vqa"}));
+    worker.CloseAndDiscard();
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
+}
+
+TEST_F(ConvertThreadTest, AHostMayReleaseTheWorkerFromConversionFinished) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    RecordingHost host(vqa, PropsOf(vqa));
+    auto worker = std::make_unique<CConvertThread>();
+    std::mutex m;
+    std::condition_variable cv;
+    bool released = false;
+    host.onFinished = [&] {
+        worker.reset();  // on the worker's own thread
+        std::lock_guard lock(m);
+        released = true;
+        cv.notify_all();
+    };
+    worker->m_pDlg = &host;
+    worker->ResumeThread();
+    std::unique_lock lock(m);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return released; }));
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+}
+
+TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFile) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 2000; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+    RecordingHost host(vqa, PropsOf(vqa));
+    {
+        CConvertThread worker;
+        worker.m_pDlg = &host;
+        worker.ResumeThread();
+    }
+    // Either it finished before the release (then the AVI is complete) or nothing is left.
+    const auto names = Listing();
+    if (names.size() == 2) {
+        EXPECT_EQ(names[0], "clip.avi");
+        EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+    } else {
+        EXPECT_EQ(names, (std::vector<std::string>{"clip.vqa"}));
+    }
+}
+
+}  // namespace
+}  // namespace rw

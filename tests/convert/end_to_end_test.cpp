@@ -1,0 +1,218 @@
+// Whole conversions of synthesised videos of many shapes, checked three ways: the declared sizes
+// against the bytes, the pictures and sound against what the synthesiser says a reader must
+// decode, and an outside reader (ffprobe / ffmpeg) against our own reading of the file.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "avi/avi_header.h"
+#include "convert/convert_frames.h"
+#include "tests/avi/avi_walk.h"
+#include "tools/synth/vqa_synth.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+namespace {
+namespace fs = std::filesystem;
+
+class NoProgress final : public ConversionObserver {
+  public:
+    void OnFrameStart(int32_t) override {}
+    bool CancelRequested() override { return false; }
+};
+
+struct Shape {
+    const char* name;
+    int32_t frames, width, height, blockWidth, blockHeight, rate;
+    synth::CodebookParts parts;
+    bool compress;
+    bool paletteChanges;
+};
+
+synth::SynthOptions OptionsFor(const Shape& s) {
+    synth::SynthOptions o;
+    o.frames = s.frames;
+    o.width = s.width;
+    o.height = s.height;
+    o.blockWidth = s.blockWidth;
+    o.blockHeight = s.blockHeight;
+    o.soundRate = s.rate;
+    o.parts = s.parts;
+    o.compressPointerTables = s.compress;
+    o.compressCodebooks = s.compress;
+    o.compressPalettes = s.compress;
+    o.paletteChanges = s.paletteChanges;
+    return o;
+}
+
+struct Converted {
+    synth::SynthVideo video;
+    ConversionOutcome outcome;
+    std::vector<uint8_t> avi;
+};
+
+Converted ConvertShape(const Shape& s) {
+    Converted c;
+    c.video = synth::SynthesizeVqa(OptionsFor(s));
+    MemoryInputFile in(c.video.file, std::string(s.name) + ".vqa");
+    auto header = ReadVqaHeader(in);
+    EXPECT_EQ(header.status, VqaHeaderResult::Status::Ok);
+    EXPECT_EQ(header.properties, c.video.properties);
+    auto index = ReadFrameIndex(in, header.properties.frames);
+    EXPECT_TRUE(index.ok());
+    MemoryOutputFile out(std::string(s.name) + ".avi");
+    NoProgress observer;
+    c.outcome = ConvertFrames(in, out, header.properties, *index, observer);
+    c.avi = out.Data();
+    return c;
+}
+
+// A picture as the video chunk stores it: rows bottom row first.
+std::vector<uint8_t> BottomUp(const std::vector<uint8_t>& topDown, int32_t width, int32_t height) {
+    const size_t row = 3 * static_cast<size_t>(width);
+    std::vector<uint8_t> out;
+    out.reserve(topDown.size());
+    for (int32_t y = height; y-- > 0;) {
+        out.insert(out.end(), topDown.begin() + y * row, topDown.begin() + (y + 1) * row);
+    }
+    return out;
+}
+
+class EndToEnd : public testing::TestWithParam<Shape> {};
+
+TEST_P(EndToEnd, SizesPicturesAndSoundAgree) {
+    const Shape& s = GetParam();
+    const Converted c = ConvertShape(s);
+    ASSERT_EQ(c.outcome.status, ConversionOutcome::Status::Completed) << c.outcome.message;
+    EXPECT_EQ(c.outcome.damagedFrames, 0) << c.outcome.message;
+    EXPECT_EQ(static_cast<int64_t>(c.avi.size()), ComputeAviLayout(c.video.properties).fileLength);
+
+    const test::AviWalk walk = test::WalkAvi(c.avi);
+    ASSERT_EQ(walk.problem, "");
+    ASSERT_EQ(walk.videoFrames.size(), static_cast<size_t>(s.frames));
+    ASSERT_EQ(walk.index.size(), 2u * s.frames + 1);
+    for (int32_t f = 0; f < s.frames; ++f) {
+        const auto expected = BottomUp(c.video.images[f], s.width, s.height);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), walk.videoFrames[f].begin(),
+                               walk.videoFrames[f].end()))
+            << "picture of frame " << f;
+    }
+    // Sound: the leading block zero-filled to R bytes, then each frame's block zero-filled to S.
+    const size_t r = static_cast<size_t>(s.rate);
+    const size_t soundChunk = static_cast<size_t>((2 * s.rate) / 15);
+    std::vector<uint8_t> expected = c.video.leadingSound;
+    expected.resize(r, 0);
+    for (const auto& block : c.video.frameSound) {
+        std::vector<uint8_t> chunk = block;
+        chunk.resize(soundChunk, 0);
+        expected.insert(expected.end(), chunk.begin(), chunk.end());
+    }
+    EXPECT_EQ(walk.sound, expected);
+}
+
+using synth::CodebookParts;
+const Shape kShapes[] = {
+    {"s320x156", 24, 320, 156, 4, 2, 22050, CodebookParts::SplitStream, true, true},
+    {"s320x200", 20, 320, 200, 4, 2, 22050, CodebookParts::PerPart, true, true},
+    {"s320x200raw", 12, 320, 200, 4, 2, 22050, CodebookParts::None, false, false},
+    {"odd_size", 17, 37, 23, 4, 2, 22050, CodebookParts::SplitStream, true, true},
+    {"blocks4x4", 18, 64, 48, 4, 4, 11025, CodebookParts::PerPart, false, true},
+    {"hz11025", 16, 160, 100, 4, 2, 11025, CodebookParts::SplitStream, true, true},
+    {"hz16000", 16, 160, 100, 4, 2, 16000, CodebookParts::None, true, true},
+    {"silent", 5, 32, 16, 4, 2, 0, CodebookParts::SplitStream, true, false},
+    {"one_frame", 1, 320, 156, 4, 2, 22050, CodebookParts::SplitStream, true, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Shapes, EndToEnd, testing::ValuesIn(kShapes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The outside reader ----
+
+std::string RunCommand(const std::string& command, int& status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) {
+        status = -1;
+        return out;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    status = pclose(p);
+    return out;
+}
+
+bool HaveFfmpeg() {
+    int status = 0;
+    RunCommand("ffprobe -version >/dev/null 2>&1 && ffmpeg -version >/dev/null 2>&1", status);
+    return status == 0;
+}
+
+class OutsideReader : public testing::TestWithParam<Shape> {};
+
+TEST_P(OutsideReader, AcceptsTheFileAndDecodesTheSamePictures) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffprobe/ffmpeg not installed";
+    const Shape& s = GetParam();
+    const Converted c = ConvertShape(s);
+    ASSERT_EQ(c.outcome.status, ConversionOutcome::Status::Completed);
+
+    std::string pattern = (fs::temp_directory_path() / "rw-e2e-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    const std::string avi = (dir / "out.avi").string();
+    {
+        FILE* f = std::fopen(avi.c_str(), "wb");
+        std::fwrite(c.avi.data(), 1, c.avi.size(), f);
+        std::fclose(f);
+    }
+    int status = 0;
+    const std::string probe = RunCommand(
+        "ffprobe -v error -show_entries "
+        "stream=codec_type,codec_name,width,height,pix_fmt,nb_frames,sample_rate,channels,"
+        "bits_per_sample -of default=noprint_wrappers=1 '" +
+            avi + "' 2>&1",
+        status);
+    EXPECT_EQ(status, 0) << probe;
+    EXPECT_NE(probe.find("codec_type=video"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=rawvideo"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("width=" + std::to_string(s.width)), std::string::npos) << probe;
+    EXPECT_NE(probe.find("height=" + std::to_string(s.height)), std::string::npos) << probe;
+    EXPECT_NE(probe.find("pix_fmt=bgr24"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("nb_frames=" + std::to_string(s.frames)), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_type=audio"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("channels=1"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("sample_rate=22050"), std::string::npos) << probe;
+
+    // The frames ffmpeg decodes, top row first, equal the synthesiser's pictures byte for byte.
+    const std::string raw = (dir / "frames.bgr").string();
+    const std::string log =
+        RunCommand("ffmpeg -v error -nostdin -y -i '" + avi +
+                       "' -map 0:v -f rawvideo -pix_fmt bgr24 '" + raw + "' 2>&1",
+                   status);
+    EXPECT_EQ(status, 0) << log;
+    auto decoded = ReadWholeFile(raw);
+    ASSERT_TRUE(decoded.ok());
+    const size_t frameBytes = 3 * static_cast<size_t>(s.width) * s.height;
+    ASSERT_EQ(decoded->size(), frameBytes * s.frames);
+    for (int32_t f = 0; f < s.frames; ++f) {
+        ASSERT_TRUE(std::equal(c.video.images[f].begin(), c.video.images[f].end(),
+                               decoded->begin() + f * frameBytes))
+            << "frame " << f;
+    }
+    fs::remove_all(dir);
+}
+
+// Even widths keep ffmpeg's raw rows unpadded; the odd shape checks that an odd chunk size is read.
+INSTANTIATE_TEST_SUITE_P(Shapes, OutsideReader,
+                         testing::Values(kShapes[0], kShapes[1], kShapes[3], kShapes[4],
+                                         kShapes[6]),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace rw

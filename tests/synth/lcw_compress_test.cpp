@@ -1,6 +1,7 @@
 // CompressLcw, checked by an unpacker of the test's own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -92,13 +93,19 @@ std::vector<uint8_t> LongerThan64K() {
     while (v.size() < 150000) {
         const size_t at = v.size();
         v.insert(v.end(), 50, static_cast<uint8_t>(at));
-        for (size_t k = 0; k < 700; ++k) v.push_back(v[(at * 7 + k) % 60000]);
+        for (size_t k = 0; k < 700; ++k) {
+            const uint8_t b = v[(at * 7 + k) % std::min<size_t>(at, 60000)];
+            v.push_back(b);
+        }
         for (size_t k = 0; k < 9; ++k) v.push_back(static_cast<uint8_t>(k * 3 + at));
         for (size_t k = 0; k < 9; ++k) v.push_back(static_cast<uint8_t>(k * 3 + at));
         // An echo of what lies 300 bytes before the same place in the first 64 KiB: what a
         // relative copy reaches once the output is longer than that.
         if (at >= 0x10000) {
-            for (size_t k = 0; k < 8; ++k) v.push_back(v[((v.size() & 0xFFFF) - 300) & 0xFFFF]);
+            for (size_t k = 0; k < 8; ++k) {
+                const uint8_t b = v[((v.size() & 0xFFFF) - 300) & 0xFFFF];
+                v.push_back(b);
+            }
         }
     }
     return v;

@@ -19,7 +19,9 @@ namespace rw::synth {
 enum class CodebookParts {
     None,         // a full codebook (CBF0/CBFZ) at the start of every group of eight frames
     PerPart,      // the next codebook cut into eight parts, each compressed on its own (or raw)
-    SplitStream,  // the next codebook compressed once and the stream cut into eight parts
+    SplitStream,  // the next codebook compressed once and the stream cut into eight parts (as
+                  // the original tools did: no part unpacks alone); without codebook
+                  // compression, raw pieces as with PerPart
 };
 
 struct SynthOptions {

@@ -1,0 +1,330 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "platform/file.h"
+#include "tests/avi/avi_walk.h"
+#include "tests/convert/tiny_vqa.h"
+#include "tools/synth/vqa_synth.h"
+
+namespace rw {
+namespace {
+namespace fs = std::filesystem;
+
+// ---- Argument parsing ----
+
+struct ParseCase {
+    std::vector<std::string> args;
+    bool ok;
+    int jobs;
+    bool info;
+    size_t inputs;
+    const char* says;  // part of the error message
+};
+class ParseArguments : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseArguments, AcceptsOrNamesTheProblem) {
+    const ParseCase& c = GetParam();
+    auto o = cli::ParseArguments(c.args);
+    ASSERT_EQ(o.ok(), c.ok);
+    if (!o.ok()) {
+        EXPECT_NE(o.error().message.find(c.says), std::string::npos) << o.error().message;
+        return;
+    }
+    EXPECT_EQ(o->jobs, c.jobs);
+    EXPECT_EQ(o->info, c.info);
+    EXPECT_EQ(o->inputs.size(), c.inputs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ParseArguments,
+    testing::Values(ParseCase{{"a.vqa"}, true, 1, false, 1, ""},
+                    ParseCase{{"--info", "a.vqa", "b"}, true, 1, true, 2, ""},
+                    ParseCase{{"--jobs", "3", "a.vqa"}, true, 3, false, 1, ""},
+                    ParseCase{{"-j", "64", "a.vqa"}, true, 64, false, 1, ""},
+                    ParseCase{{"--jobs=2", "a.vqa"}, true, 2, false, 1, ""},
+                    ParseCase{{"--", "--info"}, true, 1, false, 1, ""},
+                    ParseCase{{"--help"}, true, 1, false, 0, ""},
+                    ParseCase{{}, false, 0, false, 0, "no VQA file"},
+                    ParseCase{{"--jobs", "0", "a"}, false, 0, false, 0, "--jobs"},
+                    ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
+                    ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
+                    ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
+                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"}));
+
+// ---- The program ----
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    auto r = ReadWholeFile(path);
+    return r ? std::string(r->begin(), r->end()) : std::string();
+}
+
+class CliProgram : public testing::Test {
+  public:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "rw-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs reelwright-cli in the test folder, stdout and stderr to files (not a terminal).
+    Result Run(const std::vector<std::string>& args) {
+        const std::string out = (m_dir / ".out").string(), err = (m_dir / ".err").string();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(m_dir.c_str()) != 0) _exit(127);
+            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            std::vector<char*> argv;
+            std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
+            argv.push_back(program.data());
+            std::vector<std::string> copy = args;
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        Result r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        fs::remove(out);
+        fs::remove(err);
+        return r;
+    }
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+        fs::create_directories((m_dir / name).parent_path());
+        FILE* f = std::fopen((m_dir / name).c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return name;
+    }
+    static std::vector<uint8_t> Video(int32_t frames = 6) {
+        synth::SynthOptions o;
+        o.frames = frames;
+        o.width = 64;
+        o.height = 32;
+        o.keepExpected = false;
+        return synth::SynthesizeVqa(o).file;
+    }
+    std::vector<std::string> Listing(const std::string& sub = "") const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_dir / sub))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    bool ValidAvi(const std::string& name) const {
+        auto bytes = ReadWholeFile(m_dir / name);
+        return bytes.ok() && test::WalkAvi(*bytes).problem.empty();
+    }
+    static size_t Lines(const std::string& text) {
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(CliProgram, ConvertsAFileAndSaysWhereTheAviWent) {
+    Put("clip.vqa", Video());
+    const Result r = Run({"clip.vqa"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Converted \"clip.vqa\" to \"clip.avi\"\n");
+    EXPECT_EQ(r.err, "");  // no progress line when stderr is not a terminal
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_TRUE(ValidAvi("clip.avi"));
+}
+
+TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
+    Put("d/a.vqa", Video());
+    Put("d/B.VQA", Video());
+    Put("d/c.Vqa", Video());
+    Put("d/notes.txt", {'x'});
+    const Result r = Run({"--jobs", "2", "d"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), 3u) << r.out;
+    EXPECT_EQ(Listing("d"), (std::vector<std::string>{"B.VQA", "B.avi", "a.avi", "a.vqa", "c.Vqa",
+                                                      "c.avi", "notes.txt"}));
+    for (const char* avi : {"d/a.avi", "d/B.avi", "d/c.avi"}) EXPECT_TRUE(ValidAvi(avi)) << avi;
+}
+
+TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
+    Put("clip.vqa", Video(1800 / 100));
+    const Result r = Run({"--info", "clip.vqa"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"Number of Frames     18\n", "Width                64\n", "Height               32\n",
+          "Blockwidth           4\n", "Blockheight          2\n", "Videolength (mm.ss)  00:01\n",
+          "Outputfilesize       0.18 MB\n", "Filesize             "}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    }
+    EXPECT_NE(r.out.find("Filename             " + (m_dir / "clip.vqa").string()),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
+}
+
+// Failures: one line on stderr naming the file and the problem, exit status 1, nothing left
+// behind, and the other files still converted.
+struct FailCase {
+    const char* name;
+    std::function<std::string(CliProgram&)> prepare;  // returns the failing input
+    const char* says;
+};
+class CliFailure : public CliProgram, public testing::WithParamInterface<FailCase> {};
+
+TEST_P(CliFailure, SaysWhyAndLeavesNothingBehind) {
+    Put("good.vqa", Video());
+    const std::string bad = GetParam().prepare(*this);
+    auto before = Listing();
+    const Result r = Run({bad, "good.vqa"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.err), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("reelwright-cli: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
+    before.push_back("good.avi");
+    std::sort(before.begin(), before.end());
+    EXPECT_EQ(Listing(), before);
+    const std::string badAvi = bad.substr(0, bad.size() - 3) + "avi";
+    if (badAvi != bad && fs::exists(m_dir / badAvi)) {
+        EXPECT_EQ(Slurp((m_dir / badAvi).string()), "old") << "an existing AVI was touched";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, CliFailure,
+    testing::Values(FailCase{"missing", [](CliProgram&) { return std::string("gone.vqa"); },
+                             "Cannot open"},
+                    FailCase{"not a VQA video",
+                             [](CliProgram& t) {
+                                 return t.Put("text.vqa", {'h', 'e', 'l', 'l', 'o'});
+                             },
+                             "not a VQA video"},
+                    FailCase{"no frames",
+                             [](CliProgram& t) {
+                                 test::TinyVqa v;
+                                 t.Put("empty.avi", {'o', 'l', 'd'});
+                                 return t.Put("empty.vqa", test::BuildTinyVqa(v));
+                             },
+                             "no frames"},
+                    FailCase{"index cut short",
+                             [](CliProgram& t) {
+                                 auto bytes = CliProgram::Video();
+                                 bytes.resize(80);
+                                 return t.Put("cut.vqa", bytes);
+                             },
+                             "frame index"},
+                    FailCase{"would overwrite itself",
+                             [](CliProgram& t) { return t.Put("self.avi", CliProgram::Video()); },
+                             "would overwrite"},
+                    FailCase{"seek failure",
+                             [](CliProgram& t) {
+                                 test::TinyVqa v;
+                                 v.leadingSound.assign(75, 1);
+                                 v.frames = {test::TinyFrame{std::vector<uint8_t>(10, 1),
+                                                             {test::TinyPalette(),
+                                                              test::TinySolidPicture(1, 2)}},
+                                             test::TinyFrame{std::vector<uint8_t>(10, 1), {}}};
+                                 v.rawIndexEntries = {{1, 0x3FFFFFFC}};
+                                 t.Put("seek.avi", {'o', 'l', 'd'});
+                                 return t.Put("seek.vqa", test::BuildTinyVqa(v));
+                             },
+                             "the seek to frame 1 (position 2147483648) failed"},
+                    FailCase{"empty folder",
+                             [](CliProgram& t) {
+                                 fs::create_directory(t.m_dir / "nothing");
+                                 return std::string("nothing");
+                             },
+                             "holds no .vqa files"}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
+
+TEST_F(CliProgram, ConcealedDamageIsAWarningAndTheFileIsComplete) {
+    auto bytes = Video(10);
+    bytes.resize(bytes.size() - 500);
+    Put("cut.vqa", bytes);
+    const Result r = Run({"cut.vqa"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("reelwright-cli: warning: \"cut.vqa\": ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("repeat the previous picture"), std::string::npos) << r.err;
+    EXPECT_TRUE(ValidAvi("cut.avi"));
+}
+
+struct ClashCase {
+    std::vector<std::string> args;
+    const char* says;
+};
+class CliClash : public CliProgram, public testing::WithParamInterface<ClashCase> {};
+
+TEST_P(CliClash, IsRefusedBeforeAnythingStarts) {
+    Put("a.vqa", Video());
+    Put("a.VQA", Video());
+    Put("b.vqa", Video());
+    const auto before = Listing();
+    const Result r = Run(GetParam().args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was converted"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CliClash,
+    testing::Values(ClashCase{{"b.vqa", "a.vqa", "a.VQA"}, "would both write \"a.avi\""},
+                    ClashCase{{"--jobs", "2", "b.vqa", "./b.vqa"}, "would both write"},
+                    ClashCase{{"b.vqa", "."}, "would both write"}));
+
+struct UsageCase {
+    std::vector<std::string> args;
+    int status;
+    const char* out;
+    const char* err;
+};
+class CliUsage : public CliProgram, public testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliUsage, ExitStatusAndText) {
+    const Result r = Run(GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status);
+    EXPECT_NE(r.out.find(GetParam().out), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliUsage,
+    testing::Values(UsageCase{{"--help"}, 0, "Usage: reelwright-cli", ""},
+                    UsageCase{{"--version"}, 0, "reelwright-cli 1.", ""},
+                    UsageCase{{}, 2, "", "no VQA file or folder given"},
+                    UsageCase{{"--bogus", "x.vqa"}, 2, "", "unknown option \"--bogus\""},
+                    UsageCase{{"-j", "x", "a.vqa"}, 2, "", "Try 'reelwright-cli --help'"}));
+
+}  // namespace
+}  // namespace rw

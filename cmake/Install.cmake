@@ -4,7 +4,7 @@
 #   share/reelwright/                         intro.wav (run-time files of the desktop program)
 #   share/applications/reelwright.desktop     menu entry
 #   share/icons/hicolor/<n>x<n>/apps/         reelwright.png, made at build time from app/assets
-#   share/man/man1/                           reelwright-cli.1 (from its --help), reelwright.1
+#   share/man/man1/                           reelwright-cli.1.gz (from its --help), reelwright.1.gz
 #
 # Every rule is guarded, so the file is harmless while a target or a tool is missing.
 include(GNUInstallDirs)
@@ -29,6 +29,17 @@ if(TARGET rw_base)
     PROPERTIES COMPILE_DEFINITIONS
       "RW_DATA_DIR_FROM_BIN=\"${RW_DATA_DIR_FROM_BIN}\";RW_INSTALLED_DATA_DIR=\"${RW_INSTALL_FULL_DATADIR}\"")
 endif()
+
+# Manual pages are installed compressed, as man reads them and Debian wants them; gzip -n keeps
+# the build reproducible.
+function(rw_compressed_man_page target page)
+  add_custom_command(OUTPUT ${page}.gz
+    COMMAND gzip -9 -n -f -k ${page}
+    DEPENDS ${page}
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
 
 # --- Programs and run-time files ------------------------------------------------------------------
 foreach(program reelwright reelwright-cli)
@@ -68,8 +79,7 @@ if(TARGET reelwright)
 
   configure_file(${PROJECT_SOURCE_DIR}/packaging/reelwright.1.in
     ${PROJECT_BINARY_DIR}/packaging/reelwright.1 @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/packaging/reelwright.1
-    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  rw_compressed_man_page(rw_gui_man ${PROJECT_BINARY_DIR}/packaging/reelwright.1)
 endif()
 
 # --- The manual page of reelwright-cli, made from its own --help and --version ----------------------
@@ -86,8 +96,7 @@ if(TARGET reelwright-cli)
       DEPENDS reelwright-cli ${PROJECT_SOURCE_DIR}/packaging/reelwright-cli.h2m
       COMMENT "Making the manual page reelwright-cli.1 from reelwright-cli --help"
       VERBATIM)
-    add_custom_target(rw_cli_man ALL DEPENDS ${RW_CLI_MAN})
-    install(FILES ${RW_CLI_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    rw_compressed_man_page(rw_cli_man ${RW_CLI_MAN})
   else()
     message(WARNING "help2man not found (scripts/bootstrap installs it): "
                     "reelwright-cli.1 will not be made or installed")
@@ -102,10 +111,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Reelwright")
 set(CPACK_PACKAGE_CONTACT "Reelwright maintainers <maintainers@users.noreply.c-seed-2c50bd8b.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter from C&C VQA videos to uncompressed AVI files")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Reelwright turns the VQA videos of the game C&C (vector-quantised pictures, palettes, LCW\n"
-  "compression and IMA ADPCM sound) into uncompressed AVI files that every player and editor\n"
-  "reads. The desktop program shows a video's properties and converts it with progress and\n"
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Reelwright turns the VQA videos of the game C&C (vector-quantised pictures, palettes, LCW "
+  "compression and IMA ADPCM sound) into uncompressed AVI files that every player and editor "
+  "reads. The desktop program shows a video's properties and converts it with progress and "
   "an estimated finishing time; reelwright-cli converts single files or whole folders.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

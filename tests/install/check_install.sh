@@ -9,12 +9,15 @@
 #       starts the Exec line of the installed menu entry under Xvfb and checks that the desktop
 #       program comes up and shows a window
 #
+# With --installed PREFIX, nothing is installed: the checks run on what PREFIX already holds (an
+# installed package, for example), and other files under PREFIX are allowed.
+#
 # Exit status: 0 passed, 1 failed, 77 skipped (the desktop program was not built, or no Xvfb).
 set -uo pipefail
 
 mode="${1:-}"
 shift || true
-build="" sample="" version="" gui=0 icon_sizes=""
+build="" sample="" version="" gui=0 icon_sizes="" installed=""
 while (($#)); do
   case "$1" in
     --build) build="$2"; shift 2 ;;
@@ -22,6 +25,7 @@ while (($#)); do
     --version) version="$2"; shift 2 ;;
     --gui) gui="$2"; shift 2 ;;
     --icon-sizes) icon_sizes="$2"; shift 2 ;;
+    --installed) installed="$2"; shift 2 ;;
     *) echo "check_install.sh: unknown argument \"$1\"" >&2; exit 2 ;;
   esac
 done
@@ -59,13 +63,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-prefix="$work/prefix with space"
-if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
-  cat "$work/install.log" >&2
-  echo "FAIL: cmake --install $build --prefix \"$prefix\" failed" >&2
-  exit 1
+if [[ -n "$installed" ]]; then
+  prefix="$installed"
+  echo "checking the installation in $prefix"
+else
+  prefix="$work/prefix with space"
+  if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+    cat "$work/install.log" >&2
+    echo "FAIL: cmake --install $build --prefix \"$prefix\" failed" >&2
+    exit 1
+  fi
+  pass "cmake --install into a temporary prefix"
 fi
-pass "cmake --install into a temporary prefix"
 
 # ---------------------------------------------------------------------------------------------
 # The width and height stored in a PNG file's header, as "WxH".
@@ -85,19 +94,29 @@ le32() {
 
 check_cli() {
   # Exactly the expected files, nothing else (tests, tools and libraries stay out).
-  local expected=(bin/reelwright-cli share/man/man1/reelwright-cli.1)
+  local expected=(bin/reelwright-cli share/man/man1/reelwright-cli.1.gz)
   if [[ "$gui" == 1 ]]; then
     expected+=(bin/reelwright share/reelwright/intro.wav share/applications/reelwright.desktop
-      share/man/man1/reelwright.1)
+      share/man/man1/reelwright.1.gz)
     local size
     for size in ${icon_sizes//,/ }; do
       expected+=("share/icons/hicolor/${size}x${size}/apps/reelwright.png")
     done
   fi
-  local want have
+  local want have=""
   want="$(printf '%s\n' "${expected[@]}" | sort)"
-  have="$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)"
-  if [[ "$want" == "$have" ]]; then
+  [[ -n "$installed" ]] || have="$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)"
+  if [[ -n "$installed" ]]; then
+    local file missing=()
+    for file in "${expected[@]}"; do
+      [[ -f "$prefix/$file" ]] || missing+=("$file")
+    done
+    if ((${#missing[@]})); then
+      fail "missing from $prefix: ${missing[*]}"
+    else
+      pass "installed files: all ${#expected[@]} present"
+    fi
+  elif [[ "$want" == "$have" ]]; then
     pass "installed files: ${#expected[@]}, as expected"
   else
     fail "installed files differ from the expected list (< expected, > installed):"
@@ -122,29 +141,29 @@ check_cli() {
   fi
 
   # The manual page names every option that --help lists.
-  local man="$prefix/share/man/man1/reelwright-cli.1"
-  if [[ -s "$man" ]]; then
+  local man="$prefix/share/man/man1/reelwright-cli.1.gz" page
+  if [[ -s "$man" ]] && page="$(gzip -dc "$man")"; then
     local help options option missing=()
     help="$("$cli" --help)"
     options="$(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' <<<"$help" | tr -d ' ,' | sort -u)"
     [[ -n "$options" ]] || fail "reelwright-cli --help lists no options"
     for option in $options; do
-      grep -qF -- "${option//-/\\-}" "$man" || missing+=("$option")
+      grep -qF -- "${option//-/\\-}" <<<"$page" || missing+=("$option")
     done
     if ((${#missing[@]})); then
       fail "the manual page lacks options that --help lists: ${missing[*]} (is it stale?)"
     else
       pass "the manual page has every option of --help ($(echo $options))"
     fi
-    grep -q '^\.TH REELWRIGHT-CLI "1"' "$man" || fail "$man is not a section 1 page for reelwright-cli"
-    grep -qF "$version" "$man" || fail "$man does not carry version $version"
+    grep -q '^\.TH REELWRIGHT-CLI "1"' <<<"$page" || fail "$man is not a section 1 page for reelwright-cli"
+    grep -qF "$version" <<<"$page" || fail "$man does not carry version $version"
     if command -v man >/dev/null; then
       local text
       text="$(MANWIDTH=100 man -l "$man" 2>&1)"
       grep -q 'EXAMPLES' <<<"$text" || fail "man -l $man shows no EXAMPLES section"
     fi
   else
-    fail "$man is missing or empty"
+    fail "$man is missing, empty or not gzip-compressed"
   fi
 
   # A conversion of the bundled sample, copied into a folder with a space in its name and named
@@ -215,6 +234,13 @@ check_cli() {
     fi
   done
   pass "icons ${icon_sizes} are PNG files of their sizes"
+  local gui_man
+  if gui_man="$(gzip -dc "$prefix/share/man/man1/reelwright.1.gz" 2>/dev/null)" &&
+    grep -q '^\.TH REELWRIGHT 1 .*Reelwright '"$version" <<<"$gui_man"; then
+    pass "the manual page of reelwright is there, for version $version"
+  else
+    fail "$prefix/share/man/man1/reelwright.1.gz is missing or not the page of version $version"
+  fi
   cmp -s "$prefix/share/reelwright/intro.wav" "$(dirname "$0")/../../app/assets/intro.wav" ||
     fail "the installed intro.wav differs from app/assets/intro.wav"
 }

@@ -111,11 +111,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Reelwright")
 set(CPACK_PACKAGE_CONTACT "Reelwright maintainers <maintainers@users.noreply.c-seed-2c50bd8b.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter from C&C VQA videos to uncompressed AVI files")
+# The long description: one line per line of the control file, each under 80 characters.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Reelwright turns the VQA videos of the game C&C (vector-quantised pictures, palettes, LCW "
-  "compression and IMA ADPCM sound) into uncompressed AVI files that every player and editor "
-  "reads. The desktop program shows a video's properties and converts it with progress and "
-  "an estimated finishing time; reelwright-cli converts single files or whole folders.")
+  "Reelwright turns the VQA videos of the game C&C (vector-quantised pictures,\n"
+  "palettes, LCW compression and IMA ADPCM sound) into uncompressed AVI files\n"
+  "that every player and editor reads. The desktop program shows a video's\n"
+  "properties and converts it with progress and an estimated finishing time;\n"
+  "reelwright-cli converts single files or whole folders.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

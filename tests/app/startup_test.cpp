@@ -1,0 +1,315 @@
+// Start-up and the window itself: resources, splash, About box, context menu, layout and keys.
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/resources.h"
+#include "app/splash_dlg.h"
+#include "convert/control_ids.h"
+#include "tests/app/app_fixture.h"
+
+namespace rw::test {
+namespace {
+
+TEST(Resources, IconLoadsInEverySize) {
+    for (int size : kIconSizes) {
+        const QImage image(IconResource(size));
+        ASSERT_FALSE(image.isNull()) << size;
+        EXPECT_EQ(image.size(), QSize(size, size));
+    }
+    EXPECT_FALSE(LoadApplicationIcon().pixmap(32, 32).isNull());
+}
+
+TEST(Resources, SplashIs320By201With256Colours) {
+    const QImage image(QString::fromLatin1(kSplashResource));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(320, 201));
+    EXPECT_EQ(image.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(image.colorCount(), 256);
+}
+
+TEST(Resources, StartupSoundLiesBesideTheProgram) {
+    QFile wav(QStringLiteral(RW_BINARY_DIR "/bin/intro.wav"));
+    ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
+    const QByteArray head = wav.read(44);
+    EXPECT_EQ(head.left(4), QByteArray("RIFF"));
+    EXPECT_EQ(head.mid(8, 8), QByteArray("WAVEfmt "));
+}
+
+TEST(StartupSound, LookedUpAsNamedThenBesideTheProgram) {
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("program"));
+    QDir().mkpath(program);
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    struct Case {
+        bool inWorkingDir, besideProgram;
+        QString expected;
+    };
+    const Case cases[] = {
+        {false, false, QString()},
+        {false, true, QDir(program).filePath(QStringLiteral("intro.wav"))},
+        {true, true, dir.filePath(QStringLiteral("intro.wav"))},
+        {true, false, dir.filePath(QStringLiteral("intro.wav"))},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(dir.filePath(QStringLiteral("intro.wav")));
+        QFile::remove(QDir(program).filePath(QStringLiteral("intro.wav")));
+        if (c.inWorkingDir)
+            QFile(dir.filePath(QStringLiteral("intro.wav"))).open(QIODevice::WriteOnly);
+        if (c.besideProgram)
+            QFile(QDir(program).filePath(QStringLiteral("intro.wav"))).open(QIODevice::WriteOnly);
+        EXPECT_EQ(
+            QFileInfo(FindStartupSound(QStringLiteral("intro.wav"), program)).absoluteFilePath(),
+            c.expected.isEmpty() ? QString() : QFileInfo(c.expected).absoluteFilePath())
+            << c.inWorkingDir << c.besideProgram;
+    }
+    QDir::setCurrent(saved);
+}
+
+TEST(Splash, CentredOnTheScreen) {
+    struct Case {
+        QSize screen, picture;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {{1024, 768}, {320, 201}, {352, 283}},
+        {{1920, 1080}, {320, 201}, {800, 439}},
+        {{320, 201}, {320, 201}, {0, 0}},
+        {{321, 202}, {320, 201}, {0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SplashPosition(c.screen, c.picture), c.expected);
+}
+
+TEST(Splash, ShowsThePictureBorderless) {
+    CSplashDlg splash;
+    EXPECT_EQ(splash.Bitmap()->pixmap().size(), QSize(320, 201));
+    EXPECT_EQ(splash.size(), QSize(320, 201));
+    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+}
+
+enum class Close { LeftClick, RightClick, Enter, Return, Escape };
+
+class SplashCloseTest : public ::testing::TestWithParam<Close> {};
+
+TEST_P(SplashCloseTest, ClosesAtOnce) {
+    CSplashDlg splash(nullptr, 60000);
+    QSignalSpy finished(&splash, &QDialog::finished);
+    splash.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&splash));
+    switch (GetParam()) {
+        case Close::LeftClick:
+            QTest::mouseClick(splash.Bitmap(), Qt::LeftButton);
+            break;
+        case Close::RightClick:
+            QTest::mouseClick(splash.Bitmap(), Qt::RightButton);
+            break;
+        case Close::Enter:
+            QTest::keyClick(&splash, Qt::Key_Enter);
+            break;
+        case Close::Return:
+            QTest::keyClick(&splash, Qt::Key_Return);
+            break;
+        case Close::Escape:
+            QTest::keyClick(&splash, Qt::Key_Escape);
+            break;
+    }
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(splash.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SplashCloseTest,
+                         ::testing::Values(Close::LeftClick, Close::RightClick, Close::Enter,
+                                           Close::Return, Close::Escape));
+
+TEST(Splash, OtherKeysLeaveItOpenAndItsTimerClosesIt) {
+    CSplashDlg splash(nullptr, 50);
+    QSignalSpy finished(&splash, &QDialog::finished);
+    splash.show();
+    QTest::keyClick(&splash, Qt::Key_A);
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_TRUE(finished.wait(30000));
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST(About, CarriesTheProgramsLinesAndIcon) {
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Reelwright"));
+    QStringList texts;
+    bool icon = false;
+    for (QLabel* label : about.findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) texts << label->text();
+        if (!label->pixmap().isNull()) icon = true;
+    }
+    EXPECT_TRUE(texts.contains(QStringLiteral("reelwright, version 1.3")));
+    for (const char* line : {kAboutNotice, kAboutCredit, kAboutContact, kAboutWeb}) {
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(line))) << line;
+    }
+    EXPECT_TRUE(icon);
+    const auto buttons = about.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_TRUE(buttons[0]->isDefault());
+}
+
+// Counts the About box instead of opening it.
+class CountingDlg final : public CConverterDlg {
+  public:
+    using CConverterDlg::CConverterDlg;
+    int aboutBoxes = 0;
+
+  protected:
+    void RunAboutBox() override { ++aboutBoxes; }
+};
+
+using WindowTest = AppTest;
+
+TEST_F(WindowTest, SystemCommandsOfTheAboutEntryOpenTheAboutBox) {
+    CountingDlg dlg(m_services);
+    for (unsigned id = 0x0010; id <= 0x001F; ++id) dlg.OnSysCommand(id);
+    EXPECT_EQ(dlg.aboutBoxes, 16);
+    for (unsigned id : {0x0000u, 0x0020u, 0xF060u, 0xF120u}) dlg.OnSysCommand(id);
+    EXPECT_EQ(dlg.aboutBoxes, 16);
+}
+
+TEST_F(WindowTest, ContextMenuCarriesTheAboutEntry) {
+    CountingDlg dlg(m_services);
+    std::unique_ptr<QMenu> menu = dlg.CreateSystemMenu();
+    QAction* about = nullptr;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) about = a;
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->text(), QStringLiteral("&About reelwright..."));
+    about->trigger();
+    EXPECT_EQ(dlg.aboutBoxes, 1);
+}
+
+TEST_F(WindowTest, InitialisationSetsTheIconAndPlaysTheSoundBesideTheProgram) {
+    QFile(PathOf(QStringLiteral("program/intro.wav"))).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(m_dlg->OnInitDialog());
+    EXPECT_FALSE(m_dlg->windowIcon().isNull());
+    EXPECT_FALSE(m_dlg->OnQueryDragIcon().isNull());
+    ASSERT_EQ(m_sound.Played().size(), 1u);
+    EXPECT_EQ(m_sound.Played()[0], PathOf(QStringLiteral("program/intro.wav")));
+    EXPECT_FALSE(m_dlg->IsConverting());
+}
+
+TEST_F(WindowTest, CaptionOfTheMessageBoxesIsTheExecutableName) {
+    EXPECT_EQ(ApplicationCaption(), QStringLiteral("app_tests"));
+    EXPECT_FALSE(m_dlg->windowTitle().isEmpty());
+}
+
+TEST_F(WindowTest, ButtonsInTabOrderWithConvertAsDefault) {
+    auto* load = qobject_cast<QPushButton*>(m_dlg->Control(IDC_LOAD_FILE));
+    auto* convert = qobject_cast<QPushButton*>(m_dlg->Control(IDOK));
+    auto* exit = qobject_cast<QPushButton*>(m_dlg->Control(IDCANCEL));
+    ASSERT_TRUE(load && convert && exit);
+    EXPECT_EQ(load->text(), QStringLiteral("Load File"));
+    EXPECT_EQ(convert->text(), QStringLiteral("Convert"));
+    EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
+    EXPECT_TRUE(convert->isDefault());
+    EXPECT_FALSE(load->isDefault());
+    EXPECT_EQ(load->nextInFocusChain(), convert);
+    EXPECT_EQ(convert->nextInFocusChain(), exit);
+    // Left to right along one row, below both group boxes.
+    EXPECT_LT(load->x(), convert->x());
+    EXPECT_LT(convert->x(), exit->x());
+    EXPECT_EQ(load->y(), exit->y());
+    for (QGroupBox* box : m_dlg->findChildren<QGroupBox*>()) {
+        EXPECT_LT(box->geometry().bottom(), load->y());
+    }
+}
+
+TEST_F(WindowTest, FieldsSitInTheirGroupsAndRows) {
+    const auto boxes = m_dlg->findChildren<QGroupBox*>();
+    ASSERT_EQ(boxes.size(), 2);
+    const QGroupBox* info = boxes[0]->title() == "VQA-Info" ? boxes[0] : boxes[1];
+    const QGroupBox* progress = info == boxes[0] ? boxes[1] : boxes[0];
+    EXPECT_EQ(info->title(), QStringLiteral("VQA-Info"));
+    EXPECT_EQ(progress->title(), QStringLiteral("Progress"));
+    EXPECT_LT(info->geometry().right(), progress->x());
+    for (int id : {IDC_FILENAME, IDC_NUMBER_OF_FRAMES, IDC_WIDTH, IDC_HEIGHT, IDC_BLOCK_WIDTH,
+                   IDC_BLOCK_HEIGHT, IDC_FILESIZE, IDC_VIDEO_LENGTH}) {
+        EXPECT_TRUE(info->geometry().contains(m_dlg->Control(id)->geometry())) << id;
+    }
+    for (int id : {IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME, IDC_CONVERTING_FRAME,
+                   IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED}) {
+        EXPECT_TRUE(progress->geometry().contains(m_dlg->Control(id)->geometry())) << id;
+    }
+    // Rows from the top: path, frames, width, height, block width, block height, size, length.
+    const int leftRows[] = {IDC_FILENAME,    IDC_NUMBER_OF_FRAMES, IDC_WIDTH,    IDC_HEIGHT,
+                            IDC_BLOCK_WIDTH, IDC_BLOCK_HEIGHT,     IDC_FILESIZE, IDC_VIDEO_LENGTH};
+    for (size_t i = 1; i < std::size(leftRows); ++i) {
+        EXPECT_LT(m_dlg->Control(leftRows[i - 1])->y(), m_dlg->Control(leftRows[i])->y());
+    }
+    const int rightRows[] = {IDC_TIME_REMAINING,   IDC_ELAPSED_TIME,    IDC_FINISH_TIME,
+                             IDC_CONVERTING_FRAME, IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED};
+    for (size_t i = 1; i < std::size(rightRows); ++i) {
+        EXPECT_LT(m_dlg->Control(rightRows[i - 1])->y(), m_dlg->Control(rightRows[i])->y());
+    }
+    for (int id : {IDC_LABEL_TIME_REMAINING, IDC_LABEL_ELAPSED_TIME, IDC_LABEL_FINISH_TIME}) {
+        EXPECT_FALSE(m_dlg->FieldText(id).isEmpty()) << id;
+    }
+    EXPECT_EQ(m_dlg->FieldText(IDC_LABEL_TIME_REMAINING), QStringLiteral("Time remaining:"));
+}
+
+TEST(DialogUnits, ConvertWithTheFontsBaseUnits) {
+    struct Case {
+        QRect units;
+        DialogBaseUnits base;
+        QRect pixels;
+    };
+    const Case cases[] = {
+        {{0, 0, 373, 135}, {6, 13}, {0, 0, 560, 219}},  // (373*6+2)/4, (135*13+4)/8
+        {{71, 115, 50, 14}, {6, 13}, {107, 187, 75, 23}},
+        {{4, 8, 4, 8}, {8, 16}, {8, 16, 8, 16}},
+        {{1, 1, 1, 1}, {1, 1}, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DialogUnitsToPixels(c.units, c.base), c.pixels);
+}
+
+TEST_F(WindowTest, LayoutScalesWithTheFont) {
+    QFont small = m_dlg->font();
+    small.setPixelSize(10);
+    m_dlg->setFont(small);
+    QCoreApplication::processEvents();
+    const QRect before = m_dlg->Control(IDC_OUTPUT_FILESIZE)->geometry();
+    const QSize dialogBefore = m_dlg->size();
+    QFont large = small;
+    large.setPixelSize(20);
+    m_dlg->setFont(large);
+    QCoreApplication::processEvents();
+    const QRect after = m_dlg->Control(IDC_OUTPUT_FILESIZE)->geometry();
+    EXPECT_GT(after.x(), before.x() * 3 / 2);
+    EXPECT_GT(after.y(), before.y() * 3 / 2);
+    EXPECT_GT(m_dlg->width(), dialogBefore.width() * 3 / 2);
+}
+
+TEST_F(WindowTest, EnterActsAsConvertAndEscapeAsExit) {
+    m_dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+    m_dlg->Control(IDOK)->setFocus();
+    QTest::keyClick(m_dlg.get(), Qt::Key_Return);
+    EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kRefuseConvertNoFile)});
+    QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
+}
+
+TEST_F(WindowTest, ClosingTheWindowActsAsExit) {
+    m_dlg->close();
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
+    EXPECT_EQ(m_boxes.Count(), 0);
+}
+
+}  // namespace
+}  // namespace rw::test

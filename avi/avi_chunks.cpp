@@ -52,7 +52,9 @@ Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
     // The decoded sound, and zero bytes where the chunk holds more than was decoded.
     const size_t want = static_cast<size_t>(bytesToWrite);
     const size_t fromSound = std::min(want, decoded.size());
-    if (auto r = file.Write(decoded.first(fromSound)); !r) return r.error();
+    if (fromSound > 0) {
+        if (auto r = file.Write(decoded.first(fromSound)); !r) return r.error();
+    }
     if (auto r = file.WriteZeros(want - fromSound); !r) return r.error();
     return pos;
 }
@@ -87,7 +89,9 @@ Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uin
     if (auto r = WriteChunkHeader(file, "00db", static_cast<uint32_t>(image.size())); !r) {
         return r.error();
     }
-    if (auto r = file.Write(image); !r) return r.error();
+    if (!image.empty()) {
+        if (auto r = file.Write(image); !r) return r.error();
+    }
     return pos;
 }
 

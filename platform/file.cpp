@@ -172,6 +172,7 @@ Expected<void> DiskOutputFile::Flush() {
 
 Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
+    if (data.empty()) return {};
     if (data.size() <= m_buffer.size() - m_bufferLength) {
         std::memcpy(m_buffer.data() + m_bufferLength, data.data(), data.size());
         m_bufferLength += data.size();
@@ -229,6 +230,7 @@ Expected<void> MemoryOutputFile::Write(std::span<const uint8_t> data) {
     if (m_failAfter >= 0 && m_position + static_cast<int64_t>(data.size()) > m_failAfter) {
         return Error{"Cannot write \"" + m_name + "\": " + std::strerror(ENOSPC)};
     }
+    if (data.empty()) return {};
     if (!m_discard) m_data.insert(m_data.end(), data.begin(), data.end());
     m_position += static_cast<int64_t>(data.size());
     return {};

@@ -17,12 +17,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setPixmap(LoadApplicationIcon().pixmap(32, 32));
     icon->setObjectName(QStringLiteral("icon"));
-    layout->AddWidget(icon, QRect(11, 17, 20, 20), /*growToText=*/true);
+    layout->AddWidget(icon, QRect(11, 17, 20, 20), /*fitText=*/true);
 
     auto addText = [&](const char* text, QRect units) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
         label->setTextFormat(Qt::PlainText);
-        layout->AddWidget(label, units, /*growToText=*/true);
+        layout->AddWidget(label, units, /*fitText=*/true);
     };
     addText(kAboutVersion, QRect(40, 10, 119, 8));
     addText(kAboutNotice, QRect(40, 25, 119, 8));

@@ -7,9 +7,9 @@ namespace rw {
 
 inline constexpr const char* kAboutCaption = "About Reelwright";
 inline constexpr const char* kAboutVersion = "reelwright, version 1.3";
-inline constexpr const char* kAboutNotice = "Free software, without any warranty.";
-inline constexpr const char* kAboutCredit = "By the Reelwright authors";
-inline constexpr const char* kAboutContact = "Contact: see the project's README";
+inline constexpr const char* kAboutNotice = "Free software, no warranty.";
+inline constexpr const char* kAboutCredit = "By the Reelwright team";
+inline constexpr const char* kAboutContact = "Contact: see README.md";
 inline constexpr const char* kAboutWeb = "Converts C&C VQA videos into AVI files.";
 
 class CAboutDlg : public QDialog {

@@ -137,7 +137,7 @@ void CConverterDlg::BuildControls() {
         const QString text = QString::fromLatin1(t.text);
         const QRect units(t.x, t.y, t.width, t.height);
         QWidget* widget = nullptr;
-        bool growToText = false;
+        bool fitText = false;
         switch (t.kind) {
             case Kind::Button:
             case Kind::DefaultButton: {
@@ -152,7 +152,7 @@ void CConverterDlg::BuildControls() {
                 auto* label = new QLabel(text, this);
                 label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
                 label->setTextFormat(Qt::PlainText);
-                growToText = !text.isEmpty();
+                fitText = !text.isEmpty();
                 widget = label;
                 break;
             }
@@ -164,7 +164,7 @@ void CConverterDlg::BuildControls() {
             widget->setObjectName(QStringLiteral("control%1").arg(t.id));
             m_controls[t.id] = widget;
         }
-        layout->AddWidget(widget, units, growToText);
+        layout->AddWidget(widget, units, fitText);
     }
     // Group boxes are frames behind the texts they surround.
     for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();

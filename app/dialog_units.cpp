@@ -28,9 +28,9 @@ DialogUnitLayout::~DialogUnitLayout() {
     for (Entry& e : m_items) delete e.item;  // QLayout's ownership contract
 }
 
-void DialogUnitLayout::AddWidget(QWidget* widget, const QRect& units, bool growToText) {
+void DialogUnitLayout::AddWidget(QWidget* widget, const QRect& units, bool fitText) {
     addChildWidget(widget);
-    m_items.push_back({new QWidgetItem(widget), units, growToText});
+    m_items.push_back({new QWidgetItem(widget), units, fitText});
     invalidate();
 }
 
@@ -52,7 +52,15 @@ QLayoutItem* DialogUnitLayout::takeAt(int index) {
 
 DialogBaseUnits DialogUnitLayout::Base() const {
     const QWidget* w = parentWidget();
-    return BaseUnitsOf(w ? w->fontMetrics() : QFontMetrics(QFont()));
+    DialogBaseUnits base = BaseUnitsOf(w ? w->fontMetrics() : QFontMetrics(QFont()));
+    // Fonts differ in their proportions: widen the horizontal unit until every fixed text fits
+    // its rectangle, so that the arrangement stays the same and nothing overlaps.
+    for (const Entry& e : m_items) {
+        if (!e.fitText || e.units.width() <= 0) continue;
+        const int needed = (4 * e.item->sizeHint().width() + e.units.width() - 1) / e.units.width();
+        if (needed > base.x) base.x = needed;
+    }
+    return base;
 }
 
 QSize DialogUnitLayout::sizeHint() const {
@@ -63,13 +71,7 @@ void DialogUnitLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     const DialogBaseUnits base = Base();
     for (Entry& e : m_items) {
-        QRect r = DialogUnitsToPixels(e.units, base).translated(rect.topLeft());
-        if (e.growToText) {
-            const QSize hint = e.item->sizeHint();
-            if (hint.width() > r.width()) r.setWidth(hint.width());
-            if (hint.height() > r.height()) r.setHeight(hint.height());
-        }
-        e.item->setGeometry(r);
+        e.item->setGeometry(DialogUnitsToPixels(e.units, base).translated(rect.topLeft()));
     }
 }
 

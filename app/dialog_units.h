@@ -26,9 +26,9 @@ class DialogUnitLayout final : public QLayout {
     DialogUnitLayout(QWidget* parent, QSize size);
     ~DialogUnitLayout() override;
 
-    // Places `widget` at `units`. When `growToText` is set, the widget may be wider than its
-    // rectangle so that its own text is never cut off (fixed labels).
-    void AddWidget(QWidget* widget, const QRect& units, bool growToText = false);
+    // Places `widget` at `units`. With `fitText`, the widget's own text must fit its rectangle:
+    // the horizontal unit grows until it does (fixed labels, whose fonts vary in proportion).
+    void AddWidget(QWidget* widget, const QRect& units, bool fitText = false);
 
     void addItem(QLayoutItem* item) override;
     int count() const override { return static_cast<int>(m_items.size()); }
@@ -42,7 +42,7 @@ class DialogUnitLayout final : public QLayout {
     struct Entry {
         QLayoutItem* item;
         QRect units;
-        bool growToText;
+        bool fitText;
     };
     DialogBaseUnits Base() const;
 

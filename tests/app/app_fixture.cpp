@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -9,12 +10,16 @@ namespace rw::test {
 
 void ScriptedMessageBoxes::ShowMessage(const QString& text, bool stopIcon) {
     shown.push_back({false, text, stopIcon});
+    maxOpen = std::max(maxOpen, ++open);
     if (whileOpen) whileOpen(text);
+    --open;
 }
 
 bool ScriptedMessageBoxes::AskYesNo(const QString& text) {
     shown.push_back({true, text, false});
+    maxOpen = std::max(maxOpen, ++open);
     if (whileOpen) whileOpen(text);
+    --open;
     auto it = answers.find(text);
     if (it == answers.end() || it->second.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();

@@ -50,8 +50,12 @@ class ScriptedMessageBoxes final : public MessageBoxes {
 
     std::vector<ShownBox> shown;
     std::map<QString, std::deque<bool>> answers;
-    // Called while a box is "open", with its text: the user acting on the dialog meanwhile.
+    // Called while a box is "open", with its text: the user acting on the dialog meanwhile, or
+    // the event loop running as under a real modal box.
     std::function<void(const QString&)> whileOpen;
+    // Boxes open at once now, and at most so far: a box over a box is a fault.
+    int open = 0;
+    int maxOpen = 0;
 };
 
 // Returns scripted picks; an unexpected call fails the test and cancels.

@@ -220,5 +220,52 @@ TEST_F(ConvertTest, ConcealedDamageIsReportedBeforeTheCompletionQuestions) {
     EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), vqa);
 }
 
+// The run ends while the Exit question is open (its event loop running): the completion waits
+// for the answer instead of opening its questions over it.
+class FinishDuringExitQuestionTest : public AppTest {
+  protected:
+    QString Start() {
+        m_services.clock = &m_clock;
+        MakeDialog();
+        const QString vqa = WriteSynth(QStringLiteral("race.vqa"), Small(20));
+        Load(vqa);
+        m_dlg->OnOK();
+        EXPECT_TRUE(WaitFor([&] { return !m_dlg->FieldText(IDC_CONVERTING_FRAME).isEmpty(); }));
+        m_boxes.whileOpen = [&](const QString& text) {
+            if (text != QString::fromLatin1(kAskTerminate)) return;
+            // Like a real box: the event loop runs until well after the run has finished.
+            EXPECT_TRUE(
+                WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("race.avi"))); }));
+            QTest::qWait(100);
+        };
+        return vqa;
+    }
+    SlowClock m_clock;
+};
+
+TEST_F(FinishDuringExitQuestionTest, NoGoesOnToTheCompletionQuestions) {
+    Start();
+    m_boxes.Answer(kAskTerminate, {false});
+    m_boxes.Answer(kAskAnother, {false});
+    m_dlg->OnCancel();
+    ASSERT_TRUE(WaitForCompletion());
+    EXPECT_EQ(m_boxes.maxOpen, 1);
+    EXPECT_EQ(m_boxes.Texts(),
+              (QStringList{QString::fromLatin1(kAskTerminate), QString::fromLatin1(kAskAnother)}));
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
+}
+
+TEST_F(FinishDuringExitQuestionTest, YesEndsTheDialogAndKeepsTheCompleteAvi) {
+    const QString vqa = Start();
+    m_boxes.Answer(kAskTerminate, {true});
+    m_dlg->OnCancel();
+    QTest::qWait(0);
+    EXPECT_EQ(m_boxes.maxOpen, 1);
+    EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskTerminate)});
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
+    EXPECT_EQ(m_completions, 0);
+    EXPECT_EQ(ReadAll(PathOf(QStringLiteral("race.avi"))), ExpectedAvi(vqa));
+}
+
 }  // namespace
 }  // namespace rw::test

@@ -22,6 +22,7 @@
 #include "convert/convert_thread.h"
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
+#include "platform/data_paths.h"
 #include "platform/file.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
@@ -181,8 +182,14 @@ bool CConverterDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
     m_pConvertThread.reset();
     if (m_services.sound) {
-        m_services.sound->PlayAsync(
-            FindStartupSound(QString::fromLatin1(kStartupSound), ProgramDirectory()));
+        // The name as it stands, then beside the program, then (an installed copy) in the
+        // program's data folder.
+        QString sound = FindStartupSound(QString::fromLatin1(kStartupSound), ProgramDirectory());
+        if (sound.isEmpty() && m_services.programDirectory.isEmpty()) {
+            sound =
+                QFile::decodeName(QByteArray::fromStdString(FindDataFile(kStartupSound).string()));
+        }
+        m_services.sound->PlayAsync(sound);
     }
     if (m_services.showSplash) {
         CSplashDlg splash;

@@ -1,0 +1,277 @@
+// Micro-benchmarks of the conversion's parts on synthesised material: LCW unpacking (bytes of
+// output per second), rendering (pixels per second), sound decoding (samples per second), the AVI
+// chunk writers, and a whole conversion in memory (frames per second, no disk).
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <tuple>
+
+#include "avi/avi_chunks.h"
+#include "bench/bench_data.h"
+#include "convert/convert_frames.h"
+#include "platform/file.h"
+#include "vqa/ima_adpcm.h"
+#include "vqa/lcw.h"
+#include "vqa/render.h"
+
+namespace rw::bench {
+namespace {
+
+// The material of one picture shape, made on first use and kept for the whole run.
+const BenchVideo& Video(int32_t width, int32_t height, int32_t blockWidth, int32_t blockHeight) {
+    static std::map<std::tuple<int32_t, int32_t, int32_t, int32_t>, BenchVideo> videos;
+    auto key = std::make_tuple(width, height, blockWidth, blockHeight);
+    auto it = videos.find(key);
+    if (it == videos.end()) {
+        it = videos.emplace(key, MakeBenchVideo(64, width, height, blockWidth, blockHeight)).first;
+    }
+    return it->second;
+}
+
+const BenchVideo& Small() {
+    return Video(320, 200, 4, 2);
+}
+
+void UnpackAll(benchmark::State& st, const std::vector<std::vector<uint8_t>>& packed) {
+    size_t i = 0;
+    int64_t bytes = 0;
+    for (auto _ : st) {
+        auto out = DecompressLcw(packed[i]);
+        if (!out) {
+            st.SkipWithError(out.error().message.c_str());
+            return;
+        }
+        bytes += static_cast<int64_t>(out->size());
+        benchmark::DoNotOptimize(out->data());
+        i = (i + 1) % packed.size();
+    }
+    st.SetBytesProcessed(bytes);
+}
+
+void BM_DecompressLcw_PointerTables(benchmark::State& st) {
+    UnpackAll(st, Small().packedPointerTables);
+}
+BENCHMARK(BM_DecompressLcw_PointerTables);
+
+void BM_DecompressLcw_Codebooks(benchmark::State& st) {
+    UnpackAll(st, Small().packedCodebooks);
+}
+BENCHMARK(BM_DecompressLcw_Codebooks);
+
+VqaProperties PropsOf(const BenchVideo& b) {
+    return b.video.properties;
+}
+
+void SetPixels(benchmark::State& st, const VqaProperties& p) {
+    st.SetItemsProcessed(static_cast<int64_t>(st.iterations()) * p.width * p.height);
+    st.counters["pixels/frame"] = static_cast<double>(p.width) * p.height;
+}
+
+// RenderFrame as specified: a new top-down image per call.
+void BM_RenderFrame(benchmark::State& st, int32_t w, int32_t h, int32_t bw, int32_t bh) {
+    const BenchVideo& b = Video(w, h, bw, bh);
+    const VqaProperties props = PropsOf(b);
+    size_t i = 0;
+    for (auto _ : st) {
+        const DrawableFrame& f = b.frames[i];
+        auto image = RenderFrame(f.pointerTable, f.codebook, f.palette, props);
+        benchmark::DoNotOptimize(image.data());
+        i = (i + 1) % b.frames.size();
+    }
+    SetPixels(st, props);
+}
+BENCHMARK_CAPTURE(BM_RenderFrame, 320x200_4x2, 320, 200, 4, 2);
+BENCHMARK_CAPTURE(BM_RenderFrame, 640x400_4x4, 640, 400, 4, 4);
+
+// The converter's renderer: the codebook expanded once into colours, frames drawn bottom up into
+// one buffer. The codebook stays the same across the iterations, as it does for eight frames.
+void BM_FrameRenderer(benchmark::State& st, int32_t w, int32_t h, int32_t bw, int32_t bh) {
+    const BenchVideo& b = Video(w, h, bw, bh);
+    const VqaProperties props = PropsOf(b);
+    VqaDecodeState state;
+    state.codebook = b.frames[0].codebook;
+    state.palette = b.frames[0].palette;
+    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height);
+    FrameRenderer renderer;
+    const size_t sameCodebook = std::min<size_t>(b.frames.size(), kCodebookPartsPerSwitch);
+    size_t i = 0;
+    for (auto _ : st) {
+        renderer.RenderBottomUp(b.frames[i].pointerTable, state, props, image);
+        benchmark::DoNotOptimize(image.data());
+        i = (i + 1) % sameCodebook;
+    }
+    SetPixels(st, props);
+}
+BENCHMARK_CAPTURE(BM_FrameRenderer, 320x200_4x2, 320, 200, 4, 2);
+BENCHMARK_CAPTURE(BM_FrameRenderer, 640x400_4x4, 640, 400, 4, 4);
+
+// The cost of expanding a codebook into colours, which the converter pays once per codebook
+// (every eight frames) or palette change: every iteration here pays it.
+void BM_FrameRendererNewCodebook(benchmark::State& st) {
+    const BenchVideo& b = Small();
+    const VqaProperties props = PropsOf(b);
+    VqaDecodeState state;
+    state.codebook = b.frames[0].codebook;
+    state.palette = b.frames[0].palette;
+    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height);
+    FrameRenderer renderer;
+    for (auto _ : st) {
+        ++state.codebookGeneration;
+        renderer.RenderBottomUp(b.frames[0].pointerTable, state, props, image);
+        benchmark::DoNotOptimize(image.data());
+    }
+    SetPixels(st, props);
+    st.counters["codebook entries"] =
+        static_cast<double>(state.codebook.size()) / (props.blockWidth * props.blockHeight);
+}
+BENCHMARK(BM_FrameRendererNewCodebook);
+
+void BM_DecodeImaAdpcm(benchmark::State& st) {
+    const BenchVideo& b = Small();
+    ImaAdpcmState adpcm;
+    std::vector<uint8_t> out(4 * b.frameSound[0].size());
+    size_t i = 0;
+    int64_t samples = 0;
+    for (auto _ : st) {
+        const auto& in = b.frameSound[i];
+        out.resize(4 * in.size());
+        DecodeImaAdpcmInto(in, adpcm, out);
+        benchmark::DoNotOptimize(out.data());
+        samples += 2 * static_cast<int64_t>(in.size());
+        i = (i + 1) % b.frameSound.size();
+    }
+    st.SetItemsProcessed(samples);
+}
+BENCHMARK(BM_DecodeImaAdpcm);
+
+// The chunk writers through the buffered disk file into /dev/null: their own work, the copies and
+// the system calls of writing, without a disk. The file starts afresh before its position nears the
+// 2 GB that chunk positions can describe.
+class DevNull {
+  public:
+    DevNull() { Renew(); }
+    bool ok() const { return m_ok; }
+    OutputFile& Get() {
+        if (m_file.Position() > (int64_t{1} << 30)) Renew();
+        return m_file;
+    }
+
+  private:
+    void Renew() {
+        (void)m_file.Close();
+        m_ok = m_file.Create("/dev/null").ok();
+    }
+    DiskOutputFile m_file;
+    bool m_ok = false;
+};
+
+void BM_WriteVideoChunk(benchmark::State& st) {
+    const VqaProperties props = PropsOf(Small());
+    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height, 0x5A);
+    DevNull out;
+    for (auto _ : st) {
+        if (!WriteVideoChunk(out.Get(), image, props)) st.SkipWithError("write failed");
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + image.size()));
+}
+BENCHMARK(BM_WriteVideoChunk);
+
+void BM_WriteVideoChunkBottomUp(benchmark::State& st) {
+    const VqaProperties props = PropsOf(Small());
+    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height, 0x5A);
+    DevNull out;
+    for (auto _ : st) {
+        if (!WriteVideoChunkBottomUp(out.Get(), image)) st.SkipWithError("write failed");
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + image.size()));
+}
+BENCHMARK(BM_WriteVideoChunkBottomUp);
+
+void BM_WriteSoundChunk(benchmark::State& st) {
+    std::vector<uint8_t> sound(2940, 0x33);
+    DevNull out;
+    for (auto _ : st) {
+        if (!WriteSoundChunk(out.Get(), 2940, sound, 2940)) st.SkipWithError("write failed");
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + 2940));
+}
+BENCHMARK(BM_WriteSoundChunk);
+
+void BM_WriteIndexChunk(benchmark::State& st) {
+    VqaProperties props = PropsOf(Small());
+    props.frames = 1000;
+    std::vector<uint32_t> sound(1000), video(1000);
+    for (uint32_t f = 0; f < 1000; ++f) {
+        sound[f] = 22582 + f * 195008;
+        video[f] = sound[f] + 2948;
+    }
+    DevNull out;
+    for (auto _ : st) {
+        if (!WriteIndexChunk(out.Get(), 524, sound, video, props)) st.SkipWithError("write failed");
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + 32 * 1000 + 16));
+}
+BENCHMARK(BM_WriteIndexChunk);
+
+// A frame's worth of chunks (sound, then video) through the buffered disk file into /dev/null:
+// the copies and system calls of writing, without a disk.
+void BM_DiskOutputFileFrames(benchmark::State& st) {
+    const VqaProperties props = PropsOf(Small());
+    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height, 0x5A);
+    std::vector<uint8_t> sound(2940, 0x33);
+    DevNull out;
+    for (auto _ : st) {
+        if (!WriteSoundChunk(out.Get(), 2940, sound, 2940) ||
+            !WriteVideoChunkBottomUp(out.Get(), image)) {
+            st.SkipWithError("write failed");
+            break;
+        }
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (16 + 2940 + image.size()));
+}
+BENCHMARK(BM_DiskOutputFileFrames);
+
+// A whole conversion of a 120-frame 320x200 video, input and output in memory (the output only
+// counted): everything but the disk.
+class NoObserver final : public ConversionObserver {
+  public:
+    void OnFrameStart(int32_t) override {}
+    bool CancelRequested() override { return false; }
+};
+
+void BM_ConvertFramesInMemory(benchmark::State& st) {
+    static const synth::SynthVideo video = [] {
+        synth::SynthOptions o;
+        o.frames = 120;
+        o.width = 320;
+        o.height = 200;
+        o.keepExpected = false;
+        return synth::SynthesizeVqa(o);
+    }();
+    const VqaProperties props = video.properties;
+    std::vector<int32_t> index(static_cast<size_t>(props.frames));
+    int64_t bytes = 0;
+    for (auto _ : st) {
+        for (size_t f = 0; f < index.size(); ++f) {
+            index[f] = static_cast<int32_t>(video.frameOffsets[f]);
+        }
+        MemoryInputFile in(video.file, "bench.vqa");
+        MemoryOutputFile out("bench.avi");
+        out.DiscardData(true);
+        NoObserver observer;
+        ConversionOutcome o = ConvertFrames(in, out, props, index, observer);
+        if (o.status != ConversionOutcome::Status::Completed || o.damagedFrames != 0) {
+            st.SkipWithError(("conversion failed: " + o.message).c_str());
+            break;
+        }
+        bytes += out.Position();
+    }
+    st.SetItemsProcessed(static_cast<int64_t>(st.iterations()) * props.frames);
+    st.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_ConvertFramesInMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace rw::bench
+
+BENCHMARK_MAIN();

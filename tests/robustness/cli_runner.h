@@ -1,0 +1,137 @@
+// Runs reelwright-cli in a scratch folder and reports how it ended, for the robustness tests: exit
+// status or the signal that killed it, both output streams, and the folder's files afterwards.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "tests/avi/avi_walk.h"
+
+namespace rw::test {
+
+struct CliRun {
+    bool exited = false;  // false: killed by a signal (a crash or a sanitizer abort)
+    int status = -1;      // exit status when exited, else the signal
+    std::string out, err;
+
+    // Lines of stderr, without the sanitizers' words: a report there is a failure by itself.
+    bool SanitizerSpoke() const {
+        for (const char* word :
+             {"Sanitizer", "runtime error", "LeakSanitizer", "AddressSanitizer"}) {
+            if (err.find(word) != std::string::npos) return true;
+        }
+        return false;
+    }
+    size_t ErrLines() const {
+        return static_cast<size_t>(std::count(err.begin(), err.end(), '\n'));
+    }
+};
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rw-robust-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) m_dir = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return m_dir; }
+    std::filesystem::path operator/(const std::string& name) const { return m_dir / name; }
+
+    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::FILE* f = std::fopen((m_dir / name).c_str(), "wb");
+        ASSERT_NE(f, nullptr) << name;
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    std::optional<std::vector<uint8_t>> Get(const std::string& name) const {
+        auto r = ReadWholeFile(m_dir / name);
+        if (!r) return std::nullopt;
+        return std::move(r).value();
+    }
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Removes everything in the folder but the named entries.
+    void KeepOnly(const std::vector<std::string>& keep) const {
+        for (const auto& e : std::filesystem::directory_iterator(m_dir)) {
+            const std::string name = e.path().filename().string();
+            if (std::find(keep.begin(), keep.end(), name) == keep.end()) {
+                std::filesystem::remove_all(e.path());
+            }
+        }
+    }
+
+    // Runs the converter in this folder. With `fileSizeLimit`, the child may not write files past
+    // that many bytes (a full disk): SIGXFSZ is ignored, so the write fails with EFBIG instead.
+    CliRun Run(const std::vector<std::string>& args,
+               std::optional<rlim_t> fileSizeLimit = std::nullopt) const {
+        const std::string out = (m_dir / ".stdout").string(), err = (m_dir / ".stderr").string();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(m_dir.c_str()) != 0) _exit(127);
+            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (o < 0 || e < 0) _exit(127);
+            dup2(o, 1);
+            dup2(e, 2);
+            if (fileSizeLimit) {
+                signal(SIGXFSZ, SIG_IGN);
+                struct rlimit limit {
+                    *fileSizeLimit, *fileSizeLimit
+                };
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+            }
+            std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
+            std::vector<std::string> copy = args;
+            std::vector<char*> argv{program.data()};
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        CliRun r;
+        r.exited = WIFEXITED(status);
+        r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+        auto slurp = [](const std::string& path) {
+            auto bytes = ReadWholeFile(path);
+            return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+        };
+        r.out = slurp(out);
+        r.err = slurp(err);
+        std::filesystem::remove(out);
+        std::filesystem::remove(err);
+        return r;
+    }
+
+  private:
+    std::filesystem::path m_dir;
+};
+
+}  // namespace rw::test

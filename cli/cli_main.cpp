@@ -195,9 +195,9 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
     CConvertThread worker;
     worker.m_pDlg = &host;
     worker.ResumeThread();
-    while (!worker.Finished()) {
+    // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
+    while (!worker.WaitFinished(std::chrono::milliseconds(20))) {
         if (g_interrupted.load()) worker.RequestCancel();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     worker.Join();
 

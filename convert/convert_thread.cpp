@@ -42,8 +42,17 @@ void CExampleThread::ResumeThread() {
     m_thread = std::thread([this, status = m_status] {
         const int code = InitInstance() ? Run() : 0;
         status->exitCode.store(code);
-        status->finished.store(true);
+        {
+            std::lock_guard lock(status->mutex);
+            status->finished.store(true);
+        }
+        status->ended.notify_all();
     });
+}
+
+bool CExampleThread::WaitFinished(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_status->mutex);
+    return m_status->ended.wait_for(lock, timeout, [this] { return m_status->finished.load(); });
 }
 
 void CExampleThread::Join() {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -30,6 +33,10 @@ class CExampleThread {
     bool Started() const { return m_started; }
     bool Finished() const { return m_status->finished.load(); }
     int ExitCode() const { return m_status->exitCode.load(); }
+    // Waits until the thread has finished or the timeout has passed; true when it has finished.
+    // Returns at once when it finishes, so a caller that also watches for something else (an
+    // interrupt) loses no time to polling.
+    bool WaitFinished(std::chrono::milliseconds timeout) const;
 
     ConversionHost* m_pDlg = nullptr;  // the dialog that started the worker; not owned
 
@@ -46,6 +53,8 @@ class CExampleThread {
     struct ThreadStatus {
         std::atomic<bool> finished{false};
         std::atomic<int> exitCode{0};
+        std::mutex mutex;  // with `ended`, wakes WaitFinished when `finished` is set
+        std::condition_variable ended;
     };
     std::shared_ptr<ThreadStatus> m_status = std::make_shared<ThreadStatus>();
     std::thread m_thread;

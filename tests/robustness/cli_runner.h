@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -91,32 +92,51 @@ class ScratchFolder {
     CliRun Run(const std::vector<std::string>& args,
                std::optional<rlim_t> fileSizeLimit = std::nullopt) const {
         const std::string out = (m_dir / ".stdout").string(), err = (m_dir / ".stderr").string();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(m_dir.c_str()) != 0) _exit(127);
-            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (o < 0 || e < 0) _exit(127);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (fileSizeLimit) {
+        std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
+        std::vector<std::string> copy = args;
+        std::vector<char*> argv{program.data()};
+        for (auto& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        if (!fileSizeLimit) {
+            // posix_spawn does not copy the (sanitizer-sized) address space, so hundreds of runs
+            // stay quick.
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
+            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
+            posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
+            if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+                pid = -1;
+            }
+            posix_spawn_file_actions_destroy(&actions);
+        } else {
+            pid = fork();
+            if (pid == 0) {
+                if (chdir(m_dir.c_str()) != 0) _exit(127);
+                int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (o < 0 || e < 0) _exit(127);
+                dup2(o, 1);
+                dup2(e, 2);
                 signal(SIGXFSZ, SIG_IGN);
                 struct rlimit limit {
                     *fileSizeLimit, *fileSizeLimit
                 };
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+                execv(program.c_str(), argv.data());
+                _exit(127);
             }
-            std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
-            std::vector<std::string> copy = args;
-            std::vector<char*> argv{program.data()};
-            for (auto& a : copy) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
+        }
+        CliRun r;
+        if (pid < 0) {
+            r.err = "cannot start " + program;
+            return r;
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        CliRun r;
         r.exited = WIFEXITED(status);
         r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
         auto slurp = [](const std::string& path) {

@@ -157,15 +157,36 @@ void FrameRenderer::Prepare(const VqaDecodeState& state, size_t blockWidth, size
 
 namespace {
 
-// Copies row y of each block source into one image row. The row length is a template argument
-// for the common block widths so the copies compile to a few moves.
-template <size_t kRowBytes>
-void CopyBlockRow(uint8_t* out, const uint8_t* const* sources, const size_t* strides,
-                  size_t columns, size_t y, size_t rowBytes) {
+// Draws one row of blocks: each block's rows go to `blockHeight` image rows, which lie `rowStep`
+// bytes apart (negative: bottom up). `sources` and `strides` give each block's first row and the
+// step to its next row (0 for a solid block, whose rows are all the same). The block row length
+// and height are template arguments for the common block sizes, so the copies compile to a few
+// moves.
+template <size_t kRowBytes, size_t kHeight>
+void DrawBlockRow(uint8_t* out, ptrdiff_t rowStep, const uint8_t* const* sources,
+                  const size_t* strides, size_t columns, size_t rowBytes, size_t height) {
     const size_t n = kRowBytes != 0 ? kRowBytes : rowBytes;
+    const size_t h = kHeight != 0 ? kHeight : height;
     for (size_t bx = 0; bx < columns; ++bx, out += n) {
-        std::memcpy(out, sources[bx] + y * strides[bx], n);
+        const uint8_t* src = sources[bx];
+        const size_t stride = strides[bx];
+        for (size_t y = 0; y < h; ++y) {
+            std::memcpy(out + static_cast<ptrdiff_t>(y) * rowStep, src + y * stride, n);
+        }
     }
+}
+
+using DrawBlockRowFn = void (*)(uint8_t*, ptrdiff_t, const uint8_t* const*, const size_t*, size_t,
+                                size_t, size_t);
+
+DrawBlockRowFn PickDrawBlockRow(size_t rowBytes, size_t height) {
+    if (rowBytes == 12 && height == 2) return &DrawBlockRow<12, 2>;
+    if (rowBytes == 12 && height == 4) return &DrawBlockRow<12, 4>;
+    if (rowBytes == 6 && height == 2) return &DrawBlockRow<6, 2>;
+    if (rowBytes == 12) return &DrawBlockRow<12, 0>;
+    if (rowBytes == 6) return &DrawBlockRow<6, 0>;
+    if (rowBytes == 24) return &DrawBlockRow<24, 0>;
+    return &DrawBlockRow<0, 0>;
 }
 
 }  // namespace
@@ -190,20 +211,8 @@ void FrameRenderer::RenderBottomUp(std::span<const uint8_t> pointerTable,
     m_rowSources.resize(g.columns);
     m_rowStrides.resize(g.columns);
 
-    auto copyRow = &CopyBlockRow<0>;
-    switch (blockRowBytes) {
-        case 6:
-            copyRow = &CopyBlockRow<6>;
-            break;
-        case 12:
-            copyRow = &CopyBlockRow<12>;
-            break;
-        case 24:
-            copyRow = &CopyBlockRow<24>;
-            break;
-        default:
-            break;
-    }
+    const DrawBlockRowFn drawRow = PickDrawBlockRow(blockRowBytes, g.blockHeight);
+    const ptrdiff_t rowStep = -static_cast<ptrdiff_t>(g.RowBytes());
 
     for (size_t by = 0; by < g.rows; ++by) {
         for (size_t bx = 0; bx < g.columns; ++bx) {
@@ -224,11 +233,14 @@ void FrameRenderer::RenderBottomUp(std::span<const uint8_t> pointerTable,
             m_rowSources[bx] = source;
             m_rowStrides[bx] = stride;
         }
-        for (size_t y = 0; y < g.blockHeight; ++y) {
-            const size_t r = by * g.blockHeight + y;
-            uint8_t* out = image.data() + (g.height - 1 - r) * g.RowBytes();
-            copyRow(out, m_rowSources.data(), m_rowStrides.data(), g.columns, y, blockRowBytes);
-            Clear(out + gridRowBytes, g.RowBytes() - gridRowBytes);
+        // Image row r (0 = top) is stored at row height - 1 - r.
+        uint8_t* top = image.data() + (g.height - 1 - by * g.blockHeight) * g.RowBytes();
+        drawRow(top, rowStep, m_rowSources.data(), m_rowStrides.data(), g.columns, blockRowBytes,
+                g.blockHeight);
+        if (gridRowBytes < g.RowBytes()) {
+            for (size_t y = 0; y < g.blockHeight; ++y) {
+                Clear(top - y * g.RowBytes() + gridRowBytes, g.RowBytes() - gridRowBytes);
+            }
         }
     }
     // Rows below the grid are black; bottom up they come first.

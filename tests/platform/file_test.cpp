@@ -150,5 +150,57 @@ TEST(DiskOutputFile, BufferedAndLargeWritesLandInOrder) {
     EXPECT_EQ(*back, expected);
 }
 
+// Full buffers are written by a helper thread while the next one fills: many hand-overs, a write
+// larger than the buffer in between, and a file abandoned half way and created again.
+TEST(DiskOutputFile, HandedOverBuffersLandInOrder) {
+    auto path = TestPath("handover.bin");
+    struct Case {
+        const char* name;
+        std::vector<size_t> writes;
+    };
+    const Case cases[] = {
+        {"exact buffers", {4096, 4096, 4096, 4096}},
+        {"odd pieces across buffers", {1000, 3000, 97, 4095, 1, 2, 8191, 333, 5000, 12}},
+        {"large write between small ones", {10, 70000, 10, 4090, 7, 100000, 3}},
+    };
+    for (const Case& c : cases) {
+        DiskOutputFile out;
+        // A first attempt that is abandoned: none of its bytes may survive the new Create.
+        ASSERT_TRUE(out.Create(path, 4096).ok()) << c.name;
+        for (int i = 0; i < 5; ++i) ASSERT_TRUE(out.Write(Counting(3000)).ok()) << c.name;
+        out.Abandon();
+
+        ASSERT_TRUE(out.Create(path, 4096).ok()) << c.name;
+        Bytes expected;
+        for (size_t round = 0; round < 20; ++round) {
+            for (size_t n : c.writes) {
+                Bytes chunk = Counting(n + round);
+                ASSERT_TRUE(out.Write(chunk).ok()) << c.name;
+                expected.insert(expected.end(), chunk.begin(), chunk.end());
+            }
+        }
+        EXPECT_EQ(out.Position(), static_cast<int64_t>(expected.size())) << c.name;
+        ASSERT_TRUE(out.Close().ok()) << c.name;
+        auto back = ReadWholeFile(path);
+        ASSERT_TRUE(back.ok()) << c.name;
+        EXPECT_EQ(*back, expected) << c.name;
+    }
+}
+
+// A failed write on the helper thread stops the file: a later Write reports it, and so does Close.
+TEST(DiskOutputFile, FailureOnTheHelperThreadIsReportedLater) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    DiskOutputFile out;
+    ASSERT_TRUE(out.Create("/dev/full", 4096).ok());
+    bool reported = false;
+    for (int i = 0; i < 100 && !reported; ++i) reported = !out.Write(Bytes(1000, 1)).ok();
+    EXPECT_TRUE(reported);
+    auto closed = out.Close();
+    ASSERT_FALSE(closed.ok());
+    EXPECT_NE(closed.error().message.find("/dev/full"), std::string::npos)
+        << closed.error().message;
+    EXPECT_FALSE(out.IsOpen());
+}
+
 }  // namespace
 }  // namespace rw

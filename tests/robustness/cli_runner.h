@@ -113,14 +113,16 @@ class ScratchFolder {
             }
             posix_spawn_file_actions_destroy(&actions);
         } else {
+            // The limit holds for every file the child writes, so its messages go through pipes.
+            int outPipe[2], errPipe[2];
+            if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return CliRun{};
             pid = fork();
             if (pid == 0) {
                 if (chdir(m_dir.c_str()) != 0) _exit(127);
-                int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (o < 0 || e < 0) _exit(127);
-                dup2(o, 1);
-                dup2(e, 2);
+                dup2(outPipe[1], 1);
+                dup2(errPipe[1], 2);
+                close(outPipe[0]);
+                close(errPipe[0]);
                 signal(SIGXFSZ, SIG_IGN);
                 struct rlimit limit {
                     *fileSizeLimit, *fileSizeLimit
@@ -129,6 +131,16 @@ class ScratchFolder {
                 execv(program.c_str(), argv.data());
                 _exit(127);
             }
+            close(outPipe[1]);
+            close(errPipe[1]);
+            CliRun r;
+            r.out = Drain(outPipe[0]);
+            r.err = Drain(errPipe[0]);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            r.exited = WIFEXITED(status);
+            r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+            return r;
         }
         CliRun r;
         if (pid < 0) {
@@ -151,6 +163,18 @@ class ScratchFolder {
     }
 
   private:
+    // Reads a pipe to its end (the converter writes a few lines at most, well within a pipe's
+    // buffer, so reading one after the other cannot block the child).
+    static std::string Drain(int fd) {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        close(fd);
+        return text;
+    }
+
     std::filesystem::path m_dir;
 };
 

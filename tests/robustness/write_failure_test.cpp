@@ -1,0 +1,256 @@
+// Faults around the files of a conversion: a disk that fills up at any point of the output, a
+// writer that fails at every chunk boundary, an input that vanishes or shrinks between loading
+// and converting, and an interrupt. Nothing may be lost: no partial file under the final name, no
+// earlier AVI file destroyed, the input untouched, and the user told which file failed and why.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "avi/avi_header.h"
+#include "convert/convert_frames.h"
+#include "convert/convert_thread.h"
+#include "tests/robustness/cli_runner.h"
+#include "tools/synth/vqa_synth.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+namespace {
+
+// Made once per shape: synthesising takes a while under the sanitizers.
+const synth::SynthVideo& Video(int32_t frames, int32_t width, int32_t height) {
+    static std::map<std::tuple<int32_t, int32_t, int32_t>, synth::SynthVideo> made;
+    auto key = std::make_tuple(frames, width, height);
+    if (auto it = made.find(key); it != made.end()) return it->second;
+    synth::SynthOptions o;
+    o.frames = frames;
+    o.width = width;
+    o.height = height;
+    o.keepExpected = false;
+    return made.emplace(key, synth::SynthesizeVqa(o)).first->second;
+}
+
+// ---- A full disk, through the command line ----
+
+// The output may not grow past `limit` bytes. The AVI file of the video is a little over 1.4 MB,
+// more than one write buffer, so the failure comes both from writes during the run and from the
+// last write when the file is closed.
+class FullDisk : public testing::TestWithParam<int64_t> {};
+
+TEST_P(FullDisk, FailsInOneLineAndKeepsTheEarlierAvi) {
+    const synth::SynthVideo& v = Video(100, 64, 48);
+    const int64_t length = ComputeAviLayout(v.properties).fileLength;
+    const int64_t limit = GetParam() >= 0 ? GetParam() : length + GetParam();
+    ASSERT_GT(length, int64_t{1} << 20);
+    test::ScratchFolder dir;
+    dir.Put("clip.vqa", v.file);
+    const std::vector<uint8_t> earlier = {'a', 'n', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    dir.Put("clip.avi", earlier);
+
+    const test::CliRun r = dir.Run({"clip.vqa"}, static_cast<rlim_t>(limit));
+    ASSERT_TRUE(r.exited) << "signal " << r.status << "\n" << r.err;
+    EXPECT_FALSE(r.SanitizerSpoke()) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.ErrLines(), 1u) << r.err;
+    EXPECT_NE(r.err.find("Cannot convert \"clip.vqa\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(dir.Get("clip.avi"), earlier);
+    EXPECT_EQ(dir.Get("clip.vqa"), v.file);
+}
+
+// Limits in bytes; negative ones count back from the complete file's length.
+INSTANTIATE_TEST_SUITE_P(Limits, FullDisk,
+                         testing::Values(0, 1, 523, 524, 600, 22582, 100000, (1 << 20) - 1,
+                                         (1 << 20) + 1, -100000, -17, -1),
+                         [](const auto& info) {
+                             return info.param < 0 ? "LengthMinus" + std::to_string(-info.param)
+                                                   : "Bytes" + std::to_string(info.param);
+                         });
+
+TEST(FullDisk, ExactlyEnoughRoomIsEnough) {
+    const synth::SynthVideo& v = Video(100, 64, 48);
+    const int64_t length = ComputeAviLayout(v.properties).fileLength;
+    test::ScratchFolder dir;
+    dir.Put("clip.vqa", v.file);
+    const test::CliRun r = dir.Run({"clip.vqa"}, static_cast<rlim_t>(length));
+    ASSERT_TRUE(r.exited) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto avi = dir.Get("clip.avi");
+    ASSERT_TRUE(avi.has_value());
+    EXPECT_EQ(static_cast<int64_t>(avi->size()), length);
+    EXPECT_EQ(test::WalkAvi(*avi).problem, "");
+}
+
+// ---- A writer that fails at every boundary of the output ----
+
+class NoObserver final : public ConversionObserver {
+  public:
+    void OnFrameStart(int32_t) override {}
+    bool CancelRequested() override { return false; }
+};
+
+TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
+    const synth::SynthVideo& v = Video(4, 16, 8);
+    const AviLayout layout = ComputeAviLayout(v.properties);
+    // Chunk boundaries of the output: the header block, the leading sound, each frame's sound
+    // and video chunk, the index; each with the bytes around it.
+    std::vector<int64_t> ends = {0, 168, 524, 524 + 8 + layout.leadingSoundBytes};
+    for (int32_t f = 0; f < v.properties.frames; ++f) {
+        ends.push_back(ends.back() + 8 + layout.frameSoundDeclared);
+        ends.push_back(ends.back() + 8 + layout.videoFrameBytes);
+    }
+    ends.push_back(layout.fileLength);
+    size_t checked = 0;
+    for (int64_t end : ends) {
+        for (int64_t failAfter : {end - 1, end, end + 4, end + 9}) {
+            if (failAfter < 0 || failAfter >= layout.fileLength) continue;
+            SCOPED_TRACE("writes fail past byte " + std::to_string(failAfter));
+            MemoryInputFile in(v.file, "clip.vqa");
+            auto index = ReadFrameIndex(in, v.properties.frames);
+            ASSERT_TRUE(index.ok());
+            MemoryOutputFile out("clip.avi", failAfter);
+            NoObserver observer;
+            const ConversionOutcome o = ConvertFrames(in, out, v.properties, *index, observer);
+            EXPECT_EQ(o.status, ConversionOutcome::Status::Failed);
+            EXPECT_NE(o.message.find("Cannot write \"clip.avi\""), std::string::npos) << o.message;
+            EXPECT_LE(out.Position(), failAfter);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 30u);
+}
+
+// ---- The input changes between loading and converting ----
+
+class RecordingHost final : public ConversionHost {
+  public:
+    RecordingHost(std::string path, VqaProperties props)
+        : m_path(std::move(path)), m_props(props) {}
+    std::string Path() const override { return m_path; }
+    VqaProperties Properties() const override { return m_props; }
+    void SetFieldText(int, const std::string&) override {}
+    void ShowMessage(const std::string& text) override { Record("message " + text); }
+    void ConcealedDamage(int32_t, const std::string& message) override {
+        Record("damage " + message);
+    }
+    void ConversionFinished() override { Record("finished"); }
+    void ConversionFailed(const std::string& message) override { Record("failed " + message); }
+    std::vector<std::string> Calls() {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+  private:
+    void Record(std::string call) {
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back(std::move(call));
+    }
+    std::string m_path;
+    VqaProperties m_props;
+    std::mutex m_mutex;
+    std::vector<std::string> m_calls;
+};
+
+struct ChangeCase {
+    const char* name;
+    // Changes the loaded file (whose bytes are given) before the conversion starts.
+    void (*change)(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
+    const char* says;  // part of the one failure message
+};
+
+const ChangeCase kChanges[] = {
+    {"Removed", [](const auto& file, const auto&) { std::filesystem::remove(file); },
+     "No such file or directory"},
+    {"ReplacedByAFolder",
+     [](const auto& file, const auto&) {
+         std::filesystem::remove(file);
+         std::filesystem::create_directory(file);
+     },
+     "Is a directory"},
+    {"CutInsideTheIndex",
+     [](const auto& file, const auto&) { std::filesystem::resize_file(file, 80); },
+     "ends inside the frame index"},
+};
+
+class InputChanged : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(InputChanged, BetweenLoadAndConvertFailsWithAMessageAndLeavesNothing) {
+    const synth::SynthVideo& v = Video(8, 32, 16);
+    test::ScratchFolder dir;
+    dir.Put("clip.vqa", v.file);
+    const std::string path = (dir / "clip.vqa").string();
+    const VqaHeaderResult loaded = ReadVqaHeader(std::filesystem::path(path));
+    ASSERT_EQ(loaded.status, VqaHeaderResult::Status::Ok);
+
+    GetParam().change(dir / "clip.vqa", v.file);
+    const std::vector<std::string> before = dir.Listing();
+    RecordingHost host(path, loaded.properties);
+    {
+        CConvertThread worker;
+        worker.m_pDlg = &host;
+        worker.ResumeThread();
+        worker.Join();
+        EXPECT_EQ(worker.ExitCode(), CConvertThread::kFailed);
+    }
+    const std::vector<std::string> calls = host.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].rfind("failed ", 0), 0u) << calls[0];
+    EXPECT_NE(calls[0].find(path), std::string::npos) << calls[0];
+    EXPECT_NE(calls[0].find(GetParam().says), std::string::npos) << calls[0];
+    EXPECT_EQ(dir.Listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, InputChanged, testing::ValuesIn(kChanges),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- An interrupt ----
+
+TEST(Interrupt, StopsTheConversionAndKeepsTheEarlierAvi) {
+    const synth::SynthVideo& v = Video(150, 320, 160);
+    test::ScratchFolder dir;
+    dir.Put("clip.vqa", v.file);
+    const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};
+    dir.Put("clip.avi", earlier);
+
+    // Started by hand so the test can send SIGINT once the temporary output exists.
+    const std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.Path().c_str()) != 0) _exit(127);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(program.c_str(), program.c_str(), "clip.vqa", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!std::filesystem::exists(dir / "clip.avi.part") &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const bool started = std::filesystem::exists(dir / "clip.avi.part");
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(started) << "the conversion never started";
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    // 130 when the interrupt came in time; 0 only if the whole run beat it.
+    if (WEXITSTATUS(status) == 0) GTEST_SKIP() << "the conversion finished before the interrupt";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(dir.Get("clip.avi"), earlier);
+    EXPECT_EQ(dir.Get("clip.vqa"), v.file);
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,6 +1,7 @@
 #include "convert/convert_frames.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -88,8 +89,11 @@ std::string CheckConvertible(const VqaProperties& props) {
     return {};
 }
 
-ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
-                                std::span<int32_t> frameIndex, ConversionObserver& observer) {
+namespace {
+
+ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
+                                         const VqaProperties& props, std::span<int32_t> frameIndex,
+                                         ConversionObserver& observer) {
     if (std::string why = CheckConvertible(props); !why.empty()) return Fail(why);
     const size_t frames = static_cast<size_t>(props.frames);
     if (frameIndex.size() < frames) return Fail("the frame index is shorter than the frame count");
@@ -209,6 +213,23 @@ ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProper
     o.leadingSoundMissing = leadingSoundMissing;
     o.message = DamageSummary(damaged, firstDamaged, leadingSoundMissing);
     return o;
+}
+
+}  // namespace
+
+ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
+                                std::span<int32_t> frameIndex, ConversionObserver& observer) {
+    // The two pictures of a run take 2 * 3 * width * height bytes, up to 4 GB for the largest
+    // video an AVI header can describe; a machine without that much memory ends the run with a
+    // message instead of the program.
+    try {
+        return ConvertFramesUnguarded(vqa, avi, props, frameIndex, observer);
+    } catch (const std::bad_alloc&) {
+        const int64_t picture = ComputeAviLayout(props).videoFrameBytes;
+        return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
+                    " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
+                    " bytes each)");
+    }
 }
 
 }  // namespace rw

@@ -87,10 +87,11 @@ class ScratchFolder {
         }
     }
 
-    // Runs the converter in this folder. With `fileSizeLimit`, the child may not write files past
-    // that many bytes (a full disk): SIGXFSZ is ignored, so the write fails with EFBIG instead.
-    CliRun Run(const std::vector<std::string>& args,
-               std::optional<rlim_t> fileSizeLimit = std::nullopt) const {
+    // Runs the converter in this folder. With `limit`, the child runs under that limit of
+    // `resource`: RLIMIT_FSIZE for a full disk (SIGXFSZ is ignored, so the write fails with EFBIG
+    // instead), RLIMIT_AS for a machine short of memory.
+    CliRun Run(const std::vector<std::string>& args, std::optional<rlim_t> limit = std::nullopt,
+               int resource = RLIMIT_FSIZE) const {
         const std::string out = (m_dir / ".stdout").string(), err = (m_dir / ".stderr").string();
         std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
         std::vector<std::string> copy = args;
@@ -98,7 +99,7 @@ class ScratchFolder {
         for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
         pid_t pid = -1;
-        if (!fileSizeLimit) {
+        if (!limit) {
             // posix_spawn does not copy the (sanitizer-sized) address space, so hundreds of runs
             // stay quick.
             posix_spawn_file_actions_t actions;
@@ -124,10 +125,10 @@ class ScratchFolder {
                 close(outPipe[0]);
                 close(errPipe[0]);
                 signal(SIGXFSZ, SIG_IGN);
-                struct rlimit limit {
-                    *fileSizeLimit, *fileSizeLimit
-                };
-                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+                struct rlimit bounds {};
+                bounds.rlim_cur = *limit;
+                bounds.rlim_max = *limit;
+                if (setrlimit(resource, &bounds) != 0) _exit(126);
                 execv(program.c_str(), argv.data());
                 _exit(127);
             }

@@ -2,20 +2,16 @@
 
 #include <chrono>
 #include <cstdio>
+
+#include "convert/text_format.h"
 #include <ctime>
 
 namespace rw {
 namespace {
 
-std::string Format(const char* format, auto... values) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, values...);
-    return text;
-}
-
 // Minutes are not folded into hours: 100 minutes show as "100:00".
 std::string MinutesSeconds(int64_t seconds) {
-    return Format("%02lld:%02lld", static_cast<long long>(seconds / 60),
+    return FormatText("%02lld:%02lld", static_cast<long long>(seconds / 60),
                   static_cast<long long>(seconds % 60));
 }
 
@@ -58,12 +54,12 @@ ProgressTexts ProgressEstimator::UpdateProgress(int32_t frame, int32_t frames) {
         t.timeRemaining = MinutesSeconds(remaining);
         t.elapsedTime = MinutesSeconds(elapsed);
         t.finishTime =
-            Format("%02lld:%02lld:%02lld", static_cast<long long>((finish / 3600) % 24),
+            FormatText("%02lld:%02lld:%02lld", static_cast<long long>((finish / 3600) % 24),
                    static_cast<long long>((finish / 60) % 60), static_cast<long long>(finish % 60));
     }
-    t.frame = Format("%d", frame + 1);
+    t.frame = FormatText("%d", frame + 1);
     const double percent = frames > 0 ? (frame + 1) * 100.0 / frames : 0.0;
-    t.percent = Format("%6.2f%s", percent, "%");
+    t.percent = FormatText("%6.2f%s", percent, "%");
     return t;
 }
 

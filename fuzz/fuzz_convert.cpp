@@ -10,7 +10,7 @@
 #include "avi/avi_header.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
-#include "tests/avi/avi_walk.h"
+#include "tests/support/avi_walk.h"
 #include "vqa/vqa_header.h"
 
 namespace {

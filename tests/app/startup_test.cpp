@@ -99,39 +99,34 @@ TEST(Splash, ShowsThePictureBorderless) {
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
 }
 
-enum class Close { LeftClick, RightClick, Enter, Return, Escape };
-
-class SplashCloseTest : public ::testing::TestWithParam<Close> {};
+// Each way of closing the splash at once, by its name.
+struct CloseCase {
+    const char* name;
+    void (*close)(CSplashDlg&);
+};
+class SplashCloseTest : public ::testing::TestWithParam<CloseCase> {};
 
 TEST_P(SplashCloseTest, ClosesAtOnce) {
     CSplashDlg splash(nullptr, 60000);
     QSignalSpy finished(&splash, &QDialog::finished);
     splash.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&splash));
-    switch (GetParam()) {
-        case Close::LeftClick:
-            QTest::mouseClick(splash.Bitmap(), Qt::LeftButton);
-            break;
-        case Close::RightClick:
-            QTest::mouseClick(splash.Bitmap(), Qt::RightButton);
-            break;
-        case Close::Enter:
-            QTest::keyClick(&splash, Qt::Key_Enter);
-            break;
-        case Close::Return:
-            QTest::keyClick(&splash, Qt::Key_Return);
-            break;
-        case Close::Escape:
-            QTest::keyClick(&splash, Qt::Key_Escape);
-            break;
-    }
+    GetParam().close(splash);
     EXPECT_EQ(finished.count(), 1);
     EXPECT_FALSE(splash.isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, SplashCloseTest,
-                         ::testing::Values(Close::LeftClick, Close::RightClick, Close::Enter,
-                                           Close::Return, Close::Escape));
+INSTANTIATE_TEST_SUITE_P(
+    Ways, SplashCloseTest,
+    ::testing::Values(
+        CloseCase{"LeftClick",
+                  [](CSplashDlg& s) { QTest::mouseClick(s.Bitmap(), Qt::LeftButton); }},
+        CloseCase{"RightClick",
+                  [](CSplashDlg& s) { QTest::mouseClick(s.Bitmap(), Qt::RightButton); }},
+        CloseCase{"Enter", [](CSplashDlg& s) { QTest::keyClick(&s, Qt::Key_Enter); }},
+        CloseCase{"Return", [](CSplashDlg& s) { QTest::keyClick(&s, Qt::Key_Return); }},
+        CloseCase{"Escape", [](CSplashDlg& s) { QTest::keyClick(&s, Qt::Key_Escape); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Splash, OtherKeysLeaveItOpenAndItsTimerClosesIt) {
     CSplashDlg splash(nullptr, 50);

@@ -6,24 +6,16 @@
 #include <string>
 
 #include "avi/avi_header.h"
-#include "tests/avi/avi_walk.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
 
 namespace rw {
 namespace {
 
+using test::Props;
+
 using test::Id;
 using test::Le32;
-
-VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
-    VqaProperties p;
-    p.frames = frames;
-    p.width = width;
-    p.height = height;
-    p.blockWidth = 4;
-    p.blockHeight = 2;
-    p.soundRate = rate;
-    return p;
-}
 
 // A complete file written by hand through the writers, as the run does, with frame f's picture
 // filled with the byte f + 1 and its sound with 0x40 + f.

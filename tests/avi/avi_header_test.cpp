@@ -4,25 +4,17 @@
 
 #include <string>
 
-#include "tests/avi/avi_walk.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
 
 namespace rw {
 namespace {
 
+using test::Props;
+
 using test::Id;
 using test::Le16;
 using test::Le32;
-
-VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
-    VqaProperties p;
-    p.frames = frames;
-    p.width = width;
-    p.height = height;
-    p.blockWidth = 4;
-    p.blockHeight = 2;
-    p.soundRate = rate;
-    return p;
-}
 
 std::vector<uint8_t> Block(const VqaProperties& p) {
     MemoryOutputFile out;

@@ -1,22 +1,17 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "platform/file.h"
-#include "tests/avi/avi_walk.h"
-#include "tests/convert/tiny_vqa.h"
-#include "tools/synth/vqa_synth.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/tiny_vqa.h"
 
 namespace rw {
 namespace {
@@ -65,90 +60,35 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The program ----
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    auto r = ReadWholeFile(path);
-    return r ? std::string(r->begin(), r->end()) : std::string();
-}
-
+// reelwright-cli run in a scratch folder, stdout and stderr to files (not a terminal).
 class CliProgram : public testing::Test {
   public:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "rw-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    // Runs reelwright-cli in the test folder, stdout and stderr to files (not a terminal).
-    Result Run(const std::vector<std::string>& args) {
-        const std::string out = (m_dir / ".out").string(), err = (m_dir / ".err").string();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(m_dir.c_str()) != 0) _exit(127);
-            int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            std::vector<char*> argv;
-            std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
-            argv.push_back(program.data());
-            std::vector<std::string> copy = args;
-            for (auto& a : copy) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        Result r;
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        fs::remove(out);
-        fs::remove(err);
+    // A run killed by a signal ends with status -1, never a status a test expects.
+    test::CliRun Run(const std::vector<std::string>& args) const {
+        test::CliRun r = m_dir.Run(args);
+        if (!r.exited) r.status = -1;
         return r;
     }
-    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
-        fs::create_directories((m_dir / name).parent_path());
-        FILE* f = std::fopen((m_dir / name).c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        return name;
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        return m_dir.Put(name, bytes);
     }
     static std::vector<uint8_t> Video(int32_t frames = 6) {
-        synth::SynthOptions o;
-        o.frames = frames;
-        o.width = 64;
-        o.height = 32;
-        o.keepExpected = false;
-        return synth::SynthesizeVqa(o).file;
+        return test::SmallVideo(frames, 64, 32).file;
     }
     std::vector<std::string> Listing(const std::string& sub = "") const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir / sub))
-            names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
+        return m_dir.Listing(sub);
     }
     bool ValidAvi(const std::string& name) const {
-        auto bytes = ReadWholeFile(m_dir / name);
-        return bytes.ok() && test::WalkAvi(*bytes).problem.empty();
-    }
-    static size_t Lines(const std::string& text) {
-        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+        auto bytes = m_dir.Get(name);
+        return bytes && test::WalkAvi(*bytes).problem.empty();
     }
 
-    fs::path m_dir;
+    test::ScratchFolder m_dir;
 };
 
 TEST_F(CliProgram, ConvertsAFileAndSaysWhereTheAviWent) {
     Put("clip.vqa", Video());
-    const Result r = Run({"clip.vqa"});
+    const test::CliRun r = Run({"clip.vqa"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Converted \"clip.vqa\" to \"clip.avi\"\n");
     EXPECT_EQ(r.err, "");  // no progress line when stderr is not a terminal
@@ -161,9 +101,9 @@ TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
     Put("d/B.VQA", Video());
     Put("d/c.Vqa", Video());
     Put("d/notes.txt", {'x'});
-    const Result r = Run({"--jobs", "2", "d"});
+    const test::CliRun r = Run({"--jobs", "2", "d"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out), 3u) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
     EXPECT_EQ(Listing("d"), (std::vector<std::string>{"B.VQA", "B.avi", "a.avi", "a.vqa", "c.Vqa",
                                                       "c.avi", "notes.txt"}));
     for (const char* avi : {"d/a.avi", "d/B.avi", "d/c.avi"}) EXPECT_TRUE(ValidAvi(avi)) << avi;
@@ -171,7 +111,7 @@ TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
 
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     Put("clip.vqa", Video(1800 / 100));
-    const Result r = Run({"--info", "clip.vqa"});
+    const test::CliRun r = Run({"--info", "clip.vqa"});
     EXPECT_EQ(r.status, 0) << r.err;
     for (const char* line :
          {"Number of Frames     18\n", "Width                64\n", "Height               32\n",
@@ -198,9 +138,9 @@ TEST_P(CliFailure, SaysWhyAndLeavesNothingBehind) {
     Put("good.vqa", Video());
     const std::string bad = GetParam().prepare(*this);
     auto before = Listing();
-    const Result r = Run({bad, "good.vqa"});
+    const test::CliRun r = Run({bad, "good.vqa"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(Lines(r.err), 1u) << r.err;
+    EXPECT_EQ(r.ErrLines(), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("reelwright-cli: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
@@ -210,7 +150,7 @@ TEST_P(CliFailure, SaysWhyAndLeavesNothingBehind) {
     EXPECT_EQ(Listing(), before);
     const std::string badAvi = bad.substr(0, bad.size() - 3) + "avi";
     if (badAvi != bad && fs::exists(m_dir / badAvi)) {
-        EXPECT_EQ(Slurp((m_dir / badAvi).string()), "old") << "an existing AVI was touched";
+        EXPECT_EQ(m_dir.Text(badAvi), "old") << "an existing AVI was touched";
     }
 }
 
@@ -271,7 +211,7 @@ TEST_F(CliProgram, ConcealedDamageIsAWarningAndTheFileIsComplete) {
     auto bytes = Video(10);
     bytes.resize(bytes.size() - 500);
     Put("cut.vqa", bytes);
-    const Result r = Run({"cut.vqa"});
+    const test::CliRun r = Run({"cut.vqa"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.rfind("reelwright-cli: warning: \"cut.vqa\": ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("repeat the previous picture"), std::string::npos) << r.err;
@@ -289,7 +229,7 @@ TEST_P(CliClash, IsRefusedBeforeAnythingStarts) {
     Put("a.VQA", Video());
     Put("b.vqa", Video());
     const auto before = Listing();
-    const Result r = Run(GetParam().args);
+    const test::CliRun r = Run(GetParam().args);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nothing was converted"), std::string::npos) << r.err;
@@ -312,7 +252,7 @@ struct UsageCase {
 class CliUsage : public CliProgram, public testing::WithParamInterface<UsageCase> {};
 
 TEST_P(CliUsage, ExitStatusAndText) {
-    const Result r = Run(GetParam().args);
+    const test::CliRun r = Run(GetParam().args);
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_NE(r.out.find(GetParam().out), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "avi/avi_header.h"
-#include "tests/avi/avi_walk.h"
-#include "tests/convert/tiny_vqa.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/tiny_vqa.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/vqa_header.h"
 
@@ -57,20 +57,7 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
     return r;
 }
 
-std::vector<uint8_t> Bytes(size_t n, uint8_t first) {
-    std::vector<uint8_t> b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(first + 7 * i);
-    return b;
-}
-
-TinyVqa ThreeFrames() {
-    TinyVqa v;
-    v.leadingSound = Bytes(75, 1);
-    v.frames = {TinyFrame{Bytes(10, 2), {TinyPalette(), TinySolidPicture(1, 2)}},
-                TinyFrame{Bytes(10, 3), {TinySolidPicture(3, 4)}},
-                TinyFrame{Bytes(10, 4), {TinySolidPicture(5, 6)}}};
-    return v;
-}
+TinyVqa ThreeFrames() { return test::TinyThreeFrames(); }
 
 std::vector<uint8_t> Video(const RunResult& r, size_t frame) {
     const auto& v = r.walk.videoFrames.at(frame);
@@ -94,11 +81,11 @@ TEST(ConvertFrames, WritesEveryFrameOfAnIntactFile) {
 
     // The sound is one stream: the leading block, then each frame's, with the state carried on.
     ImaAdpcmState state;
-    auto leading = DecodeImaAdpcm(Bytes(75, 1), state);
+    auto leading = DecodeImaAdpcm(test::TinyRamp(75, 1), state);
     EXPECT_EQ(SoundChunk(r, 0), leading);  // R = 300 = 4 * 75: nothing to fill
     for (size_t f = 0; f < 3; ++f) {
         EXPECT_EQ(SoundChunk(r, f + 1),
-                  DecodeImaAdpcm(Bytes(10, static_cast<uint8_t>(2 + f)), state))
+                  DecodeImaAdpcm(test::TinyRamp(10, static_cast<uint8_t>(2 + f)), state))
             << f;
     }
 }
@@ -199,10 +186,10 @@ TEST(ConvertFrames, SilenceLeavesTheSoundDecoderWhereItWas) {
     const RunResult r = Convert(BuildTinyVqa(v));
     ASSERT_EQ(r.walk.problem, "");
     ImaAdpcmState state;
-    DecodeImaAdpcm(Bytes(75, 1), state);
-    DecodeImaAdpcm(Bytes(10, 2), state);
+    DecodeImaAdpcm(test::TinyRamp(75, 1), state);
+    DecodeImaAdpcm(test::TinyRamp(10, 2), state);
     // Frame 2 continues from frame 0's state: frame 1 was never decoded.
-    EXPECT_EQ(SoundChunk(r, 3), DecodeImaAdpcm(Bytes(10, 4), state));
+    EXPECT_EQ(SoundChunk(r, 3), DecodeImaAdpcm(test::TinyRamp(10, 4), state));
 }
 
 TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {

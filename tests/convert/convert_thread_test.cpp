@@ -1,7 +1,6 @@
 #include "convert/convert_thread.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,8 +13,9 @@
 #include <vector>
 
 #include "convert/control_ids.h"
-#include "tests/avi/avi_walk.h"
-#include "tests/convert/tiny_vqa.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/tiny_vqa.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
@@ -74,19 +74,9 @@ class FixedClock final : public ProgressClock {
 
 class ConvertThreadTest : public testing::Test {
   public:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "rw-thread-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
+    // Writes the file in the scratch folder; returns its path.
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = (m_dir / name).string();
-        FILE* f = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        return path;
+        return (m_dir / m_dir.Put(name, bytes)).string();
     }
     static std::vector<uint8_t> Read(const std::string& path) {
         auto r = ReadWholeFile(path);
@@ -103,24 +93,12 @@ class ConvertThreadTest : public testing::Test {
         worker.Join();
         return worker.ExitCode();
     }
-    std::vector<std::string> Listing() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Listing() const { return m_dir.Listing(); }
 
-    fs::path m_dir;
+    test::ScratchFolder m_dir;
 };
 
-TinyVqa ThreeFrames() {
-    TinyVqa v;
-    v.leadingSound.assign(75, 0x17);
-    v.frames = {TinyFrame{std::vector<uint8_t>(10, 1), {TinyPalette(), TinySolidPicture(1, 2)}},
-                TinyFrame{std::vector<uint8_t>(10, 2), {TinySolidPicture(3, 4)}},
-                TinyFrame{std::vector<uint8_t>(10, 3), {TinySolidPicture(5, 6)}}};
-    return v;
-}
+TinyVqa ThreeFrames() { return test::TinyThreeFrames(); }
 
 TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
@@ -176,7 +154,7 @@ struct FatalCase {
 class Fatal : public ConvertThreadTest, public testing::WithParamInterface<FatalCase> {};
 
 TEST_P(Fatal, EndsWithAMessageAndLeavesNothingBehind) {
-    const std::string vqa = GetParam().prepare(*this, m_dir);
+    const std::string vqa = GetParam().prepare(*this, m_dir.Path());
     const std::string avi = vqa.substr(0, vqa.size() - 3) + "avi";
     const bool aviIsInput = avi == vqa;
     if (!aviIsInput) Write(fs::path(avi).filename(), {'o', 'l', 'd'});

@@ -2,8 +2,6 @@
 // against the bytes, the pictures and sound against what the synthesiser says a reader must
 // decode, and an outside reader (ffprobe / ffmpeg) against our own reading of the file.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,19 +10,15 @@
 
 #include "avi/avi_header.h"
 #include "convert/convert_frames.h"
-#include "tests/avi/avi_walk.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
 namespace fs = std::filesystem;
-
-class NoProgress final : public ConversionObserver {
-  public:
-    void OnFrameStart(int32_t) override {}
-    bool CancelRequested() override { return false; }
-};
 
 struct Shape {
     const char* name;
@@ -66,7 +60,7 @@ Converted ConvertShape(const Shape& s) {
     auto index = ReadFrameIndex(in, header.properties.frames);
     EXPECT_TRUE(index.ok());
     MemoryOutputFile out(std::string(s.name) + ".avi");
-    NoProgress observer;
+    test::NullObserver observer;
     c.outcome = ConvertFrames(in, out, header.properties, *index, observer);
     c.avi = out.Data();
     return c;
@@ -161,21 +155,14 @@ TEST_P(OutsideReader, AcceptsTheFileAndDecodesTheSamePictures) {
     const Converted c = ConvertShape(s);
     ASSERT_EQ(c.outcome.status, ConversionOutcome::Status::Completed);
 
-    std::string pattern = (fs::temp_directory_path() / "rw-e2e-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path dir = pattern;
-    const std::string avi = (dir / "out.avi").string();
-    {
-        FILE* f = std::fopen(avi.c_str(), "wb");
-        std::fwrite(c.avi.data(), 1, c.avi.size(), f);
-        std::fclose(f);
-    }
+    const test::ScratchFolder dir;
+    const std::string avi = dir.Put("out.avi", c.avi);
     int status = 0;
     const std::string probe = RunCommand(
         "ffprobe -v error -show_entries "
         "stream=codec_type,codec_name,width,height,pix_fmt,nb_frames,sample_rate,channels,"
         "bits_per_sample -of default=noprint_wrappers=1 '" +
-            avi + "' 2>&1",
+            (dir / avi).string() + "' 2>&1",
         status);
     EXPECT_EQ(status, 0) << probe;
     EXPECT_NE(probe.find("codec_type=video"), std::string::npos) << probe;
@@ -192,7 +179,7 @@ TEST_P(OutsideReader, AcceptsTheFileAndDecodesTheSamePictures) {
     // The frames ffmpeg decodes, top row first, equal the synthesiser's pictures byte for byte.
     const std::string raw = (dir / "frames.bgr").string();
     const std::string log =
-        RunCommand("ffmpeg -v error -nostdin -y -i '" + avi +
+        RunCommand("ffmpeg -v error -nostdin -y -i '" + (dir / avi).string() +
                        "' -map 0:v -f rawvideo -pix_fmt bgr24 '" + raw + "' 2>&1",
                    status);
     EXPECT_EQ(status, 0) << log;
@@ -205,7 +192,6 @@ TEST_P(OutsideReader, AcceptsTheFileAndDecodesTheSamePictures) {
                                decoded->begin() + f * frameBytes))
             << "frame " << f;
     }
-    fs::remove_all(dir);
 }
 
 // Even widths keep ffmpeg's raw rows unpadded; the odd shape checks that an odd chunk size is read.

@@ -2,9 +2,12 @@
 
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
+#include "tests/support/fixtures.h"
 
 namespace rw {
 namespace {
+
+using test::Props;
 
 struct NameCase {
     const char* vqa;
@@ -34,17 +37,6 @@ struct PropertiesCase {
     int64_t estimate;
 };
 class PropertyTextsTest : public testing::TestWithParam<PropertiesCase> {};
-
-VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
-    VqaProperties p;
-    p.frames = frames;
-    p.width = width;
-    p.height = height;
-    p.blockWidth = 4;
-    p.blockHeight = 2;
-    p.soundRate = rate;
-    return p;
-}
 
 TEST_P(PropertyTextsTest, AsTheDialogShowsThem) {
     const auto& c = GetParam();

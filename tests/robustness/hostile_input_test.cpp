@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/avi/avi_walk.h"
-#include "tests/convert/tiny_vqa.h"
-#include "tests/robustness/cli_runner.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/tiny_vqa.h"
+#include "tests/support/scratch_folder.h"
 
 namespace rw {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
-#include "tests/avi/avi_walk.h"
-#include "tests/robustness/cli_runner.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 
 namespace rw {

@@ -17,25 +17,16 @@
 #include "avi/avi_header.h"
 #include "convert/convert_frames.h"
 #include "convert/convert_thread.h"
-#include "tests/robustness/cli_runner.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
 
-// Made once per shape: synthesising takes a while under the sanitizers.
-const synth::SynthVideo& Video(int32_t frames, int32_t width, int32_t height) {
-    static std::map<std::tuple<int32_t, int32_t, int32_t>, synth::SynthVideo> made;
-    auto key = std::make_tuple(frames, width, height);
-    if (auto it = made.find(key); it != made.end()) return it->second;
-    synth::SynthOptions o;
-    o.frames = frames;
-    o.width = width;
-    o.height = height;
-    o.keepExpected = false;
-    return made.emplace(key, synth::SynthesizeVqa(o)).first->second;
-}
+using test::SmallVideo;
 
 // ---- A full disk, through the command line ----
 
@@ -45,7 +36,7 @@ const synth::SynthVideo& Video(int32_t frames, int32_t width, int32_t height) {
 class FullDisk : public testing::TestWithParam<int64_t> {};
 
 TEST_P(FullDisk, FailsInOneLineAndKeepsTheEarlierAvi) {
-    const synth::SynthVideo& v = Video(100, 64, 48);
+    const synth::SynthVideo& v = SmallVideo(100, 64, 48);
     const int64_t length = ComputeAviLayout(v.properties).fileLength;
     const int64_t limit = GetParam() >= 0 ? GetParam() : length + GetParam();
     ASSERT_GT(length, int64_t{1} << 20);
@@ -77,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullDisk,
                          });
 
 TEST(FullDisk, ExactlyEnoughRoomIsEnough) {
-    const synth::SynthVideo& v = Video(100, 64, 48);
+    const synth::SynthVideo& v = SmallVideo(100, 64, 48);
     const int64_t length = ComputeAviLayout(v.properties).fileLength;
     test::ScratchFolder dir;
     dir.Put("clip.vqa", v.file);
@@ -92,14 +83,8 @@ TEST(FullDisk, ExactlyEnoughRoomIsEnough) {
 
 // ---- A writer that fails at every boundary of the output ----
 
-class NoObserver final : public ConversionObserver {
-  public:
-    void OnFrameStart(int32_t) override {}
-    bool CancelRequested() override { return false; }
-};
-
 TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
-    const synth::SynthVideo& v = Video(4, 16, 8);
+    const synth::SynthVideo& v = SmallVideo(4, 16, 8);
     const AviLayout layout = ComputeAviLayout(v.properties);
     // Chunk boundaries of the output: the header block, the leading sound, each frame's sound
     // and video chunk, the index; each with the bytes around it.
@@ -118,7 +103,7 @@ TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
             auto index = ReadFrameIndex(in, v.properties.frames);
             ASSERT_TRUE(index.ok());
             MemoryOutputFile out("clip.avi", failAfter);
-            NoObserver observer;
+            test::NullObserver observer;
             const ConversionOutcome o = ConvertFrames(in, out, v.properties, *index, observer);
             EXPECT_EQ(o.status, ConversionOutcome::Status::Failed);
             EXPECT_NE(o.message.find("Cannot write \"clip.avi\""), std::string::npos) << o.message;
@@ -184,7 +169,7 @@ const ChangeCase kChanges[] = {
 class InputChanged : public testing::TestWithParam<ChangeCase> {};
 
 TEST_P(InputChanged, BetweenLoadAndConvertFailsWithAMessageAndLeavesNothing) {
-    const synth::SynthVideo& v = Video(8, 32, 16);
+    const synth::SynthVideo& v = SmallVideo(8, 32, 16);
     test::ScratchFolder dir;
     dir.Put("clip.vqa", v.file);
     const std::string path = (dir / "clip.vqa").string();
@@ -215,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Changes, InputChanged, testing::ValuesIn(kChanges),
 // ---- An interrupt ----
 
 TEST(Interrupt, StopsTheConversionAndKeepsTheEarlierAvi) {
-    const synth::SynthVideo& v = Video(150, 320, 160);
+    const synth::SynthVideo& v = SmallVideo(150, 320, 160);
     test::ScratchFolder dir;
     dir.Put("clip.vqa", v.file);
     const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
+#include "tests/support/bytes.h"
 #include "tests/synth/lcw_reference.h"
 #include "tools/synth/vqa_synth.h"
 
@@ -23,15 +24,9 @@ uint32_t Be32(const std::vector<uint8_t>& f, size_t at) {
     return (uint32_t{f[at]} << 24) | (uint32_t{f[at + 1]} << 16) | (uint32_t{f[at + 2]} << 8) |
            f[at + 3];
 }
-uint32_t Le32(const std::vector<uint8_t>& f, size_t at) {
-    return ByteReader::LoadU32Le(&f[at]);
-}
-uint32_t Le16(const std::vector<uint8_t>& f, size_t at) {
-    return f[at] | (uint32_t{f[at + 1]} << 8);
-}
-std::string Id(const std::vector<uint8_t>& f, size_t at) {
-    return std::string(reinterpret_cast<const char*>(&f[at]), 4);
-}
+using rw::test::Id;
+using rw::test::Le16;
+using rw::test::Le32;
 
 struct SubChunk {
     std::string id;

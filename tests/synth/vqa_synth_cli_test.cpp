@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 
 namespace rw::synth {
@@ -18,16 +19,6 @@ namespace fs = std::filesystem;
 
 class VqaSynthCli : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_dir =
-            fs::temp_directory_path() /
-            ("vqa-synth-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     // Runs vqa-synth with `args` and returns its exit code; its output goes to a file in m_dir.
     int Run(const std::string& args) {
         const std::string command = std::string(RW_BINARY_DIR) + "/bin/vqa-synth " + args + " >" +
@@ -36,12 +27,9 @@ class VqaSynthCli : public ::testing::Test {
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string Slurp(const std::string& name) {
-        std::ifstream in(m_dir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Slurp(const std::string& name) { return m_dir.Text(name); }
 
-    fs::path m_dir;
+    rw::test::ScratchFolder m_dir;
 };
 
 TEST_F(VqaSynthCli, WritesWhatTheLibrarySynthesises) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/vqa/test_bytes.h"
+#include "tests/support/bytes.h"
 
 namespace rw {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "tests/vqa/test_bytes.h"
+#include "tests/support/bytes.h"
 
 namespace rw {
 namespace {

@@ -118,4 +118,22 @@ inline std::vector<uint8_t> TinyVideoChunk(uint8_t top, uint8_t bottom) {
     return out;
 }
 
+// Sound bytes first, first + 7, first + 14, ...: every sample differs from its neighbours.
+inline std::vector<uint8_t> TinyRamp(size_t n, uint8_t first) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(first + 7 * i);
+    return b;
+}
+
+// Three frames: a palette and two solid blocks in frame 0, then solid blocks (3, 4) and (5, 6);
+// the leading sound a ramp from 1, frame f's a ramp from 2 + f.
+inline TinyVqa TinyThreeFrames() {
+    TinyVqa v;
+    v.leadingSound = TinyRamp(75, 1);
+    v.frames = {TinyFrame{TinyRamp(10, 2), {TinyPalette(), TinySolidPicture(1, 2)}},
+                TinyFrame{TinyRamp(10, 3), {TinySolidPicture(3, 4)}},
+                TinyFrame{TinyRamp(10, 4), {TinySolidPicture(5, 6)}}};
+    return v;
+}
+
 }  // namespace rw::test

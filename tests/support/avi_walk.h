@@ -9,18 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace rw::test {
+#include "tests/support/bytes.h"
 
-inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-    return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
-           (uint32_t{b[at + 3]} << 24);
-}
-inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-inline std::string Id(std::span<const uint8_t> b, size_t at) {
-    return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
-}
+namespace rw::test {
 
 struct AviChunk {
     std::string id;

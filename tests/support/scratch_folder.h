@@ -1,5 +1,6 @@
-// Runs reelwright-cli in a scratch folder and reports how it ended, for the robustness tests: exit
-// status or the signal that killed it, both output streams, and the folder's files afterwards.
+// A scratch folder, removed with everything in it at the end of the test, and reelwright-cli run
+// inside it: exit status or the signal that killed it, both output streams, and the folder's files
+// afterwards.
 #pragma once
 
 #include <fcntl.h>
@@ -19,7 +20,6 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "tests/avi/avi_walk.h"
 
 namespace rw::test {
 
@@ -45,7 +45,7 @@ class ScratchFolder {
   public:
     ScratchFolder() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "rw-robust-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / "rw-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) m_dir = pattern;
     }
     ~ScratchFolder() {
@@ -58,20 +58,31 @@ class ScratchFolder {
     const std::filesystem::path& Path() const { return m_dir; }
     std::filesystem::path operator/(const std::string& name) const { return m_dir / name; }
 
-    void Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    // Writes the file (and the folders it is in); returns its name.
+    std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::filesystem::create_directories((m_dir / name).parent_path());
         std::FILE* f = std::fopen((m_dir / name).c_str(), "wb");
-        ASSERT_NE(f, nullptr) << name;
+        if (f == nullptr) {
+            ADD_FAILURE() << "cannot write " << name;
+            return name;
+        }
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
+        return name;
     }
     std::optional<std::vector<uint8_t>> Get(const std::string& name) const {
         auto r = ReadWholeFile(m_dir / name);
         if (!r) return std::nullopt;
         return std::move(r).value();
     }
-    std::vector<std::string> Listing() const {
+    std::string Text(const std::string& name) const {
+        auto bytes = Get(name);
+        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+    }
+    // The names in the folder (or in one of its folders), sorted.
+    std::vector<std::string> Listing(const std::string& sub = "") const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(m_dir)) {
+        for (const auto& e : std::filesystem::directory_iterator(m_dir / sub)) {
             names.push_back(e.path().filename().string());
         }
         std::sort(names.begin(), names.end());

@@ -1,6 +1,7 @@
-// Small helpers for building byte sequences in tests.
+// Small helpers for building and reading byte sequences in tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -12,6 +13,18 @@
 namespace rw::test {
 
 using Bytes = std::vector<uint8_t>;
+
+// Little-endian readers and four-character codes, bounds left to the caller.
+inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+    return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
+           (uint32_t{b[at + 3]} << 24);
+}
+inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+inline std::string Id(std::span<const uint8_t> b, size_t at) {
+    return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
+}
 
 // "81 41 00 01" -> {0x81, 0x41, 0x00, 0x01}; spaces are ignored.
 inline Bytes Hex(std::string_view text) {

@@ -1,0 +1,53 @@
+// Shortcuts several test areas share: video properties from a few numbers, an observer that
+// neither reports nor cancels, and small synthesised videos.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "convert/convert_frames.h"
+#include "tools/synth/vqa_synth.h"
+#include "vqa/vqa_properties.h"
+
+namespace rw::test {
+
+// Properties of a video of 4 x 2 blocks.
+inline VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
+    VqaProperties p;
+    p.frames = frames;
+    p.width = width;
+    p.height = height;
+    p.blockWidth = 4;
+    p.blockHeight = 2;
+    p.soundRate = rate;
+    return p;
+}
+
+class NullObserver final : public ConversionObserver {
+  public:
+    void OnFrameStart(int32_t) override {}
+    bool CancelRequested() override { return false; }
+};
+
+// The synthesiser's default video at the given shape, without the expected pictures and sound.
+inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height) {
+    synth::SynthOptions o;
+    o.frames = frames;
+    o.width = width;
+    o.height = height;
+    o.keepExpected = false;
+    return o;
+}
+
+// Made once per shape and kept: synthesising takes a while under the sanitizers.
+inline const synth::SynthVideo& SmallVideo(int32_t frames, int32_t width, int32_t height) {
+    static std::map<std::tuple<int32_t, int32_t, int32_t>, synth::SynthVideo> made;
+    const auto key = std::make_tuple(frames, width, height);
+    if (auto it = made.find(key); it != made.end()) return it->second;
+    return made.emplace(key, synth::SynthesizeVqa(SmallOptions(frames, width, height)))
+        .first->second;
+}
+
+}  // namespace rw::test

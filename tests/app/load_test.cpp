@@ -5,9 +5,12 @@
 
 #include "convert/control_ids.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/names.h"
 
 namespace rw::test {
 namespace {
+
+using test::PrintTo;
 
 struct LoadCase {
     const char* name;

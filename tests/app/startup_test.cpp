@@ -18,9 +18,12 @@
 #include "app/splash_dlg.h"
 #include "convert/control_ids.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/names.h"
 
 namespace rw::test {
 namespace {
+
+using test::PrintTo;
 
 TEST(Resources, IconLoadsInEverySize) {
     for (int size : kIconSizes) {

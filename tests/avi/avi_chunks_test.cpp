@@ -8,9 +8,12 @@
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::Props;
 
@@ -85,6 +88,9 @@ TEST(MovieChunks, WorkedLayoutOfTwoFramesOf4x2) {
 struct ShapeCase {
     int32_t frames, width, height, rate;
 };
+void PrintTo(const ShapeCase& c, std::ostream* os) {
+    PrintTo(Props(c.frames, c.width, c.height, c.rate), os);
+}
 class WalkableFiles : public testing::TestWithParam<ShapeCase> {};
 
 TEST_P(WalkableFiles, DeclaredSizesAgreeWithTheBytes) {

@@ -6,9 +6,12 @@
 
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::Props;
 
@@ -27,6 +30,9 @@ struct SizeCase {
     int32_t frames, width, height, rate;
     uint32_t riff, movie, soundLength;
 };
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    PrintTo(Props(c.frames, c.width, c.height, c.rate), os);
+}
 class HeaderSizes : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(HeaderSizes, DeclaresTheSizesOfTheCompleteFile) {
@@ -191,6 +197,9 @@ struct DescribableCase {
     VqaProperties props;
     bool describable;
 };
+void PrintTo(const DescribableCase& c, std::ostream* os) {
+    PrintTo(c.props, os);
+}
 class Describable : public testing::TestWithParam<DescribableCase> {};
 
 TEST_P(Describable, OnlyWhenEverySizeFits) {

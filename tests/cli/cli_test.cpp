@@ -12,9 +12,12 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 namespace fs = std::filesystem;
 
 // ---- Argument parsing ----
@@ -27,6 +30,9 @@ struct ParseCase {
     size_t inputs;
     const char* says;  // part of the error message
 };
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.args);
+}
 class ParseArguments : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseArguments, AcceptsOrNamesTheProblem) {
@@ -222,6 +228,9 @@ struct ClashCase {
     std::vector<std::string> args;
     const char* says;
 };
+void PrintTo(const ClashCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.args);
+}
 class CliClash : public CliProgram, public testing::WithParamInterface<ClashCase> {};
 
 TEST_P(CliClash, IsRefusedBeforeAnythingStarts) {
@@ -249,6 +258,9 @@ struct UsageCase {
     const char* out;
     const char* err;
 };
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.args);
+}
 class CliUsage : public CliProgram, public testing::WithParamInterface<UsageCase> {};
 
 TEST_P(CliUsage, ExitStatusAndText) {

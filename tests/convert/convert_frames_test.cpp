@@ -12,9 +12,12 @@
 #include "tests/support/tiny_vqa.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/vqa_header.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::BuildTinyVqa;
 using test::TinyFrame;
@@ -211,6 +214,9 @@ struct SeekCase {
     uint32_t entry;
     uint32_t position;
 };
+void PrintTo(const SeekCase& c, std::ostream* os) {
+    *os << "frame " << c.frame << ", index entry " << c.entry;
+}
 class SeekFailure : public testing::TestWithParam<SeekCase> {};
 
 TEST_P(SeekFailure, StopsAtTheFrame) {
@@ -258,6 +264,9 @@ struct RefuseCase {
     VqaProperties props;
     const char* says;
 };
+void PrintTo(const RefuseCase& c, std::ostream* os) {
+    PrintTo(c.props, os);
+}
 class Refusal : public testing::TestWithParam<RefuseCase> {};
 
 TEST_P(Refusal, BeforeAnythingIsWritten) {

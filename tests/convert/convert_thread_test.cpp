@@ -17,9 +17,12 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/vqa_header.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 namespace fs = std::filesystem;
 
 using test::BuildTinyVqa;

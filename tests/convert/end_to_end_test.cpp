@@ -15,9 +15,12 @@
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 namespace fs = std::filesystem;
 
 struct Shape {

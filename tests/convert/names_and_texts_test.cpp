@@ -3,9 +3,12 @@
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::Props;
 
@@ -14,6 +17,9 @@ struct NameCase {
     const char* avi;
     const char* mpg;
 };
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.vqa;
+}
 class OutputNames : public testing::TestWithParam<NameCase> {};
 
 TEST_P(OutputNames, DropExactlyThreeCharacters) {
@@ -36,6 +42,9 @@ struct PropertiesCase {
     const char* outputSize;
     int64_t estimate;
 };
+void PrintTo(const PropertiesCase& c, std::ostream* os) {
+    PrintTo(c.props, os);
+}
 class PropertyTextsTest : public testing::TestWithParam<PropertiesCase> {};
 
 TEST_P(PropertyTextsTest, AsTheDialogShowsThem) {

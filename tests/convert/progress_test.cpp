@@ -1,4 +1,5 @@
 #include "convert/progress.h"
+#include "tests/support/names.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 // A clock that returns the ticks and local times it is given, in turn.
 class FakeClock final : public ProgressClock {

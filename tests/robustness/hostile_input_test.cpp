@@ -11,9 +11,12 @@
 #include "tests/support/avi_walk.h"
 #include "tests/support/tiny_vqa.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::BuildTinyVqa;
 using test::ScratchFolder;

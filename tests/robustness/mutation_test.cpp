@@ -15,9 +15,12 @@
 #include "tests/support/avi_walk.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 struct Mutant {
     std::string what;  // how it was made, for the failure message

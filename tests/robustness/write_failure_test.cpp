@@ -22,9 +22,12 @@
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
+
+using test::PrintTo;
 
 using test::SmallVideo;
 

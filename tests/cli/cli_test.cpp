@@ -164,11 +164,6 @@ INSTANTIATE_TEST_SUITE_P(
     Problems, CliFailure,
     testing::Values(FailCase{"missing", [](CliProgram&) { return std::string("gone.vqa"); },
                              "Cannot open"},
-                    FailCase{"not a VQA video",
-                             [](CliProgram& t) {
-                                 return t.Put("text.vqa", {'h', 'e', 'l', 'l', 'o'});
-                             },
-                             "not a VQA video"},
                     FailCase{"no frames",
                              [](CliProgram& t) {
                                  test::TinyVqa v;

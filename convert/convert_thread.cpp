@@ -39,7 +39,11 @@ void CExampleThread::ResumeThread() {
     m_started = true;
     // After Run returns, the thread reports through the shared status only: the object itself
     // may already be gone (a host may release it from ConversionFinished).
+    // The thread waits until m_thread has been assigned: a host that releases the worker from
+    // ConversionFinished reads it on the worker's own thread.
+    std::unique_lock gate(m_status->mutex);
     m_thread = std::thread([this, status = m_status] {
+        { std::lock_guard wait(status->mutex); }
         const int code = InitInstance() ? Run() : 0;
         status->exitCode.store(code);
         {
@@ -48,6 +52,7 @@ void CExampleThread::ResumeThread() {
         }
         status->ended.notify_all();
     });
+    gate.unlock();
 }
 
 bool CExampleThread::WaitFinished(std::chrono::milliseconds timeout) const {

@@ -146,6 +146,8 @@ Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t 
     m_position = 0;
     m_buffer.assign(std::max<size_t>(bufferSize, 4096), 0);
     m_bufferLength = 0;
+    m_failure.reset();
+    m_failed.store(false);
     return {};
 }
 
@@ -163,27 +165,87 @@ Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
     return {};
 }
 
-Expected<void> DiskOutputFile::Flush() {
+void DiskOutputFile::HelperLoop() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_busy || m_stop; });
+        if (m_stop) return;  // only Abandon stops a busy helper: those bytes are not wanted
+        const std::span<const uint8_t> data(m_writing.data(), m_writingLength);
+        const bool failedBefore = m_failure.has_value();
+        lock.unlock();
+        // After a failure nothing more is written: the file would have a gap.
+        Expected<void> written = failedBefore ? Expected<void>{} : WriteRaw(data);
+        lock.lock();
+        if (!written && !m_failure) {
+            m_failure = written.error();
+            m_failed.store(true);
+        }
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}
+
+Expected<void> DiskOutputFile::HandOff() {
     if (m_bufferLength == 0) return {};
-    auto r = WriteRaw(std::span<const uint8_t>(m_buffer.data(), m_bufferLength));
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    if (m_failure) return *m_failure;
+    if (!m_helper.joinable()) {
+        m_stop = false;
+        m_helper = std::thread(&DiskOutputFile::HelperLoop, this);
+    }
+    if (m_writing.size() != m_buffer.size()) m_writing.resize(m_buffer.size());
+    std::swap(m_buffer, m_writing);
+    m_writingLength = m_bufferLength;
     m_bufferLength = 0;
-    return r;
+    m_busy = true;
+    lock.unlock();
+    m_changed.notify_all();
+    return {};
+}
+
+Expected<void> DiskOutputFile::Drain() {
+    if (auto r = HandOff(); !r) return r;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    if (m_failure) return *m_failure;
+    return {};
+}
+
+void DiskOutputFile::StopHelper() {
+    if (!m_helper.joinable()) return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_helper.join();
+    m_stop = false;
+    m_busy = false;
 }
 
 Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
+    if (m_failed.load(std::memory_order_relaxed)) {
+        std::lock_guard lock(m_mutex);
+        return *m_failure;
+    }
     if (data.empty()) return {};
-    if (data.size() <= m_buffer.size() - m_bufferLength) {
+    const size_t room = m_buffer.size() - m_bufferLength;
+    if (data.size() <= room) {
         std::memcpy(m_buffer.data() + m_bufferLength, data.data(), data.size());
         m_bufferLength += data.size();
+    } else if (data.size() >= m_buffer.size()) {
+        // Larger than a buffer: everything before it goes first, then it is written directly.
+        if (auto r = Drain(); !r) return r;
+        if (auto r = WriteRaw(data); !r) return r;
     } else {
-        if (auto r = Flush(); !r) return r;
-        if (data.size() >= m_buffer.size()) {
-            if (auto r = WriteRaw(data); !r) return r;
-        } else {
-            std::memcpy(m_buffer.data(), data.data(), data.size());
-            m_bufferLength = data.size();
-        }
+        // Fill the buffer, hand it over, and start the next one with the rest.
+        std::memcpy(m_buffer.data() + m_bufferLength, data.data(), room);
+        m_bufferLength += room;
+        if (auto r = HandOff(); !r) return r;
+        std::memcpy(m_buffer.data(), data.data() + room, data.size() - room);
+        m_bufferLength = data.size() - room;
     }
     m_position += static_cast<int64_t>(data.size());
     return {};
@@ -191,16 +253,19 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
 
 Expected<void> DiskOutputFile::Close() {
     if (m_fd < 0) return {};
-    auto flushed = Flush();
+    auto written = Drain();
+    StopHelper();
     int rc = ::close(m_fd);
     int err = errno;
     m_fd = -1;
-    if (!flushed) return flushed;
+    m_bufferLength = 0;
+    if (!written) return written;
     if (rc != 0) return SystemError("Cannot finish writing", m_name, err);
     return {};
 }
 
 void DiskOutputFile::Abandon() {
+    StopHelper();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_bufferLength = 0;

@@ -2,11 +2,16 @@
 // comes back short says so; a failed write is an error, never ignored.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/expected.h"
@@ -74,7 +79,10 @@ private:
     size_t m_bufferLength = 0;  // valid bytes in m_buffer
 };
 
-// A file on disk created (or truncated) for writing, with a write buffer.
+// A file on disk created (or truncated) for writing, with a write buffer. A full buffer is written
+// by a helper thread while the next one fills, so producing the bytes and writing them overlap;
+// the file's bytes are the same as with plain sequential writes. A write that fails there is
+// reported by the next Write or by Close.
 class DiskOutputFile final : public OutputFile {
 public:
     DiskOutputFile() = default;
@@ -96,14 +104,30 @@ public:
     const std::string& Name() const override { return m_name; }
 
 private:
-    Expected<void> Flush();
+    // Hands the filled buffer to the helper thread and takes the other one to fill.
+    Expected<void> HandOff();
+    // Waits until the helper thread has written everything handed to it; its first failure.
+    Expected<void> Drain();
+    void StopHelper();
+    void HelperLoop();
     Expected<void> WriteRaw(std::span<const uint8_t> data);
 
     int m_fd = -1;
     std::string m_name;
     int64_t m_position = 0;
-    std::vector<uint8_t> m_buffer;
+    std::vector<uint8_t> m_buffer;  // being filled by Write
     size_t m_bufferLength = 0;
+
+    // Shared with the helper thread, under m_mutex.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<uint8_t> m_writing;  // handed over, written by the helper
+    size_t m_writingLength = 0;
+    bool m_busy = false;             // m_writing holds bytes not yet written
+    bool m_stop = false;
+    std::optional<Error> m_failure;  // the helper's first failed write
+    std::atomic<bool> m_failed{false};  // m_failure is set; read by Write without the lock
+    std::thread m_helper;
 };
 
 // An input file held in memory (tests and fuzzing).

@@ -150,10 +150,10 @@ TEST(DiskOutputFile, BufferedAndLargeWritesLandInOrder) {
     EXPECT_EQ(*back, expected);
 }
 
-// Many buffers written out, writes larger than the buffer in between, and a file abandoned half
-// way and created again.
-TEST(DiskOutputFile, ManyBuffersLandInOrder) {
-    auto path = TestPath("many_buffers.bin");
+// Full buffers are written by a helper thread while the next one fills: many hand-overs, a write
+// larger than the buffer in between, and a file abandoned half way and created again.
+TEST(DiskOutputFile, HandedOverBuffersLandInOrder) {
+    auto path = TestPath("handover.bin");
     struct Case {
         const char* name;
         std::vector<size_t> writes;
@@ -185,6 +185,21 @@ TEST(DiskOutputFile, ManyBuffersLandInOrder) {
         ASSERT_TRUE(back.ok()) << c.name;
         EXPECT_EQ(*back, expected) << c.name;
     }
+}
+
+// A failed write on the helper thread stops the file: a later Write reports it, and so does Close.
+TEST(DiskOutputFile, FailureOnTheHelperThreadIsReportedLater) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    DiskOutputFile out;
+    ASSERT_TRUE(out.Create("/dev/full", 4096).ok());
+    bool reported = false;
+    for (int i = 0; i < 100 && !reported; ++i) reported = !out.Write(Bytes(1000, 1)).ok();
+    EXPECT_TRUE(reported);
+    auto closed = out.Close();
+    ASSERT_FALSE(closed.ok());
+    EXPECT_NE(closed.error().message.find("/dev/full"), std::string::npos)
+        << closed.error().message;
+    EXPECT_FALSE(out.IsOpen());
 }
 
 }  // namespace

@@ -161,14 +161,23 @@ TEST(SynthRoundTrip, ReadersDecodeWhatTheSynthesiserMeant) {
     }
 }
 
-TEST(SynthRoundTrip, ProjectLcwReaderUnpacksTheCompressor) {
+TEST(SynthRoundTrip, CompressedLcwUnpacksToItsInput) {
     Random random(11);
     std::vector<std::vector<uint8_t>> inputs;
     inputs.push_back({});
     inputs.push_back(std::vector<uint8_t>(70000, 0x0F));
+    inputs.push_back(std::vector<uint8_t>(65535, 0x41));
+    inputs.push_back(std::vector<uint8_t>(65536, 0x41));
     std::vector<uint8_t> noise(3000);
     for (auto& b : noise) b = static_cast<uint8_t>(random.Below(256));
     inputs.push_back(noise);
+    std::vector<uint8_t> farRepeats(65600);  // noise past 64 KiB, then copies from near and far
+    for (auto& b : farRepeats) b = static_cast<uint8_t>(random.Below(256));
+    const std::vector<uint8_t> early(farRepeats.begin() + 100, farRepeats.begin() + 5000),
+        late(farRepeats.end() - 3000, farRepeats.end());
+    farRepeats.insert(farRepeats.end(), early.begin(), early.end());
+    farRepeats.insert(farRepeats.end(), late.begin(), late.end());
+    inputs.push_back(farRepeats);
     std::vector<uint8_t> mixed;
     while (mixed.size() < 140000) {
         mixed.insert(mixed.end(), static_cast<size_t>(random.Below(80)),

@@ -164,23 +164,6 @@ INSTANTIATE_TEST_SUITE_P(
     Problems, CliFailure,
     testing::Values(FailCase{"missing", [](CliProgram&) { return std::string("gone.vqa"); },
                              "Cannot open"},
-                    FailCase{"no frames",
-                             [](CliProgram& t) {
-                                 test::TinyVqa v;
-                                 t.Put("empty.avi", {'o', 'l', 'd'});
-                                 return t.Put("empty.vqa", test::BuildTinyVqa(v));
-                             },
-                             "no frames"},
-                    FailCase{"index cut short",
-                             [](CliProgram& t) {
-                                 auto bytes = CliProgram::Video();
-                                 bytes.resize(80);
-                                 return t.Put("cut.vqa", bytes);
-                             },
-                             "frame index"},
-                    FailCase{"would overwrite itself",
-                             [](CliProgram& t) { return t.Put("self.avi", CliProgram::Video()); },
-                             "would overwrite"},
                     FailCase{"seek failure",
                              [](CliProgram& t) {
                                  test::TinyVqa v;

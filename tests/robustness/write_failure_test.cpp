@@ -1,6 +1,6 @@
 // Faults around the files of a conversion: a disk that fills up at any point of the output, a
-// writer that fails at every chunk boundary, an input that vanishes or shrinks between loading
-// and converting, and an interrupt. Nothing may be lost: no partial file under the final name, no
+// writer that fails at every chunk boundary, and an interrupt. (An input that vanishes or shrinks
+// between loading and converting is among the worker's fatal cases.) Nothing may be lost: no partial file under the final name, no
 // earlier AVI file destroyed, the input untouched, and the user told which file failed and why.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -116,89 +116,6 @@ TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
     }
     EXPECT_GT(checked, 30u);
 }
-
-// ---- The input changes between loading and converting ----
-
-class RecordingHost final : public ConversionHost {
-  public:
-    RecordingHost(std::string path, VqaProperties props)
-        : m_path(std::move(path)), m_props(props) {}
-    std::string Path() const override { return m_path; }
-    VqaProperties Properties() const override { return m_props; }
-    void SetFieldText(int, const std::string&) override {}
-    void ShowMessage(const std::string& text) override { Record("message " + text); }
-    void ConcealedDamage(int32_t, const std::string& message) override {
-        Record("damage " + message);
-    }
-    void ConversionFinished() override { Record("finished"); }
-    void ConversionFailed(const std::string& message) override { Record("failed " + message); }
-    std::vector<std::string> Calls() {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-
-  private:
-    void Record(std::string call) {
-        std::lock_guard lock(m_mutex);
-        m_calls.push_back(std::move(call));
-    }
-    std::string m_path;
-    VqaProperties m_props;
-    std::mutex m_mutex;
-    std::vector<std::string> m_calls;
-};
-
-struct ChangeCase {
-    const char* name;
-    // Changes the loaded file (whose bytes are given) before the conversion starts.
-    void (*change)(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
-    const char* says;  // part of the one failure message
-};
-
-const ChangeCase kChanges[] = {
-    {"Removed", [](const auto& file, const auto&) { std::filesystem::remove(file); },
-     "No such file or directory"},
-    {"ReplacedByAFolder",
-     [](const auto& file, const auto&) {
-         std::filesystem::remove(file);
-         std::filesystem::create_directory(file);
-     },
-     "Is a directory"},
-    {"CutInsideTheIndex",
-     [](const auto& file, const auto&) { std::filesystem::resize_file(file, 80); },
-     "ends inside the frame index"},
-};
-
-class InputChanged : public testing::TestWithParam<ChangeCase> {};
-
-TEST_P(InputChanged, BetweenLoadAndConvertFailsWithAMessageAndLeavesNothing) {
-    const synth::SynthVideo& v = SmallVideo(8, 32, 16);
-    test::ScratchFolder dir;
-    dir.Put("clip.vqa", v.file);
-    const std::string path = (dir / "clip.vqa").string();
-    const VqaHeaderResult loaded = ReadVqaHeader(std::filesystem::path(path));
-    ASSERT_EQ(loaded.status, VqaHeaderResult::Status::Ok);
-
-    GetParam().change(dir / "clip.vqa", v.file);
-    const std::vector<std::string> before = dir.Listing();
-    RecordingHost host(path, loaded.properties);
-    {
-        CConvertThread worker;
-        worker.m_pDlg = &host;
-        worker.ResumeThread();
-        worker.Join();
-        EXPECT_EQ(worker.ExitCode(), CConvertThread::kFailed);
-    }
-    const std::vector<std::string> calls = host.Calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].rfind("failed ", 0), 0u) << calls[0];
-    EXPECT_NE(calls[0].find(path), std::string::npos) << calls[0];
-    EXPECT_NE(calls[0].find(GetParam().says), std::string::npos) << calls[0];
-    EXPECT_EQ(dir.Listing(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Changes, InputChanged, testing::ValuesIn(kChanges),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- An interrupt ----
 

@@ -41,19 +41,6 @@ std::vector<uint8_t> ExpectedAvi(const QString& vqaPath) {
     return out.Data();
 }
 
-TEST_F(ConvertTest, WithNothingLoadedRefusesEvenTheFirstConvert) {
-    m_dlg->OnOK();
-    EXPECT_EQ(m_boxes.Texts(),
-              QStringList{QStringLiteral("You have to load a file before you can convert a VQA")});
-    EXPECT_FALSE(m_dlg->IsConverting());
-}
-
-TEST_F(ConvertTest, ExitWithoutConversionEndsAtOnce) {
-    m_dlg->OnCancel();
-    EXPECT_EQ(m_boxes.Count(), 0);
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-}
-
 TEST_F(ConvertTest, ConvertsIntoTheAviBesideTheFileAndShowsTheLastProgress) {
     const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Small(12));
     Load(vqa);
@@ -80,16 +67,6 @@ TEST_F(ConvertTest, ConvertsIntoTheAviBesideTheFileAndShowsTheLastProgress) {
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
                     .match(m_dlg->FieldText(IDC_FINISH_TIME))
                     .hasMatch());
-}
-
-TEST_F(ConvertTest, OverwritesAnExistingAviOfTheSameName) {
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Small(5));
-    Write(QStringLiteral("clip.avi"), std::vector<uint8_t>(100000, 0xEE));
-    Load(vqa);
-    m_boxes.Answer(kAskAnother, {false});
-    m_dlg->OnOK();
-    ASSERT_TRUE(WaitForCompletion());
-    EXPECT_EQ(ReadAll(PathOf(QStringLiteral("clip.avi"))), ExpectedAvi(vqa));
 }
 
 // A frame index entry whose position is negative as a signed 32-bit number: frame 1 cannot be

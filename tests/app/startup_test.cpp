@@ -236,24 +236,23 @@ TEST_F(WindowTest, FieldsSitInTheirGroupsAndRows) {
     EXPECT_EQ(info->title(), QStringLiteral("VQA-Info"));
     EXPECT_EQ(progress->title(), QStringLiteral("Progress"));
     EXPECT_LT(info->geometry().right(), progress->x());
-    for (int id : {IDC_FILENAME, IDC_NUMBER_OF_FRAMES, IDC_WIDTH, IDC_HEIGHT, IDC_BLOCK_WIDTH,
-                   IDC_BLOCK_HEIGHT, IDC_FILESIZE, IDC_VIDEO_LENGTH}) {
-        EXPECT_TRUE(info->geometry().contains(m_dlg->Control(id)->geometry())) << id;
-    }
-    for (int id : {IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME, IDC_CONVERTING_FRAME,
-                   IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED}) {
-        EXPECT_TRUE(progress->geometry().contains(m_dlg->Control(id)->geometry())) << id;
-    }
-    // Rows from the top: path, frames, width, height, block width, block height, size, length.
-    const int leftRows[] = {IDC_FILENAME,    IDC_NUMBER_OF_FRAMES, IDC_WIDTH,    IDC_HEIGHT,
-                            IDC_BLOCK_WIDTH, IDC_BLOCK_HEIGHT,     IDC_FILESIZE, IDC_VIDEO_LENGTH};
-    for (size_t i = 1; i < std::size(leftRows); ++i) {
-        EXPECT_LT(m_dlg->Control(leftRows[i - 1])->y(), m_dlg->Control(leftRows[i])->y());
-    }
-    const int rightRows[] = {IDC_TIME_REMAINING,   IDC_ELAPSED_TIME,    IDC_FINISH_TIME,
-                             IDC_CONVERTING_FRAME, IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED};
-    for (size_t i = 1; i < std::size(rightRows); ++i) {
-        EXPECT_LT(m_dlg->Control(rightRows[i - 1])->y(), m_dlg->Control(rightRows[i])->y());
+    // Each group's fields from the top: path, frames, width, height, block width, block height,
+    // size, length; then remaining, elapsed, finish, frame, output size, percent.
+    const std::pair<const QGroupBox*, std::vector<int>> columns[] = {
+        {info,
+         {IDC_FILENAME, IDC_NUMBER_OF_FRAMES, IDC_WIDTH, IDC_HEIGHT, IDC_BLOCK_WIDTH,
+          IDC_BLOCK_HEIGHT, IDC_FILESIZE, IDC_VIDEO_LENGTH}},
+        {progress,
+         {IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME, IDC_CONVERTING_FRAME,
+          IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED}},
+    };
+    for (const auto& [box, ids] : columns) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            EXPECT_TRUE(box->geometry().contains(m_dlg->Control(ids[i])->geometry())) << ids[i];
+            if (i > 0) {
+                EXPECT_LT(m_dlg->Control(ids[i - 1])->y(), m_dlg->Control(ids[i])->y()) << ids[i];
+            }
+        }
     }
     for (int id : {IDC_LABEL_TIME_REMAINING, IDC_LABEL_ELAPSED_TIME, IDC_LABEL_FINISH_TIME}) {
         EXPECT_FALSE(m_dlg->FieldText(id).isEmpty()) << id;

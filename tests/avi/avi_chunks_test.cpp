@@ -162,25 +162,6 @@ TEST(WriteSoundChunk, NeverReadsPastTheDecodedSound) {
     }
 }
 
-// A failing write stops each writer with an error naming the file.
-TEST(Writers, ReportFailedWrites) {
-    const VqaProperties p = Props(1, 4, 2, 22050);
-    const std::vector<uint8_t> image(24), sound(100);
-    const uint32_t positions[] = {100};
-    for (int64_t limit : {0, 4, 8, 20}) {
-        MemoryOutputFile a("a.avi", limit), b("b.avi", limit), c("c.avi", limit);
-        auto s = WriteSoundChunk(a, 100, sound, 100);
-        auto v = WriteVideoChunk(b, image, p);
-        auto i = WriteIndexChunk(c, 0, positions, positions, p);
-        ASSERT_FALSE(s.ok());
-        ASSERT_FALSE(v.ok());
-        ASSERT_FALSE(i.ok());
-        EXPECT_NE(s.error().message.find("a.avi"), std::string::npos);
-        EXPECT_NE(v.error().message.find("b.avi"), std::string::npos);
-        EXPECT_NE(i.error().message.find("c.avi"), std::string::npos);
-    }
-}
-
 TEST(WriteIndexChunk, RefusesPositionTablesOfTheWrongLength) {
     MemoryOutputFile out;
     const uint32_t two[] = {1, 2};

@@ -248,17 +248,6 @@ TEST(ConvertFrames, StopsBetweenFramesWhenCancelled) {
     EXPECT_EQ(r.avi.size(), 524u + 8 + 300 + 2 * (8 + 40 + 8 + 48));
 }
 
-TEST(ConvertFrames, AFailedWriteStopsTheRun) {
-    const auto vqa = BuildTinyVqa(ThreeFrames());
-    const size_t complete = 524 + 8 + 300 + 3 * (8 + 40 + 8 + 48) + 8 + 16 * 7;
-    ASSERT_EQ(Convert(vqa).avi.size(), complete);
-    for (int64_t limit : {0, 523, 524, 600, 900, static_cast<int>(complete) - 1}) {
-        const RunResult r = Convert(vqa, limit);
-        EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Failed) << limit;
-        EXPECT_NE(r.outcome.message.find("tiny.avi"), std::string::npos) << r.outcome.message;
-    }
-}
-
 // Headers the run refuses before writing anything.
 struct RefuseCase {
     VqaProperties props;

@@ -213,13 +213,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   return t.Write("empty.vqa", BuildTinyVqa(v));
                               },
                               "no frames"},
-                    FatalCase{"zero block width",
-                              [](ConvertThreadTest& t, const fs::path&) {
-                                  TinyVqa v = ThreeFrames();
-                                  v.blockWidth = 0;
-                                  return t.Write("blocks.vqa", BuildTinyVqa(v));
-                              },
-                              "block size"},
                     FatalCase{"input named like its output",
                               [](ConvertThreadTest& t, const fs::path&) {
                                   return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));

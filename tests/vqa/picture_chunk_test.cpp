@@ -44,17 +44,6 @@ Bytes Part(uint8_t n) {
 
 // ---- The walk ----
 
-TEST(WalkPictureChunk, ChunksOfZeroOrOneByteHoldNothing) {
-    for (const Bytes& data : {Bytes{}, Hex("41"), Hex("00")}) {
-        VqaDecodeState state;
-        RecordingSink sink;
-        auto result = WalkPictureChunk(data, state, sink);
-        EXPECT_EQ(result.status, Status::Ok);
-        EXPECT_EQ(result.images, 0);
-        EXPECT_TRUE(sink.seen.empty());
-    }
-}
-
 TEST(WalkPictureChunk, PadByteAfterOddSubChunkIsSkipped) {
     for (bool pad : {true, false}) {
         VqaDecodeState state;

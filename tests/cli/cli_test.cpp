@@ -164,19 +164,6 @@ INSTANTIATE_TEST_SUITE_P(
     Problems, CliFailure,
     testing::Values(FailCase{"missing", [](CliProgram&) { return std::string("gone.vqa"); },
                              "Cannot open"},
-                    FailCase{"seek failure",
-                             [](CliProgram& t) {
-                                 test::TinyVqa v;
-                                 v.leadingSound.assign(75, 1);
-                                 v.frames = {test::TinyFrame{std::vector<uint8_t>(10, 1),
-                                                             {test::TinyPalette(),
-                                                              test::TinySolidPicture(1, 2)}},
-                                             test::TinyFrame{std::vector<uint8_t>(10, 1), {}}};
-                                 v.rawIndexEntries = {{1, 0x3FFFFFFC}};
-                                 t.Put("seek.avi", {'o', 'l', 'd'});
-                                 return t.Put("seek.vqa", test::BuildTinyVqa(v));
-                             },
-                             "the seek to frame 1 (position 2147483648) failed"},
                     FailCase{"empty folder",
                              [](CliProgram& t) {
                                  fs::create_directory(t.m_dir / "nothing");

@@ -93,7 +93,8 @@ TEST(ConvertFrames, WritesEveryFrameOfAnIntactFile) {
     }
 }
 
-// What each frame of a damaged or unusual file shows, and how many frames count as damaged.
+// What each frame of a damaged or unusual file shows, its sound, and how many frames count as
+// damaged. (The pictures of the other open cases are checked through the command line.)
 struct ConcealCase {
     const char* name;
     std::function<void(TinyVqa&)> change;
@@ -126,32 +127,15 @@ TEST_P(Concealment, RepeatsThePreviousPicture) {
 INSTANTIATE_TEST_SUITE_P(
     Frames, Concealment,
     testing::Values(
-        ConcealCase{"no image in the middle frame",
-                    [](TinyVqa& v) { v.frames[1].picture.clear(); },
-                    {{1, 2}, {1, 2}, {5, 6}},
-                    {false, false, false},
-                    0},
         ConcealCase{"no image in the first frame: black",
                     [](TinyVqa& v) { v.frames[0].picture = {TinyPalette()}; },
                     {{0, 0}, {3, 4}, {5, 6}},
-                    {false, false, false},
-                    0},
-        ConcealCase{"two images: the last",
-                    [](TinyVqa& v) { v.frames[1].picture.push_back(TinySolidPicture(7, 8)); },
-                    {{1, 2}, {7, 8}, {5, 6}},
                     {false, false, false},
                     0},
         ConcealCase{"a sub-chunk reaching past its chunk",
                     [](TinyVqa& v) {
                         v.frames[1].picture.push_back({"CBF0", std::vector<uint8_t>(8, 1)});
                         v.frames[1].pictureSizeOverride = 12 + 8 - 4;
-                    },
-                    {{1, 2}, {1, 2}, {5, 6}},
-                    {false, false, false},
-                    1},
-        ConcealCase{"a broken compressed sub-chunk",
-                    [](TinyVqa& v) {
-                        v.frames[1].picture = {{"CPLZ", {0x81, 0x01}}, TinySolidPicture(3, 4)};
                     },
                     {{1, 2}, {1, 2}, {5, 6}},
                     {false, false, false},

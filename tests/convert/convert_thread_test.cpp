@@ -198,21 +198,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   return (dir / "folder.vqa").string();
                               },
                               "Is a directory"},
-                    FatalCase{"index cut short",
-                              [](ConvertThreadTest& t, const fs::path&) {
-                                  auto bytes = BuildTinyVqa(ThreeFrames());
-                                  bytes[24] =
-                                      200;  // 200 frames, whose index the file does not hold
-                                  bytes.resize(70 + 12);
-                                  return t.Write("short.vqa", bytes);
-                              },
-                              "frame index"},
-                    FatalCase{"no frames",
-                              [](ConvertThreadTest& t, const fs::path&) {
-                                  TinyVqa v;
-                                  return t.Write("empty.vqa", BuildTinyVqa(v));
-                              },
-                              "no frames"},
                     FatalCase{"input named like its output",
                               [](ConvertThreadTest& t, const fs::path&) {
                                   return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));

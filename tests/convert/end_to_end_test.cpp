@@ -123,6 +123,8 @@ const Shape kShapes[] = {
     {"hz16000", 16, 160, 100, 4, 2, 16000, CodebookParts::None, true, true},
     {"silent", 5, 32, 16, 4, 2, 0, CodebookParts::SplitStream, true, false},
     {"one_frame", 1, 320, 156, 4, 2, 22050, CodebookParts::SplitStream, true, false},
+    {"hz8000_blocks2x2_raw_parts", 26, 160, 100, 2, 2, 8000, CodebookParts::PerPart, false, true},
+    {"large_800x600", 10, 800, 600, 4, 2, 22050, CodebookParts::SplitStream, true, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, EndToEnd, testing::ValuesIn(kShapes),

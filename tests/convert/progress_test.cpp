@@ -100,17 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
                      {{false, "", "", "", "1", " 50.00%"},
                       {true, "50:00", "100:00", "00:50:00", "2", "100.00%"}}}));
 
-TEST(Progress, ZeroDurationThenItsOwn) {
-    // Ticks 0, 0, 400, 1000: durations 0, 400, 600; accumulated 0, 400, 900.
-    FakeClock clock;
-    clock.ticks = {0, 0, 400, 1000};
-    ProgressEstimator e(clock);
-    e.UpdateProgress(0, 1000);
-    e.UpdateProgress(1, 1000);
-    EXPECT_EQ(e.UpdateProgress(2, 1000).timeRemaining, "02:13");  // 998 * 400 / 3000 = 133
-    EXPECT_EQ(e.UpdateProgress(3, 1000).elapsedTime, "00:00");    // 900 ms
-}
-
 TEST(Progress, RemainingTimeDoesNotOverflowOnLongConversions) {
     // 1000 frames, halfway, 72 minutes in: (1000 - 500) * 4320000 passes 2^31.
     FakeClock clock;

@@ -271,17 +271,6 @@ TEST(CodebookSwitch, MoreThanEightPartsSwitchAtTheNextImage) {
     EXPECT_EQ(state.partCount, 0);
 }
 
-TEST(CodebookSwitch, PartsPackedOneByOneAreJoinedUnpacked) {
-    VqaDecodeState state;
-    Bytes data, parts;
-    for (uint8_t n = 0; n < 8; ++n) {
-        data = Concat({data, Sub("CBPZ", PackLiterally(Part(n)))});
-        parts = Concat({parts, Part(n)});
-    }
-    RunFrame(Concat({data, Sub("VPT0", Hex("00 00"))}), state);
-    EXPECT_EQ(state.codebook, parts);
-}
-
 // One packed stream cut into eight pieces, as the original tools write codebook parts: the first
 // piece has no end command and later pieces copy from bytes unpacked by earlier ones.
 TEST(CodebookSwitch, OneStreamCutIntoPartsIsUnpackedJoined) {

@@ -53,13 +53,6 @@ class CompletionTest : public AppTest {
     }
 };
 
-TEST_F(CompletionTest, WithoutTheCompanionAsksOnlyTheLastQuestion) {
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskAnother)});
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
-}
-
 TEST_F(CompletionTest, CompanionReceivesExactlyItsArgumentList) {
     PosixProcessRunner runner;
     m_services.processes = &runner;

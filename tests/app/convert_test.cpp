@@ -9,6 +9,7 @@
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/fixtures.h"
 #include "vqa/vqa_header.h"
 
 namespace rw::test {
@@ -32,10 +33,7 @@ std::vector<uint8_t> ExpectedAvi(const QString& vqaPath) {
     const VqaHeaderResult header = ReadVqaHeader(std::span<const uint8_t>(bytes));
     auto index = ReadFrameIndex(in, header.properties.frames);
     EXPECT_TRUE(index.ok());
-    struct Quiet final : ConversionObserver {
-        void OnFrameStart(int32_t) override {}
-        bool CancelRequested() override { return false; }
-    } quiet;
+    NullObserver quiet;
     const ConversionOutcome outcome = ConvertFrames(in, out, header.properties, *index, quiet);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Completed);
     return out.Data();

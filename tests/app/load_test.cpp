@@ -1,5 +1,4 @@
 // Load File: the file dialog, the property fields, and every way a chosen file can be refused.
-#include <QDir>
 #include <QFile>
 #include <QPushButton>
 
@@ -92,17 +91,6 @@ TEST_F(LoadTest, CancelledFileDialogChangesNothingAndFocusesConvert) {
     EXPECT_EQ(m_dlg->Path(), QFile::encodeName(first).toStdString());
     EXPECT_EQ(m_dlg->focusWidget(), m_dlg->Control(IDOK));
     EXPECT_EQ(m_boxes.Count(), 0);
-}
-
-TEST_F(LoadTest, SecondLoadReplacesEveryField) {
-    Load(Write(QStringLiteral("a.vqa"), HeaderOnlyVqa(45, 320, 156, 4, 2, 22050)));
-    const QString second = Write(QStringLiteral("b.vqa"), HeaderOnlyVqa(900, 640, 400, 4, 4, 0));
-    Load(second);
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), second);
-    EXPECT_EQ(m_dlg->FieldText(IDC_NUMBER_OF_FRAMES), QStringLiteral("900"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_WIDTH), QStringLiteral("640"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_BLOCK_HEIGHT), QStringLiteral("4"));
-    EXPECT_EQ(m_dlg->Properties().soundRate, 0);
 }
 
 // A file that is not a VQA video: the stop message, then the dialog ends without the Exit

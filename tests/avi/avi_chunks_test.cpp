@@ -83,8 +83,8 @@ TEST(MovieChunks, WorkedLayoutOfTwoFramesOf4x2) {
     EXPECT_EQ(file[532 + 22049], 0);
 }
 
-// Every declared size agrees with the bytes written, at every rate, including the rates where
-// the decoded block is shorter than the chunk (R / 15 odd) or S exceeds 2 * (R / 15).
+// Every declared size agrees with the bytes written: odd picture sizes, no sound, a rate above
+// what the synthesised videos of the end-to-end conversions use, and S exceeding 2 * (R / 15).
 struct ShapeCase {
     int32_t frames, width, height, rate;
 };
@@ -117,10 +117,8 @@ TEST_P(WalkableFiles, DeclaredSizesAgreeWithTheBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, WalkableFiles,
-                         testing::Values(ShapeCase{3, 4, 2, 22050}, ShapeCase{3, 4, 2, 11025},
-                                         ShapeCase{3, 4, 2, 16000}, ShapeCase{2, 3, 3, 22050},
-                                         ShapeCase{1, 320, 156, 22050}, ShapeCase{2, 5, 1, 0},
-                                         ShapeCase{4, 7, 5, 44100}));
+                         testing::Values(ShapeCase{3, 4, 2, 16000}, ShapeCase{2, 3, 3, 22050},
+                                         ShapeCase{2, 5, 1, 0}, ShapeCase{4, 7, 5, 44100}));
 
 TEST(WriteVideoChunk, StoresTheRowsBottomRowFirst) {
     const VqaProperties p = Props(1, 2, 3, 22050);

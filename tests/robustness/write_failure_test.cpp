@@ -7,11 +7,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "avi/avi_header.h"

@@ -93,15 +93,6 @@ INSTANTIATE_TEST_SUITE_P(Limits, AdpcmLongRun,
                                          Run{"Code15Down", 0xFF, -32768, Hex("00 80")}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ImaAdpcm, StepIndexRisesByEightUpTo88) {
-    ImaAdpcmState state;
-    for (int sample = 1; sample <= 14; ++sample) {
-        // One code 7 and one code 0 per byte: +8 (clamped at 88) then -1.
-        DecodeImaAdpcm(Hex("07"), state);
-        EXPECT_EQ(state.stepIndex, std::min(7 * sample, 87)) << sample;
-    }
-}
-
 TEST(ImaAdpcm, SplitCallsEqualOneCall) {
     std::mt19937 rng(7);
     Bytes input(735 * 3 + 5512);

@@ -7,26 +7,16 @@
 namespace rw {
 namespace {
 
-constexpr std::array<int32_t, 89> kStepTable = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
-// Indexed by the magnitude bits of a code; the sign bit takes no part.
-constexpr std::array<int32_t, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8};
 
 inline int32_t DecodeSample(uint32_t code, int32_t& predictor, int32_t& stepIndex) {
-    const int32_t step = kStepTable[static_cast<size_t>(stepIndex)];
+    const int32_t step = kImaStepTable[static_cast<size_t>(stepIndex)];
     const uint32_t magnitude = code & 7u;
     // One multiplication, then the divisions: this is not the sum of shifted steps.
     int32_t difference = (step * static_cast<int32_t>(magnitude)) / 4 + step / 8;
     if (code & 8u) difference = -difference;
     predictor = std::clamp(predictor + difference, -32768, 32767);
-    stepIndex = std::clamp(stepIndex + kIndexAdjust[magnitude], 0, 88);
+    stepIndex = std::clamp(stepIndex + kImaIndexAdjust[magnitude], 0, 88);
     return predictor;
 }
 

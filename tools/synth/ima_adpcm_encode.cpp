@@ -6,30 +6,22 @@
 #include <vector>
 
 #include "tools/synth/vqa_synth.h"
+#include "vqa/ima_adpcm.h"
 
 namespace rw::synth {
 namespace {
 
-constexpr std::array<int32_t, 89> kStepTable = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
-constexpr std::array<int32_t, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8};
 
 // The decoder's step for one code: the new predictor and step index.
 void Step(const ImaAdpcmState& in, int code, ImaAdpcmState& out) {
-    const int32_t step = kStepTable[static_cast<size_t>(in.stepIndex)];
+    const int32_t step = kImaStepTable[static_cast<size_t>(in.stepIndex)];
     const int magnitude = code & 7;
     int32_t difference = (step * magnitude) / 4 + step / 8;
     if (code & 8) difference = -difference;
     int32_t predictor = in.predictor + difference;
     if (predictor > 32767) predictor = 32767;
     if (predictor < -32768) predictor = -32768;
-    int32_t index = in.stepIndex + kIndexAdjust[static_cast<size_t>(magnitude)];
+    int32_t index = in.stepIndex + kImaIndexAdjust[static_cast<size_t>(magnitude)];
     if (index < 0) index = 0;
     if (index > 88) index = 88;
     out.predictor = predictor;

@@ -79,20 +79,30 @@ Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> im
     return pos;
 }
 
-Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image) {
-    if (image.size() > std::numeric_limits<int32_t>::max()) {
-        return Error{"Cannot write a video chunk of " + std::to_string(image.size()) +
+Expected<VideoChunkRoom> BeginVideoChunk(OutputFile& file, size_t imageBytes) {
+    if (imageBytes > std::numeric_limits<int32_t>::max() - 8) {
+        return Error{"Cannot write a video chunk of " + std::to_string(imageBytes) +
                      " bytes to \"" + file.Name() + "\""};
     }
     auto pos = CurrentPosition(file);
-    if (!pos) return pos;
-    if (auto r = WriteChunkHeader(file, "00db", static_cast<uint32_t>(image.size())); !r) {
-        return r.error();
-    }
-    if (!image.empty()) {
-        if (auto r = file.Write(image); !r) return r.error();
-    }
-    return pos;
+    if (!pos) return pos.error();
+    auto room = file.Reserve(8 + imageBytes);
+    if (!room) return room.error();
+    std::memcpy(room->data(), "00db", 4);
+    StoreU32Le(room->data() + 4, static_cast<uint32_t>(imageBytes));
+    return VideoChunkRoom{*pos, room->subspan(8)};
+}
+
+Expected<void> EndVideoChunk(OutputFile& file, const VideoChunkRoom& room) {
+    return file.CommitReserved(8 + room.image.size());
+}
+
+Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image) {
+    auto room = BeginVideoChunk(file, image.size());
+    if (!room) return room.error();
+    if (!image.empty()) std::memcpy(room->image.data(), image.data(), image.size());
+    if (auto r = EndVideoChunk(file, *room); !r) return r.error();
+    return room->position;
 }
 
 Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,

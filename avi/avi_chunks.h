@@ -2,6 +2,7 @@
 // Chunks are written strictly at the end of the file; each writer returns the chunk's position.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -21,6 +22,16 @@ Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> im
                                    const VqaProperties& props);
 // The same for an image already stored bottom row first (RenderFrameBottomUp).
 Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image);
+
+// A video chunk drawn in place: BeginVideoChunk gives room for the chunk in the file, with its
+// header filled in and `image` the room for imageBytes bytes stored bottom row first; once the
+// image is drawn, EndVideoChunk keeps the chunk. Nothing may be written to the file in between.
+struct VideoChunkRoom {
+    uint32_t position = 0;
+    std::span<uint8_t> image;
+};
+Expected<VideoChunkRoom> BeginVideoChunk(OutputFile& file, size_t imageBytes);
+Expected<void> EndVideoChunk(OutputFile& file, const VideoChunkRoom& room);
 
 // "idx1", 32 * F + 16, then the leading sound entry and, per frame, its sound entry (flags 0) and
 // video entry (flags 0x10). Offsets are absolute file positions.

@@ -1,6 +1,7 @@
 #include "convert/convert_frames.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -26,24 +27,68 @@ ConversionOutcome Fail(std::string message) {
     return o;
 }
 
-// Draws each pointer table of a frame into the spare picture; the last one drawn wins.
+// Draws each pointer table of a frame straight into the frame's video chunk; the last one drawn
+// wins. A frame without a usable image repeats the previous picture, which is kept as cheaply as
+// possible: as the last good pointer table, drawn again with the renderer's expansion of the
+// codebook, for as long as that expansion stays; just before it changes, the picture is drawn once
+// into a buffer of its own.
 class PictureSink final : public FrameImageSink {
   public:
-    PictureSink(const VqaProperties& props, std::vector<uint8_t>& picture)
-        : m_props(props), m_picture(picture) {}
+    explicit PictureSink(const VqaProperties& props) : m_props(props) {}
+
+    // The room the frame's image goes to.
+    void BeginFrame(std::span<uint8_t> target) {
+        m_target = target;
+        m_images = 0;
+    }
+
     void OnPointerTable(std::span<const uint8_t> pointerTable,
                         const VqaDecodeState& state) override {
-        m_renderer.RenderBottomUp(pointerTable, state, m_props, m_picture);
+        if (!m_renderer.IsPreparedFor(state, m_props)) {
+            KeepPrevious();
+            m_renderer.Prepare(state, m_props);
+        }
+        m_renderer.Draw(pointerTable, m_props, m_target);
+        m_drawnTable.assign(pointerTable.begin(), pointerTable.end());
         ++m_images;
     }
+
     int Images() const { return m_images; }
-    void Reset() { m_images = 0; }
+
+    // The frame's image is good: it is the picture later frames may repeat.
+    void KeepFrame() {
+        if (m_images == 0) return;
+        std::swap(m_lastTable, m_drawnTable);
+        m_lastIsTable = true;
+    }
+
+    // The frame has no usable image: the previous picture (black before the first) goes instead.
+    void RepeatPrevious() {
+        if (m_lastIsTable) {
+            m_renderer.Draw(m_lastTable, m_props, m_target);
+        } else if (m_kept.size() == m_target.size()) {
+            std::memcpy(m_target.data(), m_kept.data(), m_kept.size());
+        } else {
+            std::memset(m_target.data(), 0, m_target.size());
+        }
+    }
 
   private:
+    void KeepPrevious() {
+        if (!m_lastIsTable) return;
+        m_kept.resize(m_target.size());
+        m_renderer.Draw(m_lastTable, m_props, m_kept);
+        m_lastIsTable = false;
+    }
+
     const VqaProperties& m_props;
-    std::vector<uint8_t>& m_picture;
     FrameRenderer m_renderer;  // keeps the codebook expanded into colours between frames
+    std::span<uint8_t> m_target;
     int m_images = 0;
+    std::vector<uint8_t> m_drawnTable;  // the last table drawn in this frame
+    std::vector<uint8_t> m_lastTable;   // the last good frame's table
+    bool m_lastIsTable = false;         // else the previous picture is m_kept (or black)
+    std::vector<uint8_t> m_kept;
 };
 
 // Reads exactly out.size() bytes at `position`. False when the position cannot be reached or the
@@ -108,13 +153,11 @@ ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
     // Every buffer of the run is made here once; frames reuse them.
     std::vector<uint8_t> soundIn(static_cast<size_t>(std::max(leadingIn, frameIn)));
     std::vector<uint8_t> soundOut(4 * soundIn.size());
-    std::vector<uint8_t> picture(pictureBytes, 0);  // black until the first image
-    std::vector<uint8_t> spare(pictureBytes, 0);
     std::vector<uint32_t> soundPositions(frames);
     std::vector<uint32_t> videoPositions(frames);
     ImaAdpcmState adpcm;
     VqaDecodeState state;
-    PictureSink sink(props, spare);
+    PictureSink sink(props);
     std::string error;
 
     if (auto w = WriteAviHeader(avi, props); !w) return Fail(w.error().message);
@@ -173,15 +216,17 @@ ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
         if (!soundPosition) return Fail(soundPosition.error().message);
         soundPositions[f] = *soundPosition;
 
-        // The picture. A frame without an image repeats the previous one; a damaged or missing
-        // one does too, and is counted.
+        // The picture, drawn in place. A frame without an image repeats the previous one; a
+        // damaged or missing one does too, and is counted.
+        auto video = BeginVideoChunk(avi, pictureBytes);
+        if (!video) return Fail(video.error().message);
+        sink.BeginFrame(video->image);
         bool frameDamaged = got != ReadResult::Ok;
         if (!frameDamaged) {
-            sink.Reset();
             const PictureChunkResult result = ReadPictureChunk(vqa, state, sink);
             switch (result.status) {
                 case PictureChunkResult::Status::Ok:
-                    if (sink.Images() > 0) std::swap(picture, spare);
+                    sink.KeepFrame();
                     break;
                 case PictureChunkResult::Status::Damaged:
                 case PictureChunkResult::Status::Truncated:
@@ -194,9 +239,9 @@ ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
         if (frameDamaged) {
             if (damaged++ == 0) firstDamaged = static_cast<int32_t>(f);
         }
-        auto videoPosition = WriteVideoChunkBottomUp(avi, picture);
-        if (!videoPosition) return Fail(videoPosition.error().message);
-        videoPositions[f] = *videoPosition;
+        if (frameDamaged || sink.Images() == 0) sink.RepeatPrevious();
+        if (auto end = EndVideoChunk(avi, *video); !end) return Fail(end.error().message);
+        videoPositions[f] = video->position;
     }
 
     if (auto w = WriteIndexChunk(avi, *leadingPosition, soundPositions, videoPositions, props);
@@ -219,9 +264,10 @@ ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
 
 ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
                                 std::span<int32_t> frameIndex, ConversionObserver& observer) {
-    // The two pictures of a run take 2 * 3 * width * height bytes, up to 4 GB for the largest
-    // video an AVI header can describe; a machine without that much memory ends the run with a
-    // message instead of the program.
+    // A picture takes 3 * width * height bytes, up to 2 GB for the largest video an AVI header
+    // can describe, and a run may hold two (the room in the file for one that does not fit in the
+    // write buffer, and a kept previous picture); a machine without that much memory ends the run
+    // with a message instead of the program.
     try {
         return ConvertFramesUnguarded(vqa, avi, props, frameIndex, observer);
     } catch (const std::bad_alloc&) {

@@ -41,9 +41,21 @@ Expected<void> OutputFile::WriteZeros(size_t count) {
     return {};
 }
 
+Expected<std::span<uint8_t>> OutputFile::Reserve(size_t size) {
+    if (m_reserved.size() < size) m_reserved.resize(size);
+    return std::span<uint8_t>(m_reserved.data(), size);
+}
+
+Expected<void> OutputFile::CommitReserved(size_t size) {
+    if (size > m_reserved.size()) return Error{"\"" + Name() + "\": more bytes kept than reserved"};
+    return Write(std::span<const uint8_t>(m_reserved.data(), size));
+}
+
 // ---- DiskInputFile ----
 
-DiskInputFile::~DiskInputFile() { Close(); }
+DiskInputFile::~DiskInputFile() {
+    Close();
+}
 
 Expected<void> DiskInputFile::Open(const std::filesystem::path& path) {
     Close();
@@ -135,7 +147,9 @@ Expected<size_t> DiskInputFile::Read(std::span<uint8_t> out) {
 
 // ---- DiskOutputFile ----
 
-DiskOutputFile::~DiskOutputFile() { Abandon(); }
+DiskOutputFile::~DiskOutputFile() {
+    Abandon();
+}
 
 Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize) {
     Abandon();
@@ -185,8 +199,11 @@ void DiskOutputFile::HelperLoop() {
     }
 }
 
-Expected<void> DiskOutputFile::HandOff() {
+Expected<void> DiskOutputFile::HandOff(bool whole) {
     if (m_bufferLength == 0) return {};
+    constexpr size_t kPage = 4096;
+    const size_t handed =
+        whole || m_bufferLength < kPage ? m_bufferLength : m_bufferLength / kPage * kPage;
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_busy; });
     if (m_failure) return *m_failure;
@@ -196,11 +213,15 @@ Expected<void> DiskOutputFile::HandOff() {
     }
     if (m_writing.size() != m_buffer.size()) m_writing.resize(m_buffer.size());
     std::swap(m_buffer, m_writing);
-    m_writingLength = m_bufferLength;
+    m_writingLength = handed;
+    const size_t kept = m_bufferLength - handed;
     m_bufferLength = 0;
     m_busy = true;
     lock.unlock();
     m_changed.notify_all();
+    // The helper only reads the bytes handed to it; the rest are copied out beside it.
+    if (kept > 0) std::memcpy(m_buffer.data(), m_writing.data() + handed, kept);
+    m_bufferLength = kept;
     return {};
 }
 
@@ -225,6 +246,7 @@ void DiskOutputFile::StopHelper() {
 }
 
 Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
+    m_reservedInBuffer = false;
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
     if (m_failed.load(std::memory_order_relaxed)) {
         std::lock_guard lock(m_mutex);
@@ -248,6 +270,33 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
         m_bufferLength = data.size() - room;
     }
     m_position += static_cast<int64_t>(data.size());
+    return {};
+}
+
+Expected<std::span<uint8_t>> DiskOutputFile::Reserve(size_t size) {
+    m_reservedInBuffer = false;
+    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
+    if (m_failed.load(std::memory_order_relaxed)) {
+        std::lock_guard lock(m_mutex);
+        return *m_failure;
+    }
+    // Leave room for a partly filled page moved over by HandOff.
+    if (size > m_buffer.size() - 4096) return OutputFile::Reserve(size);
+    if (size > m_buffer.size() - m_bufferLength) {
+        if (auto r = HandOff(false); !r) return r.error();
+    }
+    m_reservedInBuffer = true;
+    return std::span<uint8_t>(m_buffer.data() + m_bufferLength, size);
+}
+
+Expected<void> DiskOutputFile::CommitReserved(size_t size) {
+    if (!m_reservedInBuffer) return OutputFile::CommitReserved(size);
+    m_reservedInBuffer = false;
+    if (size > m_buffer.size() - m_bufferLength) {
+        return Error{"\"" + m_name + "\": more bytes kept than reserved"};
+    }
+    m_bufferLength += size;
+    m_position += static_cast<int64_t>(size);
     return {};
 }
 

@@ -19,7 +19,7 @@
 namespace rw {
 
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
 
     // Moves the read position. A negative position fails; a position past the end succeeds, and
@@ -27,7 +27,8 @@ public:
     virtual Expected<void> Seek(int64_t position) = 0;
     virtual int64_t Position() const = 0;
     virtual Expected<int64_t> Length() = 0;
-    // Reads up to out.size() bytes and returns how many were read: fewer only at the end of the file.
+    // Reads up to out.size() bytes and returns how many were read: fewer only at the end of the
+    // file.
     virtual Expected<size_t> Read(std::span<uint8_t> out) = 0;
     // The name used in messages.
     virtual const std::string& Name() const = 0;
@@ -37,7 +38,7 @@ public:
 };
 
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
 
     // Appends bytes at the end of the file.
@@ -47,11 +48,20 @@ public:
     virtual const std::string& Name() const = 0;
 
     Expected<void> WriteZeros(size_t count);
+
+    // Room for `size` bytes at the end of the file, to be filled in place and then kept with
+    // CommitReserved(size): the same bytes as one Write of them, without copying them first. The
+    // room is valid until the next call on the file; bytes not committed are never written.
+    virtual Expected<std::span<uint8_t>> Reserve(size_t size);
+    virtual Expected<void> CommitReserved(size_t size);
+
+  private:
+    std::vector<uint8_t> m_reserved;  // the room, for files that cannot offer their own
 };
 
 // A file on disk opened for reading, with a read buffer.
 class DiskInputFile final : public InputFile {
-public:
+  public:
     DiskInputFile() = default;
     ~DiskInputFile() override;
     DiskInputFile(const DiskInputFile&) = delete;
@@ -68,7 +78,7 @@ public:
     Expected<size_t> Read(std::span<uint8_t> out) override;
     const std::string& Name() const override { return m_name; }
 
-private:
+  private:
     Expected<size_t> ReadRaw(int64_t at, std::span<uint8_t> out);
 
     int m_fd = -1;
@@ -84,7 +94,7 @@ private:
 // the file's bytes are the same as with plain sequential writes. A write that fails there is
 // reported by the next Write or by Close.
 class DiskOutputFile final : public OutputFile {
-public:
+  public:
     DiskOutputFile() = default;
     ~DiskOutputFile() override;
     DiskOutputFile(const DiskOutputFile&) = delete;
@@ -100,12 +110,17 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
 
     Expected<void> Write(std::span<const uint8_t> data) override;
+    // Room inside the write buffer, when the size fits in one.
+    Expected<std::span<uint8_t>> Reserve(size_t size) override;
+    Expected<void> CommitReserved(size_t size) override;
     int64_t Position() const override { return m_position; }
     const std::string& Name() const override { return m_name; }
 
-private:
-    // Hands the filled buffer to the helper thread and takes the other one to fill.
-    Expected<void> HandOff();
+  private:
+    // Hands the filled buffer to the helper thread and takes the other one to fill. With
+    // `whole` false, only whole pages go: the last bytes of a partly filled buffer move to the
+    // start of the next one, so every write starts on a page boundary of the file.
+    Expected<void> HandOff(bool whole = true);
     // Waits until the helper thread has written everything handed to it; its first failure.
     Expected<void> Drain();
     void StopHelper();
@@ -117,22 +132,23 @@ private:
     int64_t m_position = 0;
     std::vector<uint8_t> m_buffer;  // being filled by Write
     size_t m_bufferLength = 0;
+    bool m_reservedInBuffer = false;  // the last Reserve gave room inside m_buffer
 
     // Shared with the helper thread, under m_mutex.
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<uint8_t> m_writing;  // handed over, written by the helper
     size_t m_writingLength = 0;
-    bool m_busy = false;             // m_writing holds bytes not yet written
+    bool m_busy = false;  // m_writing holds bytes not yet written
     bool m_stop = false;
-    std::optional<Error> m_failure;  // the helper's first failed write
+    std::optional<Error> m_failure;     // the helper's first failed write
     std::atomic<bool> m_failed{false};  // m_failure is set; read by Write without the lock
     std::thread m_helper;
 };
 
 // An input file held in memory (tests and fuzzing).
 class MemoryInputFile final : public InputFile {
-public:
+  public:
     explicit MemoryInputFile(std::span<const uint8_t> data, std::string name = "memory")
         : m_data(data), m_name(std::move(name)) {}
 
@@ -142,7 +158,7 @@ public:
     Expected<size_t> Read(std::span<uint8_t> out) override;
     const std::string& Name() const override { return m_name; }
 
-private:
+  private:
     std::span<const uint8_t> m_data;
     std::string m_name;
     int64_t m_position = 0;
@@ -150,7 +166,7 @@ private:
 
 // An output file held in memory, optionally failing once it would pass a size limit (tests).
 class MemoryOutputFile final : public OutputFile {
-public:
+  public:
     explicit MemoryOutputFile(std::string name = "memory", int64_t failAfter = -1)
         : m_name(std::move(name)), m_failAfter(failAfter) {}
 
@@ -162,7 +178,7 @@ public:
     // Keeps only the count of bytes, not the bytes (fuzzing a whole conversion).
     void DiscardData(bool discard) { m_discard = discard; }
 
-private:
+  private:
     std::vector<uint8_t> m_data;
     std::string m_name;
     int64_t m_failAfter;

@@ -115,27 +115,40 @@ void RenderFrameBottomUp(std::span<const uint8_t> pointerTable, std::span<const 
 
 // ---- FrameRenderer ----
 
-void FrameRenderer::Prepare(const VqaDecodeState& state, size_t blockWidth, size_t blockHeight) {
-    CacheKey key{&state,
-                 state.codebookGeneration,
-                 state.paletteGeneration,
-                 state.codebook.data(),
-                 state.codebook.size(),
-                 state.palette.data(),
-                 state.palette.size(),
-                 static_cast<int32_t>(blockWidth),
-                 static_cast<int32_t>(blockHeight)};
-    if (m_prepared && key == m_key) return;
+FrameRenderer::CacheKey FrameRenderer::KeyOf(const VqaDecodeState& state,
+                                             const VqaProperties& props) {
+    const Grid g = MakeGrid(props);
+    return CacheKey{&state,
+                    state.codebookGeneration,
+                    state.paletteGeneration,
+                    state.codebook.data(),
+                    state.codebook.size(),
+                    state.palette.data(),
+                    state.palette.size(),
+                    static_cast<int32_t>(g.blockWidth),
+                    static_cast<int32_t>(g.blockHeight)};
+}
 
+bool FrameRenderer::IsPreparedFor(const VqaDecodeState& state, const VqaProperties& props) const {
+    return m_prepared && KeyOf(state, props) == m_key;
+}
+
+void FrameRenderer::Prepare(const VqaDecodeState& state, const VqaProperties& props) {
+    if (IsPreparedFor(state, props)) return;
+    const Grid g = MakeGrid(props);
     const ReadyPalette palette = MakeReadyPalette(state.palette);
-    const size_t blockPixels = blockWidth * blockHeight;
-    const size_t rowBytes = blockWidth * 3;
+    const size_t blockPixels = g.blockWidth * g.blockHeight;
+    const size_t rowBytes = g.blockWidth * 3;
+    const size_t entryBytes = rowBytes * g.blockHeight;
 
     // Entries hi * 256 + lo never pass 65535; a last entry cut short keeps its missing pixels
     // black.
     const std::vector<uint8_t>& codebook = state.codebook;
-    m_entryCount = std::min<size_t>((codebook.size() + blockPixels - 1) / blockPixels, 65536);
-    const size_t pixels = m_entryCount * blockPixels;
+    const size_t entryCount =
+        blockPixels == 0
+            ? 0
+            : std::min<size_t>((codebook.size() + blockPixels - 1) / blockPixels, 65536);
+    const size_t pixels = entryCount * blockPixels;
     m_entries.assign(pixels * 3, 0);
     const size_t present = std::min(pixels, codebook.size());
     for (size_t i = 0; i < present; ++i) {
@@ -146,47 +159,68 @@ void FrameRenderer::Prepare(const VqaDecodeState& state, size_t blockWidth, size
     // black row for blocks that cannot be drawn.
     m_solid.assign(257 * rowBytes, 0);
     for (size_t k = 0; k < 256; ++k) {
-        for (size_t x = 0; x < blockWidth; ++x) {
+        for (size_t x = 0; x < g.blockWidth; ++x) {
             std::memcpy(m_solid.data() + k * rowBytes + 3 * x, palette.data() + 3 * k, 3);
         }
     }
 
-    m_key = key;
+    // Pages of entries by high byte; solid high bytes take the solid rows whatever the codebook
+    // holds, and entries past the codebook are black.
+    const uint8_t* black = m_solid.data() + 256 * rowBytes;
+    for (size_t hi = 0; hi < 256; ++hi) {
+        Page& page = m_pages[hi];
+        const size_t first = hi * 256;
+        if (IsSolid(static_cast<uint8_t>(hi))) {
+            page = Page{m_solid.data(), rowBytes, 0, 256};
+        } else if (first < entryCount) {
+            page = Page{m_entries.data() + first * entryBytes, entryBytes, rowBytes,
+                        std::min<size_t>(entryCount - first, 256)};
+        } else {
+            page = Page{black, 0, 0, 256};
+        }
+    }
+
+    m_key = KeyOf(state, props);
     m_prepared = true;
 }
 
 namespace {
 
-// Draws one row of blocks: each block's rows go to `blockHeight` image rows, which lie `rowStep`
-// bytes apart (negative: bottom up). `sources` and `strides` give each block's first row and the
-// step to its next row (0 for a solid block, whose rows are all the same). The block row length
-// and height are template arguments for the common block sizes, so the copies compile to a few
-// moves.
-template <size_t kRowBytes, size_t kHeight>
-void DrawBlockRow(uint8_t* out, ptrdiff_t rowStep, const uint8_t* const* sources,
-                  const size_t* strides, size_t columns, size_t rowBytes, size_t height) {
+// Draws the blocks of one block row: block bx of the row takes the page of hi[bx] and the entry
+// lo[bx] in it, and its rows go to `height` image rows which lie `rowStep` bytes apart (negative:
+// bottom up). The block row length and height are template arguments for the common block sizes,
+// so the copies compile to a few moves.
+template <size_t kRowBytes, size_t kHeight, typename Page>
+void DrawBlockRow(uint8_t* out, ptrdiff_t rowStep, const uint8_t* lo, const uint8_t* hi,
+                  size_t columns, const std::array<Page, 256>& pages, const uint8_t* black,
+                  size_t rowBytes, size_t height) {
     const size_t n = kRowBytes != 0 ? kRowBytes : rowBytes;
     const size_t h = kHeight != 0 ? kHeight : height;
     for (size_t bx = 0; bx < columns; ++bx, out += n) {
-        const uint8_t* src = sources[bx];
-        const size_t stride = strides[bx];
+        const Page& page = pages[hi[bx]];
+        const size_t l = lo[bx];
+        const bool drawn = l < page.loLimit;
+        const uint8_t* src = drawn ? page.base + l * page.loStride : black;
+        const size_t stride = drawn ? page.rowStride : 0;
         for (size_t y = 0; y < h; ++y) {
             std::memcpy(out + static_cast<ptrdiff_t>(y) * rowStep, src + y * stride, n);
         }
     }
 }
 
-using DrawBlockRowFn = void (*)(uint8_t*, ptrdiff_t, const uint8_t* const*, const size_t*, size_t,
-                                size_t, size_t);
+template <typename Page>
+using DrawBlockRowFn = void (*)(uint8_t*, ptrdiff_t, const uint8_t*, const uint8_t*, size_t,
+                                const std::array<Page, 256>&, const uint8_t*, size_t, size_t);
 
-DrawBlockRowFn PickDrawBlockRow(size_t rowBytes, size_t height) {
-    if (rowBytes == 12 && height == 2) return &DrawBlockRow<12, 2>;
-    if (rowBytes == 12 && height == 4) return &DrawBlockRow<12, 4>;
-    if (rowBytes == 6 && height == 2) return &DrawBlockRow<6, 2>;
-    if (rowBytes == 12) return &DrawBlockRow<12, 0>;
-    if (rowBytes == 6) return &DrawBlockRow<6, 0>;
-    if (rowBytes == 24) return &DrawBlockRow<24, 0>;
-    return &DrawBlockRow<0, 0>;
+template <typename Page>
+DrawBlockRowFn<Page> PickDrawBlockRow(size_t rowBytes, size_t height) {
+    if (rowBytes == 12 && height == 2) return &DrawBlockRow<12, 2, Page>;
+    if (rowBytes == 12 && height == 4) return &DrawBlockRow<12, 4, Page>;
+    if (rowBytes == 6 && height == 2) return &DrawBlockRow<6, 2, Page>;
+    if (rowBytes == 12) return &DrawBlockRow<12, 0, Page>;
+    if (rowBytes == 6) return &DrawBlockRow<6, 0, Page>;
+    if (rowBytes == 24) return &DrawBlockRow<24, 0, Page>;
+    return &DrawBlockRow<0, 0, Page>;
 }
 
 }  // namespace
@@ -194,52 +228,46 @@ DrawBlockRowFn PickDrawBlockRow(size_t rowBytes, size_t height) {
 void FrameRenderer::RenderBottomUp(std::span<const uint8_t> pointerTable,
                                    const VqaDecodeState& state, const VqaProperties& props,
                                    std::span<uint8_t> image) {
+    Prepare(state, props);
+    Draw(pointerTable, props, image);
+}
+
+void FrameRenderer::Draw(std::span<const uint8_t> pointerTable, const VqaProperties& props,
+                         std::span<uint8_t> image) const {
     const Grid g = MakeGrid(props);
     assert(image.size() >= g.ImageBytes());
     if (image.size() < g.ImageBytes()) return;
-    if (g.columns == 0 || g.rows == 0) {
+    if (g.columns == 0 || g.rows == 0 || !m_prepared || m_key.blockWidth != int32_t(g.blockWidth) ||
+        m_key.blockHeight != int32_t(g.blockHeight)) {
         Clear(image.data(), g.ImageBytes());
         return;
     }
-    Prepare(state, g.blockWidth, g.blockHeight);
 
     const size_t blockRowBytes = g.blockWidth * 3;
-    const size_t entryBytes = blockRowBytes * g.blockHeight;
     const size_t blocks = g.rows * g.columns;
-    const size_t gridRowBytes = g.columns * blockRowBytes;
     const uint8_t* black = m_solid.data() + 256 * blockRowBytes;
-    m_rowSources.resize(g.columns);
-    m_rowStrides.resize(g.columns);
+    // Blocks whose high byte lies past the end of a short table are black.
+    const size_t drawable =
+        pointerTable.size() > blocks ? std::min(blocks, pointerTable.size() - blocks) : 0;
+    const uint8_t* lo = pointerTable.data();
+    const uint8_t* hi = lo + blocks;
 
-    const DrawBlockRowFn drawRow = PickDrawBlockRow(blockRowBytes, g.blockHeight);
+    const auto drawRow = PickDrawBlockRow<Page>(blockRowBytes, g.blockHeight);
     const ptrdiff_t rowStep = -static_cast<ptrdiff_t>(g.RowBytes());
 
     for (size_t by = 0; by < g.rows; ++by) {
-        for (size_t bx = 0; bx < g.columns; ++bx) {
-            const size_t loAt = by * g.columns + bx;
-            const size_t hiAt = blocks + loAt;
-            const uint8_t* source = black;
-            size_t stride = 0;
-            if (hiAt < pointerTable.size()) {
-                const uint8_t lo = pointerTable[loAt];
-                const uint8_t hi = pointerTable[hiAt];
-                if (IsSolid(hi)) {
-                    source = m_solid.data() + size_t{lo} * blockRowBytes;
-                } else if (size_t entry = size_t{hi} * 256 + lo; entry < m_entryCount) {
-                    source = m_entries.data() + entry * entryBytes;
-                    stride = blockRowBytes;
-                }
-            }
-            m_rowSources[bx] = source;
-            m_rowStrides[bx] = stride;
-        }
+        const size_t first = by * g.columns;
+        const size_t columns = drawable > first ? std::min(g.columns, drawable - first) : 0;
         // Image row r (0 = top) is stored at row height - 1 - r.
         uint8_t* top = image.data() + (g.height - 1 - by * g.blockHeight) * g.RowBytes();
-        drawRow(top, rowStep, m_rowSources.data(), m_rowStrides.data(), g.columns, blockRowBytes,
-                g.blockHeight);
-        if (gridRowBytes < g.RowBytes()) {
+        if (columns > 0) {
+            drawRow(top, rowStep, lo + first, hi + first, columns, m_pages, black, blockRowBytes,
+                    g.blockHeight);
+        }
+        const size_t drawnBytes = columns * blockRowBytes;
+        if (drawnBytes < g.RowBytes()) {
             for (size_t y = 0; y < g.blockHeight; ++y) {
-                Clear(top - y * g.RowBytes() + gridRowBytes, g.RowBytes() - gridRowBytes);
+                Clear(top - y * g.RowBytes() + drawnBytes, g.RowBytes() - drawnBytes);
             }
         }
     }

@@ -1,6 +1,7 @@
 // Turns a vector pointer table, a codebook and a palette into a 24-bit image.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,8 +34,23 @@ void RenderFrameBottomUp(std::span<const uint8_t> pointerTable, std::span<const 
 // counter (ApplySubChunk does).
 class FrameRenderer {
   public:
+    FrameRenderer() = default;
+    // The pages point into the renderer's own tables.
+    FrameRenderer(const FrameRenderer&) = delete;
+    FrameRenderer& operator=(const FrameRenderer&) = delete;
+    FrameRenderer(FrameRenderer&&) = default;
+    FrameRenderer& operator=(FrameRenderer&&) = default;
+
     void RenderBottomUp(std::span<const uint8_t> pointerTable, const VqaDecodeState& state,
                         const VqaProperties& props, std::span<uint8_t> image);
+
+    // The two halves of RenderBottomUp, for callers that must know when the expansion changes:
+    // whether the expansion in hand fits this state and block size, making it fit, and drawing
+    // with the expansion in hand whatever the state is now.
+    bool IsPreparedFor(const VqaDecodeState& state, const VqaProperties& props) const;
+    void Prepare(const VqaDecodeState& state, const VqaProperties& props);
+    void Draw(std::span<const uint8_t> pointerTable, const VqaProperties& props,
+              std::span<uint8_t> image) const;
 
   private:
     struct CacheKey {
@@ -50,15 +66,23 @@ class FrameRenderer {
         bool operator==(const CacheKey&) const = default;
     };
 
-    void Prepare(const VqaDecodeState& state, size_t blockWidth, size_t blockHeight);
+    // Where the blocks with one high byte take their pixels: block `lo` starts at
+    // base + lo * loStride when lo < loLimit (black otherwise), and its rows lie rowStride apart
+    // (0 when every row is the same, as in solid blocks).
+    struct Page {
+        const uint8_t* base = nullptr;
+        size_t loStride = 0;
+        size_t rowStride = 0;
+        size_t loLimit = 0;
+    };
+
+    static CacheKey KeyOf(const VqaDecodeState& state, const VqaProperties& props);
 
     bool m_prepared = false;
     CacheKey m_key;
-    size_t m_entryCount = 0;         // codebook entries with at least one byte present
-    std::vector<uint8_t> m_entries;  // per entry: its rows of ready colours, 3 bytes a pixel
-    std::vector<uint8_t> m_solid;    // per colour index: one row of a solid block, then black
-    std::vector<const uint8_t*> m_rowSources;  // scratch: source of each block in a block row
-    std::vector<size_t> m_rowStrides;          // scratch: 0 for solid rows, else a row's bytes
+    std::vector<uint8_t> m_entries;   // per entry: its rows of ready colours, 3 bytes a pixel
+    std::vector<uint8_t> m_solid;     // per colour index: one row of a solid block, then black
+    std::array<Page, 256> m_pages{};  // by high byte
 };
 
 }  // namespace rw

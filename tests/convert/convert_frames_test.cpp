@@ -9,10 +9,10 @@
 
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
+#include "tests/support/names.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/vqa_header.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -60,7 +60,9 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
     return r;
 }
 
-TinyVqa ThreeFrames() { return test::TinyThreeFrames(); }
+TinyVqa ThreeFrames() {
+    return test::TinyThreeFrames();
+}
 
 std::vector<uint8_t> Video(const RunResult& r, size_t frame) {
     const auto& v = r.walk.videoFrames.at(frame);
@@ -91,6 +93,15 @@ TEST(ConvertFrames, WritesEveryFrameOfAnIntactFile) {
                   DecodeImaAdpcm(test::TinyRamp(10, static_cast<uint8_t>(2 + f)), state))
             << f;
     }
+}
+
+// TinyPalette moved down by one: index k shows what k + 1 shows there.
+test::TinySubChunk ShiftedPalette() {
+    test::TinySubChunk s{"CPL0", {}};
+    for (uint8_t k = 1; k <= 16; ++k) {
+        s.data.insert(s.data.end(), {k, static_cast<uint8_t>(2 * k), static_cast<uint8_t>(3 * k)});
+    }
+    return s;
 }
 
 // What each frame of a damaged or unusual file shows, its sound, and how many frames count as
@@ -126,39 +137,60 @@ TEST_P(Concealment, RepeatsThePreviousPicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, Concealment,
-    testing::Values(
-        ConcealCase{"no image in the first frame: black",
-                    [](TinyVqa& v) { v.frames[0].picture = {TinyPalette()}; },
-                    {{0, 0}, {3, 4}, {5, 6}},
-                    {false, false, false},
-                    0},
-        ConcealCase{"a sub-chunk reaching past its chunk",
-                    [](TinyVqa& v) {
-                        v.frames[1].picture.push_back({"CBF0", std::vector<uint8_t>(8, 1)});
-                        v.frames[1].pictureSizeOverride = 12 + 8 - 4;
-                    },
-                    {{1, 2}, {1, 2}, {5, 6}},
-                    {false, false, false},
-                    1},
-        ConcealCase{"a frame past the end of the file",
-                    [](TinyVqa& v) { v.frames[1].omit = true; },
-                    {{1, 2}, {1, 2}, {5, 6}},
-                    {false, true, false},
-                    1},
-        ConcealCase{"the file cut inside the last picture",
-                    [](TinyVqa& v) { v.cutAt = BuildTinyVqa(v).size() - 1; },
-                    {{1, 2}, {3, 4}, {3, 4}},
-                    {false, false, false},
-                    1},
-        ConcealCase{"the file cut inside the last sound",
-                    [](TinyVqa& v) {
-                        TinyVqa shorter = v;
-                        shorter.frames.pop_back();
-                        v.cutAt = BuildTinyVqa(shorter).size() + 8 + 4;
-                    },
-                    {{1, 2}, {3, 4}, {3, 4}},
-                    {false, false, true},
-                    1}),
+    testing::Values(ConcealCase{"no image in the first frame: black",
+                                [](TinyVqa& v) { v.frames[0].picture = {TinyPalette()}; },
+                                {{0, 0}, {3, 4}, {5, 6}},
+                                {false, false, false},
+                                0},
+                    ConcealCase{
+                        "a sub-chunk reaching past its chunk",
+                        [](TinyVqa& v) {
+                            v.frames[1].picture.push_back({"CBF0", std::vector<uint8_t>(8, 1)});
+                            v.frames[1].pictureSizeOverride = 12 + 8 - 4;
+                        },
+                        {{1, 2}, {1, 2}, {5, 6}},
+                        {false, false, false},
+                        1},
+                    // Frames that repeat a picture drawn with a palette that has changed since:
+                    // they show it as it was drawn. The new palette shows colour k + 1 for index k.
+                    ConcealCase{"no image after a palette change",
+                                [](TinyVqa& v) {
+                                    v.frames[1].picture = {ShiftedPalette()};
+                                    v.frames[2].picture = {TinySolidPicture(4, 5)};
+                                },
+                                {{1, 2}, {1, 2}, {5, 6}},
+                                {false, false, false},
+                                0},
+                    ConcealCase{"damage after a palette change and an image",
+                                [](TinyVqa& v) {
+                                    v.frames[1].picture = {ShiftedPalette(),
+                                                           TinySolidPicture(2, 3),
+                                                           {"CBF0", std::vector<uint8_t>(8, 1)}};
+                                    v.frames[1].pictureSizeOverride = (8 + 48) + (8 + 4) + 8 - 4;
+                                    v.frames[2].picture = {TinySolidPicture(4, 5)};
+                                },
+                                {{1, 2}, {1, 2}, {5, 6}},
+                                {false, false, false},
+                                1},
+                    ConcealCase{"a frame past the end of the file",
+                                [](TinyVqa& v) { v.frames[1].omit = true; },
+                                {{1, 2}, {1, 2}, {5, 6}},
+                                {false, true, false},
+                                1},
+                    ConcealCase{"the file cut inside the last picture",
+                                [](TinyVqa& v) { v.cutAt = BuildTinyVqa(v).size() - 1; },
+                                {{1, 2}, {3, 4}, {3, 4}},
+                                {false, false, false},
+                                1},
+                    ConcealCase{"the file cut inside the last sound",
+                                [](TinyVqa& v) {
+                                    TinyVqa shorter = v;
+                                    shorter.frames.pop_back();
+                                    v.cutAt = BuildTinyVqa(shorter).size() + 8 + 4;
+                                },
+                                {{1, 2}, {3, 4}, {3, 4}},
+                                {false, false, true},
+                                1}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& ch : name) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 
 namespace rw {
 namespace {
@@ -105,32 +106,55 @@ TEST(MemoryOutputFile, WriteBeyondTheLimitFailsAndKeepsThePosition) {
 }
 
 // Full buffers are written by a helper thread while the next one fills: many hand-overs, a write
-// larger than the buffer in between, zeros, and a file abandoned half way and created again.
+// larger than the buffer in between, rooms filled in place (inside the buffer, as large as it
+// offers, larger than that, and given up unkept), zeros, and a file abandoned half way and created
+// again.
 TEST(DiskOutputFile, HandedOverBuffersLandInOrder) {
     auto path = TestPath("handover.bin");
+    // Positive: a Write of that many bytes; negative: a room of that many bytes, filled and kept.
+    // kGivenUp: a room filled with other bytes and never kept.
+    constexpr int64_t kGivenUp = 0;
     struct Case {
         const char* name;
-        std::vector<size_t> writes;
+        size_t buffer;
+        std::vector<int64_t> ops;
     };
     const Case cases[] = {
-        {"exact buffers", {4096, 4096, 4096, 4096}},
-        {"odd pieces across buffers", {1000, 3000, 97, 4095, 1, 2, 8191, 333, 5000, 12}},
-        {"large write between small ones", {10, 70000, 10, 4090, 7, 100000, 3}},
+        {"exact buffers", 4096, {4096, 4096, 4096, 4096}},
+        {"odd pieces across buffers", 4096, {1000, 3000, 97, 4095, 1, 2, 8191, 333, 5000, 12}},
+        {"large write between small ones", 4096, {10, 70000, 10, 4090, 7, 100000, 3}},
+        {"rooms between writes",
+         16384,
+         {-1000, 3000, -12288, -5000, 97, kGivenUp, -1, -12289, 333, kGivenUp, 70000, -7}},
     };
     for (const Case& c : cases) {
         DiskOutputFile out;
         // A first attempt that is abandoned: none of its bytes may survive the new Create.
-        ASSERT_TRUE(out.Create(path, 4096).ok()) << c.name;
+        ASSERT_TRUE(out.Create(path, c.buffer).ok()) << c.name;
         for (int i = 0; i < 5; ++i) ASSERT_TRUE(out.Write(Counting(3000)).ok()) << c.name;
         out.Abandon();
 
-        ASSERT_TRUE(out.Create(path, 4096).ok()) << c.name;
+        ASSERT_TRUE(out.Create(path, c.buffer).ok()) << c.name;
         Bytes expected;
         for (size_t round = 0; round < 20; ++round) {
-            for (size_t n : c.writes) {
+            for (int64_t op : c.ops) {
+                const size_t n = static_cast<size_t>(op < 0 ? -op : op == kGivenUp ? 6000 : op);
                 Bytes chunk = Counting(n + round);
-                ASSERT_TRUE(out.Write(chunk).ok()) << c.name;
+                if (op > 0) {
+                    ASSERT_TRUE(out.Write(chunk).ok()) << c.name;
+                } else {
+                    auto room = out.Reserve(chunk.size());
+                    ASSERT_TRUE(room.ok()) << c.name;
+                    ASSERT_EQ(room->size(), chunk.size()) << c.name;
+                    if (op == kGivenUp) {
+                        std::fill(room->begin(), room->end(), uint8_t{0xEE});
+                        continue;
+                    }
+                    std::copy(chunk.begin(), chunk.end(), room->begin());
+                    ASSERT_TRUE(out.CommitReserved(chunk.size()).ok()) << c.name;
+                }
                 expected.insert(expected.end(), chunk.begin(), chunk.end());
+                ASSERT_EQ(out.Position(), static_cast<int64_t>(expected.size())) << c.name;
             }
         }
         ASSERT_TRUE(out.WriteZeros(9000).ok());

@@ -11,6 +11,9 @@
 namespace rw {
 namespace {
 
+// Picture chunks up to this size are read without first asking how long the file is.
+constexpr uint32_t kPictureChunkReadWithoutCheck = 1 << 20;
+
 // The identifier as text for messages, with anything unprintable shown as '?'.
 std::string IdentifierText(const char (&identifier)[5]) {
     std::string text = "'";
@@ -202,12 +205,15 @@ PictureChunkResult WalkPictureChunk(std::span<const uint8_t> chunkData, VqaDecod
 PictureChunkResult ReadPictureChunk(InputFile& file, VqaDecodeState& state, FrameImageSink& sink) {
     using Status = PictureChunkResult::Status;
     const int64_t chunkPosition = file.Position();
-    const std::string where =
-        "\"" + file.Name() + "\", picture chunk at position " + std::to_string(chunkPosition);
+    // Messages name the file and the chunk; they are made only when something is wrong.
+    auto where = [&] {
+        return "\"" + file.Name() + "\", picture chunk at position " +
+               std::to_string(chunkPosition);
+    };
     auto fail = [&](Status status, const std::string& what) {
         PictureChunkResult r;
         r.status = status;
-        r.message = where + ": " + what;
+        r.message = where() + ": " + what;
         return r;
     };
 
@@ -223,14 +229,17 @@ PictureChunkResult ReadPictureChunk(InputFile& file, VqaDecodeState& state, Fram
     ByteReader reader{std::span(header).subspan(1 + rest - 4, 4)};
     const uint32_t size = *reader.U32Be();
 
-    // The size is checked against what the file still holds before anything is allocated.
-    auto length = file.Length();
-    if (!length) return fail(Status::IoError, length.error().message);
-    const int64_t remaining = std::max<int64_t>(*length - file.Position(), 0);
-    if (static_cast<int64_t>(size) > remaining) {
-        return fail(Status::Truncated, "the chunk declares " + std::to_string(size) +
-                                           " bytes, but the file holds only " +
-                                           std::to_string(remaining) + " more");
+    // A large size is checked against what the file still holds before anything is allocated;
+    // a small one is simply read (a frame's chunk is usually a few kilobytes).
+    if (size > kPictureChunkReadWithoutCheck) {
+        auto length = file.Length();
+        if (!length) return fail(Status::IoError, length.error().message);
+        const int64_t remaining = std::max<int64_t>(*length - file.Position(), 0);
+        if (static_cast<int64_t>(size) > remaining) {
+            return fail(Status::Truncated, "the chunk declares " + std::to_string(size) +
+                                               " bytes, but the file holds only " +
+                                               std::to_string(remaining) + " more");
+        }
     }
     if (size > kMaxPictureChunkSize) {
         return fail(Status::Damaged, "the chunk declares " + std::to_string(size) +
@@ -247,7 +256,7 @@ PictureChunkResult ReadPictureChunk(InputFile& file, VqaDecodeState& state, Fram
     }
 
     PictureChunkResult result = WalkPictureChunk(data, state, sink);
-    if (result.status != Status::Ok) result.message = where + ": " + result.message;
+    if (result.status != Status::Ok) result.message = where() + ": " + result.message;
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "avi/avi_header.h"
 #include "convert/control_ids.h"
 #include "convert/output_names.h"
 #include "vqa/vqa_header.h"
@@ -144,6 +145,8 @@ int CConvertThread::Run() {
     }
     if (auto r = m_fileAvi.Create(m_temporaryPath); !r) return Fail(cannot + r.error().message);
     m_ownsTemporary = true;
+    // The AVI's length is known before the first byte: the file system can set it aside at once.
+    m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
     m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);
     switch (m_outcome.status) {

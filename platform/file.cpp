@@ -165,6 +165,16 @@ Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t 
     return {};
 }
 
+void DiskOutputFile::Preallocate(int64_t length) {
+#if defined(__linux__)
+    // fallocate itself, not posix_fallocate: where the file system cannot reserve space, the
+    // latter writes zeros over the whole length first.
+    if (m_fd >= 0 && length > 0) (void)::fallocate(m_fd, 0, 0, static_cast<off_t>(length));
+#else
+    (void)length;
+#endif
+}
+
 Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
     size_t done = 0;
     while (done < data.size()) {

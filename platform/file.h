@@ -102,6 +102,10 @@ class DiskOutputFile final : public OutputFile {
 
     // Creates the file, truncating an existing one.
     Expected<void> Create(const std::filesystem::path& path, size_t bufferSize = 1 << 20);
+    // Tells the file system the file will grow to `length` bytes, so it can set the space aside
+    // at once instead of page by page as the writes come. Only a hint: a file system that cannot,
+    // or a disk without the room, is left for the writes themselves to report.
+    void Preallocate(int64_t length);
     // Writes what is buffered and closes the file; reports a failure of either.
     Expected<void> Close();
     // Closes without caring about buffered bytes (used before the file is removed). Closing a

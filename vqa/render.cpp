@@ -113,6 +113,16 @@ void RenderFrameBottomUp(std::span<const uint8_t> pointerTable, std::span<const 
     DrawBlocks(pointerTable, codebook, MakeReadyPalette(palette), g, true, image.data());
 }
 
+// Asks for the cache line holding `p` in a state ready for writing.
+inline void PrefetchForWrite(const uint8_t* p) {
+#if defined(__x86_64__) || defined(__i386__)
+    // PREFETCHW whatever the compiler targets: processors without it take it as a no-op.
+    asm volatile("prefetchw %0" : : "m"(*p));
+#else
+    __builtin_prefetch(p, 1, 3);
+#endif
+}
+
 // ---- FrameRenderer ----
 
 FrameRenderer::CacheKey FrameRenderer::KeyOf(const VqaDecodeState& state,
@@ -260,6 +270,15 @@ void FrameRenderer::Draw(std::span<const uint8_t> pointerTable, const VqaPropert
         const size_t columns = drawable > first ? std::min(g.columns, drawable - first) : 0;
         // Image row r (0 = top) is stored at row height - 1 - r.
         uint8_t* top = image.data() + (g.height - 1 - by * g.blockHeight) * g.RowBytes();
+        // The rows two block rows on are made ready for writing while this one is drawn: the
+        // image is usually a write buffer last read by another core.
+        if (by + 2 < g.rows) {
+            const uint8_t* ahead = top - 2 * g.blockHeight * g.RowBytes();
+            for (size_t y = 0; y < g.blockHeight; ++y) {
+                const uint8_t* row = ahead - y * g.RowBytes();
+                for (size_t x = 0; x < g.RowBytes(); x += 64) PrefetchForWrite(row + x);
+            }
+        }
         if (columns > 0) {
             drawRow(top, rowStep, lo + first, hi + first, columns, m_pages, black, blockRowBytes,
                     g.blockHeight);

@@ -27,10 +27,20 @@ class LcwOutput {
     bool Reserve(size_t count) {
         if (count > m_max - m_length) return false;
         size_t needed = m_length + count + kSlack;
-        if (needed > m_buffer.size()) m_buffer.resize(std::max(needed, m_buffer.size() * 2));
+        if (needed > m_buffer.size()) Grow(needed);
         return true;
     }
     void Advance(size_t count) { m_length += count; }
+    void SetLength(size_t length) { m_length = length; }
+
+    // The length below which any command may add `count` bytes plus the slack without a check
+    // of its own, growing the buffer when it runs short; 0 (no length is below it) when the limit
+    // leaves no such room.
+    size_t RoomBelow(size_t count) {
+        if (count > m_max - m_length) return 0;
+        if (m_length + count + kSlack > m_buffer.size()) Grow(m_length + count + kSlack);
+        return std::min(m_buffer.size() - kSlack, m_max) - count + 1;
+    }
 
     std::vector<uint8_t> Take() && {
         m_buffer.resize(m_length);
@@ -38,6 +48,8 @@ class LcwOutput {
     }
 
   private:
+    void Grow(size_t needed) { m_buffer.resize(std::max(needed, m_buffer.size() * 2)); }
+
     std::vector<uint8_t> m_buffer;
     size_t m_length = 0;
     size_t m_max;
@@ -46,6 +58,18 @@ class LcwOutput {
 // Copies `count` bytes in 16-byte pieces; may write up to 15 bytes past the count.
 inline void CopyPieces(uint8_t* dst, const uint8_t* src, size_t count) {
     for (size_t i = 0; i < count; i += 16) std::memcpy(dst + i, src + i, 16);
+}
+
+// Moves 16 bytes, all read before any is written, so the ranges may overlap.
+inline void Copy16(uint8_t* dst, const uint8_t* src) {
+    uint8_t piece[16];
+    std::memcpy(piece, src, 16);
+    std::memcpy(dst, piece, 16);
+}
+
+// Writes `count` bytes of `value` in 16-byte pieces; may write up to 15 bytes past the count.
+inline void FillPieces(uint8_t* dst, uint8_t value, size_t count) {
+    for (size_t i = 0; i < count; i += 16) std::memset(dst + i, value, 16);
 }
 
 // Appends `count` bytes read from `source` onward, byte by byte in effect: when the source range
@@ -80,6 +104,69 @@ inline void CopyFromOutput(uint8_t* base, size_t end, size_t source, size_t coun
     }
 }
 
+// The commands that make up nearly all of a stream (relative and short absolute copies, literal
+// runs, fills this short) produce at most this many bytes...
+constexpr size_t kCommonMaxCount = 64;
+// ...and read at most this many bytes of input: the command byte and a 63-byte literal run taken
+// as four 16-byte pieces.
+constexpr size_t kCommonMaxRead = 1 + 64;
+
+// Runs the common commands from `pos` on while at least kCommonMaxRead bytes of input and room
+// for kCommonMaxCount bytes of output (up to the limit, plus the slack) remain, so none of them
+// needs a bounds check of its own. Stops at the first command it does not handle (the end, long
+// fills and long copies, and any copy from a position not yet unpacked) and returns its position,
+// for the checked path to take on with every test and message.
+size_t UnpackCommonCommands(const uint8_t* in, size_t inSize, size_t pos, LcwOutput& out) {
+    if (inSize - pos < kCommonMaxRead) return pos;
+    const size_t lastPos = inSize - kCommonMaxRead;
+    const size_t lengthBelow = out.RoomBelow(kCommonMaxCount);
+    uint8_t* const base = out.Data();
+    size_t length = out.Length();
+
+    while (pos <= lastPos && length < lengthBelow) {
+        const uint8_t command = in[pos];
+        uint8_t* const dst = base + length;
+        if (command < 0x80) {
+            const size_t count = static_cast<size_t>((command >> 4) & 0x07) + 3;
+            const size_t distance = (static_cast<size_t>(command & 0x0F) << 8) | in[pos + 1];
+            const size_t source = ((length & 0xFFFF) - distance) & 0xFFFF;
+            if (source >= length) break;
+            // One piece is enough when the copy does not reach into its own output.
+            if (length - source >= count) {
+                Copy16(dst, base + source);
+            } else {
+                CopyFromOutput(base, length, source, count);
+            }
+            length += count;
+            pos += 2;
+        } else if (command < 0xC0) {
+            const size_t count = command & 0x3F;
+            if (count == 0) break;
+            Copy16(dst, in + pos + 1);
+            if (count > 16) CopyPieces(dst + 16, in + pos + 17, count - 16);
+            length += count;
+            pos += 1 + count;
+        } else if (command < 0xFE) {
+            const size_t count = static_cast<size_t>(command & 0x3F) + 3;
+            const size_t source = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
+            if (source >= length) break;
+            CopyFromOutput(base, length, source, count);
+            length += count;
+            pos += 3;
+        } else if (command == 0xFE) {
+            const size_t count = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
+            if (count > kCommonMaxCount) break;
+            FillPieces(dst, in[pos + 3], count);
+            length += count;
+            pos += 4;
+        } else {
+            break;
+        }
+    }
+    out.SetLength(length);
+    return pos;
+}
+
 Error Fail(const std::string& what, size_t at) {
     return Error{"LCW data is damaged at byte " + std::to_string(at) + ": " + what};
 }
@@ -103,6 +190,9 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
     size_t pos = 0;
 
     while (pos < inSize) {
+        pos = UnpackCommonCommands(in, inSize, pos, out);
+        // The command at `pos` (if any) is taken with every check, one command at a time.
+        if (pos >= inSize) break;
         const size_t at = pos;
         const uint8_t command = in[pos];
 

@@ -12,6 +12,16 @@ using test::Concat;
 using test::Hex;
 using test::Repeat;
 
+// Commands that would fail if they ran (relative copies from distance 0), put after the end
+// command: the stream's bytes are then read with plenty of input left, as in real data, where
+// checks for the input's end are not made command by command.
+Bytes WithDataAfterTheEnd(const Bytes& stream) {
+    return Concat({stream, Repeat(0x00, 80)});
+}
+
+// A literal run of 63 bytes, the longest, to put commands further into a stream.
+const Bytes kRun63 = Concat({Hex("BF"), Repeat(0x07, 63)});
+
 struct Unpacks {
     const char* name;
     Bytes input;
@@ -25,9 +35,11 @@ void PrintTo(const Unpacks& c, std::ostream* os) {
 class LcwUnpacks : public testing::TestWithParam<Unpacks> {};
 
 TEST_P(LcwUnpacks, GivesTheExpectedBytes) {
-    auto out = DecompressLcw(GetParam().input);
-    ASSERT_TRUE(out.ok()) << out.error().message;
-    EXPECT_EQ(*out, GetParam().expected);
+    for (const Bytes& input : {GetParam().input, WithDataAfterTheEnd(GetParam().input)}) {
+        auto out = DecompressLcw(input);
+        ASSERT_TRUE(out.ok()) << out.error().message;
+        EXPECT_EQ(*out, GetParam().expected) << input.size() << " bytes of input";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,17 +64,30 @@ INSTANTIATE_TEST_SUITE_P(
                 Hex("41 42 43 41 42 43 41 42")},
         Unpacks{"LongOverlappingPattern", Hex("83 01 02 03 FF 0A 00 00 00 80"),
                 Hex("01 02 03 01 02 03 01 02 03 01 02 03 01")},
+        Unpacks{"RelativeNotReachingItsOwnOutput", Hex("85 01 02 03 04 05 00 05 80"),
+                Hex("01 02 03 04 05 01 02 03")},
+        Unpacks{"ShortAbsoluteLongPatternOfThree", Hex("83 01 02 03 D7 00 00 80"),
+                Concat({Hex("01 02 03 01 02 03 01 02 03 01 02 03 01 02 03"),
+                        Hex("01 02 03 01 02 03 01 02 03 01 02 03 01 02")})},
+        Unpacks{"ShortAbsoluteIntoItsOwnOutput", Hex("FE 20 00 11 82 21 22 E5 02 00 80"),
+                Concat({Repeat(0x11, 32), Hex("21 22"), Repeat(0x11, 30), Hex("21 22"),
+                        Repeat(0x11, 8)})},
+        Unpacks{"FillSixtyFourThenSixtyFive", Hex("FE 40 00 41 FE 41 00 42 80"),
+                Concat({Repeat(0x41, 64), Repeat(0x42, 65)})},
         Unpacks{"RelativeFarBack", Concat({Hex("FE 00 10 11 82 21 22 7F FF 80")}),
                 Concat({Repeat(0x11, 4096), Hex("21 22"), Repeat(0x11, 10)})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // After 65536 bytes the relative source counts from the low 16 bits of the length.
 TEST(Lcw, RelativeCopyWrapsPast65536Bytes) {
-    auto out = DecompressLcw(Hex("FE FF FF 41 82 42 43 10 01 80"));
-    ASSERT_TRUE(out.ok()) << out.error().message;
-    ASSERT_EQ(out->size(), 65541u);
-    Bytes tail(out->end() - 6, out->end());
-    EXPECT_EQ(tail, Hex("42 43 41 41 41 41"));  // not four copies of 43
+    const Bytes stream = Hex("FE FF FF 41 82 42 43 10 01 80");
+    for (const Bytes& input : {stream, WithDataAfterTheEnd(stream)}) {
+        auto out = DecompressLcw(input);
+        ASSERT_TRUE(out.ok()) << out.error().message;
+        ASSERT_EQ(out->size(), 65541u);
+        Bytes tail(out->end() - 6, out->end());
+        EXPECT_EQ(tail, Hex("42 43 41 41 41 41"));  // not four copies of 43
+    }
 }
 
 TEST(Lcw, LongCopyFromTheTopOfThe16BitRange) {
@@ -103,6 +128,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"ShortCopyOperandMissing", Hex("81 41 C0 00"), "run past the end"},
                     Refused{"FillOperandMissing", Hex("FE 01 00"), "run past the end"},
                     Refused{"LongCopyOperandMissing", Hex("81 41 FF 01 00 00"), "run past the end"},
+                    Refused{"LiteralPastEndOfLongerData", Concat({kRun63, kRun63, Hex("83 41 42")}),
+                            "at byte 128: the command's operands run past the end"},
+                    Refused{"RelativeOperandMissingInLongerData", Concat({kRun63, kRun63, Hex("10")}),
+                            "at byte 128: the command's operands run past the end"},
+                    Refused{"NoEndAfterLongerData", Concat({kRun63, kRun63, Hex("10 01")}),
+                            "without an end command"},
                     Refused{"RelativeOnEmptyOutput", Hex("00 01 80"), "position"},
                     Refused{"RelativeDistanceBeyondLength", Hex("81 41 00 02 80"), "position"},
                     Refused{"RelativeDistanceZero", Hex("81 41 00 00 80"), "position"},
@@ -110,14 +141,87 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{"LongCopyOnEmptyOutput", Hex("FF 01 00 00 00 80"), "position 0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Lcw, OutputLimitIsEnforcedExactly) {
-    Bytes fill256 = Hex("FE 00 01 41 80");
-    EXPECT_TRUE(DecompressLcw(fill256, 256).ok());
-    auto refused = DecompressLcw(fill256, 255);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_NE(refused.error().message.find("exceed 255"), std::string::npos);
-    EXPECT_FALSE(DecompressLcw(Hex("81 41 FF FF FF 00 00 80"), 60000).ok());
+// A copy from a position not yet unpacked is refused with the same message wherever it stands,
+// also when much more data follows it.
+struct RefusedCopy {
+    const char* name;
+    Bytes input;
+    const char* message;
+};
+
+void PrintTo(const RefusedCopy& c, std::ostream* os) {
+    *os << c.name;
 }
+
+class LcwRefusesCopy : public testing::TestWithParam<RefusedCopy> {};
+
+TEST_P(LcwRefusesCopy, WithTheSameMessage) {
+    for (const Bytes& input : {GetParam().input, WithDataAfterTheEnd(GetParam().input)}) {
+        auto out = DecompressLcw(input);
+        ASSERT_FALSE(out.ok()) << input.size() << " bytes of input";
+        EXPECT_EQ(out.error().message, GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, LcwRefusesCopy,
+    testing::Values(
+        RefusedCopy{"RelativeOnEmptyOutput", Hex("00 01 80"),
+                    "LCW data is damaged at byte 0: a copy reads from position 65535 but only 0 "
+                    "bytes are unpacked"},
+        RefusedCopy{"RelativeBeyondLength", Concat({kRun63, Hex("00 40 80")}),
+                    "LCW data is damaged at byte 64: a copy reads from position 65535 but only 63 "
+                    "bytes are unpacked"},
+        RefusedCopy{"ShortAbsoluteAtLength", Concat({kRun63, kRun63, Hex("C5 7E 00 80")}),
+                    "LCW data is damaged at byte 128: a copy reads from position 126 but only 126 "
+                    "bytes are unpacked"},
+        RefusedCopy{"LongCopyPastLength", Concat({kRun63, Hex("FF 01 00 50 00 80")}),
+                    "LCW data is damaged at byte 64: a copy reads from position 80 but only 63 "
+                    "bytes are unpacked"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each kind of command, after some output or none, gives exactly `size` bytes: a limit of `size`
+// passes and one byte less is refused at that command.
+struct AtTheLimit {
+    const char* name;
+    Bytes input;
+    size_t size;
+    size_t lastCommandAt;
+};
+
+void PrintTo(const AtTheLimit& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LcwLimit : public testing::TestWithParam<AtTheLimit> {};
+
+TEST_P(LcwLimit, IsEnforcedExactly) {
+    const AtTheLimit& c = GetParam();
+    for (const Bytes& input : {c.input, WithDataAfterTheEnd(c.input)}) {
+        auto out = DecompressLcw(input, c.size);
+        ASSERT_TRUE(out.ok()) << out.error().message;
+        EXPECT_EQ(out->size(), c.size);
+        auto refused = DecompressLcw(input, c.size - 1);
+        ASSERT_FALSE(refused.ok()) << input.size() << " bytes of input";
+        EXPECT_EQ(refused.error().message,
+                  "LCW data is damaged at byte " + std::to_string(c.lastCommandAt) +
+                      ": the unpacked data would exceed " + std::to_string(c.size - 1) + " bytes");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, LcwLimit,
+    testing::Values(AtTheLimit{"LiteralRunFirst", Concat({kRun63, Hex("80")}), 63, 0},
+                    AtTheLimit{"LiteralRun", Concat({kRun63, kRun63, Hex("81 41 80")}), 127, 128},
+                    AtTheLimit{"Relative", Concat({kRun63, kRun63, Hex("70 01 80")}), 136, 128},
+                    AtTheLimit{"ShortAbsolute", Concat({kRun63, kRun63, Hex("FD 00 00 80")}), 190,
+                               128},
+                    AtTheLimit{"FillFirst", Hex("FE 00 01 41 80"), 256, 0},
+                    AtTheLimit{"ShortFill", Concat({kRun63, kRun63, Hex("FE 40 00 07 80")}), 190,
+                               128},
+                    AtTheLimit{"LongCopy", Concat({kRun63, kRun63, Hex("FF FF FF 00 00 80")}),
+                               126 + 65535, 128}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace rw

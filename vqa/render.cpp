@@ -4,9 +4,14 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <type_traits>
 
 namespace rw {
 namespace {
+
+// Spare bytes at the end of the renderer's tables: drawing copies whole pieces that may reach
+// this far past the last row it needs.
+constexpr size_t kReadSlack = 16;
 
 // High bytes that make a block solid in the palette colour given by its low byte.
 inline bool IsSolid(uint8_t hi) {
@@ -159,7 +164,8 @@ void FrameRenderer::Prepare(const VqaDecodeState& state, const VqaProperties& pr
             ? 0
             : std::min<size_t>((codebook.size() + blockPixels - 1) / blockPixels, 65536);
     const size_t pixels = entryCount * blockPixels;
-    m_entries.assign(pixels * 3, 0);
+    // Both tables end in kReadSlack spare bytes, so drawing may read whole pieces past a row.
+    m_entries.assign(pixels * 3 + kReadSlack, 0);
     const size_t present = std::min(pixels, codebook.size());
     for (size_t i = 0; i < present; ++i) {
         std::memcpy(m_entries.data() + 3 * i, palette.data() + 3 * size_t{codebook[i]}, 3);
@@ -167,7 +173,7 @@ void FrameRenderer::Prepare(const VqaDecodeState& state, const VqaProperties& pr
 
     // One row per colour index for solid blocks (every row of such a block is the same), then a
     // black row for blocks that cannot be drawn.
-    m_solid.assign(257 * rowBytes, 0);
+    m_solid.assign(257 * rowBytes + kReadSlack, 0);
     for (size_t k = 0; k < 256; ++k) {
         for (size_t x = 0; x < g.blockWidth; ++x) {
             std::memcpy(m_solid.data() + k * rowBytes + 3 * x, palette.data() + 3 * k, 3);
@@ -200,22 +206,33 @@ namespace {
 // lo[bx] in it, and its rows go to `height` image rows which lie `rowStep` bytes apart (negative:
 // bottom up). The block row length and height are template arguments for the common block sizes,
 // so the copies compile to a few moves.
+//
+// Blocks 4 or 2 pixels wide are copied as one 16- or 8-byte piece a row, of which the bytes past
+// the block are overwritten by the next block; the last block of the call is copied exactly.
 template <size_t kRowBytes, size_t kHeight, typename Page>
 void DrawBlockRow(uint8_t* out, ptrdiff_t rowStep, const uint8_t* lo, const uint8_t* hi,
                   size_t columns, const std::array<Page, 256>& pages, const uint8_t* black,
                   size_t rowBytes, size_t height) {
+    constexpr size_t kPiece = kRowBytes == 12 ? 16 : kRowBytes == 6 ? 8 : kRowBytes;
+    static_assert(kPiece - kRowBytes <= kReadSlack);
     const size_t n = kRowBytes != 0 ? kRowBytes : rowBytes;
     const size_t h = kHeight != 0 ? kHeight : height;
-    for (size_t bx = 0; bx < columns; ++bx, out += n) {
+    auto draw = [&](size_t bx, uint8_t* at, auto piece) {
         const Page& page = pages[hi[bx]];
         const size_t l = lo[bx];
         const bool drawn = l < page.loLimit;
         const uint8_t* src = drawn ? page.base + l * page.loStride : black;
         const size_t stride = drawn ? page.rowStride : 0;
         for (size_t y = 0; y < h; ++y) {
-            std::memcpy(out + static_cast<ptrdiff_t>(y) * rowStep, src + y * stride, n);
+            std::memcpy(at + static_cast<ptrdiff_t>(y) * rowStep, src + y * stride,
+                        decltype(piece)::value != 0 ? decltype(piece)::value : n);
         }
+    };
+    if (columns == 0) return;
+    for (size_t bx = 0; bx + 1 < columns; ++bx, out += n) {
+        draw(bx, out, std::integral_constant<size_t, kPiece>{});
     }
+    draw(columns - 1, out, std::integral_constant<size_t, kRowBytes>{});
 }
 
 template <typename Page>

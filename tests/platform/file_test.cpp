@@ -15,8 +15,14 @@ Bytes Counting(size_t n) {
     return b;
 }
 
+// A path in a folder of the running test's own: ctest runs tests side by side.
 std::filesystem::path TestPath(const std::string& name) {
-    auto dir = std::filesystem::path(RW_BINARY_DIR) / "file_test";
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string folder = std::string(test->test_suite_name()) + "." + test->name();
+    for (char& c : folder) {
+        if (c == '/') c = '_';
+    }
+    auto dir = std::filesystem::path(RW_BINARY_DIR) / "file_test" / folder;
     std::filesystem::create_directories(dir);
     return dir / name;
 }

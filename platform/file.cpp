@@ -6,12 +6,34 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace rw {
 namespace {
 
 constexpr size_t kReadBufferSize = 64 * 1024;
+
+// Between buffers the helper thread keeps its processor for a moment before it sleeps: the next
+// buffer usually comes within a fraction of a millisecond, and waking a sleeping thread costs
+// more than that, notably on virtual machines. It does so only while the machine has a processor
+// for every converting and writing thread of the process, so parallel conversions do not lose
+// processor time to it.
+constexpr auto kHelperSpin = std::chrono::milliseconds(1);
+std::atomic<unsigned> g_runningHelpers{0};
+
+bool HelperMaySpin() {
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    return processors >= 2 * g_runningHelpers.load(std::memory_order_relaxed);
+}
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 
 Error SystemError(const std::string& what, const std::string& name, int err) {
     return Error{what + " \"" + name + "\": " + std::strerror(err)};
@@ -190,10 +212,22 @@ Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
 }
 
 void DiskOutputFile::HelperLoop() {
+    g_runningHelpers.fetch_add(1, std::memory_order_relaxed);
     std::unique_lock lock(m_mutex);
     for (;;) {
+        if (!m_busy && !m_stop && HelperMaySpin()) {
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + kHelperSpin;
+            while (!m_handedOver.load(std::memory_order_acquire) &&
+                   std::chrono::steady_clock::now() < until) {
+                CpuRelax();
+            }
+            lock.lock();
+        }
+        m_helperAsleep = true;
         m_changed.wait(lock, [this] { return m_busy || m_stop; });
-        if (m_stop) return;  // only Abandon stops a busy helper: those bytes are not wanted
+        m_helperAsleep = false;
+        if (m_stop) break;  // only Abandon stops a busy helper: those bytes are not wanted
         const std::span<const uint8_t> data(m_writing.data(), m_writingLength);
         const bool failedBefore = m_failure.has_value();
         lock.unlock();
@@ -205,8 +239,11 @@ void DiskOutputFile::HelperLoop() {
             m_failed.store(true);
         }
         m_busy = false;
-        m_changed.notify_all();
+        m_handedOver.store(false, std::memory_order_relaxed);
+        // A notification costs a system call; only a sleeping owner needs one.
+        if (m_ownerAsleep) m_changed.notify_all();
     }
+    g_runningHelpers.fetch_sub(1, std::memory_order_relaxed);
 }
 
 Expected<void> DiskOutputFile::HandOff(bool whole) {
@@ -215,7 +252,7 @@ Expected<void> DiskOutputFile::HandOff(bool whole) {
     const size_t handed =
         whole || m_bufferLength < kPage ? m_bufferLength : m_bufferLength / kPage * kPage;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_busy; });
+    WaitUntilWritten(lock);
     if (m_failure) return *m_failure;
     if (!m_helper.joinable()) {
         m_stop = false;
@@ -227,18 +264,26 @@ Expected<void> DiskOutputFile::HandOff(bool whole) {
     const size_t kept = m_bufferLength - handed;
     m_bufferLength = 0;
     m_busy = true;
+    m_handedOver.store(true, std::memory_order_release);
+    const bool wake = m_helperAsleep;
     lock.unlock();
-    m_changed.notify_all();
+    if (wake) m_changed.notify_all();
     // The helper only reads the bytes handed to it; the rest are copied out beside it.
     if (kept > 0) std::memcpy(m_buffer.data(), m_writing.data() + handed, kept);
     m_bufferLength = kept;
     return {};
 }
 
+void DiskOutputFile::WaitUntilWritten(std::unique_lock<std::mutex>& lock) {
+    m_ownerAsleep = true;
+    m_changed.wait(lock, [this] { return !m_busy; });
+    m_ownerAsleep = false;
+}
+
 Expected<void> DiskOutputFile::Drain() {
     if (auto r = HandOff(); !r) return r;
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_busy; });
+    WaitUntilWritten(lock);
     if (m_failure) return *m_failure;
     return {};
 }
@@ -253,6 +298,7 @@ void DiskOutputFile::StopHelper() {
     m_helper.join();
     m_stop = false;
     m_busy = false;
+    m_handedOver.store(false);
 }
 
 Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {

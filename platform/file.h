@@ -127,6 +127,8 @@ class DiskOutputFile final : public OutputFile {
     Expected<void> HandOff(bool whole = true);
     // Waits until the helper thread has written everything handed to it; its first failure.
     Expected<void> Drain();
+    // Waits until the helper has written what it was handed (m_mutex held).
+    void WaitUntilWritten(std::unique_lock<std::mutex>& lock);
     void StopHelper();
     void HelperLoop();
     Expected<void> WriteRaw(std::span<const uint8_t> data);
@@ -145,8 +147,11 @@ class DiskOutputFile final : public OutputFile {
     size_t m_writingLength = 0;
     bool m_busy = false;  // m_writing holds bytes not yet written
     bool m_stop = false;
-    std::optional<Error> m_failure;     // the helper's first failed write
-    std::atomic<bool> m_failed{false};  // m_failure is set; read by Write without the lock
+    bool m_helperAsleep = false;            // the helper waits on m_changed
+    bool m_ownerAsleep = false;             // the writing thread waits on m_changed
+    std::atomic<bool> m_handedOver{false};  // m_busy, for the helper to watch without the lock
+    std::optional<Error> m_failure;         // the helper's first failed write
+    std::atomic<bool> m_failed{false};      // m_failure is set; read by Write without the lock
     std::thread m_helper;
 };
 

@@ -58,14 +58,16 @@ class Console {
     void Out(const std::string& line) { Print(stdout, line); }
     void Err(const std::string& line) { Print(stderr, line); }
 
-    // The progress line, redrawn on a terminal at most ten times a second.
-    void Progress(const std::string& line, bool force) {
+    // The progress line, redrawn on a terminal at most ten times a second; `makeLine` is called
+    // only when it is drawn.
+    template <typename MakeLine>
+    void Progress(const MakeLine& makeLine, bool force) {
         if (!m_progress) return;
         std::lock_guard lock(m_mutex);
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - m_lastDraw < std::chrono::milliseconds(100)) return;
         m_lastDraw = now;
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fprintf(stderr, "\r\033[K%s", makeLine().c_str());
         std::fflush(stderr);
         m_shown = true;
     }
@@ -100,7 +102,9 @@ class CliHost final : public ConversionHost {
     void SetFieldText(int controlId, const std::string& text) override {
         m_fields[controlId] = text;
         // The percentage is the last text of each frame: draw the line then.
-        if (controlId == IDC_PERCENT_CONVERTED) m_console.Progress(ProgressLine(), false);
+        if (controlId == IDC_PERCENT_CONVERTED) {
+            m_console.Progress([this] { return ProgressLine(); }, false);
+        }
     }
     void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
     void ConcealedDamage(int32_t, const std::string& message) override { m_damage = message; }

@@ -100,10 +100,14 @@ TEST(Lcw, LongCopyFromTheTopOfThe16BitRange) {
     EXPECT_EQ((*out)[65538], 0x77);
 }
 
+// Refused streams; those whose refusal comes before their end command are refused the same way
+// when more data follows them (a copy from a position not yet unpacked names the same byte and
+// position wherever it stands).
 struct Refused {
     const char* name;
     Bytes input;
     const char* messagePart;
+    bool alsoWithDataAfter = false;
 };
 
 void PrintTo(const Refused& c, std::ostream* os) {
@@ -113,71 +117,52 @@ void PrintTo(const Refused& c, std::ostream* os) {
 class LcwRefuses : public testing::TestWithParam<Refused> {};
 
 TEST_P(LcwRefuses, WithAMessage) {
-    auto out = DecompressLcw(GetParam().input);
-    ASSERT_FALSE(out.ok());
-    EXPECT_NE(out.error().message.find(GetParam().messagePart), std::string::npos)
-        << out.error().message;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Damage, LcwRefuses,
-    testing::Values(Refused{"Empty", {}, "without an end command"},
-                    Refused{"NoEnd", Hex("81 41"), "without an end command"},
-                    Refused{"LiteralPastEnd", Hex("83 41 42"), "run past the end"},
-                    Refused{"RelativeOperandMissing", Hex("81 41 10"), "run past the end"},
-                    Refused{"ShortCopyOperandMissing", Hex("81 41 C0 00"), "run past the end"},
-                    Refused{"FillOperandMissing", Hex("FE 01 00"), "run past the end"},
-                    Refused{"LongCopyOperandMissing", Hex("81 41 FF 01 00 00"), "run past the end"},
-                    Refused{"LiteralPastEndOfLongerData", Concat({kRun63, kRun63, Hex("83 41 42")}),
-                            "at byte 128: the command's operands run past the end"},
-                    Refused{"RelativeOperandMissingInLongerData", Concat({kRun63, kRun63, Hex("10")}),
-                            "at byte 128: the command's operands run past the end"},
-                    Refused{"NoEndAfterLongerData", Concat({kRun63, kRun63, Hex("10 01")}),
-                            "without an end command"},
-                    Refused{"RelativeOnEmptyOutput", Hex("00 01 80"), "position"},
-                    Refused{"RelativeDistanceBeyondLength", Hex("81 41 00 02 80"), "position"},
-                    Refused{"RelativeDistanceZero", Hex("81 41 00 00 80"), "position"},
-                    Refused{"ShortCopyAtLength", Hex("81 41 C0 01 00 80"), "position 1"},
-                    Refused{"LongCopyOnEmptyOutput", Hex("FF 01 00 00 00 80"), "position 0"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A copy from a position not yet unpacked is refused with the same message wherever it stands,
-// also when much more data follows it.
-struct RefusedCopy {
-    const char* name;
-    Bytes input;
-    const char* message;
-};
-
-void PrintTo(const RefusedCopy& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class LcwRefusesCopy : public testing::TestWithParam<RefusedCopy> {};
-
-TEST_P(LcwRefusesCopy, WithTheSameMessage) {
-    for (const Bytes& input : {GetParam().input, WithDataAfterTheEnd(GetParam().input)}) {
+    std::vector<Bytes> inputs{GetParam().input};
+    if (GetParam().alsoWithDataAfter) inputs.push_back(WithDataAfterTheEnd(GetParam().input));
+    for (const Bytes& input : inputs) {
         auto out = DecompressLcw(input);
         ASSERT_FALSE(out.ok()) << input.size() << " bytes of input";
-        EXPECT_EQ(out.error().message, GetParam().message);
+        EXPECT_NE(out.error().message.find(GetParam().messagePart), std::string::npos)
+            << out.error().message;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Damage, LcwRefusesCopy,
+    Damage, LcwRefuses,
     testing::Values(
-        RefusedCopy{"RelativeOnEmptyOutput", Hex("00 01 80"),
-                    "LCW data is damaged at byte 0: a copy reads from position 65535 but only 0 "
-                    "bytes are unpacked"},
-        RefusedCopy{"RelativeBeyondLength", Concat({kRun63, Hex("00 40 80")}),
-                    "LCW data is damaged at byte 64: a copy reads from position 65535 but only 63 "
-                    "bytes are unpacked"},
-        RefusedCopy{"ShortAbsoluteAtLength", Concat({kRun63, kRun63, Hex("C5 7E 00 80")}),
-                    "LCW data is damaged at byte 128: a copy reads from position 126 but only 126 "
-                    "bytes are unpacked"},
-        RefusedCopy{"LongCopyPastLength", Concat({kRun63, Hex("FF 01 00 50 00 80")}),
-                    "LCW data is damaged at byte 64: a copy reads from position 80 but only 63 "
-                    "bytes are unpacked"}),
+        Refused{"Empty", {}, "without an end command"},
+        Refused{"NoEnd", Hex("81 41"), "without an end command"},
+        Refused{"LiteralPastEnd", Hex("83 41 42"), "run past the end"},
+        Refused{"RelativeOperandMissing", Hex("81 41 10"), "run past the end"},
+        Refused{"ShortCopyOperandMissing", Hex("81 41 C0 00"), "run past the end"},
+        Refused{"FillOperandMissing", Hex("FE 01 00"), "run past the end"},
+        Refused{"LongCopyOperandMissing", Hex("81 41 FF 01 00 00"), "run past the end"},
+        Refused{"LiteralPastEndOfLongerData", Concat({kRun63, kRun63, Hex("83 41 42")}),
+                "at byte 128: the command's operands run past the end"},
+        Refused{"RelativeOperandMissingInLongerData", Concat({kRun63, kRun63, Hex("10")}),
+                "at byte 128: the command's operands run past the end"},
+        Refused{"NoEndAfterLongerData", Concat({kRun63, kRun63, Hex("10 01")}),
+                "without an end command"},
+        Refused{"RelativeDistanceBeyondLength", Hex("81 41 00 02 80"), "position", true},
+        Refused{"RelativeDistanceZero", Hex("81 41 00 00 80"), "position", true},
+        Refused{"ShortCopyAtLength", Hex("81 41 C0 01 00 80"), "position 1", true},
+        Refused{"LongCopyOnEmptyOutput", Hex("FF 01 00 00 00 80"), "position 0", true},
+        Refused{"RelativeOnEmptyOutput", Hex("00 01 80"),
+                "LCW data is damaged at byte 0: a copy reads from position 65535 but "
+                "only 0 bytes are unpacked",
+                true},
+        Refused{"RelativeBeyondLength", Concat({kRun63, Hex("00 40 80")}),
+                "LCW data is damaged at byte 64: a copy reads from position 65535 but "
+                "only 63 bytes are unpacked",
+                true},
+        Refused{"ShortAbsoluteAtLength", Concat({kRun63, kRun63, Hex("C5 7E 00 80")}),
+                "LCW data is damaged at byte 128: a copy reads from position 126 but "
+                "only 126 bytes are unpacked",
+                true},
+        Refused{"LongCopyPastLength", Concat({kRun63, Hex("FF 01 00 50 00 80")}),
+                "LCW data is damaged at byte 64: a copy reads from position 80 but only "
+                "63 bytes are unpacked",
+                true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each kind of command, after some output or none, gives exactly `size` bytes: a limit of `size`
@@ -211,16 +196,15 @@ TEST_P(LcwLimit, IsEnforcedExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, LcwLimit,
-    testing::Values(AtTheLimit{"LiteralRunFirst", Concat({kRun63, Hex("80")}), 63, 0},
-                    AtTheLimit{"LiteralRun", Concat({kRun63, kRun63, Hex("81 41 80")}), 127, 128},
-                    AtTheLimit{"Relative", Concat({kRun63, kRun63, Hex("70 01 80")}), 136, 128},
-                    AtTheLimit{"ShortAbsolute", Concat({kRun63, kRun63, Hex("FD 00 00 80")}), 190,
-                               128},
-                    AtTheLimit{"FillFirst", Hex("FE 00 01 41 80"), 256, 0},
-                    AtTheLimit{"ShortFill", Concat({kRun63, kRun63, Hex("FE 40 00 07 80")}), 190,
-                               128},
-                    AtTheLimit{"LongCopy", Concat({kRun63, kRun63, Hex("FF FF FF 00 00 80")}),
-                               126 + 65535, 128}),
+    testing::Values(
+        AtTheLimit{"LiteralRunFirst", Concat({kRun63, Hex("80")}), 63, 0},
+        AtTheLimit{"LiteralRun", Concat({kRun63, kRun63, Hex("81 41 80")}), 127, 128},
+        AtTheLimit{"Relative", Concat({kRun63, kRun63, Hex("70 01 80")}), 136, 128},
+        AtTheLimit{"ShortAbsolute", Concat({kRun63, kRun63, Hex("FD 00 00 80")}), 190, 128},
+        AtTheLimit{"FillFirst", Hex("FE 00 01 41 80"), 256, 0},
+        AtTheLimit{"ShortFill", Concat({kRun63, kRun63, Hex("FE 40 00 07 80")}), 190, 128},
+        AtTheLimit{"LongCopy", Concat({kRun63, kRun63, Hex("FF FF FF 00 00 80")}), 126 + 65535,
+                   128}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -276,8 +276,9 @@ void FrameRenderer::Draw(std::span<const uint8_t> pointerTable, const VqaPropert
     // Blocks whose high byte lies past the end of a short table are black.
     const size_t drawable =
         pointerTable.size() > blocks ? std::min(blocks, pointerTable.size() - blocks) : 0;
+    // (An empty table may have no storage: its pointer is only offset when blocks are drawn.)
     const uint8_t* lo = pointerTable.data();
-    const uint8_t* hi = lo + blocks;
+    const uint8_t* hi = drawable > 0 ? lo + blocks : lo;
 
     const auto drawRow = PickDrawBlockRow<Page>(blockRowBytes, g.blockHeight);
     const ptrdiff_t rowStep = -static_cast<ptrdiff_t>(g.RowBytes());

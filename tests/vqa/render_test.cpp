@@ -188,18 +188,23 @@ INSTANTIATE_TEST_SUITE_P(
             "PaletteEntryCutShort", Hex("00 01 0F 0F"), {}, Hex("00 01 02 01 02"), {0, 0, -1, -1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RenderFrame, BlockSizeZeroGivesABlackImage) {
-    for (auto props : {Props(8, 4, 0, 2), Props(8, 4, 4, 0)}) {
-        auto image = RenderFrame(Bytes(64, 0x0F), {}, RampPalette(), props);
+// A block size of 0, or an empty pointer table (which may have no storage at all), gives a
+// black image.
+TEST(RenderFrame, BlockSizeZeroOrNoTableGivesABlackImage) {
+    const std::pair<VqaProperties, Bytes> cases[] = {{Props(8, 4, 0, 2), Bytes(64, 0x0F)},
+                                                     {Props(8, 4, 4, 0), Bytes(64, 0x0F)},
+                                                     {Props(8, 4, 4, 2), Bytes{}}};
+    for (const auto& [props, table] : cases) {
+        auto image = RenderFrame(table, {}, RampPalette(), props);
         EXPECT_EQ(image, Bytes(8 * 4 * 3, 0));
         Bytes bottomUp(8 * 4 * 3, 0x55);
-        RenderFrameBottomUp(Bytes(64, 0x0F), {}, RampPalette(), props, bottomUp);
+        RenderFrameBottomUp(table, {}, RampPalette(), props, bottomUp);
         EXPECT_EQ(bottomUp, Bytes(8 * 4 * 3, 0));
         FrameRenderer renderer;
         VqaDecodeState state;
         state.palette = RampPalette();
         Bytes cached(8 * 4 * 3, 0x55);
-        renderer.RenderBottomUp(Bytes(64, 0x0F), state, props, cached);
+        renderer.RenderBottomUp(table, state, props, cached);
         EXPECT_EQ(cached, Bytes(8 * 4 * 3, 0));
     }
 }

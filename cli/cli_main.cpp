@@ -188,7 +188,8 @@ bool PrintInfo(const std::string& path, Console& console) {
 
 enum class FileResult { Converted, Failed, Interrupted };
 
-FileResult ConvertOne(const std::string& path, Console& console, const std::string& label) {
+FileResult ConvertOne(const std::string& path, Console& console, const std::string& label,
+                      unsigned parts) {
     const std::string prefix = std::string(kProgram) + ": ";
     auto props = ReadHeader(path);
     if (!props) {
@@ -197,6 +198,7 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
     }
     CliHost host(path, *props, console, label);
     CConvertThread worker;
+    worker.SetParts(parts);
     worker.m_pDlg = &host;
     worker.ResumeThread();
     // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
@@ -275,16 +277,18 @@ int Main(int argc, char** argv) {
     const size_t count = inputs.files.size();
     std::atomic<size_t> next{0};
     std::atomic<bool> anyFailed{failed};
+    const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
+    // The processors are shared out: files converted side by side are each converted in one part.
+    const unsigned parts = workers > 1 ? 1 : CConvertThread::DefaultParts();
     auto work = [&] {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(inputs.files[i], console, label) != FileResult::Converted) {
+            if (ConvertOne(inputs.files[i], console, label, parts) != FileResult::Converted) {
                 anyFailed = true;
             }
         }
     };
-    const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
     std::vector<std::thread> pool;
     for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
     work();

@@ -1,8 +1,15 @@
 #include "convert/convert_frames.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -34,9 +41,11 @@ ConversionOutcome Fail(std::string message) {
 // into a buffer of its own.
 class PictureSink final : public FrameImageSink {
   public:
-    explicit PictureSink(const VqaProperties& props) : m_props(props) {}
+    explicit PictureSink(const VqaProperties& props)
+        : m_props(props), m_pictureBytes(ComputeAviLayout(props).videoFrameBytes) {}
 
-    // The room the frame's image goes to.
+    // The room the frame's image goes to; none for a frame that is only read (its tables still
+    // count for what later frames repeat).
     void BeginFrame(std::span<uint8_t> target) {
         m_target = target;
         m_images = 0;
@@ -48,7 +57,7 @@ class PictureSink final : public FrameImageSink {
             KeepPrevious();
             m_renderer.Prepare(state, m_props);
         }
-        m_renderer.Draw(pointerTable, m_props, m_target);
+        if (!m_target.empty()) m_renderer.Draw(pointerTable, m_props, m_target);
         m_drawnTable.assign(pointerTable.begin(), pointerTable.end());
         ++m_images;
     }
@@ -76,12 +85,13 @@ class PictureSink final : public FrameImageSink {
   private:
     void KeepPrevious() {
         if (!m_lastIsTable) return;
-        m_kept.resize(m_target.size());
+        m_kept.resize(static_cast<size_t>(m_pictureBytes));
         m_renderer.Draw(m_lastTable, m_props, m_kept);
         m_lastIsTable = false;
     }
 
     const VqaProperties& m_props;
+    int64_t m_pictureBytes;
     FrameRenderer m_renderer;  // keeps the codebook expanded into colours between frames
     std::span<uint8_t> m_target;
     int m_images = 0;
@@ -136,128 +146,360 @@ std::string CheckConvertible(const VqaProperties& props) {
 
 namespace {
 
-ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
-                                         const VqaProperties& props, std::span<int32_t> frameIndex,
-                                         ConversionObserver& observer) {
-    if (std::string why = CheckConvertible(props); !why.empty()) return Fail(why);
-    const size_t frames = static_cast<size_t>(props.frames);
-    if (frameIndex.size() < frames) return Fail("the frame index is shorter than the frame count");
+// The sizes every part of a run shares.
+struct RunShape {
+    VqaProperties props;
+    AviLayout layout;
+    size_t frames = 0;
+    int32_t rate = 0;
+    int32_t leadingIn = 0;       // ADPCM bytes before the first frame
+    int32_t frameIn = 0;         // ADPCM bytes per frame
+    int32_t frameSoundSize = 0;  // bytes of each frame's sound chunk
+    size_t pictureBytes = 0;
 
-    const AviLayout layout = ComputeAviLayout(props);
-    const int32_t rate = props.soundRate;
-    const int32_t leadingIn = rate / 4;       // ADPCM bytes before the first frame
-    const int32_t frameIn = (rate / 15) / 2;  // ADPCM bytes per frame
-    const auto frameSoundSize = static_cast<int32_t>(layout.frameSoundDeclared);
-    const auto pictureBytes = static_cast<size_t>(layout.videoFrameBytes);
+    explicit RunShape(const VqaProperties& p)
+        : props(p),
+          layout(ComputeAviLayout(p)),
+          frames(static_cast<size_t>(std::max(p.frames, 0))),
+          rate(p.soundRate),
+          leadingIn(p.soundRate / 4),
+          frameIn((p.soundRate / 15) / 2),
+          frameSoundSize(static_cast<int32_t>(layout.frameSoundDeclared)),
+          pictureBytes(static_cast<size_t>(layout.videoFrameBytes)) {}
 
-    // Every buffer of the run is made here once; frames reuse them.
-    std::vector<uint8_t> soundIn(static_cast<size_t>(std::max(leadingIn, frameIn)));
-    std::vector<uint8_t> soundOut(4 * soundIn.size());
-    std::vector<uint32_t> soundPositions(frames);
-    std::vector<uint32_t> videoPositions(frames);
-    ImaAdpcmState adpcm;
-    VqaDecodeState state;
-    PictureSink sink(props);
-    std::string error;
-
-    if (auto w = WriteAviHeader(avi, props); !w) return Fail(w.error().message);
-
-    // Leading sound: R / 4 bytes from frame 0's offset + 8, written as an R-byte chunk.
-    bool leadingSoundMissing = false;
-    std::span<const uint8_t> leadingSound;
-    {
-        auto in = std::span<uint8_t>(soundIn).first(static_cast<size_t>(leadingIn));
-        ReadResult got = ReadResult::Short;
-        if (vqa.Seek(Add32(frameIndex[0], 8))) got = ReadAt(vqa, in, error);
-        if (got == ReadResult::Error) return Fail(error);
-        if (got == ReadResult::Ok) {
-            auto out = std::span<uint8_t>(soundOut).first(4 * in.size());
-            DecodeImaAdpcmInto(in, adpcm, out);
-            leadingSound = out;
-        } else {
-            leadingSoundMissing = true;
-        }
+    // Where frame f's sound chunk starts: after the 524-byte header block and the leading sound
+    // chunk, every frame takes the same room.
+    int64_t FramePosition(size_t f) const {
+        return 524 + 8 + layout.leadingSoundBytes +
+               static_cast<int64_t>(f) * (16 + layout.frameSoundWritten + layout.videoFrameBytes);
     }
-    auto leadingPosition = WriteSoundChunk(avi, rate, leadingSound, rate);
-    if (!leadingPosition) return Fail(leadingPosition.error().message);
-    frameIndex[0] = Add32(frameIndex[0], kLeadingSoundSkip);
+};
 
-    int32_t damaged = 0;
-    int32_t firstDamaged = -1;
-    for (size_t f = 0; f < frames; ++f) {
-        if (observer.CancelRequested()) {
-            ConversionOutcome o;
-            o.status = ConversionOutcome::Status::Cancelled;
-            return o;
-        }
-        observer.OnFrameStart(static_cast<int32_t>(f));
+ConversionOutcome SeekFailure(uint32_t frame, uint32_t position, int32_t damaged) {
+    ConversionOutcome o;
+    o.status = ConversionOutcome::Status::SeekFailed;
+    o.failedFrame = frame;
+    o.failedPosition = position;
+    o.damagedFrames = damaged;
+    return o;
+}
 
-        const int32_t position = Add32(frameIndex[f], 8);
-        if (!vqa.Seek(position)) {
-            ConversionOutcome o;
-            o.status = ConversionOutcome::Status::SeekFailed;
-            o.failedFrame = static_cast<uint32_t>(f);
-            o.failedPosition = static_cast<uint32_t>(position);
-            o.damagedFrames = damaged;
-            return o;
+ConversionOutcome Cancelled() {
+    ConversionOutcome o;
+    o.status = ConversionOutcome::Status::Cancelled;
+    return o;
+}
+
+// Takes the frames of a run in order, with its own codebook, palette and sound state: frames it
+// writes go to an output file, frames it only reads carry the state forward (a part of a run that
+// starts later walks the frames before it that way).
+class FrameConverter {
+  public:
+    FrameConverter(const RunShape& shape, InputFile& vqa, std::span<const int32_t> frameIndex,
+                   const ImaAdpcmState& adpcm)
+        : m_shape(shape),
+          m_vqa(vqa),
+          m_frameIndex(frameIndex),
+          m_adpcm(adpcm),
+          m_sink(shape.props),
+          m_soundIn(static_cast<size_t>(shape.frameIn)),
+          m_soundOut(4 * m_soundIn.size()) {}
+
+    // Frame f. With `avi`, its chunks are written there and their positions kept; without, it
+    // is only read. False when the run cannot go on: Outcome() says why.
+    bool Frame(size_t f, OutputFile* avi, std::span<uint32_t> soundPositions,
+               std::span<uint32_t> videoPositions) {
+        const int32_t position = Add32(m_frameIndex[f], 8);
+        if (!m_vqa.Seek(position)) {
+            m_outcome =
+                SeekFailure(static_cast<uint32_t>(f), static_cast<uint32_t>(position), m_damaged);
+            return false;
         }
 
         // The frame's sound. A short read is silence and leaves the decoder where it was.
-        auto in = std::span<uint8_t>(soundIn).first(static_cast<size_t>(frameIn));
-        const ReadResult got = ReadAt(vqa, in, error);
-        if (got == ReadResult::Error) return Fail(error);
+        const ReadResult got = ReadAt(m_vqa, m_soundIn, m_error);
+        if (got == ReadResult::Error) return Stop(m_error);
         std::span<const uint8_t> sound;
         if (got == ReadResult::Ok) {
-            auto out = std::span<uint8_t>(soundOut).first(4 * in.size());
-            DecodeImaAdpcmInto(in, adpcm, out);
-            sound = out;
+            DecodeImaAdpcmInto(m_soundIn, m_adpcm, m_soundOut);
+            sound = m_soundOut;
         }
-        auto soundPosition = WriteSoundChunk(avi, frameSoundSize, sound, frameSoundSize);
-        if (!soundPosition) return Fail(soundPosition.error().message);
-        soundPositions[f] = *soundPosition;
+        std::optional<VideoChunkRoom> video;
+        if (avi != nullptr) {
+            auto soundPosition =
+                WriteSoundChunk(*avi, m_shape.frameSoundSize, sound, m_shape.frameSoundSize);
+            if (!soundPosition) return Stop(soundPosition.error().message);
+            soundPositions[f] = *soundPosition;
 
-        // The picture, drawn in place. A frame without an image repeats the previous one; a
-        // damaged or missing one does too, and is counted.
-        auto video = BeginVideoChunk(avi, pictureBytes);
-        if (!video) return Fail(video.error().message);
-        sink.BeginFrame(video->image);
+            // The picture is drawn in place.
+            auto room = BeginVideoChunk(*avi, m_shape.pictureBytes);
+            if (!room) return Stop(room.error().message);
+            video = *room;
+        }
+
+        // A frame without an image repeats the previous one; a damaged or missing one does too,
+        // and is counted.
+        m_sink.BeginFrame(video ? video->image : std::span<uint8_t>{});
         bool frameDamaged = got != ReadResult::Ok;
         if (!frameDamaged) {
-            const PictureChunkResult result = ReadPictureChunk(vqa, state, sink);
+            const PictureChunkResult result = ReadPictureChunk(m_vqa, m_state, m_sink);
             switch (result.status) {
                 case PictureChunkResult::Status::Ok:
-                    sink.KeepFrame();
+                    m_sink.KeepFrame();
                     break;
                 case PictureChunkResult::Status::Damaged:
                 case PictureChunkResult::Status::Truncated:
                     frameDamaged = true;
                     break;
                 case PictureChunkResult::Status::IoError:
-                    return Fail(result.message);
+                    return Stop(result.message);
             }
         }
+        if (!video) return true;
         if (frameDamaged) {
-            if (damaged++ == 0) firstDamaged = static_cast<int32_t>(f);
+            if (m_damaged++ == 0) m_firstDamaged = static_cast<int32_t>(f);
         }
-        if (frameDamaged || sink.Images() == 0) sink.RepeatPrevious();
-        if (auto end = EndVideoChunk(avi, *video); !end) return Fail(end.error().message);
+        if (frameDamaged || m_sink.Images() == 0) m_sink.RepeatPrevious();
+        if (auto end = EndVideoChunk(*avi, *video); !end) return Stop(end.error().message);
         videoPositions[f] = video->position;
+        return true;
     }
 
-    if (auto w = WriteIndexChunk(avi, *leadingPosition, soundPositions, videoPositions, props);
+    const ConversionOutcome& Outcome() const { return m_outcome; }
+    int32_t Damaged() const { return m_damaged; }
+    int32_t FirstDamaged() const { return m_firstDamaged; }
+
+  private:
+    bool Stop(std::string message) {
+        m_outcome = Fail(std::move(message));
+        return false;
+    }
+
+    const RunShape& m_shape;
+    InputFile& m_vqa;
+    std::span<const int32_t> m_frameIndex;
+    ImaAdpcmState m_adpcm;
+    VqaDecodeState m_state;
+    PictureSink m_sink;
+    std::vector<uint8_t> m_soundIn;
+    std::vector<uint8_t> m_soundOut;
+    std::string m_error;
+    ConversionOutcome m_outcome;
+    int32_t m_damaged = 0;
+    int32_t m_firstDamaged = -1;
+};
+
+// What the start of a run leaves for its frames.
+struct RunStart {
+    uint32_t leadingPosition = 0;
+    bool leadingSoundMissing = false;
+    ImaAdpcmState adpcm;  // after the leading sound
+};
+
+// Checks the run, writes the AVI header block and the leading sound: R / 4 bytes from frame 0's
+// offset + 8, written as an R-byte chunk; then 5520 is added to frame 0's offset.
+Expected<RunStart> StartRun(InputFile& vqa, OutputFile& avi, const RunShape& shape,
+                            std::span<int32_t> frameIndex) {
+    if (std::string why = CheckConvertible(shape.props); !why.empty()) return Error{why};
+    if (frameIndex.size() < shape.frames) {
+        return Error{"the frame index is shorter than the frame count"};
+    }
+    if (auto w = WriteAviHeader(avi, shape.props); !w) return w.error();
+
+    RunStart start;
+    std::vector<uint8_t> soundIn(static_cast<size_t>(shape.leadingIn));
+    std::vector<uint8_t> soundOut(4 * soundIn.size());
+    std::span<const uint8_t> leadingSound;
+    std::string error;
+    ReadResult got = ReadResult::Short;
+    if (vqa.Seek(Add32(frameIndex[0], 8))) got = ReadAt(vqa, soundIn, error);
+    if (got == ReadResult::Error) return Error{error};
+    if (got == ReadResult::Ok) {
+        DecodeImaAdpcmInto(soundIn, start.adpcm, soundOut);
+        leadingSound = soundOut;
+    } else {
+        start.leadingSoundMissing = true;
+    }
+    auto leadingPosition = WriteSoundChunk(avi, shape.rate, leadingSound, shape.rate);
+    if (!leadingPosition) return leadingPosition.error();
+    start.leadingPosition = *leadingPosition;
+    frameIndex[0] = Add32(frameIndex[0], kLeadingSoundSkip);
+    return start;
+}
+
+// Writes the index after the last frame and checks the file's length.
+ConversionOutcome FinishRun(OutputFile& avi, const RunShape& shape, const RunStart& start,
+                            std::span<const uint32_t> soundPositions,
+                            std::span<const uint32_t> videoPositions, int32_t damaged,
+                            int32_t firstDamaged) {
+    if (auto w = WriteIndexChunk(avi, start.leadingPosition, soundPositions, videoPositions,
+                                 shape.props);
         !w) {
         return Fail(w.error().message);
     }
-    if (avi.Position() != layout.fileLength) {
+    if (avi.Position() != shape.layout.fileLength) {
         return Fail("the AVI file came out " + std::to_string(avi.Position()) +
-                    " bytes long instead of the " + std::to_string(layout.fileLength) +
+                    " bytes long instead of the " + std::to_string(shape.layout.fileLength) +
                     " its header declares");
     }
     ConversionOutcome o;
     o.damagedFrames = damaged;
-    o.leadingSoundMissing = leadingSoundMissing;
-    o.message = DamageSummary(damaged, firstDamaged, leadingSoundMissing);
+    o.leadingSoundMissing = start.leadingSoundMissing;
+    o.message = DamageSummary(damaged, firstDamaged, start.leadingSoundMissing);
     return o;
+}
+
+ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
+                                         const VqaProperties& props, std::span<int32_t> frameIndex,
+                                         ConversionObserver& observer) {
+    const RunShape shape(props);
+    auto start = StartRun(vqa, avi, shape, frameIndex);
+    if (!start) return Fail(start.error().message);
+
+    std::vector<uint32_t> soundPositions(shape.frames);
+    std::vector<uint32_t> videoPositions(shape.frames);
+    FrameConverter converter(shape, vqa, frameIndex, start->adpcm);
+    for (size_t f = 0; f < shape.frames; ++f) {
+        if (observer.CancelRequested()) return Cancelled();
+        observer.OnFrameStart(static_cast<int32_t>(f));
+        if (!converter.Frame(f, &avi, soundPositions, videoPositions)) return converter.Outcome();
+    }
+    return FinishRun(avi, shape, *start, soundPositions, videoPositions, converter.Damaged(),
+                     converter.FirstDamaged());
+}
+
+ConversionOutcome OutOfMemory(const VqaProperties& props) {
+    const int64_t picture = ComputeAviLayout(props).videoFrameBytes;
+    return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
+                " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
+                " bytes each)");
+}
+
+// The run in two parts: this thread converts the first frames into `avi`; a second thread walks
+// those frames for their codebook, palette and sound, then converts the rest into a file of its
+// own that starts where they end. Each part draws its pictures on the core that writes them. The
+// second part stops when the first stops, and the other way round; the first part's end wins,
+// since it comes first in the file.
+ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
+                                             const VqaProperties& props,
+                                             std::span<int32_t> frameIndex,
+                                             ConversionObserver& observer, ConversionFiles& files) {
+    const RunShape shape(props);
+    auto start = StartRun(vqa, avi, shape, frameIndex);
+    if (!start) return Fail(start.error().message);
+    // The second part also reads the first part's frames, so it takes a little less.
+    const size_t split = std::clamp<size_t>(shape.frames * 9 / 16, 1, shape.frames - 1);
+
+    auto vqa2 = files.OpenInputAgain();
+    if (!vqa2) return Fail(vqa2.error().message);
+    auto avi2 = files.OpenOutputAt(shape.FramePosition(split));
+    if (!avi2) return Fail(avi2.error().message);
+
+    std::vector<uint32_t> soundPositions(shape.frames);
+    std::vector<uint32_t> videoPositions(shape.frames);
+    std::atomic<bool> stop{false};       // either part asks the other to stop
+    std::atomic<int32_t> secondDone{0};  // frames the second part has converted
+    std::mutex mutex;
+    std::condition_variable secondEnded;
+    bool secondFinished = false;
+    ConversionOutcome second;
+    int32_t secondDamaged = 0;
+    int32_t secondFirstDamaged = -1;
+
+    std::thread worker;
+    auto secondPart = [&] {
+        try {
+            FrameConverter converter(shape, **vqa2, frameIndex, start->adpcm);
+            bool going = true;
+            for (size_t f = 0; going && f < shape.frames; ++f) {
+                if (stop.load()) {
+                    second = Cancelled();
+                    going = false;
+                } else if (!converter.Frame(f, f < split ? nullptr : avi2->get(), soundPositions,
+                                            videoPositions)) {
+                    second = converter.Outcome();
+                    stop.store(true);
+                    going = false;
+                } else if (f >= split) {
+                    secondDone.fetch_add(1);
+                }
+            }
+            secondDamaged = converter.Damaged();
+            secondFirstDamaged = converter.FirstDamaged();
+        } catch (const std::bad_alloc&) {
+            second = OutOfMemory(props);
+            stop.store(true);
+        }
+        std::lock_guard lock(mutex);
+        secondFinished = true;
+        secondEnded.notify_all();
+    };
+    try {
+        worker = std::thread(secondPart);
+    } catch (const std::system_error& e) {
+        return Fail(std::string("cannot start a second thread: ") + e.what());
+    }
+
+    ConversionOutcome first;
+    bool firstStoppedByOther = false;
+    int32_t firstDamaged = 0;
+    int32_t firstFirstDamaged = -1;
+    try {
+        FrameConverter converter(shape, vqa, frameIndex, start->adpcm);
+        for (size_t f = 0; f < split; ++f) {
+            if (observer.CancelRequested()) {
+                first = Cancelled();
+                break;
+            }
+            if (stop.load()) {
+                firstStoppedByOther = true;
+                break;
+            }
+            observer.OnFrameStart(static_cast<int32_t>(f) + secondDone.load());
+            if (!converter.Frame(f, &avi, soundPositions, videoPositions)) {
+                first = converter.Outcome();
+                break;
+            }
+        }
+        firstDamaged = converter.Damaged();
+        firstFirstDamaged = converter.FirstDamaged();
+    } catch (const std::bad_alloc&) {
+        first = OutOfMemory(props);
+    }
+    if (first.status != ConversionOutcome::Status::Completed) stop.store(true);
+
+    // Progress and cancelling go on while the second part finishes.
+    {
+        std::unique_lock lock(mutex);
+        int32_t shown = -1;
+        while (!secondFinished) {
+            const int32_t done = secondDone.load();
+            if (done != shown && !stop.load()) {
+                shown = done;
+                lock.unlock();
+                observer.OnFrameStart(
+                    std::min(static_cast<int32_t>(split) + done, props.frames - 1));
+                lock.lock();
+            }
+            if (observer.CancelRequested()) stop.store(true);
+            secondEnded.wait_for(lock, std::chrono::milliseconds(5));
+        }
+    }
+    worker.join();
+
+    if (first.status != ConversionOutcome::Status::Completed) return first;
+    if (firstStoppedByOther || second.status != ConversionOutcome::Status::Completed) {
+        second.damagedFrames += firstDamaged;
+        return second;
+    }
+    const int32_t damaged = firstDamaged + secondDamaged;
+    const int32_t firstOne = firstDamaged > 0 ? firstFirstDamaged : secondFirstDamaged;
+    ConversionOutcome done =
+        FinishRun(**avi2, shape, *start, soundPositions, videoPositions, damaged, firstOne);
+    if (done.status == ConversionOutcome::Status::Completed) {
+        if (auto r = (*avi2)->Finish(); !r) return Fail(r.error().message);
+    }
+    return done;
 }
 
 }  // namespace
@@ -271,10 +513,18 @@ ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProper
     try {
         return ConvertFramesUnguarded(vqa, avi, props, frameIndex, observer);
     } catch (const std::bad_alloc&) {
-        const int64_t picture = ComputeAviLayout(props).videoFrameBytes;
-        return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
-                    " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
-                    " bytes each)");
+        return OutOfMemory(props);
+    }
+}
+
+ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
+                                          const VqaProperties& props, std::span<int32_t> frameIndex,
+                                          ConversionObserver& observer, ConversionFiles& files) {
+    if (props.frames < 2) return ConvertFrames(vqa, avi, props, frameIndex, observer);
+    try {
+        return ConvertInTwoPartsUnguarded(vqa, avi, props, frameIndex, observer, files);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(props);
     }
 }
 

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
+#include "platform/expected.h"
 #include "platform/file.h"
 #include "vqa/vqa_properties.h"
 
@@ -47,5 +49,25 @@ std::string CheckConvertible(const VqaProperties& props);
 // `frameIndex` is the run's copy of the frame offsets (ReadFrameIndex).
 ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
                                 std::span<int32_t> frameIndex, ConversionObserver& observer);
+
+// Opens more files on the same input and output, for a run in parts.
+class ConversionFiles {
+  public:
+    virtual ~ConversionFiles() = default;
+    // Another reader of the input.
+    virtual Expected<std::unique_ptr<InputFile>> OpenInputAgain() = 0;
+    // Another writer of the output, whose first byte goes to `position` (Position() starts
+    // there); Finish writes what it holds.
+    virtual Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) = 0;
+};
+
+// The same file as ConvertFrames, made by two threads: this one converts the first part of the
+// frames into `avi`, another the rest into a writer from `files`, so that each draws its pictures
+// on the core that writes them. Progress counts the frames both have started; a stop of either
+// stops both, and what happened first in the file is reported. Videos of fewer than two frames
+// are converted in one part.
+ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
+                                          const VqaProperties& props, std::span<int32_t> frameIndex,
+                                          ConversionObserver& observer, ConversionFiles& files);
 
 }  // namespace rw

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "avi/avi_header.h"
@@ -119,6 +121,38 @@ void CConvertThread::OnFrameStart(int32_t frame) {
     m_host->SetFieldText(IDC_PERCENT_CONVERTED, t.percent);
 }
 
+namespace {
+
+constexpr size_t kWriteBuffer = size_t{1} << 20;
+
+// More readers of the input and writers of the temporary output, for a run in two parts.
+class SameFiles final : public ConversionFiles {
+  public:
+    SameFiles(std::string input, std::string output)
+        : m_input(std::move(input)), m_output(std::move(output)) {}
+
+    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
+        auto file = std::make_unique<DiskInputFile>();
+        if (auto r = file->Open(m_input); !r) return r.error();
+        return std::unique_ptr<InputFile>(std::move(file));
+    }
+    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
+        auto file = std::make_unique<DiskOutputFile>();
+        if (auto r = file->OpenAt(m_output, position, kWriteBuffer, false); !r) return r.error();
+        return std::unique_ptr<OutputFile>(std::move(file));
+    }
+
+  private:
+    std::string m_input;
+    std::string m_output;
+};
+
+}  // namespace
+
+unsigned CConvertThread::DefaultParts() {
+    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
 int CConvertThread::Run() {
     m_host = m_pDlg;
     if (m_host == nullptr) return kFailed;  // started without a dialog: nobody to report to
@@ -143,12 +177,22 @@ int CConvertThread::Run() {
         return Fail(cannot + "the temporary output \"" + m_temporaryPath +
                     "\" is the input file itself");
     }
-    if (auto r = m_fileAvi.Create(m_temporaryPath); !r) return Fail(cannot + r.error().message);
+    // A long video is converted in two parts side by side when there is a processor for each;
+    // each part then writes its own frames itself.
+    const bool twoParts = m_parts >= 2 && props.frames >= kMinFramesForTwoParts;
+    if (auto r = m_fileAvi.Create(m_temporaryPath, kWriteBuffer, !twoParts); !r) {
+        return Fail(cannot + r.error().message);
+    }
     m_ownsTemporary = true;
     // The AVI's length is known before the first byte: the file system can set it aside at once.
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
-    m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);
+    if (twoParts) {
+        SameFiles files(path, m_temporaryPath);
+        m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
+    } else {
+        m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);
+    }
     switch (m_outcome.status) {
         case ConversionOutcome::Status::Completed:
             break;

@@ -80,6 +80,14 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // Only after the thread has ended.
     void CloseAndDiscard();
 
+    // How many parts a long video may be converted in at once (before ResumeThread): 2 where the
+    // machine has two processors or more, unless set lower (the command line does when it runs
+    // several conversions side by side).
+    void SetParts(unsigned parts) { m_parts = parts; }
+    static unsigned DefaultParts();
+    // Videos shorter than this are converted in one part.
+    static constexpr int32_t kMinFramesForTwoParts = 64;
+
     // How the last run ended (valid once the thread has finished).
     const ConversionOutcome& Outcome() const { return m_outcome; }
 
@@ -107,6 +115,7 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     std::string m_temporaryPath;
     bool m_ownsTemporary = false;  // the temporary file exists and is this run's
     int32_t m_frames = 0;
+    unsigned m_parts = DefaultParts();
     ConversionHost* m_host = nullptr;  // m_pDlg as read at the start of Run
     ConversionOutcome m_outcome;
 };

@@ -2,9 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "convert/text_format.h"
-#include <ctime>
 
 namespace rw {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // Minutes are not folded into hours: 100 minutes show as "100:00".
 std::string MinutesSeconds(int64_t seconds) {
     return FormatText("%02lld:%02lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
+                      static_cast<long long>(seconds % 60));
 }
 
 }  // namespace
@@ -53,9 +53,9 @@ ProgressTexts ProgressEstimator::UpdateProgress(int32_t frame, int32_t frames) {
         t.hasTimes = true;
         t.timeRemaining = MinutesSeconds(remaining);
         t.elapsedTime = MinutesSeconds(elapsed);
-        t.finishTime =
-            FormatText("%02lld:%02lld:%02lld", static_cast<long long>((finish / 3600) % 24),
-                   static_cast<long long>((finish / 60) % 60), static_cast<long long>(finish % 60));
+        t.finishTime = FormatText(
+            "%02lld:%02lld:%02lld", static_cast<long long>((finish / 3600) % 24),
+            static_cast<long long>((finish / 60) % 60), static_cast<long long>(finish % 60));
     }
     t.frame = FormatText("%d", frame + 1);
     const double percent = frames > 0 ? (frame + 1) * 100.0 / frames : 0.0;

@@ -173,18 +173,40 @@ DiskOutputFile::~DiskOutputFile() {
     Abandon();
 }
 
-Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize) {
+Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize,
+                                      bool writeBehind) {
     Abandon();
     m_name = path.string();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return SystemError("Cannot create", m_name, errno);
+    Start(fd, 0, bufferSize, writeBehind);
+    return {};
+}
+
+Expected<void> DiskOutputFile::OpenAt(const std::filesystem::path& path, int64_t position,
+                                      size_t bufferSize, bool writeBehind) {
+    Abandon();
+    m_name = path.string();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return SystemError("Cannot open", m_name, errno);
+    if (position < 0 || ::lseek(fd, static_cast<off_t>(position), SEEK_SET) != position) {
+        const int err = position < 0 ? EINVAL : errno;
+        ::close(fd);
+        return SystemError("Cannot write at position " + std::to_string(position) + " of", m_name,
+                           err);
+    }
+    Start(fd, position, bufferSize, writeBehind);
+    return {};
+}
+
+void DiskOutputFile::Start(int fd, int64_t position, size_t bufferSize, bool writeBehind) {
     m_fd = fd;
-    m_position = 0;
+    m_position = position;
     m_buffer.assign(std::max<size_t>(bufferSize, 4096), 0);
     m_bufferLength = 0;
+    m_writeBehind = writeBehind;
     m_failure.reset();
     m_failed.store(false);
-    return {};
 }
 
 void DiskOutputFile::Preallocate(int64_t length) {
@@ -248,6 +270,18 @@ void DiskOutputFile::HelperLoop() {
 
 Expected<void> DiskOutputFile::HandOff(bool whole) {
     if (m_bufferLength == 0) return {};
+    if (!m_writeBehind) {
+        // Written here and now; the buffer is free again at once.
+        auto written = WriteRaw(std::span<const uint8_t>(m_buffer.data(), m_bufferLength));
+        if (!written) {
+            std::lock_guard lock(m_mutex);
+            if (!m_failure) m_failure = written.error();
+            m_failed.store(true);
+            return written;
+        }
+        m_bufferLength = 0;
+        return {};
+    }
     constexpr size_t kPage = 4096;
     const size_t handed =
         whole || m_bufferLength < kPage ? m_bufferLength : m_bufferLength / kPage * kPage;

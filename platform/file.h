@@ -49,6 +49,10 @@ class OutputFile {
 
     Expected<void> WriteZeros(size_t count);
 
+    // Writes out whatever the file still holds and lets it go; a failure is reported. Files that
+    // hold nothing back have nothing to do.
+    virtual Expected<void> Finish() { return {}; }
+
     // Room for `size` bytes at the end of the file, to be filled in place and then kept with
     // CommitReserved(size): the same bytes as one Write of them, without copying them first. The
     // room is valid until the next call on the file; bytes not committed are never written.
@@ -100,14 +104,21 @@ class DiskOutputFile final : public OutputFile {
     DiskOutputFile(const DiskOutputFile&) = delete;
     DiskOutputFile& operator=(const DiskOutputFile&) = delete;
 
-    // Creates the file, truncating an existing one.
-    Expected<void> Create(const std::filesystem::path& path, size_t bufferSize = 1 << 20);
+    // Creates the file, truncating an existing one. Without `writeBehind`, full buffers are
+    // written by the calling thread instead of a helper.
+    Expected<void> Create(const std::filesystem::path& path, size_t bufferSize = 1 << 20,
+                          bool writeBehind = true);
+    // Opens an existing file to write from `position` on (Position() starts there), leaving the
+    // bytes before and after alone.
+    Expected<void> OpenAt(const std::filesystem::path& path, int64_t position,
+                          size_t bufferSize = 1 << 20, bool writeBehind = true);
     // Tells the file system the file will grow to `length` bytes, so it can set the space aside
     // at once instead of page by page as the writes come. Only a hint: a file system that cannot,
     // or a disk without the room, is left for the writes themselves to report.
     void Preallocate(int64_t length);
     // Writes what is buffered and closes the file; reports a failure of either.
     Expected<void> Close();
+    Expected<void> Finish() override { return Close(); }
     // Closes without caring about buffered bytes (used before the file is removed). Closing a
     // file that is not open has no effect.
     void Abandon();
@@ -132,12 +143,14 @@ class DiskOutputFile final : public OutputFile {
     void StopHelper();
     void HelperLoop();
     Expected<void> WriteRaw(std::span<const uint8_t> data);
+    void Start(int fd, int64_t position, size_t bufferSize, bool writeBehind);
 
     int m_fd = -1;
     std::string m_name;
     int64_t m_position = 0;
     std::vector<uint8_t> m_buffer;  // being filled by Write
     size_t m_bufferLength = 0;
+    bool m_writeBehind = true;
     bool m_reservedInBuffer = false;  // the last Reserve gave room inside m_buffer
 
     // Shared with the helper thread, under m_mutex.
@@ -184,6 +197,8 @@ class MemoryOutputFile final : public OutputFile {
     const std::string& Name() const override { return m_name; }
 
     const std::vector<uint8_t>& Data() const { return m_data; }
+    // Makes the file stand for the part of a larger one from `position` on (before any write).
+    void StartAt(int64_t position) { m_position = position; }
     // Keeps only the count of bytes, not the bytes (fuzzing a whole conversion).
     void DiscardData(bool discard) { m_discard = discard; }
 

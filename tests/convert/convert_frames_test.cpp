@@ -9,6 +9,7 @@
 
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/names.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/ima_adpcm.h"
@@ -43,19 +44,80 @@ struct RunResult {
     std::vector<int32_t> starts;
 };
 
+// The second part's files of a run in two parts: the input again, and the output from a position
+// on, kept in `second` (the run lets go of the writer it is given).
+class MemoryFiles final : public ConversionFiles {
+  public:
+    MemoryFiles(std::span<const uint8_t> vqa, int64_t failAfter)
+        : second("tiny.avi", failAfter), m_vqa(vqa) {}
+    MemoryFiles(const MemoryFiles&) = delete;
+    MemoryFiles& operator=(const MemoryFiles&) = delete;
+
+    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
+        return std::unique_ptr<InputFile>(std::make_unique<MemoryInputFile>(m_vqa, "tiny.vqa"));
+    }
+    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
+        second.StartAt(position);
+        return std::unique_ptr<OutputFile>(std::make_unique<Forward>(second));
+    }
+
+    MemoryOutputFile second;
+
+  private:
+    class Forward final : public OutputFile {
+      public:
+        explicit Forward(MemoryOutputFile& to) : m_to(to) {}
+        Expected<void> Write(std::span<const uint8_t> data) override { return m_to.Write(data); }
+        int64_t Position() const override { return m_to.Position(); }
+        const std::string& Name() const override { return m_to.Name(); }
+
+      private:
+        MemoryOutputFile& m_to;
+    };
+
+    std::span<const uint8_t> m_vqa;
+};
+
+// Converts in one part, and checks that two parts make the same file and end the same way.
 RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32_t cancelAt = -1) {
-    MemoryInputFile in(vqa, "tiny.vqa");
     auto header = ReadVqaHeader(std::span<const uint8_t>(vqa));
     EXPECT_EQ(header.status, VqaHeaderResult::Status::Ok);
-    auto index = ReadFrameIndex(in, header.properties.frames);
-    EXPECT_TRUE(index.ok());
-    MemoryOutputFile out("tiny.avi", failAfter);
-    Recorder recorder;
-    recorder.cancelAt = cancelAt;
     RunResult r;
-    r.outcome = ConvertFrames(in, out, header.properties, *index, recorder);
-    r.avi = out.Data();
-    r.starts = recorder.starts;
+    for (bool twoParts : {false, true}) {
+        MemoryInputFile in(vqa, "tiny.vqa");
+        auto index = ReadFrameIndex(in, header.properties.frames);
+        EXPECT_TRUE(index.ok());
+        MemoryOutputFile out("tiny.avi", failAfter);
+        Recorder recorder;
+        recorder.cancelAt = cancelAt;
+        if (!twoParts) {
+            r.outcome = ConvertFrames(in, out, header.properties, *index, recorder);
+            r.avi = out.Data();
+            r.starts = recorder.starts;
+            continue;
+        }
+        MemoryFiles files(vqa, failAfter);
+        const ConversionOutcome o =
+            ConvertFramesInTwoParts(in, out, header.properties, *index, recorder, files);
+        if (cancelAt > 0 && o.status != r.outcome.status) {
+            // The parts report progress together, so a cancel "before frame n" cannot be exact:
+            // the run may also have finished first.
+            EXPECT_EQ(o.status, ConversionOutcome::Status::Completed) << "in two parts";
+            continue;
+        }
+        EXPECT_EQ(o.status, r.outcome.status) << "in two parts: " << o.message;
+        if (o.status == ConversionOutcome::Status::Completed) {
+            std::vector<uint8_t> whole = out.Data();
+            whole.insert(whole.end(), files.second.Data().begin(), files.second.Data().end());
+            EXPECT_EQ(whole, r.avi) << "in two parts";
+            EXPECT_EQ(o.damagedFrames, r.outcome.damagedFrames) << "in two parts";
+            EXPECT_EQ(o.leadingSoundMissing, r.outcome.leadingSoundMissing) << "in two parts";
+            EXPECT_EQ(o.message, r.outcome.message) << "in two parts";
+        } else if (o.status == ConversionOutcome::Status::SeekFailed) {
+            EXPECT_EQ(o.failedFrame, r.outcome.failedFrame) << "in two parts";
+            EXPECT_EQ(o.failedPosition, r.outcome.failedPosition) << "in two parts";
+        }
+    }
     if (r.outcome.status == ConversionOutcome::Status::Completed) r.walk = test::WalkAvi(r.avi);
     return r;
 }
@@ -223,6 +285,43 @@ TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {
     EXPECT_NE(r.outcome.message.find("silence"), std::string::npos) << r.outcome.message;
 }
 
+// A synthesised video (codebook parts and switches, palettes) in two parts, whole and with frames
+// around the split damaged in several ways: Convert checks the two parts make the same file.
+TEST(ConvertFrames, TwoPartsMakeTheSameFileAsOne) {
+    const synth::SynthVideo& video = test::SmallVideo(40, 64, 48);
+    const size_t split = 40 * 9 / 16;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> variants{{"whole", video.file}};
+    // A frame's record: its 8-byte header, its sound, then its picture chunk: a pad byte, the
+    // chunk's name and size, and its sub-chunks. The flips hit the chunk's size, the first
+    // sub-chunk's size and its data.
+    const size_t sound = static_cast<size_t>((video.properties.soundRate / 15) / 2);
+
+    for (size_t f : {split - 1, split, split + 1, size_t{30}}) {
+        const auto picture = static_cast<size_t>(video.frameOffsets[f]) + 8 + sound;
+        for (size_t delta : {size_t{5}, size_t{14}, size_t{24}}) {
+            std::vector<uint8_t> damaged = video.file;
+            damaged.at(picture + delta) ^= 0xA5;
+            variants.emplace_back("frame " + std::to_string(f) + " byte " + std::to_string(delta),
+                                  std::move(damaged));
+        }
+    }
+    std::vector<uint8_t> cut = video.file;
+    cut.resize(static_cast<size_t>(video.frameOffsets[split + 3]) + 100);
+    variants.emplace_back("cut after the split", cut);
+    for (const auto& [name, bytes] : variants) {
+        SCOPED_TRACE(name);
+        const RunResult r = Convert(bytes);
+        EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Completed) << r.outcome.message;
+    }
+    // A write failing in either part ends the run the same way.
+    const auto length = static_cast<int64_t>(Convert(video.file).avi.size());
+    for (int64_t failAfter : {int64_t{5000}, length - 5000}) {
+        const RunResult r = Convert(video.file, failAfter);
+        EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Failed) << failAfter;
+        EXPECT_NE(r.outcome.message.find("Cannot write"), std::string::npos) << r.outcome.message;
+    }
+}
+
 // A seek to a position that is negative as a signed 32-bit number fails: the run stops at that
 // frame with the frame's number and the position, and writes no index.
 struct SeekCase {
@@ -262,6 +361,9 @@ TEST(ConvertFrames, StopsBetweenFramesWhenCancelled) {
     EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Cancelled);
     EXPECT_EQ(r.starts, (std::vector<int32_t>{0, 1}));
     EXPECT_EQ(r.avi.size(), 524u + 8 + 300 + 2 * (8 + 40 + 8 + 48));
+    // Asked before the first frame, both parts stop.
+    EXPECT_EQ(Convert(BuildTinyVqa(ThreeFrames()), -1, 0).outcome.status,
+              ConversionOutcome::Status::Cancelled);
 }
 
 // Headers the run refuses before writing anything.

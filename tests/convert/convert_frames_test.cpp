@@ -10,6 +10,7 @@
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_files.h"
 #include "tests/support/names.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/ima_adpcm.h"
@@ -44,40 +45,6 @@ struct RunResult {
     std::vector<int32_t> starts;
 };
 
-// The second part's files of a run in two parts: the input again, and the output from a position
-// on, kept in `second` (the run lets go of the writer it is given).
-class MemoryFiles final : public ConversionFiles {
-  public:
-    MemoryFiles(std::span<const uint8_t> vqa, int64_t failAfter)
-        : second("tiny.avi", failAfter), m_vqa(vqa) {}
-    MemoryFiles(const MemoryFiles&) = delete;
-    MemoryFiles& operator=(const MemoryFiles&) = delete;
-
-    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
-        return std::unique_ptr<InputFile>(std::make_unique<MemoryInputFile>(m_vqa, "tiny.vqa"));
-    }
-    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
-        second.StartAt(position);
-        return std::unique_ptr<OutputFile>(std::make_unique<Forward>(second));
-    }
-
-    MemoryOutputFile second;
-
-  private:
-    class Forward final : public OutputFile {
-      public:
-        explicit Forward(MemoryOutputFile& to) : m_to(to) {}
-        Expected<void> Write(std::span<const uint8_t> data) override { return m_to.Write(data); }
-        int64_t Position() const override { return m_to.Position(); }
-        const std::string& Name() const override { return m_to.Name(); }
-
-      private:
-        MemoryOutputFile& m_to;
-    };
-
-    std::span<const uint8_t> m_vqa;
-};
-
 // Converts in one part, and checks that two parts make the same file and end the same way.
 RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32_t cancelAt = -1) {
     auto header = ReadVqaHeader(std::span<const uint8_t>(vqa));
@@ -96,7 +63,7 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
             r.starts = recorder.starts;
             continue;
         }
-        MemoryFiles files(vqa, failAfter);
+        test::MemoryFiles files(vqa, failAfter);
         const ConversionOutcome o =
             ConvertFramesInTwoParts(in, out, header.properties, *index, recorder, files);
         if (cancelAt > 0 && o.status != r.outcome.status) {

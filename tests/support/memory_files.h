@@ -1,0 +1,47 @@
+// The files a run in two parts opens besides its own, kept in memory: the input again, and the
+// output from a position on, collected in `second` (the run lets go of the writer it is given).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "convert/convert_frames.h"
+#include "platform/file.h"
+
+namespace rw::test {
+
+class MemoryFiles final : public ConversionFiles {
+  public:
+    MemoryFiles(std::span<const uint8_t> vqa, int64_t failAfter = -1)
+        : second("memory.avi", failAfter), m_vqa(vqa) {}
+    MemoryFiles(const MemoryFiles&) = delete;
+    MemoryFiles& operator=(const MemoryFiles&) = delete;
+
+    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
+        return std::unique_ptr<InputFile>(std::make_unique<MemoryInputFile>(m_vqa, "memory.vqa"));
+    }
+    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
+        second.StartAt(position);
+        return std::unique_ptr<OutputFile>(std::make_unique<Forward>(second));
+    }
+
+    MemoryOutputFile second;
+
+  private:
+    class Forward final : public OutputFile {
+      public:
+        explicit Forward(MemoryOutputFile& to) : m_to(to) {}
+        Expected<void> Write(std::span<const uint8_t> data) override { return m_to.Write(data); }
+        int64_t Position() const override { return m_to.Position(); }
+        const std::string& Name() const override { return m_to.Name(); }
+
+      private:
+        MemoryOutputFile& m_to;
+    };
+
+    std::span<const uint8_t> m_vqa;
+};
+
+}  // namespace rw::test

@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "convert/convert_frames.h"
+#include "platform/file.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
-#include "tests/support/names.h"
+#include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
@@ -100,6 +103,29 @@ TEST_F(CliProgram, ConvertsAFileAndSaysWhereTheAviWent) {
     EXPECT_EQ(r.err, "");  // no progress line when stderr is not a terminal
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_TRUE(ValidAvi("clip.avi"));
+}
+
+// A long video is converted in two parts when it is the only file, in one when files are
+// converted side by side: the bytes are those of a conversion in memory either way.
+TEST_F(CliProgram, LongVideosGiveTheSameBytesInOneOrTwoParts) {
+    const std::vector<uint8_t> video = Video(100);
+    MemoryInputFile in(video, "long.vqa");
+    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(video)).properties;
+    auto index = ReadFrameIndex(in, props.frames);
+    ASSERT_TRUE(index.ok());
+    MemoryOutputFile expected;
+    test::NullObserver observer;
+    ASSERT_EQ(ConvertFrames(in, expected, props, *index, observer).status,
+              ConversionOutcome::Status::Completed);
+
+    Put("one/long.vqa", video);
+    Put("two/a.vqa", video);
+    Put("two/b.vqa", video);
+    EXPECT_EQ(Run({"one/long.vqa"}).status, 0);
+    EXPECT_EQ(Run({"--jobs", "2", "two"}).status, 0);
+    for (const char* avi : {"one/long.avi", "two/a.avi", "two/b.avi"}) {
+        EXPECT_EQ(m_dir.Get(avi), expected.Data()) << avi;
+    }
 }
 
 TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {

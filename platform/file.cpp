@@ -268,7 +268,7 @@ void DiskOutputFile::HelperLoop() {
     g_runningHelpers.fetch_sub(1, std::memory_order_relaxed);
 }
 
-Expected<void> DiskOutputFile::HandOff(bool whole) {
+Expected<void> DiskOutputFile::HandOff() {
     if (m_bufferLength == 0) return {};
     if (!m_writeBehind) {
         // Written here and now; the buffer is free again at once.
@@ -282,9 +282,6 @@ Expected<void> DiskOutputFile::HandOff(bool whole) {
         m_bufferLength = 0;
         return {};
     }
-    constexpr size_t kPage = 4096;
-    const size_t handed =
-        whole || m_bufferLength < kPage ? m_bufferLength : m_bufferLength / kPage * kPage;
     std::unique_lock lock(m_mutex);
     WaitUntilWritten(lock);
     if (m_failure) return *m_failure;
@@ -294,17 +291,13 @@ Expected<void> DiskOutputFile::HandOff(bool whole) {
     }
     if (m_writing.size() != m_buffer.size()) m_writing.resize(m_buffer.size());
     std::swap(m_buffer, m_writing);
-    m_writingLength = handed;
-    const size_t kept = m_bufferLength - handed;
+    m_writingLength = m_bufferLength;
     m_bufferLength = 0;
     m_busy = true;
     m_handedOver.store(true, std::memory_order_release);
     const bool wake = m_helperAsleep;
     lock.unlock();
     if (wake) m_changed.notify_all();
-    // The helper only reads the bytes handed to it; the rest are copied out beside it.
-    if (kept > 0) std::memcpy(m_buffer.data(), m_writing.data() + handed, kept);
-    m_bufferLength = kept;
     return {};
 }
 
@@ -370,10 +363,10 @@ Expected<std::span<uint8_t>> DiskOutputFile::Reserve(size_t size) {
         std::lock_guard lock(m_mutex);
         return *m_failure;
     }
-    // Leave room for a partly filled page moved over by HandOff.
-    if (size > m_buffer.size() - 4096) return OutputFile::Reserve(size);
+    // Room larger than a buffer comes from the base class and is written on commit.
+    if (size > m_buffer.size()) return OutputFile::Reserve(size);
     if (size > m_buffer.size() - m_bufferLength) {
-        if (auto r = HandOff(false); !r) return r.error();
+        if (auto r = HandOff(); !r) return r.error();
     }
     m_reservedInBuffer = true;
     return std::span<uint8_t>(m_buffer.data() + m_bufferLength, size);

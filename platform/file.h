@@ -132,10 +132,9 @@ class DiskOutputFile final : public OutputFile {
     const std::string& Name() const override { return m_name; }
 
   private:
-    // Hands the filled buffer to the helper thread and takes the other one to fill. With
-    // `whole` false, only whole pages go: the last bytes of a partly filled buffer move to the
-    // start of the next one, so every write starts on a page boundary of the file.
-    Expected<void> HandOff(bool whole = true);
+    // Hands the filled buffer to the helper thread (or, without write-behind, writes it) and
+    // takes the other one to fill.
+    Expected<void> HandOff();
     // Waits until the helper thread has written everything handed to it; its first failure.
     Expected<void> Drain();
     // Waits until the helper has written what it was handed (m_mutex held).

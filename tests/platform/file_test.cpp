@@ -131,7 +131,7 @@ TEST(DiskOutputFile, HandedOverBuffersLandInOrder) {
         {"large write between small ones", 4096, {10, 70000, 10, 4090, 7, 100000, 3}},
         {"rooms between writes",
          16384,
-         {-1000, 3000, -12288, -5000, 97, kGivenUp, -1, -12289, 333, kGivenUp, 70000, -7}},
+         {-1000, 3000, -16384, -5000, 97, kGivenUp, -1, -16385, 333, kGivenUp, 70000, -7}},
     };
     for (const Case& c : cases) {
         DiskOutputFile out;

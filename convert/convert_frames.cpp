@@ -1,6 +1,7 @@
 #include "convert/convert_frames.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,70 +36,73 @@ ConversionOutcome Fail(std::string message) {
 }
 
 // Draws each pointer table of a frame straight into the frame's video chunk; the last one drawn
-// wins. A frame without a usable image repeats the previous picture, which is kept as cheaply as
-// possible: as the last good pointer table, drawn again with the renderer's expansion of the
-// codebook, for as long as that expansion stays; just before it changes, the picture is drawn once
-// into a buffer of its own.
+// wins. A frame without a usable image repeats the previous picture, which is kept as the last
+// good pointer table and the renderer that drew it: of two renderers, each change of codebook or
+// palette prepares the one that did not draw that picture, so it can be drawn again as it was.
 class PictureSink final : public FrameImageSink {
   public:
-    explicit PictureSink(const VqaProperties& props)
-        : m_props(props), m_pictureBytes(ComputeAviLayout(props).videoFrameBytes) {}
+    explicit PictureSink(const VqaProperties& props) : m_props(props) {}
 
-    // The room the frame's image goes to; none for a frame that is only read (its tables still
-    // count for what later frames repeat).
-    void BeginFrame(std::span<uint8_t> target) {
+    // The room the frame's image goes to; none for a frame that is only read, whose tables still
+    // count for what later frames repeat, unless it is skimmed: its tables are then only checked,
+    // and what later frames would repeat is no longer known (PictureUnknown) until a frame that
+    // is not skimmed has an image.
+    void BeginFrame(std::span<uint8_t> target, bool skim) {
         m_target = target;
+        m_skim = skim;
         m_images = 0;
     }
 
+    bool WantsPointerTables() const override { return !m_skim; }
+    void OnPointerTableSkipped() override { ++m_images; }
+
     void OnPointerTable(std::span<const uint8_t> pointerTable,
                         const VqaDecodeState& state) override {
-        if (!m_renderer.IsPreparedFor(state, m_props)) {
-            KeepPrevious();
-            m_renderer.Prepare(state, m_props);
+        if (!m_renderers[m_current].IsPreparedFor(state, m_props)) {
+            if (m_hasLast && m_lastRenderer == m_current) m_current ^= 1;
+            m_renderers[m_current].Prepare(state, m_props);
         }
-        if (!m_target.empty()) m_renderer.Draw(pointerTable, m_props, m_target);
+        if (!m_target.empty()) m_renderers[m_current].Draw(pointerTable, m_props, m_target);
         m_drawnTable.assign(pointerTable.begin(), pointerTable.end());
+        m_drawnRenderer = m_current;
         ++m_images;
     }
 
     int Images() const { return m_images; }
+    bool PictureUnknown() const { return m_pictureUnknown; }
 
     // The frame's image is good: it is the picture later frames may repeat.
     void KeepFrame() {
         if (m_images == 0) return;
+        m_pictureUnknown = m_skim;
+        m_hasLast = !m_skim;
+        if (m_skim) return;
         std::swap(m_lastTable, m_drawnTable);
-        m_lastIsTable = true;
+        m_lastRenderer = m_drawnRenderer;
     }
 
     // The frame has no usable image: the previous picture (black before the first) goes instead.
     void RepeatPrevious() {
-        if (m_lastIsTable) {
-            m_renderer.Draw(m_lastTable, m_props, m_target);
-        } else if (m_kept.size() == m_target.size()) {
-            std::memcpy(m_target.data(), m_kept.data(), m_kept.size());
+        if (m_hasLast) {
+            m_renderers[m_lastRenderer].Draw(m_lastTable, m_props, m_target);
         } else {
             std::memset(m_target.data(), 0, m_target.size());
         }
     }
 
   private:
-    void KeepPrevious() {
-        if (!m_lastIsTable) return;
-        m_kept.resize(static_cast<size_t>(m_pictureBytes));
-        m_renderer.Draw(m_lastTable, m_props, m_kept);
-        m_lastIsTable = false;
-    }
-
     const VqaProperties& m_props;
-    int64_t m_pictureBytes;
-    FrameRenderer m_renderer;  // keeps the codebook expanded into colours between frames
+    std::array<FrameRenderer, 2> m_renderers;  // keep codebooks expanded into colours
+    size_t m_current = 0;                      // the renderer new tables are drawn with
     std::span<uint8_t> m_target;
+    bool m_skim = false;
     int m_images = 0;
-    std::vector<uint8_t> m_drawnTable;  // the last table drawn in this frame
-    std::vector<uint8_t> m_lastTable;   // the last good frame's table
-    bool m_lastIsTable = false;         // else the previous picture is m_kept (or black)
-    std::vector<uint8_t> m_kept;
+    std::vector<uint8_t> m_drawnTable;  // the last table drawn in this frame...
+    size_t m_drawnRenderer = 0;         // ...and its renderer
+    std::vector<uint8_t> m_lastTable;   // the last good frame's table...
+    size_t m_lastRenderer = 0;          // ...and its renderer, which stays prepared for it
+    bool m_hasLast = false;             // else the previous picture is black
+    bool m_pictureUnknown = false;
 };
 
 // Reads exactly out.size() bytes at `position`. False when the position cannot be reached or the
@@ -206,9 +210,10 @@ class FrameConverter {
           m_soundOut(4 * m_soundIn.size()) {}
 
     // Frame f. With `avi`, its chunks are written there and their positions kept; without, it
-    // is only read. False when the run cannot go on: Outcome() says why.
+    // is only read, and `skim` leaves its pointer tables unpacked (see PictureSink). False when
+    // the run cannot go on: Outcome() says why.
     bool Frame(size_t f, OutputFile* avi, std::span<uint32_t> soundPositions,
-               std::span<uint32_t> videoPositions) {
+               std::span<uint32_t> videoPositions, bool skim = false) {
         const int32_t position = Add32(m_frameIndex[f], 8);
         if (!m_vqa.Seek(position)) {
             m_outcome =
@@ -239,7 +244,7 @@ class FrameConverter {
 
         // A frame without an image repeats the previous one; a damaged or missing one does too,
         // and is counted.
-        m_sink.BeginFrame(video ? video->image : std::span<uint8_t>{});
+        m_sink.BeginFrame(video ? video->image : std::span<uint8_t>{}, skim && !video);
         bool frameDamaged = got != ReadResult::Ok;
         if (!frameDamaged) {
             const PictureChunkResult result = ReadPictureChunk(m_vqa, m_state, m_sink);
@@ -266,6 +271,8 @@ class FrameConverter {
     }
 
     const ConversionOutcome& Outcome() const { return m_outcome; }
+    // After skimmed frames: the picture a next frame would repeat is not known.
+    bool PictureUnknown() const { return m_sink.PictureUnknown(); }
     int32_t Damaged() const { return m_damaged; }
     int32_t FirstDamaged() const { return m_firstDamaged; }
 
@@ -375,6 +382,10 @@ ConversionOutcome OutOfMemory(const VqaProperties& props) {
                 " bytes each)");
 }
 
+// The second part reads the frames before its own in full only from this many frames before them:
+// enough to find the picture its first frame may repeat, in all but damaged files.
+constexpr size_t kFollowedFrames = 4;
+
 // The run in two parts: this thread converts the first frames into `avi`; a second thread walks
 // those frames for their codebook, palette and sound, then converts the rest into a file of its
 // own that starts where they end. Each part draws its pictures on the core that writes them. The
@@ -409,23 +420,45 @@ ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
     std::thread worker;
     auto secondPart = [&] {
         try {
-            FrameConverter converter(shape, **vqa2, frameIndex, start->adpcm);
-            bool going = true;
-            for (size_t f = 0; going && f < shape.frames; ++f) {
+            std::optional<FrameConverter> converter;
+            // Reads the first part's frames for their codebook, palette and sound; those before
+            // `followFrom` are only skimmed.
+            auto walk = [&](size_t followFrom) {
+                converter.emplace(shape, **vqa2, frameIndex, start->adpcm);
+                for (size_t f = 0; f < split; ++f) {
+                    if (stop.load()) {
+                        second = Cancelled();
+                        return false;
+                    }
+                    if (!converter->Frame(f, nullptr, soundPositions, videoPositions,
+                                          f < followFrom)) {
+                        second = converter->Outcome();
+                        stop.store(true);
+                        return false;
+                    }
+                }
+                return true;
+            };
+            bool going = walk(split > kFollowedFrames ? split - kFollowedFrames : 0);
+            // None of the last frames before the split had a usable image: the picture the next
+            // frames may repeat lies further back, so every frame is read again in full.
+            if (going && converter->PictureUnknown()) going = walk(0);
+            for (size_t f = split; going && f < shape.frames; ++f) {
                 if (stop.load()) {
                     second = Cancelled();
                     going = false;
-                } else if (!converter.Frame(f, f < split ? nullptr : avi2->get(), soundPositions,
-                                            videoPositions)) {
-                    second = converter.Outcome();
+                } else if (!converter->Frame(f, avi2->get(), soundPositions, videoPositions)) {
+                    second = converter->Outcome();
                     stop.store(true);
                     going = false;
-                } else if (f >= split) {
+                } else {
                     secondDone.fetch_add(1);
                 }
             }
-            secondDamaged = converter.Damaged();
-            secondFirstDamaged = converter.FirstDamaged();
+            if (converter) {
+                secondDamaged = converter->Damaged();
+                secondFirstDamaged = converter->FirstDamaged();
+            }
         } catch (const std::bad_alloc&) {
             second = OutOfMemory(props);
             stop.store(true);

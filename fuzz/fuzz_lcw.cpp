@@ -1,6 +1,6 @@
 // LCW decompression on arbitrary bytes: never reads outside the input or the output, never
 // produces more than the limit, and on success returns exactly the bytes a plain byte-by-byte
-// reading of the commands gives.
+// reading of the commands gives. CheckLcw gives the same length or the same message.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -94,5 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !std::equal(fast->begin(), fast->end(), plain.Output().begin(), plain.Output().end())) {
         std::abort();
     }
+    auto checked = rw::CheckLcw(input, kLimit);
+    if (checked.ok() != fast.ok()) std::abort();
+    if (checked.ok() && *checked != fast->size()) std::abort();
+    if (!checked.ok() && checked.error().message != fast.error().message) std::abort();
     return 0;
 }

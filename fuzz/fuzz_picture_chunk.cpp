@@ -4,7 +4,8 @@
 // Input: 6 bytes of picture geometry (block width, block height, width and height as 16-bit
 // little-endian numbers), then frames, each a 32-bit little-endian length and that many bytes of
 // picture chunk data (the last frame takes what is left). The two renderers must draw the same
-// pixels, and the state must stay within its limits.
+// pixels, and the state must stay within its limits. A second state, walked by a sink that wants no
+// tables (they are only checked), must end every frame the same way and equal to the first.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +51,23 @@ class CheckingSink final : public rw::FrameImageSink {
     std::vector<uint8_t> m_bottomUp;
 };
 
+// Wants no tables: they are only checked and counted.
+class SkimmingSink final : public rw::FrameImageSink {
+  public:
+    void OnPointerTable(std::span<const uint8_t>, const rw::VqaDecodeState&) override {
+        std::abort();
+    }
+    bool WantsPointerTables() const override { return false; }
+};
+
+bool SameState(const rw::VqaDecodeState& a, const rw::VqaDecodeState& b) {
+    return a.codebook == b.codebook && a.palette == b.palette &&
+           a.pendingCodebook == b.pendingCodebook && a.partCount == b.partCount &&
+           a.pendingCompressed == b.pendingCompressed && a.pendingAllClean == b.pendingAllClean &&
+           a.codebookGeneration == b.codebookGeneration &&
+           a.paletteGeneration == b.paletteGeneration;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -68,12 +86,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (int64_t{props.width} * props.height > kMaxPixels) return 0;
 
     rw::VqaDecodeState state;
+    rw::VqaDecodeState skimmed;
     CheckingSink sink(props);
+    SkimmingSink skimming;
     while (!in.AtEnd()) {
         // A length cut short by the end of the input makes the rest one last frame.
         const size_t declared = in.Remaining() >= 4 ? *in.U32Le() : in.Remaining();
         auto chunk = in.Bytes(std::min(declared, in.Remaining()));
         const rw::PictureChunkResult result = rw::WalkPictureChunk(*chunk, state, sink);
+        const rw::PictureChunkResult checked = rw::WalkPictureChunk(*chunk, skimmed, skimming);
+        if (checked.status != result.status || checked.images != result.images ||
+            checked.message != result.message || !SameState(state, skimmed)) {
+            std::abort();
+        }
         if (result.status != rw::PictureChunkResult::Status::Ok && result.message.empty()) {
             std::abort();  // every failure says what it was
         }

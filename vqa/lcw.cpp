@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace rw {
 namespace {
@@ -10,50 +11,6 @@ namespace {
 // Room kept past the end of the output, so short copies can move whole 16-byte pieces and let the
 // excess fall into bytes that later commands overwrite.
 constexpr size_t kSlack = 64;
-
-// The output is kept in a vector whose size runs ahead of the bytes produced (`length`), so that
-// each command needs one capacity check; it is cut to `length` at the end. Growth is geometric.
-class LcwOutput {
-  public:
-    explicit LcwOutput(size_t maxOutput, size_t inputSize) : m_max(maxOutput) {
-        size_t guess = std::min<size_t>(std::max<size_t>(inputSize * 4, 4096), m_max);
-        m_buffer.resize(guess + kSlack);
-    }
-
-    size_t Length() const { return m_length; }
-    uint8_t* Data() { return m_buffer.data(); }
-
-    // Makes room for `count` more bytes plus the slack; false when that would pass the limit.
-    bool Reserve(size_t count) {
-        if (count > m_max - m_length) return false;
-        size_t needed = m_length + count + kSlack;
-        if (needed > m_buffer.size()) Grow(needed);
-        return true;
-    }
-    void Advance(size_t count) { m_length += count; }
-    void SetLength(size_t length) { m_length = length; }
-
-    // The length below which any command may add `count` bytes plus the slack without a check
-    // of its own, growing the buffer when it runs short; 0 (no length is below it) when the limit
-    // leaves no such room.
-    size_t RoomBelow(size_t count) {
-        if (count > m_max - m_length) return 0;
-        if (m_length + count + kSlack > m_buffer.size()) Grow(m_length + count + kSlack);
-        return std::min(m_buffer.size() - kSlack, m_max) - count + 1;
-    }
-
-    std::vector<uint8_t> Take() && {
-        m_buffer.resize(m_length);
-        return std::move(m_buffer);
-    }
-
-  private:
-    void Grow(size_t needed) { m_buffer.resize(std::max(needed, m_buffer.size() * 2)); }
-
-    std::vector<uint8_t> m_buffer;
-    size_t m_length = 0;
-    size_t m_max;
-};
 
 // Copies `count` bytes in 16-byte pieces; may write up to 15 bytes past the count.
 inline void CopyPieces(uint8_t* dst, const uint8_t* src, size_t count) {
@@ -103,6 +60,87 @@ inline void CopyFromOutput(uint8_t* base, size_t end, size_t source, size_t coun
         done += chunk;
     }
 }
+
+// The output is kept in a vector whose size runs ahead of the bytes produced (`length`), so that
+// each command needs one capacity check; it is cut to `length` at the end. Growth is geometric.
+class LcwOutput {
+  public:
+    explicit LcwOutput(size_t maxOutput, size_t inputSize) : m_max(maxOutput) {
+        size_t guess = std::min<size_t>(std::max<size_t>(inputSize * 4, 4096), m_max);
+        m_buffer.resize(guess + kSlack);
+    }
+
+    size_t Length() const { return m_length; }
+    uint8_t* Data() { return m_buffer.data(); }
+
+    // Makes room for `count` more bytes plus the slack; false when that would pass the limit.
+    bool Reserve(size_t count) {
+        if (count > m_max - m_length) return false;
+        size_t needed = m_length + count + kSlack;
+        if (needed > m_buffer.size()) Grow(needed);
+        return true;
+    }
+    void SetLength(size_t length) { m_length = length; }
+
+    // The length below which any command may add `count` bytes plus the slack without a check
+    // of its own, growing the buffer when it runs short; 0 (no length is below it) when the limit
+    // leaves no such room.
+    size_t RoomBelow(size_t count) {
+        if (count > m_max - m_length) return 0;
+        if (m_length + count + kSlack > m_buffer.size()) Grow(m_length + count + kSlack);
+        return std::min(m_buffer.size() - kSlack, m_max) - count + 1;
+    }
+
+    // The commands of the checked path, after Reserve(count).
+    void Copy(size_t source, size_t count) {
+        CopyFromOutput(m_buffer.data(), m_length, source, count);
+        m_length += count;
+    }
+    // `in` holds at least 64 bytes from `src` on when `inputHasPieces`.
+    void Literal(const uint8_t* src, size_t count, bool inputHasPieces) {
+        if (inputHasPieces) {
+            CopyPieces(m_buffer.data() + m_length, src, count);
+        } else {
+            std::memcpy(m_buffer.data() + m_length, src, count);
+        }
+        m_length += count;
+    }
+    void Fill(uint8_t value, size_t count) {
+        std::memset(m_buffer.data() + m_length, value, count);
+        m_length += count;
+    }
+
+    std::vector<uint8_t> Take() && {
+        m_buffer.resize(m_length);
+        return std::move(m_buffer);
+    }
+
+  private:
+    void Grow(size_t needed) { m_buffer.resize(std::max(needed, m_buffer.size() * 2)); }
+
+    std::vector<uint8_t> m_buffer;
+    size_t m_length = 0;
+    size_t m_max;
+};
+
+// Counts the bytes a stream unpacks to without producing them: the same commands, the same
+// checks and the same limit, for callers that only need to know that a stream is whole.
+class LcwCounter {
+  public:
+    explicit LcwCounter(size_t maxOutput) : m_max(maxOutput) {}
+
+    size_t Length() const { return m_length; }
+    bool Reserve(size_t count) const { return count <= m_max - m_length; }
+    void Copy(size_t /*source*/, size_t count) { m_length += count; }
+    void Literal(const uint8_t* /*src*/, size_t count, bool /*inputHasPieces*/) {
+        m_length += count;
+    }
+    void Fill(uint8_t /*value*/, size_t count) { m_length += count; }
+
+  private:
+    size_t m_length = 0;
+    size_t m_max;
+};
 
 // The commands that make up nearly all of a stream (relative and short absolute copies, literal
 // runs, fills this short) produce at most this many bytes...
@@ -181,16 +219,17 @@ Error TooLong(size_t at, size_t maxOutput) {
     return Fail("the unpacked data would exceed " + std::to_string(maxOutput) + " bytes", at);
 }
 
-}  // namespace
-
-Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, size_t maxOutput) {
-    LcwOutput out(maxOutput, input.size());
+// Runs the commands of `input` into `out` (an LcwOutput or an LcwCounter) up to the end command.
+template <typename Output>
+Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& out) {
     const uint8_t* in = input.data();
     const size_t inSize = input.size();
     size_t pos = 0;
 
     while (pos < inSize) {
-        pos = UnpackCommonCommands(in, inSize, pos, out);
+        if constexpr (std::is_same_v<Output, LcwOutput>) {
+            pos = UnpackCommonCommands(in, inSize, pos, out);
+        }
         // The command at `pos` (if any) is taken with every check, one command at a time.
         if (pos >= inSize) break;
         const size_t at = pos;
@@ -206,20 +245,14 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
             size_t source = ((length & 0xFFFF) - distance) & 0xFFFF;
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            CopyFromOutput(out.Data(), length, source, count);
-            out.Advance(count);
+            out.Copy(source, count);
         } else if ((command & 0x40) == 0) {
             // 0x80 ends the stream; 0x81..0xBF is a literal run of 1..63 bytes.
             size_t count = command & 0x3F;
-            if (count == 0) return std::move(out).Take();
+            if (count == 0) return {};
             if (inSize - pos - 1 < count) break;
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            if (inSize - pos - 1 >= 64) {
-                CopyPieces(out.Data() + out.Length(), in + pos + 1, count);
-            } else {
-                std::memcpy(out.Data() + out.Length(), in + pos + 1, count);
-            }
-            out.Advance(count);
+            out.Literal(in + pos + 1, count, inSize - pos - 1 >= 64);
             pos += 1 + count;
         } else if (command < 0xFE) {
             // Short absolute copy: 3..64 bytes from a 16-bit position.
@@ -230,8 +263,7 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
             size_t length = out.Length();
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            CopyFromOutput(out.Data(), length, source, count);
-            out.Advance(count);
+            out.Copy(source, count);
         } else if (command == 0xFE) {
             // Fill: a 16-bit count of one value.
             if (inSize - pos < 4) break;
@@ -239,8 +271,7 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
             uint8_t value = in[pos + 3];
             pos += 4;
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            std::memset(out.Data() + out.Length(), value, count);
-            out.Advance(count);
+            out.Fill(value, count);
         } else {
             // Long absolute copy: a 16-bit count from a 16-bit position.
             if (inSize - pos < 5) break;
@@ -251,13 +282,26 @@ Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, siz
             size_t length = out.Length();
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
-            CopyFromOutput(out.Data(), length, source, count);
-            out.Advance(count);
+            out.Copy(source, count);
         }
     }
     if (pos < inSize) return Fail("the command's operands run past the end of the data", pos);
     return Error{"LCW data is damaged: it ends after " + std::to_string(inSize) +
                  " bytes without an end command"};
+}
+
+}  // namespace
+
+Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, size_t maxOutput) {
+    LcwOutput out(maxOutput, input.size());
+    if (auto r = RunLcw(input, maxOutput, out); !r) return r.error();
+    return std::move(out).Take();
+}
+
+Expected<size_t> CheckLcw(std::span<const uint8_t> input, size_t maxOutput) {
+    LcwCounter counter(maxOutput);
+    if (auto r = RunLcw(input, maxOutput, counter); !r) return r.error();
+    return counter.Length();
 }
 
 }  // namespace rw

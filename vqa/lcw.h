@@ -21,4 +21,8 @@ inline constexpr size_t kLcwDefaultMaxOutput = size_t{64} << 20;
 Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input,
                                              size_t maxOutput = kLcwDefaultMaxOutput);
 
+// What DecompressLcw would say of `input` without unpacking it: the unpacked length, or the same
+// error. For callers that must know a stream is whole but have no use for its bytes.
+Expected<size_t> CheckLcw(std::span<const uint8_t> input, size_t maxOutput = kLcwDefaultMaxOutput);
+
 }  // namespace rw

@@ -33,6 +33,11 @@ class CountingSink final : public FrameImageSink {
         ++m_count;
         m_inner.OnPointerTable(pointerTable, state);
     }
+    bool WantsPointerTables() const override { return m_inner.WantsPointerTables(); }
+    void OnPointerTableSkipped() override {
+        ++m_count;
+        m_inner.OnPointerTableSkipped();
+    }
     int Count() const { return m_count; }
 
   private:
@@ -109,6 +114,14 @@ Expected<void> SwitchCodebook(VqaDecodeState& state) {
     return outcome;
 }
 
+// A pointer table switches the codebook when eight parts are pending. Switching at more than
+// eight as well keeps the pending data bounded when a file sends extra parts; for exactly eight it
+// is the same thing.
+Expected<void> SwitchAfterPointerTable(VqaDecodeState& state) {
+    if (state.partCount >= kCodebookPartsPerSwitch) return SwitchCodebook(state);
+    return {};
+}
+
 }  // namespace
 
 Expected<void> ApplySubChunk(VqaSubChunk& subChunk, VqaDecodeState& state, FrameImageSink& sink) {
@@ -121,6 +134,16 @@ Expected<void> ApplySubChunk(VqaSubChunk& subChunk, VqaDecodeState& state, Frame
     }
     // Codebook parts unpack on their own terms (see AddCodebookPart).
     if (kind == 'P') return AddCodebookPart(subChunk, state, packed);
+
+    if (kind == 'T' && !sink.WantsPointerTables()) {
+        if (packed) {
+            if (auto checked = CheckLcw(subChunk.data, kMaxSubChunkData); !checked) {
+                return checked.error();
+            }
+        }
+        sink.OnPointerTableSkipped();
+        return SwitchAfterPointerTable(state);
+    }
 
     if (packed) {
         auto unpacked = DecompressLcw(subChunk.data, kMaxSubChunkData);
@@ -146,10 +169,7 @@ Expected<void> ApplySubChunk(VqaSubChunk& subChunk, VqaDecodeState& state, Frame
         case 'T':
             // The image is drawn with the codebook in force before the switch this table makes.
             sink.OnPointerTable(subChunk.data, state);
-            // Eight parts make a codebook. Switching at more than eight as well keeps the pending
-            // data bounded when a file sends extra parts; for exactly eight it is the same thing.
-            if (state.partCount >= kCodebookPartsPerSwitch) return SwitchCodebook(state);
-            return {};
+            return SwitchAfterPointerTable(state);
         default:
             return {};
     }

@@ -49,6 +49,12 @@ class FrameImageSink {
     virtual ~FrameImageSink() = default;
     virtual void OnPointerTable(std::span<const uint8_t> pointerTable,
                                 const VqaDecodeState& state) = 0;
+
+    // A sink with no use for the tables (a reader that only carries the state forward) says so
+    // here: each table is then only checked, a packed one by the same rules as unpacking, and
+    // OnPointerTableSkipped is called instead of OnPointerTable.
+    virtual bool WantsPointerTables() const { return true; }
+    virtual void OnPointerTableSkipped() {}
 };
 
 // Applies one sub-chunk: unpacks it if its fourth letter is 'Z', then acts on its third letter:

@@ -272,6 +272,13 @@ TEST(ConvertFrames, TwoPartsMakeTheSameFileAsOne) {
                                   std::move(damaged));
         }
     }
+    // Every frame from five before the split to the split damaged: the second part's first frame
+    // repeats a picture from further back than the frames it reads in full.
+    std::vector<uint8_t> longDamage = video.file;
+    for (size_t f = split - 5; f <= split; ++f) {
+        longDamage.at(static_cast<size_t>(video.frameOffsets[f]) + 8 + sound + 5) ^= 0xA5;
+    }
+    variants.emplace_back("frames before the split damaged", longDamage);
     std::vector<uint8_t> cut = video.file;
     cut.resize(static_cast<size_t>(video.frameOffsets[split + 3]) + 100);
     variants.emplace_back("cut after the split", cut);

@@ -19,6 +19,18 @@ Bytes WithDataAfterTheEnd(const Bytes& stream) {
     return Concat({stream, Repeat(0x00, 80)});
 }
 
+// CheckLcw must say of a stream exactly what DecompressLcw says: the same length or the same error.
+void ExpectCheckAgrees(const Bytes& input, size_t maxOutput = kLcwDefaultMaxOutput) {
+    auto unpacked = DecompressLcw(input, maxOutput);
+    auto checked = CheckLcw(input, maxOutput);
+    ASSERT_EQ(checked.ok(), unpacked.ok()) << input.size() << " bytes of input";
+    if (unpacked.ok()) {
+        EXPECT_EQ(*checked, unpacked->size());
+    } else {
+        EXPECT_EQ(checked.error().message, unpacked.error().message);
+    }
+}
+
 // A literal run of 63 bytes, the longest, to put commands further into a stream.
 const Bytes kRun63 = Concat({Hex("BF"), Repeat(0x07, 63)});
 
@@ -39,6 +51,7 @@ TEST_P(LcwUnpacks, GivesTheExpectedBytes) {
         auto out = DecompressLcw(input);
         ASSERT_TRUE(out.ok()) << out.error().message;
         EXPECT_EQ(*out, GetParam().expected) << input.size() << " bytes of input";
+        ExpectCheckAgrees(input);
     }
 }
 
@@ -124,6 +137,7 @@ TEST_P(LcwRefuses, WithAMessage) {
         ASSERT_FALSE(out.ok()) << input.size() << " bytes of input";
         EXPECT_NE(out.error().message.find(GetParam().messagePart), std::string::npos)
             << out.error().message;
+        ExpectCheckAgrees(input);
     }
 }
 
@@ -191,6 +205,8 @@ TEST_P(LcwLimit, IsEnforcedExactly) {
         EXPECT_EQ(refused.error().message,
                   "LCW data is damaged at byte " + std::to_string(c.lastCommandAt) +
                       ": the unpacked data would exceed " + std::to_string(c.size - 1) + " bytes");
+        ExpectCheckAgrees(input, c.size);
+        ExpectCheckAgrees(input, c.size - 1);
     }
 }
 

@@ -27,7 +27,12 @@ class RecordingSink final : public FrameImageSink {
     void OnPointerTable(std::span<const uint8_t> table, const VqaDecodeState& state) override {
         seen.push_back({Bytes(table.begin(), table.end()), state.codebook, state.palette});
     }
+    bool WantsPointerTables() const override { return !skim; }
+    void OnPointerTableSkipped() override { ++skipped; }
+
+    bool skim = false;  // only be told that tables were there
     std::vector<Seen> seen;
+    int skipped = 0;
 };
 
 // A sub-chunk as a writer lays it out: identifier, big-endian size, data, a pad byte after odd
@@ -172,16 +177,21 @@ void PrintTo(const DamageCase& c, std::ostream* os) {
 class Damage : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(Damage, EndsTheWalkWithAMessage) {
-    VqaDecodeState state;
-    state.palette = Hex("01 01 01");
-    RecordingSink sink;
-    Bytes data = GetParam().data;
-    if (GetParam().paletteFollows) data = Concat({data, Sub("CPL0", Hex("02 02 02"))});
-    auto result = WalkPictureChunk(data, state, sink);
-    EXPECT_EQ(result.status, Status::Damaged);
-    EXPECT_NE(result.message.find(GetParam().messagePart), std::string::npos) << result.message;
-    EXPECT_EQ(state.palette, Hex("01 01 01"));
-    EXPECT_TRUE(sink.seen.empty());
+    // A sink that does not want the tables still has them checked.
+    for (bool skim : {false, true}) {
+        VqaDecodeState state;
+        state.palette = Hex("01 01 01");
+        RecordingSink sink;
+        sink.skim = skim;
+        Bytes data = GetParam().data;
+        if (GetParam().paletteFollows) data = Concat({data, Sub("CPL0", Hex("02 02 02"))});
+        auto result = WalkPictureChunk(data, state, sink);
+        EXPECT_EQ(result.status, Status::Damaged);
+        EXPECT_NE(result.message.find(GetParam().messagePart), std::string::npos) << result.message;
+        EXPECT_EQ(state.palette, Hex("01 01 01"));
+        EXPECT_TRUE(sink.seen.empty());
+        EXPECT_EQ(sink.skipped, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -224,6 +234,26 @@ TEST(CodebookSwitch, EighthPartsFrameStillDrawsWithTheOldCodebook) {
     auto seen = RunFrame(Sub("VPT0", Hex("00 00")), state);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].codebook, assembled);
+}
+
+TEST(CodebookSwitch, TablesOnlyCheckedSwitchTheSame) {
+    VqaDecodeState wanted;
+    VqaDecodeState skimmed;
+    for (uint8_t n = 0; n < 9; ++n) {
+        const Bytes data = Concat(
+            {Sub("CBP0", Part(n)), Sub("VPTZ", PackLiterally(Hex("00 01"))), Sub("VPT0", {})});
+        RecordingSink skimming;
+        skimming.skim = true;
+        auto result = WalkPictureChunk(data, skimmed, skimming);
+        ASSERT_EQ(result.status, Status::Ok) << result.message;
+        EXPECT_EQ(result.images, 2);
+        EXPECT_EQ(skimming.skipped, 2);
+        EXPECT_TRUE(skimming.seen.empty());
+        RunFrame(data, wanted);
+        EXPECT_EQ(skimmed.codebook, wanted.codebook) << "frame " << int{n};
+        EXPECT_EQ(skimmed.codebookGeneration, wanted.codebookGeneration) << "frame " << int{n};
+        EXPECT_EQ(skimmed.partCount, wanted.partCount) << "frame " << int{n};
+    }
 }
 
 TEST(CodebookSwitch, PartsCountAcrossFramesWithoutImages) {

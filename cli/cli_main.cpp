@@ -2,6 +2,7 @@
 // as the desktop program.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -189,7 +190,7 @@ bool PrintInfo(const std::string& path, Console& console) {
 enum class FileResult { Converted, Failed, Interrupted };
 
 FileResult ConvertOne(const std::string& path, Console& console, const std::string& label,
-                      unsigned parts) {
+                      unsigned processors) {
     const std::string prefix = std::string(kProgram) + ": ";
     auto props = ReadHeader(path);
     if (!props) {
@@ -198,7 +199,7 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
     }
     CliHost host(path, *props, console, label);
     CConvertThread worker;
-    worker.SetParts(parts);
+    worker.SetProcessors(processors);
     worker.m_pDlg = &host;
     worker.ResumeThread();
     // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
@@ -278,13 +279,15 @@ int Main(int argc, char** argv) {
     std::atomic<size_t> next{0};
     std::atomic<bool> anyFailed{failed};
     const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
-    // The processors are shared out: files converted side by side are each converted in one part.
-    const unsigned parts = workers > 1 ? 1 : CConvertThread::DefaultParts();
+    // The processors are shared out among the files converted side by side.
+    const unsigned processors =
+        std::max<unsigned>(1, CConvertThread::DefaultProcessors() /
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1)));
     auto work = [&] {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(inputs.files[i], console, label, parts) != FileResult::Converted) {
+            if (ConvertOne(inputs.files[i], console, label, processors) != FileResult::Converted) {
                 anyFailed = true;
             }
         }

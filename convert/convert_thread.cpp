@@ -1,5 +1,6 @@
 #include "convert/convert_thread.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -149,8 +150,8 @@ class SameFiles final : public ConversionFiles {
 
 }  // namespace
 
-unsigned CConvertThread::DefaultParts() {
-    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+unsigned CConvertThread::DefaultProcessors() {
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 int CConvertThread::Run() {
@@ -178,9 +179,11 @@ int CConvertThread::Run() {
                     "\" is the input file itself");
     }
     // A long video is converted in two parts side by side when there is a processor for each;
-    // each part then writes its own frames itself.
-    const bool twoParts = m_parts >= 2 && props.frames >= kMinFramesForTwoParts;
-    if (auto r = m_fileAvi.Create(m_temporaryPath, kWriteBuffer, !twoParts); !r) {
+    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
+    // while the next ones are drawn.
+    const bool twoParts = m_processors >= 2 && props.frames >= kMinFramesForTwoParts;
+    const bool writeBehind = m_processors >= 2 && !twoParts;
+    if (auto r = m_fileAvi.Create(m_temporaryPath, kWriteBuffer, writeBehind); !r) {
         return Fail(cannot + r.error().message);
     }
     m_ownsTemporary = true;

@@ -80,11 +80,13 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // Only after the thread has ended.
     void CloseAndDiscard();
 
-    // How many parts a long video may be converted in at once (before ResumeThread): 2 where the
-    // machine has two processors or more, unless set lower (the command line does when it runs
-    // several conversions side by side).
-    void SetParts(unsigned parts) { m_parts = parts; }
-    static unsigned DefaultParts();
+    // How many processors the run may keep busy (before ResumeThread): all of the machine's,
+    // unless set lower (the command line does when it runs several conversions side by side).
+    // With two or more, a long video is converted in two parts at once, and a short one is
+    // written by a helper thread while its next frames are drawn; with one, the run's own thread
+    // does everything.
+    void SetProcessors(unsigned processors) { m_processors = processors; }
+    static unsigned DefaultProcessors();
     // Videos shorter than this are converted in one part.
     static constexpr int32_t kMinFramesForTwoParts = 64;
 
@@ -115,7 +117,7 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     std::string m_temporaryPath;
     bool m_ownsTemporary = false;  // the temporary file exists and is this run's
     int32_t m_frames = 0;
-    unsigned m_parts = DefaultParts();
+    unsigned m_processors = DefaultProcessors();
     ConversionHost* m_host = nullptr;  // m_pDlg as read at the start of Run
     ConversionOutcome m_outcome;
 };

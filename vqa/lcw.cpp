@@ -154,7 +154,9 @@ constexpr size_t kCommonMaxRead = 1 + 64;
 // needs a bounds check of its own. Stops at the first command it does not handle (the end, long
 // fills and long copies, and any copy from a position not yet unpacked) and returns its position,
 // for the checked path to take on with every test and message.
-size_t UnpackCommonCommands(const uint8_t* in, size_t inSize, size_t pos, LcwOutput& out) {
+// Kept out of line: inlined into the checked loop, it ran about 10 % slower on pointer tables.
+[[gnu::noinline]] size_t UnpackCommonCommands(const uint8_t* in, size_t inSize, size_t pos,
+                                              LcwOutput& out) {
     if (inSize - pos < kCommonMaxRead) return pos;
     const size_t lastPos = inSize - kCommonMaxRead;
     const size_t lengthBelow = out.RoomBelow(kCommonMaxCount);

@@ -165,11 +165,15 @@ void FrameRenderer::Prepare(const VqaDecodeState& state, const VqaProperties& pr
             : std::min<size_t>((codebook.size() + blockPixels - 1) / blockPixels, 65536);
     const size_t pixels = entryCount * blockPixels;
     // Both tables end in kReadSlack spare bytes, so drawing may read whole pieces past a row.
-    m_entries.assign(pixels * 3 + kReadSlack, 0);
+    // Each pixel is stored as 4 bytes, of which the fourth is overwritten by the next pixel or
+    // falls into those spare bytes; pixels the codebook does not hold are black.
+    m_entries.resize(pixels * 3 + kReadSlack);
     const size_t present = std::min(pixels, codebook.size());
-    for (size_t i = 0; i < present; ++i) {
-        std::memcpy(m_entries.data() + 3 * i, palette.data() + 3 * size_t{codebook[i]}, 3);
-    }
+    std::array<uint32_t, 256> colours{};
+    for (size_t k = 0; k < 256; ++k) std::memcpy(&colours[k], palette.data() + 3 * k, 3);
+    uint8_t* out = m_entries.data();
+    for (size_t i = 0; i < present; ++i) std::memcpy(out + 3 * i, &colours[codebook[i]], 4);
+    std::memset(out + 3 * present, 0, m_entries.size() - 3 * present);
 
     // One row per colour index for solid blocks (every row of such a block is the same), then a
     // black row for blocks that cannot be drawn.

@@ -32,49 +32,49 @@ const BenchVideo& Small() {
     return Video(320, 200, 4, 2);
 }
 
-void UnpackAll(benchmark::State& st, const std::vector<std::vector<uint8_t>>& packed) {
+// Runs `measure` on each stream in turn; it gives the bytes of output (or an error).
+template <typename Measure>
+void RunOnStreams(benchmark::State& st, const std::vector<std::vector<uint8_t>>& packed,
+                  Measure measure) {
     size_t i = 0;
     int64_t bytes = 0;
     for (auto _ : st) {
-        auto out = DecompressLcw(packed[i]);
+        Expected<size_t> out = measure(packed[i]);
         if (!out) {
             st.SkipWithError(out.error().message.c_str());
             return;
         }
-        bytes += static_cast<int64_t>(out->size());
-        benchmark::DoNotOptimize(out->data());
+        bytes += static_cast<int64_t>(*out);
         i = (i + 1) % packed.size();
     }
     st.SetBytesProcessed(bytes);
 }
 
+Expected<size_t> Unpack(std::span<const uint8_t> stream) {
+    auto out = DecompressLcw(stream);
+    if (!out) return out.error();
+    benchmark::DoNotOptimize(out->data());
+    return out->size();
+}
+
 void BM_DecompressLcw_PointerTables(benchmark::State& st) {
-    UnpackAll(st, Small().packedPointerTables);
+    RunOnStreams(st, Small().packedPointerTables, Unpack);
 }
 BENCHMARK(BM_DecompressLcw_PointerTables);
 
 void BM_DecompressLcw_Codebooks(benchmark::State& st) {
-    UnpackAll(st, Small().packedCodebooks);
+    RunOnStreams(st, Small().packedCodebooks, Unpack);
 }
 BENCHMARK(BM_DecompressLcw_Codebooks);
 
 // Checking a pointer table without unpacking it, as the second part of a conversion does for the
 // frames before its own; bytes are those the table would unpack to.
 void BM_CheckLcw_PointerTables(benchmark::State& st) {
-    const auto& packed = Small().packedPointerTables;
-    size_t i = 0;
-    int64_t bytes = 0;
-    for (auto _ : st) {
-        auto length = CheckLcw(packed[i]);
-        if (!length) {
-            st.SkipWithError(length.error().message.c_str());
-            return;
-        }
-        bytes += static_cast<int64_t>(*length);
-        benchmark::DoNotOptimize(*length);
-        i = (i + 1) % packed.size();
-    }
-    st.SetBytesProcessed(bytes);
+    RunOnStreams(st, Small().packedPointerTables, [](std::span<const uint8_t> stream) {
+        auto length = CheckLcw(stream);
+        if (length) benchmark::DoNotOptimize(*length);
+        return length;
+    });
 }
 BENCHMARK(BM_CheckLcw_PointerTables);
 

@@ -103,24 +103,32 @@ void BM_RenderFrame(benchmark::State& st, int32_t w, int32_t h, int32_t bw, int3
 BENCHMARK_CAPTURE(BM_RenderFrame, 320x200_4x2, 320, 200, 4, 2);
 BENCHMARK_CAPTURE(BM_RenderFrame, 640x400_4x4, 640, 400, 4, 4);
 
+// The first frame's codebook and palette, and an image to draw into.
+struct RenderSetup {
+    explicit RenderSetup(const BenchVideo& b)
+        : props(PropsOf(b)), image(3 * static_cast<size_t>(props.width) * props.height) {
+        state.codebook = b.frames[0].codebook;
+        state.palette = b.frames[0].palette;
+    }
+    VqaProperties props;
+    VqaDecodeState state;
+    std::vector<uint8_t> image;
+};
+
 // The converter's renderer: the codebook expanded once into colours, frames drawn bottom up into
 // one buffer. The codebook stays the same across the iterations, as it does for eight frames.
 void BM_FrameRenderer(benchmark::State& st, int32_t w, int32_t h, int32_t bw, int32_t bh) {
     const BenchVideo& b = Video(w, h, bw, bh);
-    const VqaProperties props = PropsOf(b);
-    VqaDecodeState state;
-    state.codebook = b.frames[0].codebook;
-    state.palette = b.frames[0].palette;
-    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height);
+    RenderSetup r(b);
     FrameRenderer renderer;
     const size_t sameCodebook = std::min<size_t>(b.frames.size(), kCodebookPartsPerSwitch);
     size_t i = 0;
     for (auto _ : st) {
-        renderer.RenderBottomUp(b.frames[i].pointerTable, state, props, image);
-        benchmark::DoNotOptimize(image.data());
+        renderer.RenderBottomUp(b.frames[i].pointerTable, r.state, r.props, r.image);
+        benchmark::DoNotOptimize(r.image.data());
         i = (i + 1) % sameCodebook;
     }
-    SetPixels(st, props);
+    SetPixels(st, r.props);
 }
 BENCHMARK_CAPTURE(BM_FrameRenderer, 320x200_4x2, 320, 200, 4, 2);
 BENCHMARK_CAPTURE(BM_FrameRenderer, 640x400_4x4, 640, 400, 4, 4);
@@ -129,20 +137,16 @@ BENCHMARK_CAPTURE(BM_FrameRenderer, 640x400_4x4, 640, 400, 4, 4);
 // (every eight frames) or palette change: every iteration here pays it.
 void BM_FrameRendererNewCodebook(benchmark::State& st) {
     const BenchVideo& b = Small();
-    const VqaProperties props = PropsOf(b);
-    VqaDecodeState state;
-    state.codebook = b.frames[0].codebook;
-    state.palette = b.frames[0].palette;
-    std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height);
+    RenderSetup r(b);
     FrameRenderer renderer;
     for (auto _ : st) {
-        ++state.codebookGeneration;
-        renderer.RenderBottomUp(b.frames[0].pointerTable, state, props, image);
-        benchmark::DoNotOptimize(image.data());
+        ++r.state.codebookGeneration;
+        renderer.RenderBottomUp(b.frames[0].pointerTable, r.state, r.props, r.image);
+        benchmark::DoNotOptimize(r.image.data());
     }
-    SetPixels(st, props);
+    SetPixels(st, r.props);
     st.counters["codebook entries"] =
-        static_cast<double>(state.codebook.size()) / (props.blockWidth * props.blockHeight);
+        static_cast<double>(r.state.codebook.size()) / (r.props.blockWidth * r.props.blockHeight);
 }
 BENCHMARK(BM_FrameRendererNewCodebook);
 

@@ -44,12 +44,15 @@ class ProgressEstimator {
     explicit ProgressEstimator(ProgressClock& clock) : m_clock(clock) {}
 
     // Called at the top of frame `frame` (zero-based) of `frames`, before anything of it is read.
-    // Each frame adds the mean of its duration and the previous one to the accumulated time.
+    // The first call starts the clock and shows no times, whatever its frame (a run in two parts
+    // may already have converted some); each later call adds the mean of its duration and the
+    // previous one to the accumulated time.
     ProgressTexts UpdateProgress(int32_t frame, int32_t frames);
 
   private:
     ProgressClock& m_clock;
     // Milliseconds. The tick is 64-bit because the monotonic clock counts from boot.
+    bool m_started = false;
     int64_t m_previousTick = 0;
     int64_t m_accumulated = 0;
     int64_t m_previousDuration = 0;

@@ -1,9 +1,10 @@
 #include "convert/progress.h"
-#include "tests/support/names.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -110,6 +111,19 @@ TEST(Progress, RemainingTimeDoesNotOverflowOnLongConversions) {
     // (999 * 4320000) / 2000 = 2157840 s = 35964 min 0 s.
     EXPECT_EQ(t.timeRemaining, "35964:00");
     EXPECT_EQ(t.elapsedTime, "72:00");
+}
+
+TEST(Progress, TheFirstCallStartsTheClockWhateverItsFrame) {
+    // A run in two parts may start its reports at a later frame; the clock counts from boot.
+    FakeClock clock;
+    clock.ticks = {1234567, 1235067};
+    ProgressEstimator e(clock);
+    const ProgressTexts first = e.UpdateProgress(40, 100);
+    EXPECT_FALSE(first.hasTimes);
+    EXPECT_EQ(first.frame, "41");
+    const ProgressTexts second = e.UpdateProgress(41, 100);
+    EXPECT_EQ(second.elapsedTime, "00:00");
+    EXPECT_EQ(second.timeRemaining, "00:00");  // 59 * 500 / 42000
 }
 
 TEST(Progress, TimingStateBelongsToEachEstimator) {

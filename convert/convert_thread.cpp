@@ -126,11 +126,12 @@ namespace {
 
 constexpr size_t kWriteBuffer = size_t{1} << 20;
 
-// More readers of the input and writers of the temporary output, for a run in two parts.
+// More readers of the input and writers of the temporary output, for a run in two parts. The
+// output is the file the run has open, whatever its name is by now.
 class SameFiles final : public ConversionFiles {
   public:
-    SameFiles(std::string input, std::string output)
-        : m_input(std::move(input)), m_output(std::move(output)) {}
+    SameFiles(std::string input, const DiskOutputFile& output)
+        : m_input(std::move(input)), m_output(output) {}
 
     Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
         auto file = std::make_unique<DiskInputFile>();
@@ -139,13 +140,15 @@ class SameFiles final : public ConversionFiles {
     }
     Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
         auto file = std::make_unique<DiskOutputFile>();
-        if (auto r = file->OpenAt(m_output, position, kWriteBuffer, false); !r) return r.error();
+        if (auto r = file->OpenSameFileAt(m_output, position, kWriteBuffer, false); !r) {
+            return r.error();
+        }
         return std::unique_ptr<OutputFile>(std::move(file));
     }
 
   private:
     std::string m_input;
-    std::string m_output;
+    const DiskOutputFile& m_output;
 };
 
 }  // namespace
@@ -163,7 +166,7 @@ int CConvertThread::Run() {
     m_frames = props.frames;
     m_progress = std::make_unique<ProgressEstimator>(*m_clock);  // timing starts at zero
     m_aviPath = AviPathFor(path);
-    m_temporaryPath = TemporaryPathFor(m_aviPath);
+    m_temporaryPath.clear();
     m_outcome = ConversionOutcome{};
 
     if (auto r = m_fileVqa.Open(path); !r) return Fail(r.error().message);
@@ -174,24 +177,25 @@ int CConvertThread::Run() {
         return Fail(cannot + "the output \"" + m_aviPath +
                     "\" is the input file itself and would overwrite it");
     }
-    if (SameFile(path, m_temporaryPath)) {
-        return Fail(cannot + "the temporary output \"" + m_temporaryPath +
-                    "\" is the input file itself");
+    if (std::error_code ec; std::filesystem::is_directory(m_aviPath, ec)) {
+        return Fail(cannot + "the output \"" + m_aviPath + "\" is a folder");
     }
     // A long video is converted in two parts side by side when there is a processor for each;
     // each part then writes its own frames itself. Otherwise a spare processor writes the frames
     // while the next ones are drawn.
     const bool twoParts = m_processors >= 2 && props.frames >= kMinFramesForTwoParts;
     const bool writeBehind = m_processors >= 2 && !twoParts;
-    if (auto r = m_fileAvi.Create(m_temporaryPath, kWriteBuffer, writeBehind); !r) {
+    // A file of this run's own, so nothing else is written through or removed.
+    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, writeBehind); !r) {
         return Fail(cannot + r.error().message);
     }
+    m_temporaryPath = m_fileAvi.Name();
     m_ownsTemporary = true;
     // The AVI's length is known before the first byte: the file system can set it aside at once.
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
     if (twoParts) {
-        SameFiles files(path, m_temporaryPath);
+        SameFiles files(path, m_fileAvi);
         m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
     } else {
         m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);

@@ -93,7 +93,8 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // How the last run ended (valid once the thread has finished).
     const ConversionOutcome& Outcome() const { return m_outcome; }
 
-    // The output being written until it is complete, and its final name.
+    // The output being written until it is complete (a new file of a name of its own beside the
+    // AVI file, "name.avi.XXXXXX.part"), and its final name.
     const std::string& TemporaryPath() const { return m_temporaryPath; }
     const std::string& AviPath() const { return m_aviPath; }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 namespace rw {
 namespace {
@@ -183,18 +184,42 @@ Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t 
     return {};
 }
 
-Expected<void> DiskOutputFile::OpenAt(const std::filesystem::path& path, int64_t position,
-                                      size_t bufferSize, bool writeBehind) {
+Expected<void> DiskOutputFile::CreateUniqueBeside(const std::filesystem::path& finalPath,
+                                                  size_t bufferSize, bool writeBehind) {
     Abandon();
-    m_name = path.string();
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return SystemError("Cannot open", m_name, errno);
-    if (position < 0 || ::lseek(fd, static_cast<off_t>(position), SEEK_SET) != position) {
-        const int err = position < 0 ? EINVAL : errno;
-        ::close(fd);
-        return SystemError("Cannot write at position " + std::to_string(position) + " of", m_name,
-                           err);
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        std::string name = finalPath.string() + ".";
+        for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
+        name += ".part";
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_name = name;
+            Start(fd, 0, bufferSize, writeBehind);
+            return {};
+        }
+        err = errno;
     }
+    m_name = finalPath.string() + ".part";
+    return SystemError("Cannot create a temporary file beside", finalPath.string(), err);
+}
+
+Expected<void> DiskOutputFile::OpenSameFileAt(const DiskOutputFile& other, int64_t position,
+                                              size_t bufferSize, bool writeBehind) {
+    Abandon();
+    m_name = other.m_name;
+    if (other.m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
+    if (position < 0) {
+        return SystemError("Cannot write at position " + std::to_string(position) + " of", m_name,
+                           EINVAL);
+    }
+    const int fd = ::fcntl(other.m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return SystemError("Cannot open", m_name, errno);
     Start(fd, position, bufferSize, writeBehind);
     return {};
 }
@@ -202,6 +227,7 @@ Expected<void> DiskOutputFile::OpenAt(const std::filesystem::path& path, int64_t
 void DiskOutputFile::Start(int fd, int64_t position, size_t bufferSize, bool writeBehind) {
     m_fd = fd;
     m_position = position;
+    m_diskPosition = position;
     m_buffer.assign(std::max<size_t>(bufferSize, 4096), 0);
     m_bufferLength = 0;
     m_writeBehind = writeBehind;
@@ -222,13 +248,17 @@ void DiskOutputFile::Preallocate(int64_t length) {
 Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
     size_t done = 0;
     while (done < data.size()) {
-        ssize_t n = ::write(m_fd, data.data() + done, data.size() - done);
+        // At its own position: another writer of the same file may share the file offset.
+        ssize_t n = ::pwrite(m_fd, data.data() + done, data.size() - done,
+                             static_cast<off_t>(m_diskPosition));
+        if (n < 0 && errno == ESPIPE) n = ::write(m_fd, data.data() + done, data.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return SystemError("Cannot write", m_name, errno);
         }
         if (n == 0) return SystemError("Cannot write", m_name, ENOSPC);
         done += static_cast<size_t>(n);
+        m_diskPosition += n;
     }
     return {};
 }

@@ -108,10 +108,16 @@ class DiskOutputFile final : public OutputFile {
     // written by the calling thread instead of a helper.
     Expected<void> Create(const std::filesystem::path& path, size_t bufferSize = 1 << 20,
                           bool writeBehind = true);
-    // Opens an existing file to write from `position` on (Position() starts there), leaving the
-    // bytes before and after alone.
-    Expected<void> OpenAt(const std::filesystem::path& path, int64_t position,
-                          size_t bufferSize = 1 << 20, bool writeBehind = true);
+    // Creates a new file of a name of its own beside `finalPath` ("name.avi" gives
+    // "name.avi.XXXXXX.part"): exclusively, never through a symbolic link, and never an existing
+    // file. Name() is the name it got.
+    Expected<void> CreateUniqueBeside(const std::filesystem::path& finalPath,
+                                      size_t bufferSize = 1 << 20, bool writeBehind = true);
+    // Another writer of the file `other` has open (the same file, whatever its name is by now),
+    // writing from `position` on (Position() starts there) and leaving the bytes before and after
+    // alone.
+    Expected<void> OpenSameFileAt(const DiskOutputFile& other, int64_t position,
+                                  size_t bufferSize = 1 << 20, bool writeBehind = true);
     // Tells the file system the file will grow to `length` bytes, so it can set the space aside
     // at once instead of page by page as the writes come. Only a hint: a file system that cannot,
     // or a disk without the room, is left for the writes themselves to report.
@@ -147,6 +153,7 @@ class DiskOutputFile final : public OutputFile {
     int m_fd = -1;
     std::string m_name;
     int64_t m_position = 0;
+    int64_t m_diskPosition = 0;     // where the next bytes handed to the disk go
     std::vector<uint8_t> m_buffer;  // being filled by Write
     size_t m_bufferLength = 0;
     bool m_writeBehind = true;

@@ -14,10 +14,10 @@
 
 #include "convert/control_ids.h"
 #include "tests/support/avi_walk.h"
+#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/vqa_header.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -101,7 +101,9 @@ class ConvertThreadTest : public testing::Test {
     test::ScratchFolder m_dir;
 };
 
-TinyVqa ThreeFrames() { return test::TinyThreeFrames(); }
+TinyVqa ThreeFrames() {
+    return test::TinyThreeFrames();
+}
 
 TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
@@ -197,12 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));
                               },
                               "would overwrite"},
+                    // The AVI file's name fits, a longer one beside it does not.
                     FatalCase{"temporary file cannot be created",
-                              [](ConvertThreadTest& t, const fs::path& dir) {
-                                  fs::create_directory(dir / "clip.avi.part");
-                                  return t.Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  return t.Write(std::string(247, 'a') + ".vqa",
+                                                 BuildTinyVqa(ThreeFrames()));
                               },
-                              "Cannot create"}),
+                              "Cannot create a temporary file beside"}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& c : name) {
@@ -240,7 +243,9 @@ TEST_F(ConvertThreadTest, CancelStopsBeforeTheNextFrameAndDiscardRemovesTheOutpu
     worker.RequestCancel();
     EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kCancelled);
     EXPECT_TRUE(host.Calls().empty());
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi.part", "clip.vqa"}));
+    const std::string part = fs::path(worker.TemporaryPath()).filename();
+    EXPECT_EQ(part.rfind("clip.avi.", 0), 0u) << part;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{part, "clip.vqa"}));
     worker.CloseAndDiscard();
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
 }
@@ -283,6 +288,70 @@ TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFi
     } else {
         EXPECT_EQ(names, (std::vector<std::string>{"clip.vqa"}));
     }
+}
+
+// The temporary output is a new file of the run's own: a link or a file already there under the
+// old fixed name is neither written through nor removed, and an AVI path that is a folder is
+// refused before any frame.
+TEST_F(ConvertThreadTest, LeavesEverythingButItsOwnFilesAlone) {
+    Write("victim", {'m', 'i', 'n', 'e'});
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a link planted at clip.avi.part" : "a file of that name");
+        const std::string sub = link ? "link" : "file";
+        const std::string vqa = Write(sub + "/clip.vqa", BuildTinyVqa(ThreeFrames()));
+        if (link) {
+            fs::create_symlink(m_dir / "victim", m_dir / sub / "clip.avi.part");
+        } else {
+            Write(sub + "/clip.avi.part", {'o', 'w', 'n'});
+        }
+        RecordingHost host(vqa, PropsOf(vqa));
+        CConvertThread worker;
+        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        EXPECT_EQ(m_dir.Listing(sub),
+                  (std::vector<std::string>{"clip.avi", "clip.avi.part", "clip.vqa"}));
+        EXPECT_EQ(fs::is_symlink(m_dir / sub / "clip.avi.part"), link);
+        EXPECT_EQ(test::WalkAvi(Read((m_dir / sub / "clip.avi").string())).problem, "");
+        if (!link) {
+            EXPECT_EQ(Read((m_dir / sub / "clip.avi.part").string()),
+                      (std::vector<uint8_t>{'o', 'w', 'n'}));
+        }
+    }
+    EXPECT_EQ(Read((m_dir / "victim").string()), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+}
+
+TEST_F(ConvertThreadTest, RefusesAnAviPathThatIsAFolder) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    fs::create_directory(m_dir / "clip.avi");
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
+    const std::vector<std::string> expected = {"failed Cannot convert \"" + vqa +
+                                               "\": the output \"" + (m_dir / "clip.avi").string() +
+                                               "\" is a folder"};
+    EXPECT_EQ(host.Calls(), expected);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+}
+
+// Two runs of the same video at once each write a file of their own and end with a complete AVI.
+TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 300; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+    RecordingHost host1(vqa, PropsOf(vqa));
+    RecordingHost host2(vqa, PropsOf(vqa));
+    CConvertThread worker1;
+    CConvertThread worker2;
+    worker1.m_pDlg = &host1;
+    worker2.m_pDlg = &host2;
+    worker1.ResumeThread();
+    worker2.ResumeThread();
+    worker1.Join();
+    worker2.Join();
+    EXPECT_EQ(worker1.ExitCode(), CConvertThread::kCompleted);
+    EXPECT_EQ(worker2.ExitCode(), CConvertThread::kCompleted);
+    EXPECT_NE(worker1.TemporaryPath(), worker2.TemporaryPath());
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
 }
 
 }  // namespace

@@ -184,12 +184,12 @@ const HostileCase kCases[] = {
      Expect::ConvertedWarning, "the first is frame 3"},
     // Files and names.
     {"InputMissing", [](const ScratchFolder&) {}, Expect::Refused, "missing.vqa", "missing.vqa"},
-    {"OutputCannotBeCreated",
+    {"OutputIsAFolder",
      [](const ScratchFolder& d) {
          PutTiny(d, ThreeFrames());
-         std::filesystem::create_directory(d / "clip.avi.part");
+         std::filesystem::create_directory(d / "clip.avi");
      },
-     Expect::Refused, "Cannot create \"clip.avi.part\""},
+     Expect::Refused, "the output \"clip.avi\" is a folder"},
     {"OutputPathIsTheInputPath",
      [](const ScratchFolder& d) { d.Put("clip.avi", BuildTinyVqa(ThreeFrames())); },
      Expect::Refused, "is the input file itself", "clip.avi"},

@@ -1,7 +1,6 @@
 #include "convert/convert_thread.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -9,18 +8,11 @@
 #include <utility>
 
 #include "avi/avi_header.h"
-#include "convert/control_ids.h"
 #include "convert/output_names.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
-
-std::string FormatUnsigned(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", value);
-    return text;
-}
 
 // True when writing `output` would replace `input`: the same name, or another name of the same
 // file.
@@ -112,14 +104,7 @@ int CConvertThread::Fail(const std::string& message) {
 }
 
 void CConvertThread::OnFrameStart(int32_t frame) {
-    const ProgressTexts t = m_progress->UpdateProgress(frame, m_frames);
-    if (t.hasTimes) {
-        m_host->SetFieldText(IDC_TIME_REMAINING, t.timeRemaining);
-        m_host->SetFieldText(IDC_ELAPSED_TIME, t.elapsedTime);
-        m_host->SetFieldText(IDC_FINISH_TIME, t.finishTime);
-    }
-    m_host->SetFieldText(IDC_CONVERTING_FRAME, t.frame);
-    m_host->SetFieldText(IDC_PERCENT_CONVERTED, t.percent);
+    m_host->ProgressChanged(m_progress->UpdateProgress(frame, m_frames));
 }
 
 namespace {
@@ -153,6 +138,16 @@ class SameFiles final : public ConversionFiles {
 
 }  // namespace
 
+RunPlan CConvertThread::PlanFor(unsigned processors, int32_t frames) {
+    // A long video is converted in two parts side by side when there is a processor for each;
+    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
+    // while the next ones are drawn.
+    RunPlan plan;
+    plan.twoParts = processors >= 2 && frames >= kMinFramesForTwoParts;
+    plan.writeBehind = processors >= 2 && !plan.twoParts;
+    return plan;
+}
+
 unsigned CConvertThread::DefaultProcessors() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
@@ -180,13 +175,9 @@ int CConvertThread::Run() {
     if (std::error_code ec; std::filesystem::is_directory(m_aviPath, ec)) {
         return Fail(cannot + "the output \"" + m_aviPath + "\" is a folder");
     }
-    // A long video is converted in two parts side by side when there is a processor for each;
-    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
-    // while the next ones are drawn.
-    const bool twoParts = m_processors >= 2 && props.frames >= kMinFramesForTwoParts;
-    const bool writeBehind = m_processors >= 2 && !twoParts;
+    const RunPlan plan = PlanFor(m_processors, props.frames);
     // A file of this run's own, so nothing else is written through or removed.
-    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, writeBehind); !r) {
+    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, plan.writeBehind); !r) {
         return Fail(cannot + r.error().message);
     }
     m_temporaryPath = m_fileAvi.Name();
@@ -194,7 +185,7 @@ int CConvertThread::Run() {
     // The AVI's length is known before the first byte: the file system can set it aside at once.
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
-    if (twoParts) {
+    if (plan.twoParts) {
         SameFiles files(path, m_fileAvi);
         m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
     } else {
@@ -204,11 +195,9 @@ int CConvertThread::Run() {
         case ConversionOutcome::Status::Completed:
             break;
         case ConversionOutcome::Status::SeekFailed:
-            // The frame number from 0 and the position sought; the output stays open without an
-            // index until the caller discards it.
-            m_host->ShowMessage(FormatUnsigned(m_outcome.failedFrame));
-            m_host->ShowMessage(FormatUnsigned(m_outcome.failedPosition));
+            // The output stays open without an index until the caller discards it.
             m_fileVqa.Close();
+            m_host->SeekFailed(m_outcome.failedFrame, m_outcome.failedPosition);
             return kSeekFailed;
         case ConversionOutcome::Status::Cancelled:
             return kCancelled;

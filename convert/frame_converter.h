@@ -4,8 +4,8 @@
 #pragma once
 
 #include <array>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>

@@ -31,6 +31,8 @@ TimeOfDay SystemProgressClock::LocalTimeOfDay() {
 
 ProgressTexts ProgressEstimator::UpdateProgress(int32_t frame, int32_t frames) {
     ProgressTexts t;
+    t.frameNumber = frame;
+    t.frames = frames;
     const int64_t before = m_previousTick;
     const int64_t now = m_clock.NowMilliseconds();
     m_previousTick = now;

@@ -29,8 +29,11 @@ class SystemProgressClock final : public ProgressClock {
     TimeOfDay LocalTimeOfDay() override;
 };
 
+// One progress report of a run.
 struct ProgressTexts {
-    bool hasTimes = false;      // the three time texts are set from the second frame on
+    int32_t frameNumber = 0;    // the frame being converted, from 0
+    int32_t frames = 0;         // of this many
+    bool hasTimes = false;      // the three time texts are set from the second report on
     std::string timeRemaining;  // 1014 "%02d:%02d"
     std::string elapsedTime;    // 1015 "%02d:%02d"
     std::string finishTime;     // 1016 "%02d:%02d:%02d"

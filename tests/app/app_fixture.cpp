@@ -1,7 +1,6 @@
 #include "tests/app/app_fixture.h"
 
 #include <QDir>
-
 #include <QFile>
 #include <QTest>
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "tests/app/app_fixture.h"
@@ -211,6 +211,9 @@ class FinishDuringExitQuestionTest : public AppTest {
             EXPECT_TRUE(
                 WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("race.avi"))); }));
             QTest::qWait(100);
+            // The progress fields kept up with the run meanwhile.
+            EXPECT_EQ(m_dlg->FieldText(IDC_CONVERTING_FRAME), QStringLiteral("20"));
+            EXPECT_EQ(m_dlg->FieldText(IDC_PERCENT_CONVERTED), QStringLiteral("100.00%"));
         };
         return vqa;
     }

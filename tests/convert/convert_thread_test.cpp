@@ -38,10 +38,13 @@ class RecordingHost final : public ConversionHost {
         : m_path(std::move(path)), m_props(props) {}
     std::string Path() const override { return m_path; }
     VqaProperties Properties() const override { return m_props; }
-    void SetFieldText(int id, const std::string& text) override {
-        Add(std::to_string(id) + "=" + text);
+    void ProgressChanged(const ProgressTexts& p) override {
+        Add("frame " + p.frame + " " + p.percent +
+            (p.hasTimes ? " " + p.timeRemaining + " " + p.elapsedTime + " " + p.finishTime : ""));
     }
-    void ShowMessage(const std::string& text) override { Add("message " + text); }
+    void SeekFailed(uint32_t frame, uint32_t position) override {
+        Add("seek " + std::to_string(frame) + " " + std::to_string(position));
+    }
     void ConcealedDamage(int32_t frames, const std::string& message) override {
         Add("damage " + std::to_string(frames) + " " + message);
     }
@@ -70,6 +73,7 @@ class RecordingHost final : public ConversionHost {
 
 class FixedClock final : public ProgressClock {
   public:
+    explicit FixedClock(int64_t start = 0) : now(start) {}
     int64_t now = 0;
     int64_t NowMilliseconds() override { return now += 500; }
     TimeOfDay LocalTimeOfDay() override { return {23, 59, 50}; }
@@ -113,10 +117,9 @@ TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
     ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
     EXPECT_TRUE(worker.Finished());
     // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
-    const std::vector<std::string> expected = {
-        "1003=1", "1020= 33.33%", "1014=00:00", "1015=00:00", "1016=23:59:50",
-        "1003=2", "1020= 66.67%", "1014=00:00", "1015=00:01", "1016=23:59:50",
-        "1003=3", "1020=100.00%", "finished"};
+    const std::vector<std::string> expected = {"frame 1  33.33%",
+                                               "frame 2  66.67% 00:00 00:00 23:59:50",
+                                               "frame 3 100.00% 00:00 00:01 23:59:50", "finished"};
     EXPECT_EQ(host.Calls(), expected);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     const auto avi = Read((m_dir / "clip.avi").string());
@@ -224,10 +227,9 @@ TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilD
     EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kSeekFailed);
     const auto calls = host.Calls();
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "message 1");
-    EXPECT_EQ(calls.back(), "message 2147483648");
     // The progress of the failing frame was shown before the seek.
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "1003=2"), calls.end());
+    EXPECT_EQ(calls[calls.size() - 2].rfind("frame 2 ", 0), 0u) << calls[calls.size() - 2];
+    EXPECT_EQ(calls.back(), "seek 1 2147483648");
     EXPECT_TRUE(worker.m_fileAvi.IsOpen());
     EXPECT_FALSE(worker.m_fileVqa.IsOpen());
     worker.CloseAndDiscard();
@@ -352,6 +354,30 @@ TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
     EXPECT_NE(worker1.TemporaryPath(), worker2.TemporaryPath());
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+}
+
+// In one part and in two, the first report starts the clock (which counts from boot) and the last
+// one of a complete run is its last frame.
+TEST_F(ConvertThreadTest, ProgressStartsAtTheFirstReportAndEndsWithTheLastFrameInEitherMode) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 97; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::string vqa = Write("long.vqa", BuildTinyVqa(v));
+    for (const unsigned processors : {1u, 2u}) {
+        SCOPED_TRACE(processors == 1 ? "one part" : "two parts");
+        RecordingHost host(vqa, PropsOf(vqa));
+        FixedClock clock(1234567);
+        CConvertThread worker(&clock);
+        worker.SetProcessors(processors);
+        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        auto calls = host.Calls();
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_EQ(calls.back(), "finished");
+        EXPECT_EQ(calls[calls.size() - 2].rfind("frame 100 100.00% ", 0), 0u)
+            << calls[calls.size() - 2];
+        EXPECT_EQ(calls.front().find(':'), std::string::npos) << calls.front();
+        // 500 ms a report, at most 100 reports.
+        for (const auto& c : calls) EXPECT_EQ(c.find(" 20:"), std::string::npos) << c;
+    }
 }
 
 }  // namespace

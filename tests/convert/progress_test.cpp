@@ -137,15 +137,5 @@ TEST(Progress, TimingStateBelongsToEachEstimator) {
     EXPECT_EQ(second.UpdateProgress(1, 100).timeRemaining, "00:34");  // 99 * 700 / 2000
 }
 
-TEST(SystemProgressClock, IsMonotonicAndGivesATimeOfDay) {
-    SystemProgressClock clock;
-    const int64_t a = clock.NowMilliseconds();
-    const int64_t b = clock.NowMilliseconds();
-    EXPECT_LE(a, b);
-    const TimeOfDay t = clock.LocalTimeOfDay();
-    EXPECT_TRUE(t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 &&
-                t.second <= 60);
-}
-
 }  // namespace
 }  // namespace rw

@@ -131,7 +131,7 @@ const HostileCase kCases[] = {
      Expect::ConvertedWarning, "the sound before the first frame is missing"},
     {"IndexEntryPastTheSigned32BitRange",
      Tiny([](TinyVqa& v) { v.rawIndexEntries = {{1, 0x3FFFFFFC}}; }), Expect::Refused,
-     "the seek to frame 1 (position 2147483648) failed"},
+     "the seek to frame 2 (position 2147483648) failed"},
     // LCW data.
     {"LcwWithoutEndCommand", Frame1({{"VPTZ", {0x84, 1, 2, 0x0F, 0x0F}}}), Expect::ConvertedWarning,
      "1 frame was damaged or missing (the first is frame 2)"},

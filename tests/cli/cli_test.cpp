@@ -182,7 +182,7 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
                                  size("d/long.vqa") +
                                  "\n"
                                  "Videolength (mm.ss)  01:00\n"
-                                 "Outputfilesize       8.80 MB\n";
+                                 "Outputfilesize       3.90 MB\n";
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.ErrLines(), 1u) << r.err;
     EXPECT_NE(r.err.find("gone.vqa"), std::string::npos) << r.err;

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "convert/control_ids.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"

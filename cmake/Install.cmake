@@ -2,10 +2,16 @@
 #
 #   bin/                                      reelwright, reelwright-cli
 #   share/reelwright/                         intro.wav (run-time files of the desktop program)
-#   share/applications/reelwright.desktop     menu entry
+#   share/applications/<id>.desktop           menu entry, opening VQA videos
+#   share/metainfo/<id>.metainfo.xml          AppStream metadata (releases from CHANGELOG.md)
+#   share/mime/packages/reelwright.xml        the VQA file type
+#   share/thumbnailers/reelwright.thumbnailer pictures of VQA videos for file managers
 #   share/icons/hicolor/<n>x<n>/apps/         reelwright.png, made at build time from app/assets
 #   share/man/man1/                           reelwright-cli.1.gz (from its --help), reelwright.1.gz
+#   share/doc/reelwright/                     README.md, changelog.gz, LICENSE (a Debian package:
+#                                             copyright, the same licence in DEP-5 form)
 #
+# <id> is the application id io.github.reelwright.Reelwright.
 # Every rule is guarded, so the file is harmless while a target or a tool is missing.
 include(GNUInstallDirs)
 
@@ -13,6 +19,10 @@ set(RW_PACKAGE_NAME reelwright)
 set(RW_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/${RW_PACKAGE_NAME}")
 set(RW_INSTALL_FULL_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}/${RW_PACKAGE_NAME}")
 set(RW_ICON_SIZES 16 32 48 64 128 256)
+set(RW_APP_ID io.github.reelwright.Reelwright)
+set(RW_INSTALL_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/${RW_PACKAGE_NAME}")
+set(RW_INSTALL_FULL_DOCDIR "${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/${RW_PACKAGE_NAME}")
+option(RW_DEBIAN_DOCS "Install the licence as Debian's DEP-5 copyright file instead of LICENSE" OFF)
 
 # --- Where the programs look for their run-time files ---------------------------------------------
 # The data folder relative to the executable's folder makes an installed tree relocatable
@@ -30,6 +40,17 @@ if(TARGET rw_base)
       "RW_DATA_DIR_FROM_BIN=\"${RW_DATA_DIR_FROM_BIN}\";RW_INSTALLED_DATA_DIR=\"${RW_INSTALL_FULL_DATADIR}\"")
 endif()
 
+# The About box names the installed README, found from the executable's folder as the data folder is.
+if(TARGET rw_app)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_DATAROOTDIR}")
+    set(RW_DOC_DIR_FROM_BIN "")
+  else()
+    file(RELATIVE_PATH RW_DOC_DIR_FROM_BIN "${CMAKE_INSTALL_FULL_BINDIR}" "${RW_INSTALL_FULL_DOCDIR}")
+  endif()
+  target_compile_definitions(rw_app PRIVATE RW_DOC_DIR_FROM_BIN="${RW_DOC_DIR_FROM_BIN}"
+                                            RW_INSTALLED_DOC_DIR="${RW_INSTALL_FULL_DOCDIR}")
+endif()
+
 # Manual pages are installed compressed, as man reads them and Debian wants them; gzip -n keeps
 # the build reproducible.
 function(rw_compressed_man_page target page)
@@ -41,6 +62,28 @@ function(rw_compressed_man_page target page)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 
+# The AppStream metadata, its releases made from CHANGELOG.md, whose newest version must be the
+# project's: the changelog, the metadata, the package and the programs' --version agree.
+function(rw_appstream_metadata)
+  set(changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+  file(STRINGS ${changelog} newest REGEX "^## \\[[0-9]" LIMIT_COUNT 1)
+  if(NOT newest MATCHES "^## \\[${PROJECT_VERSION}\\] - ")
+    message(FATAL_ERROR "CHANGELOG.md: the newest version is \"${newest}\", "
+                        "but the project's version is ${PROJECT_VERSION}")
+  endif()
+  find_program(AWK_EXECUTABLE NAMES awk mawk gawk REQUIRED)
+  execute_process(
+    COMMAND ${AWK_EXECUTABLE} -f ${PROJECT_SOURCE_DIR}/packaging/appstream-releases.awk ${changelog}
+    OUTPUT_VARIABLE RW_APPSTREAM_RELEASES OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  # The README's picture, served from the repository.
+  set(RW_SCREENSHOT_URL
+      "https://raw.githubusercontent.com/reelwright/reelwright/main/docs/images/main-dialog.png")
+  set(metainfo ${PROJECT_BINARY_DIR}/packaging/${RW_APP_ID}.metainfo.xml)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/${RW_APP_ID}.metainfo.xml.in ${metainfo} @ONLY)
+  install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endfunction()
+
 # --- Programs and run-time files ------------------------------------------------------------------
 foreach(program reelwright reelwright-cli)
   if(TARGET ${program})
@@ -50,8 +93,9 @@ endforeach()
 
 if(TARGET reelwright)
   install(FILES ${PROJECT_SOURCE_DIR}/app/assets/intro.wav DESTINATION ${RW_INSTALL_DATADIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/reelwright.desktop
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/${RW_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  rw_appstream_metadata()
 
   # The icon in the theme's sizes, from the program's own pictures.
   file(GLOB RW_ICON_PICTURES ${PROJECT_SOURCE_DIR}/app/assets/icon-*.png)
@@ -101,6 +145,30 @@ if(TARGET reelwright-cli)
     message(WARNING "help2man not found (scripts/bootstrap installs it): "
                     "reelwright-cli.1 will not be made or installed")
   endif()
+endif()
+
+# The VQA file type, and its thumbnailer: file managers call reelwright-cli for a picture of each
+# VQA video.
+if(TARGET reelwright-cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/reelwright-vqa.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME reelwright.xml)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/reelwright.thumbnailer
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+endif()
+
+# --- Documentation: the README, the changelog (compressed, as Debian wants it) and the licence ----
+set(RW_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${RW_CHANGELOG_GZ}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_BINARY_DIR}/packaging/changelog
+  COMMAND gzip -9 -n -f ${PROJECT_BINARY_DIR}/packaging/changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  VERBATIM)
+add_custom_target(rw_changelog ALL DEPENDS ${RW_CHANGELOG_GZ})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${RW_CHANGELOG_GZ} DESTINATION ${RW_INSTALL_DOCDIR})
+if(RW_DEBIAN_DOCS)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${RW_INSTALL_DOCDIR})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${RW_INSTALL_DOCDIR})
 endif()
 
 # --- Debian package ---------------------------------------------------------------------------------

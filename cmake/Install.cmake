@@ -20,6 +20,7 @@ set(RW_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/${RW_PACKAGE_NAME}")
 set(RW_INSTALL_FULL_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}/${RW_PACKAGE_NAME}")
 set(RW_ICON_SIZES 16 32 48 64 128 256)
 set(RW_APP_ID io.github.reelwright.Reelwright)
+set(RW_HOMEPAGE "https://github.com/reelwright/reelwright")
 set(RW_INSTALL_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/${RW_PACKAGE_NAME}")
 set(RW_INSTALL_FULL_DOCDIR "${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/${RW_PACKAGE_NAME}")
 option(RW_DEBIAN_DOCS "Install the licence as Debian's DEP-5 copyright file instead of LICENSE" OFF)
@@ -77,8 +78,8 @@ function(rw_appstream_metadata)
     COMMAND ${AWK_EXECUTABLE} -f ${PROJECT_SOURCE_DIR}/packaging/appstream-releases.awk ${changelog}
     OUTPUT_VARIABLE RW_APPSTREAM_RELEASES OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   # The README's picture, served from the repository.
-  set(RW_SCREENSHOT_URL
-      "https://raw.githubusercontent.com/reelwright/reelwright/main/docs/images/main-dialog.png")
+  string(REPLACE "https://github.com/" "https://raw.githubusercontent.com/" RW_SCREENSHOT_URL
+                 "${RW_HOMEPAGE}/main/docs/images/main-dialog.png")
   set(metainfo ${PROJECT_BINARY_DIR}/packaging/${RW_APP_ID}.metainfo.xml)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/${RW_APP_ID}.metainfo.xml.in ${metainfo} @ONLY)
   install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -189,6 +190,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${RW_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from dpkg-shlibdeps. Qt loads its platform plugins at run time,

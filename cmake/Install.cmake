@@ -9,7 +9,8 @@
 #   share/icons/hicolor/<n>x<n>/apps/         reelwright.png, made at build time from app/assets
 #   share/man/man1/                           reelwright-cli.1.gz (from its --help), reelwright.1.gz
 #   share/doc/reelwright/                     README.md, changelog.gz, LICENSE (a Debian package:
-#                                             copyright, the same licence in DEP-5 form)
+#                                             copyright, the same licence in DEP-5 form, and
+#                                             changelog.Debian.gz)
 #
 # <id> is the application id io.github.reelwright.Reelwright.
 # Every rule is guarded, so the file is harmless while a target or a tool is missing.
@@ -63,19 +64,44 @@ function(rw_compressed_man_page target page)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 
-# The AppStream metadata, its releases made from CHANGELOG.md, whose newest version must be the
-# project's: the changelog, the metadata, the package and the programs' --version agree.
-function(rw_appstream_metadata)
-  set(changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
-  file(STRINGS ${changelog} newest REGEX "^## \\[[0-9]" LIMIT_COUNT 1)
-  if(NOT newest MATCHES "^## \\[${PROJECT_VERSION}\\] - ")
-    message(FATAL_ERROR "CHANGELOG.md: the newest version is \"${newest}\", "
-                        "but the project's version is ${PROJECT_VERSION}")
+# --- The changelog: its newest version must be the project's, so that the changelog, the metadata,
+# the package and the programs' --version agree --------------------------------------------------
+set(RW_CHANGELOG ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${RW_CHANGELOG})
+file(STRINGS ${RW_CHANGELOG} RW_NEWEST_RELEASE REGEX "^## \\[[0-9]" LIMIT_COUNT 1)
+if(NOT RW_NEWEST_RELEASE MATCHES "^## \\[([0-9.]+)\\] - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$"
+   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "CHANGELOG.md: the newest version is \"${RW_NEWEST_RELEASE}\", "
+                      "but the project's version is ${PROJECT_VERSION}")
+endif()
+set(RW_RELEASE_YEAR ${CMAKE_MATCH_2})
+set(RW_RELEASE_MONTH ${CMAKE_MATCH_3})
+set(RW_RELEASE_DAY ${CMAKE_MATCH_4})
+
+# Its date as RFC 2822 writes it, with the day of the week (Sakamoto's method).
+function(rw_rfc2822_date out year month day)
+  set(offsets 0 3 2 5 0 3 5 1 4 6 2 4)
+  set(weekdays Sun Mon Tue Wed Thu Fri Sat)
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  math(EXPR m "1${month} - 101")  # 0-based; the leading 1 keeps "08" from reading as octal
+  math(EXPR d "1${day} - 100")
+  list(GET offsets ${m} offset)
+  set(y ${year})
+  if(m LESS 2)
+    math(EXPR y "${y} - 1")
   endif()
+  math(EXPR w "(${y} + ${y} / 4 - ${y} / 100 + ${y} / 400 + ${offset} + ${d}) % 7")
+  list(GET weekdays ${w} weekday)
+  list(GET months ${m} name)
+  set(${out} "${weekday}, ${day} ${name} ${year} 00:00:00 +0000" PARENT_SCOPE)
+endfunction()
+rw_rfc2822_date(RW_RELEASE_DATE_RFC2822 ${RW_RELEASE_YEAR} ${RW_RELEASE_MONTH} ${RW_RELEASE_DAY})
+
+# The AppStream metadata, its releases made from CHANGELOG.md.
+function(rw_appstream_metadata)
   find_program(AWK_EXECUTABLE NAMES awk mawk gawk REQUIRED)
   execute_process(
-    COMMAND ${AWK_EXECUTABLE} -f ${PROJECT_SOURCE_DIR}/packaging/appstream-releases.awk ${changelog}
+    COMMAND ${AWK_EXECUTABLE} -f ${PROJECT_SOURCE_DIR}/packaging/appstream-releases.awk ${RW_CHANGELOG}
     OUTPUT_VARIABLE RW_APPSTREAM_RELEASES OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   # The README's picture, served from the repository.
   string(REPLACE "https://github.com/" "https://raw.githubusercontent.com/" RW_SCREENSHOT_URL
@@ -157,17 +183,33 @@ if(TARGET reelwright-cli)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 endif()
 
-# --- Documentation: the README, the changelog (compressed, as Debian wants it) and the licence ----
-set(RW_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(OUTPUT ${RW_CHANGELOG_GZ}
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_BINARY_DIR}/packaging/changelog
-  COMMAND gzip -9 -n -f ${PROJECT_BINARY_DIR}/packaging/changelog
-  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-  VERBATIM)
-add_custom_target(rw_changelog ALL DEPENDS ${RW_CHANGELOG_GZ})
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${RW_CHANGELOG_GZ} DESTINATION ${RW_INSTALL_DOCDIR})
+# --- Documentation: the README, the changelog and the licence ----------------------------------
+# changelog.gz is CHANGELOG.md, compressed as Debian wants it (gzip -n keeps the build
+# reproducible). A Debian package also carries its own changelog.Debian.gz and has the licence as
+# the DEP-5 copyright file.
+function(rw_compressed_doc target source name)
+  set(copy ${PROJECT_BINARY_DIR}/packaging/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+    COMMAND gzip -9 -n -f ${copy}
+    DEPENDS ${source}
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${RW_INSTALL_DOCDIR})
+endfunction()
+
+set(RW_MAINTAINER "Reelwright maintainers <maintainers@users.noreply.c-seed-2c50bd8b.example>")
+set(RW_DEBIAN_REVISION 1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${RW_INSTALL_DOCDIR})
+rw_compressed_doc(rw_changelog ${RW_CHANGELOG} changelog)
 if(RW_DEBIAN_DOCS)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.Debian.in
+    ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.in @ONLY)
+  rw_compressed_doc(rw_debian_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.in
+    changelog.Debian)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${RW_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${RW_PACKAGE_NAME})
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${RW_INSTALL_DOCDIR})
 endif()
@@ -177,8 +219,10 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${RW_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The package's own revision: built from the project's release, it is not a native Debian package.
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${RW_DEBIAN_REVISION})
 set(CPACK_PACKAGE_VENDOR "Reelwright")
-set(CPACK_PACKAGE_CONTACT "Reelwright maintainers <maintainers@users.noreply.c-seed-2c50bd8b.example>")
+set(CPACK_PACKAGE_CONTACT ${RW_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter from C&C VQA videos to uncompressed AVI files")
 # The long description: one line per line of the control file, each under 80 characters.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
@@ -188,7 +232,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "properties and converts it with progress and an estimated finishing time;\n"
   "reelwright-cli converts single files or whole folders.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
-set(CPACK_STRIP_FILES ON)
+# Programs are stripped as Debian's dh_strip does it, notes and comments included.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/strip-programs.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${RW_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

@@ -1,10 +1,15 @@
 // The picture and the player beside the properties: the first frame after a load, the frames of a
 // running conversion, playing in step with a fake sound device, and seeking.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include "app/video_panel.h"
+#include "convert/control_ids.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "platform/qt/audio_output.h"
@@ -165,6 +170,32 @@ TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << testing::PrintToString(shown);
     EXPECT_GT(shown.back(), shown.front());
     EXPECT_EQ(std::count(exact.begin(), exact.end(), true), std::ptrdiff_t(exact.size()));
+}
+
+// A file named on the command line, or dropped on the window, is loaded by Load File's rules.
+TEST_F(VideoTest, FilesComeFromTheCommandLineAndFromDrops) {
+    const QString first = WriteSynth(QStringLiteral("first.vqa"), Clip(4));
+    const QString second = WriteSynth(QStringLiteral("second.VQA"), Clip(4));
+    m_services.initialFile = first;
+    MakeDialog();
+    m_dlg->OnInitDialog();
+    ASSERT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_FILENAME) == first; }));
+    ASSERT_TRUE(WaitForFrame(0));
+
+    auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_dlg.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_dlg.get(), &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop(PathOf(QStringLiteral("notes.txt"))));
+    ASSERT_TRUE(drop(second));
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_FILENAME) == second; }));
+    EXPECT_TRUE(m_boxes.Texts().isEmpty());
 }
 
 }  // namespace

@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,11 +40,89 @@ Expected<void> WriteFile(const fs::path& path, std::span<const uint8_t> bytes) {
     return file.Close();
 }
 
+// Encodes and writes the pictures on worker threads while the run draws the next ones; a few
+// pictures wait at most. Without workers, each picture is written at once.
+class PictureWriters {
+  public:
+    PictureWriters(const fs::path& staging, const VqaProperties& props, unsigned workers)
+        : m_staging(staging), m_props(props) {
+        for (unsigned i = 0; i < workers; ++i) m_threads.emplace_back([this] { Work(); });
+    }
+    ~PictureWriters() { static_cast<void>(Finish()); }
+
+    // Queues the picture; the first failure of any picture so far.
+    Expected<void> Add(int32_t frame, std::span<const uint8_t> picture) {
+        Job job{frame, PictureToRgb(picture, m_props.width, m_props.height)};
+        if (m_threads.empty()) return Write(job);
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_jobs.size() < 2 * m_threads.size() || m_failure; });
+        if (m_failure) return *m_failure;
+        m_jobs.push_back(std::move(job));
+        m_changed.notify_all();
+        return {};
+    }
+
+    // Waits until every queued picture is written; the first failure.
+    Expected<void> Finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& t : m_threads) t.join();
+        m_threads.clear();
+        std::lock_guard lock(m_mutex);
+        if (m_failure) return *m_failure;
+        return {};
+    }
+
+  private:
+    struct Job {
+        int32_t frame;
+        RgbImage image;
+    };
+
+    Expected<void> Write(const Job& job) const {
+        const fs::path path = m_staging / FrameFileName(job.frame, m_props.frames);
+        auto png = EncodePng(job.image, PngEffort::Fast);
+        if (!png) return Error{"Cannot write \"" + path.string() + "\": " + png.error().message};
+        return WriteFile(path, *png);
+    }
+
+    void Work() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_jobs.empty() || m_closing; });
+            if (m_jobs.empty()) return;
+            Job job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            m_changed.notify_all();
+            if (m_failure) continue;  // the run is over: drop what waits
+            lock.unlock();
+            Expected<void> written = Write(job);
+            lock.lock();
+            if (!written && !m_failure) m_failure = written.error();
+            m_changed.notify_all();
+        }
+    }
+
+    fs::path m_staging;
+    VqaProperties m_props;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Job> m_jobs;
+    std::optional<Error> m_failure;
+    bool m_closing = false;
+};
+
 // Takes the conversion's pictures and sound into the staging folder.
 class ExportWriter final : public AviChunkReceiver {
   public:
     ExportWriter(const fs::path& staging, const VqaProperties& props)
-        : m_staging(staging), m_props(props) {}
+        : m_staging(staging),
+          m_props(props),
+          m_pictures(staging, props, std::min(std::thread::hardware_concurrency(), 4u)) {}
 
     Expected<void> StartSound() {
         if (m_props.soundRate <= 0) return {};
@@ -49,37 +131,37 @@ class ExportWriter final : public AviChunkReceiver {
         const int64_t bytes = (layout.leadingSoundBytes & ~int64_t{1}) +
                               int64_t{m_props.frames} * (layout.frameSoundWritten & ~int64_t{1});
         if (bytes > kMaxWavData) return Error{"the sound is too long for a WAV file"};
-        m_soundBytes = static_cast<uint32_t>(bytes);
-        auto header = WavHeader(static_cast<uint32_t>(m_props.soundRate), m_soundBytes);
+        auto header =
+            WavHeader(static_cast<uint32_t>(m_props.soundRate), static_cast<uint32_t>(bytes));
         if (!header) return header.error();
         if (auto r = m_wav.Create(m_staging / kSoundFileName, size_t{1} << 20, false); !r) return r;
         return m_wav.Write(*header);
     }
 
-    Expected<void> FinishSound() {
+    // Everything written and closed; the first failure.
+    Expected<void> Finish() {
+        if (auto r = m_pictures.Finish(); !r) return r;
         if (!m_wav.IsOpen()) return {};
         return m_wav.Close();
     }
-    void Abandon() { m_wav.Abandon(); }
+    void Abandon() {
+        static_cast<void>(m_pictures.Finish());
+        m_wav.Abandon();
+    }
 
     Expected<void> OnSound(std::span<const uint8_t> pcm) override {
         if (!m_wav.IsOpen()) return {};
         return m_wav.Write(pcm);
     }
-
     Expected<void> OnPicture(int32_t frame, std::span<const uint8_t> picture) override {
-        const RgbImage image = PictureToRgb(picture, m_props.width, m_props.height);
-        auto png = EncodePng(image, PngEffort::Fast);
-        const fs::path path = m_staging / FrameFileName(frame, m_props.frames);
-        if (!png) return Error{"Cannot write \"" + path.string() + "\": " + png.error().message};
-        return WriteFile(path, *png);
+        return m_pictures.Add(frame, picture);
     }
 
   private:
     fs::path m_staging;
     VqaProperties m_props;
     DiskOutputFile m_wav;
-    uint32_t m_soundBytes = 0;
+    PictureWriters m_pictures;
 };
 
 // A hidden folder inside `folder`, on the same file system, removed with its contents unless
@@ -133,7 +215,7 @@ ConversionOutcome ExportInto(OpenedVideo& video, const fs::path& folder, const f
         writer.Abandon();
         return outcome;
     }
-    if (auto r = writer.FinishSound(); !r) return Failed(r.error().message);
+    if (auto r = writer.Finish(); !r) return Failed(r.error().message);
     if (auto r = MoveIntoPlace(staging, folder, video.props.frames, video.props.soundRate > 0);
         !r) {
         return Failed(r.error().message);

@@ -85,8 +85,8 @@ constexpr ControlTemplate kTemplate[] = {
 };
 
 // The template's 373 x 135 units, grown to the right for the picture and its player.
-constexpr QSize kTemplateSize(570, 135);
-constexpr QRect kVideoPanelUnits(374, 7, 189, 122);
+constexpr QSize kTemplateSize(561, 135);
+constexpr QRect kVideoPanelUnits(374, 7, 180, 122);
 
 QString NativeToQString(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));

@@ -2,6 +2,7 @@
 // running conversion, playing in step with a fake sound device, and seeking.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -145,6 +146,20 @@ TEST_F(VideoTest, PlayingFollowsTheSamplesTheDeviceHasPlayed) {
     Video()->Pause();
     EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Play"));
     m_dlg.reset();
+}
+
+// Without a sound device the player keeps time itself, and stops at the last frame.
+TEST_F(VideoTest, PlaysSilentlyWithoutASoundDeviceToTheEnd) {
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(20));
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    QElapsedTimer clock;
+    clock.start();
+    Video()->Play();
+    ASSERT_TRUE(WaitForFrame(19));
+    EXPECT_GE(clock.elapsed(), 19 * 1000 / 15 - 50);
+    EXPECT_TRUE(WaitFor([&] { return !Video()->IsPlaying(); }, 2000));
+    EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Play"));
 }
 
 TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {

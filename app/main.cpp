@@ -1,4 +1,5 @@
-// reelwright: the desktop converter. Its only option is --version.
+// reelwright: the desktop converter. Its only option is --version; a VQA file named on the
+// command line is loaded once the dialog is up ("Open with" in a file manager).
 #include <QApplication>
 #include <cstdio>
 #include <string_view>
@@ -11,7 +12,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication application(argc, argv);
-    rw::CConverterApp theApp;
+    rw::CConverterApp theApp(QApplication::arguments().value(1));
     theApp.InitInstance();
     return 0;
 }

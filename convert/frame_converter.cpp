@@ -120,6 +120,7 @@ bool FrameConverter::Frame(size_t f, OutputFile* avi, std::span<uint32_t> soundP
         if (m_damaged++ == 0) m_firstDamaged = static_cast<int32_t>(f);
     }
     if (frameDamaged || m_sink.Images() == 0) m_sink.RepeatPrevious();
+    if (m_watcher != nullptr) m_watcher->OnFramePicture(static_cast<int32_t>(f), video->image);
     if (auto end = EndVideoChunk(*avi, *video); !end) return Stop(end.error().message);
     videoPositions[f] = video->position;
     return true;

@@ -25,6 +25,11 @@ inline int32_t Add32(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
+// A part of a run that starts later reads the frames before its own in full only from this many
+// frames before them: enough to find the picture its first frame may repeat, in all but damaged
+// files.
+inline constexpr size_t kFollowedFrames = 4;
+
 ConversionOutcome Fail(std::string message);
 ConversionOutcome SeekFailure(uint32_t frame, uint32_t position, int32_t damaged);
 ConversionOutcome Cancelled();
@@ -150,6 +155,8 @@ class FrameConverter {
     bool Frame(size_t f, OutputFile* avi, std::span<uint32_t> soundPositions,
                std::span<uint32_t> videoPositions, bool skim = false);
 
+    // Shows each written frame's picture to `watcher`.
+    void ShowPicturesTo(ConversionObserver* watcher) { m_watcher = watcher; }
     const ConversionOutcome& Outcome() const { return m_outcome; }
     // After skimmed frames: the picture a next frame would repeat is not known.
     bool PictureUnknown() const { return m_sink.PictureUnknown(); }
@@ -174,6 +181,7 @@ class FrameConverter {
     ConversionOutcome m_outcome;
     int32_t m_damaged = 0;
     int32_t m_firstDamaged = -1;
+    ConversionObserver* m_watcher = nullptr;
 };
 
 // What the start of a run leaves for its frames.

@@ -7,13 +7,9 @@
 #include <utility>
 
 namespace rw {
-namespace {
-
-// The second part reads the frames before its own in full only from this many frames before them:
-// enough to find the picture its first frame may repeat, in all but damaged files.
-constexpr size_t kFollowedFrames = 4;
-
-}  // namespace
+void TwoPartRun::LaterPictures::OnFramePicture(int32_t frame, std::span<const uint8_t> picture) {
+    if (m_firstDone.load()) m_observer.OnFramePicture(frame, picture);
+}
 
 TwoPartRun::TwoPartRun(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
                        std::span<int32_t> frameIndex, ConversionObserver& observer,
@@ -80,6 +76,7 @@ void TwoPartRun::StopBoth() {
 void TwoPartRun::FirstPart() {
     try {
         FrameConverter converter(m_shape, m_vqa, m_frameIndex, m_start->adpcm);
+        converter.ShowPicturesTo(&m_observer);
         for (size_t f = 0; f < m_split; ++f) {
             if (m_observer.CancelRequested()) {
                 m_first.outcome = Cancelled();
@@ -104,6 +101,7 @@ void TwoPartRun::FirstPart() {
         m_first.outcome = OutOfMemory(m_shape.props);
     }
     if (m_first.outcome.status != ConversionOutcome::Status::Completed) StopBoth();
+    m_firstDone.store(true);
 }
 
 void TwoPartRun::FollowSecondPart() {
@@ -173,6 +171,7 @@ void TwoPartRun::SecondPart() {
         bool going =
             WalkFirstFrames(converter, m_split > kFollowedFrames ? m_split - kFollowedFrames : 0);
         if (going && converter->PictureUnknown()) going = WalkFirstFrames(converter, 0);
+        if (converter) converter->ShowPicturesTo(&m_laterPictures);
         if (going) ConvertSecondFrames(*converter);
         if (converter) {
             m_second.damaged = converter->Damaged();

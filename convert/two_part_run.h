@@ -4,6 +4,7 @@
 // the core that writes them.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -46,6 +47,21 @@ class TwoPartRun {
     void Report(int32_t frame);
     ConversionOutcome Combine();
 
+    // The second part's pictures go to the observer only once the first part is done, so the
+    // pictures shown follow the video forwards.
+    class LaterPictures final : public ConversionObserver {
+      public:
+        LaterPictures(ConversionObserver& observer, const std::atomic<bool>& firstDone)
+            : m_observer(observer), m_firstDone(firstDone) {}
+        void OnFrameStart(int32_t) override {}
+        bool CancelRequested() override { return false; }
+        void OnFramePicture(int32_t frame, std::span<const uint8_t> picture) override;
+
+      private:
+        ConversionObserver& m_observer;
+        const std::atomic<bool>& m_firstDone;
+    };
+
     InputFile& m_vqa;
     OutputFile& m_avi;
     ConversionObserver& m_observer;
@@ -59,6 +75,8 @@ class TwoPartRun {
     std::vector<uint32_t> m_soundPositions;
     std::vector<uint32_t> m_videoPositions;
     int32_t m_reported = -1;  // the last frame reported to the observer
+    std::atomic<bool> m_firstDone{false};
+    LaterPictures m_laterPictures{m_observer, m_firstDone};
 
     // Each part's end: its outcome and its damaged frames.
     struct PartEnd {

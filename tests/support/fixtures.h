@@ -1,5 +1,6 @@
 // Shortcuts several test areas share: video properties from a few numbers, an observer that
-// neither reports nor cancels, and small synthesised videos.
+// neither reports nor cancels, and small synthesised videos (without their expected pictures and
+// sound).
 #pragma once
 
 #include <cstdint>
@@ -31,23 +32,17 @@ class NullObserver final : public ConversionObserver {
     bool CancelRequested() override { return false; }
 };
 
-// The synthesiser's default video at the given shape, without the expected pictures and sound.
-inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height) {
-    synth::SynthOptions o;
-    o.frames = frames;
-    o.width = width;
-    o.height = height;
-    o.keepExpected = false;
-    return o;
-}
-
 // Made once per shape and kept: synthesising takes a while under the sanitizers.
 inline const synth::SynthVideo& SmallVideo(int32_t frames, int32_t width, int32_t height) {
     static std::map<std::tuple<int32_t, int32_t, int32_t>, synth::SynthVideo> made;
     const auto key = std::make_tuple(frames, width, height);
     if (auto it = made.find(key); it != made.end()) return it->second;
-    return made.emplace(key, synth::SynthesizeVqa(SmallOptions(frames, width, height)))
-        .first->second;
+    synth::SynthOptions o;  // the synthesiser's default video at that shape
+    o.frames = frames;
+    o.width = width;
+    o.height = height;
+    o.keepExpected = false;
+    return made.emplace(key, synth::SynthesizeVqa(o)).first->second;
 }
 
 }  // namespace rw::test

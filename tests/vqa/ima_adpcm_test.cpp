@@ -5,12 +5,14 @@
 #include <random>
 
 #include "tests/support/bytes.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
 
 using test::Bytes;
 using test::Hex;
+using test::PrintTo;
 
 int16_t SampleAt(const Bytes& pcm, size_t i) {
     return static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
@@ -23,10 +25,6 @@ struct FromZero {
     int32_t predictorAfter;
     int32_t stepIndexAfter;
 };
-
-void PrintTo(const FromZero& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class AdpcmFromZero : public testing::TestWithParam<FromZero> {};
 
@@ -63,10 +61,6 @@ struct Run {
     int16_t limit;
     Bytes limitBytes;
 };
-
-void PrintTo(const Run& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class AdpcmLongRun : public testing::TestWithParam<Run> {};
 

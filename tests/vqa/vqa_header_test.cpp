@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-
 #include "tests/support/bytes.h"
+#include "tests/support/names.h"
+#include "tests/support/tiny_vqa.h"
 
 namespace rw {
 namespace {
@@ -11,26 +12,19 @@ namespace {
 using Status = VqaHeaderResult::Status;
 using test::Bytes;
 using test::Hex;
+using test::PrintTo;
 
 // A front part up to the frame index: FORM, size, WVQAVQHD, size, then the header fields.
 Bytes MakeHeader(uint16_t frames, uint16_t width, uint16_t height, uint8_t bw, uint8_t bh,
                  uint16_t rate) {
-    Bytes b(70, 0xEE);
-    auto put = [&](size_t at, std::string_view text) {
-        for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
-    };
-    put(0, "FORM");
-    put(8, "WVQAVQHD");
-    auto put16 = [&](size_t at, uint16_t v) {
-        b[at] = static_cast<uint8_t>(v);
-        b[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    put16(24, frames);
-    put16(26, width);
-    put16(28, height);
-    b[30] = bw;
-    b[31] = bh;
-    put16(44, rate);
+    test::TinyVqa v;
+    v.width = width;
+    v.height = height;
+    v.blockWidth = bw;
+    v.blockHeight = bh;
+    v.rate = rate;
+    Bytes b = test::BuildTinyVqa(v);
+    test::PutLe(b, 24, frames, 2);
     return b;
 }
 
@@ -43,10 +37,6 @@ struct CheckCase {
     Bytes file;
     Status expected;
 };
-
-void PrintTo(const CheckCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 Bytes Patched(Bytes b, size_t at, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
@@ -112,10 +102,6 @@ struct IndexCase {
     uint32_t entry;
     int32_t offset;
 };
-
-void PrintTo(const IndexCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class FrameIndexEntry : public testing::TestWithParam<IndexCase> {};
 

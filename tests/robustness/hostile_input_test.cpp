@@ -120,7 +120,8 @@ TEST_P(Hostile, ConvertsCompletelyOrRefusesInOneLineChangingNothing) {
     EXPECT_EQ(r.ErrLines(), c.expect == Expect::ConvertedWarning ? 1u : 0u) << r.err;
     EXPECT_EQ(r.out, "Converted \"clip.vqa\" to \"clip.avi\"\n");
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
-    const test::AviWalk walk = test::WalkAvi(dir.Get("clip.avi").value_or(test::Bytes{}));
+    const test::Bytes avi = dir.Get("clip.avi").value_or(test::Bytes{});
+    const test::AviWalk walk = test::WalkAvi(avi);
     EXPECT_EQ(walk.problem, "");
     EXPECT_EQ(walk.frames, 3u);
     EXPECT_EQ(walk.videoFrames.size(), 3u);
@@ -136,7 +137,8 @@ TEST(Pictures, TheLastOfTwoImagesIsWritten) {
     ScratchFolder dir;
     dir.Put("clip.vqa", BuildTinyVqa(v));
     ASSERT_EQ(dir.Run({"clip.vqa"}).status, 0);
-    const test::AviWalk walk = test::WalkAvi(dir.Get("clip.avi").value_or(test::Bytes{}));
+    const test::Bytes avi = dir.Get("clip.avi").value_or(test::Bytes{});
+    const test::AviWalk walk = test::WalkAvi(avi);
     ASSERT_EQ(walk.problem, "");
     ASSERT_EQ(walk.videoFrames.size(), 3u);
     EXPECT_EQ(test::Bytes(walk.videoFrames[1].begin(), walk.videoFrames[1].end()),

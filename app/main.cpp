@@ -1,9 +1,15 @@
-// reelwright: the desktop converter. It takes no command line.
+// reelwright: the desktop converter. Its only option is --version.
 #include <QApplication>
+#include <cstdio>
+#include <string_view>
 
 #include "app/converter_app.h"
 
 int main(int argc, char* argv[]) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("reelwright %s\n", RW_VERSION);
+        return 0;
+    }
     QApplication application(argc, argv);
     rw::CConverterApp theApp;
     theApp.InitInstance();

@@ -236,15 +236,17 @@ TEST_F(CliProgram, ProgressOfFilesSideBySideIsReadable) {
     EXPECT_EQ(lastB.rfind("[2/2] frame 600/600  100.00%", 0), 0u) << lastB;
 }
 
-// A failure (here an empty folder; the other classes are run through the program with the hostile
-// inputs) is one line on stderr naming the input and the problem, exit status 1, nothing left
-// behind, and the other files still converted.
+// A failure is one line on stderr naming the input and the problem, exit status 1, nothing left
+// behind, and the other files still converted: an input that cannot be opened, a folder without
+// videos (the hostile inputs run through the program in their own test).
 TEST_F(CliProgram, AFailureSaysWhyAndTheOtherFilesAreConverted) {
     Put("good.vqa", Video());
     fs::create_directory(m_dir / "nothing");
-    const test::CliRun r = Run({"nothing", "good.vqa"});
+    const test::CliRun r = Run({"gone.vqa", "nothing", "good.vqa"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "reelwright-cli: The folder \"nothing\" holds no .vqa files\n");
+    EXPECT_EQ(r.err,
+              "reelwright-cli: The folder \"nothing\" holds no .vqa files\n"
+              "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
     EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
     EXPECT_EQ(Listing(), (std::vector<std::string>{"good.avi", "good.vqa", "nothing"}));
 }

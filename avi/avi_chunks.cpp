@@ -60,9 +60,9 @@ Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
 }
 
 Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> image,
-                                   const VqaProperties& props) {
-    const size_t rowBytes = 3 * static_cast<size_t>(std::max(props.width, 0));
-    const size_t rows = static_cast<size_t>(std::max(props.height, 0));
+                                   const AviFormat& format) {
+    const size_t rowBytes = 3 * static_cast<size_t>(std::max(format.width, 0));
+    const size_t rows = static_cast<size_t>(std::max(format.height, 0));
     if (image.size() != rowBytes * rows || image.size() > std::numeric_limits<int32_t>::max()) {
         return Error{"Cannot write a video chunk to \"" + file.Name() + "\": the image holds " +
                      std::to_string(image.size()) + " bytes, not " +
@@ -107,9 +107,8 @@ Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uin
 
 Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,
                                std::span<const uint32_t> soundPositions,
-                               std::span<const uint32_t> videoPositions,
-                               const VqaProperties& props) {
-    const int64_t frames = props.frames;
+                               std::span<const uint32_t> videoPositions, const AviFormat& format) {
+    const int64_t frames = format.frames;
     if (frames < 0 || soundPositions.size() != static_cast<size_t>(frames) ||
         videoPositions.size() != static_cast<size_t>(frames)) {
         return Error{"Cannot write the index of \"" + file.Name() +
@@ -119,9 +118,9 @@ Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,
     if (declared > std::numeric_limits<int32_t>::max()) {
         return Error{"Cannot write the index of \"" + file.Name() + "\": too many frames"};
     }
-    const int64_t r = props.soundRate;
+    const int64_t r = format.soundRate;
     const uint32_t soundSize = static_cast<uint32_t>((2 * r) / 15);
-    const uint32_t videoSize = static_cast<uint32_t>(3 * int64_t{props.width} * props.height);
+    const uint32_t videoSize = static_cast<uint32_t>(3 * int64_t{format.width} * format.height);
 
     if (auto w = WriteChunkHeader(file, "idx1", static_cast<uint32_t>(declared)); !w) return w;
     // Entries go out in blocks, so a long index needs neither a large buffer nor many writes.

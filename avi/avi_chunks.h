@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <span>
 
+#include "avi/avi_format.h"
 #include "platform/expected.h"
 #include "platform/file.h"
-#include "vqa/vqa_properties.h"
 
 namespace rw {
 
@@ -19,7 +19,7 @@ Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
 // "00db", V, then the image's rows from the bottom row up (the image is top row first, as
 // RenderFrame returns it).
 Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> image,
-                                   const VqaProperties& props);
+                                   const AviFormat& format);
 // The same for an image already stored bottom row first (RenderFrameBottomUp).
 Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image);
 
@@ -37,7 +37,6 @@ Expected<void> EndVideoChunk(OutputFile& file, const VideoChunkRoom& room);
 // video entry (flags 0x10). Offsets are absolute file positions.
 Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,
                                std::span<const uint32_t> soundPositions,
-                               std::span<const uint32_t> videoPositions,
-                               const VqaProperties& props);
+                               std::span<const uint32_t> videoPositions, const AviFormat& format);
 
 }  // namespace rw

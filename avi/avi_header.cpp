@@ -25,11 +25,11 @@ void Put16(uint8_t* block, size_t offset, uint16_t value) {
 
 }  // namespace
 
-AviLayout ComputeAviLayout(const VqaProperties& props) {
-    const int64_t f = props.frames;
-    const int64_t w = props.width;
-    const int64_t h = props.height;
-    const int64_t r = props.soundRate;
+AviLayout ComputeAviLayout(const AviFormat& format) {
+    const int64_t f = format.frames;
+    const int64_t w = format.width;
+    const int64_t h = format.height;
+    const int64_t r = format.soundRate;
     AviLayout l;
     l.videoFrameBytes = 3 * w * h;
     l.frameSoundDeclared = (2 * r) / 15;
@@ -43,11 +43,11 @@ AviLayout ComputeAviLayout(const VqaProperties& props) {
     return l;
 }
 
-std::optional<std::string> CheckAviDescribable(const VqaProperties& props) {
-    if (props.frames < 0 || props.width < 0 || props.height < 0 || props.soundRate < 0) {
+std::optional<std::string> CheckAviDescribable(const AviFormat& format) {
+    if (format.frames < 0 || format.width < 0 || format.height < 0 || format.soundRate < 0) {
         return std::string("the header gives a negative frame count, image size or sound rate");
     }
-    const AviLayout l = ComputeAviLayout(props);
+    const AviLayout l = ComputeAviLayout(format);
     // The RIFF size is the largest declared value; every chunk offset in the index lies below it.
     if (l.riffSize > kLargestDeclared || l.soundStreamLength > kLargestDeclared) {
         return "the video is too large for an AVI file: it would take " +
@@ -57,8 +57,8 @@ std::optional<std::string> CheckAviDescribable(const VqaProperties& props) {
     return std::nullopt;
 }
 
-std::vector<uint8_t> BuildAviHeader(const VqaProperties& props) {
-    const AviLayout l = ComputeAviLayout(props);
+std::vector<uint8_t> BuildAviHeader(const AviFormat& format) {
+    const AviLayout l = ComputeAviLayout(format);
     std::vector<uint8_t> out(kAviBuiltHeaderSize, 0);
     uint8_t* b = out.data();
     PutId(b, 0, "RIFF");
@@ -71,13 +71,13 @@ std::vector<uint8_t> BuildAviHeader(const VqaProperties& props) {
     Put32(b, 28, 56);
     Put32(b, 32, 66666);  // microseconds per frame
     Put32(b, 44, 0x10);   // the file has an index
-    Put32(b, 48, props.frames);
+    Put32(b, 48, format.frames);
     Put32(b, 56, 2);  // streams
-    Put32(b, 64, props.width);
-    Put32(b, 68, props.height);
+    Put32(b, 64, format.width);
+    Put32(b, 68, format.height);
     Put32(b, 72, 1000);   // time scale
     Put32(b, 76, 15000);  // rate
-    Put32(b, 84, props.frames);
+    Put32(b, 84, format.frames);
     PutId(b, 88, "LIST");
     Put32(b, 92, 116);
     PutId(b, 96, "strl");
@@ -87,27 +87,27 @@ std::vector<uint8_t> BuildAviHeader(const VqaProperties& props) {
     PutId(b, 112, "DIB ");
     Put32(b, 128, 1000);   // scale
     Put32(b, 132, 15000);  // rate
-    Put32(b, 140, props.frames);
+    Put32(b, 140, format.frames);
     Put32(b, 148, 0xFFFFFFFF);  // quality
     PutId(b, 164, "strf");
     return out;
 }
 
-Expected<void> WriteAviHeader(OutputFile& file, const VqaProperties& props) {
+Expected<void> WriteAviHeader(OutputFile& file, const AviFormat& format) {
     if (file.Position() != 0) {
         return Error{"Cannot write the AVI header of \"" + file.Name() +
                      "\": the file is not empty"};
     }
-    const AviLayout l = ComputeAviLayout(props);
+    const AviLayout l = ComputeAviLayout(format);
     std::array<uint8_t, kAviHeaderBlockSize> block{};
-    const std::vector<uint8_t> built = BuildAviHeader(props);
+    const std::vector<uint8_t> built = BuildAviHeader(format);
     std::memcpy(block.data(), built.data(), built.size());
     uint8_t* b = block.data();
     // Video format: a bitmap information header, rows stored bottom row first.
     Put32(b, 168, 40);
     Put32(b, 172, 40);
-    Put32(b, 176, props.width);
-    Put32(b, 180, props.height);
+    Put32(b, 176, format.width);
+    Put32(b, 180, format.height);
     Put16(b, 184, 1);   // planes
     Put16(b, 186, 24);  // bits per pixel
     Put32(b, 192, kImageSizeField);

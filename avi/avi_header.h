@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "avi/avi_format.h"
 #include "platform/expected.h"
 #include "platform/file.h"
-#include "vqa/vqa_properties.h"
 
 namespace rw {
 
@@ -28,15 +28,15 @@ struct AviLayout {
     int64_t soundStreamLength = 0;   // (22050 * F) / 15 + 11025
     int64_t fileLength = 0;          // riffSize + 8
 };
-AviLayout ComputeAviLayout(const VqaProperties& props);
+AviLayout ComputeAviLayout(const AviFormat& format);
 
 // A message saying why the header block cannot describe this video (a size past 2^31 - 1, or a
 // negative value), or nothing when it can.
-std::optional<std::string> CheckAviDescribable(const VqaProperties& props);
+std::optional<std::string> CheckAviDescribable(const AviFormat& format);
 
 // Offsets 0..167 of the block, zero-filled and then the non-zero fields set.
-std::vector<uint8_t> BuildAviHeader(const VqaProperties& props);
+std::vector<uint8_t> BuildAviHeader(const AviFormat& format);
 // Writes all 524 bytes to a new, empty file.
-Expected<void> WriteAviHeader(OutputFile& file, const VqaProperties& props);
+Expected<void> WriteAviHeader(OutputFile& file, const AviFormat& format);
 
 }  // namespace rw

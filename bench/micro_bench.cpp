@@ -8,8 +8,10 @@
 
 #include "avi/avi_chunks.h"
 #include "bench/bench_data.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
+#include "tests/support/memory_file.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/lcw.h"
 #include "vqa/render.h"
@@ -194,7 +196,8 @@ void BM_WriteVideoChunk(benchmark::State& st) {
     std::vector<uint8_t> image(3 * static_cast<size_t>(props.width) * props.height, 0x5A);
     DevNull out;
     for (auto _ : st) {
-        if (!WriteVideoChunk(out.Get(), image, props)) st.SkipWithError("write failed");
+        if (!WriteVideoChunk(out.Get(), image, AviFormatOf(props)))
+            st.SkipWithError("write failed");
     }
     st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + image.size()));
 }
@@ -222,8 +225,8 @@ void BM_WriteSoundChunk(benchmark::State& st) {
 BENCHMARK(BM_WriteSoundChunk);
 
 void BM_WriteIndexChunk(benchmark::State& st) {
-    VqaProperties props = PropsOf(Small());
-    props.frames = 1000;
+    AviFormat format = AviFormatOf(PropsOf(Small()));
+    format.frames = 1000;
     std::vector<uint32_t> sound(1000), video(1000);
     for (uint32_t f = 0; f < 1000; ++f) {
         sound[f] = 22582 + f * 195008;
@@ -231,7 +234,8 @@ void BM_WriteIndexChunk(benchmark::State& st) {
     }
     DevNull out;
     for (auto _ : st) {
-        if (!WriteIndexChunk(out.Get(), 524, sound, video, props)) st.SkipWithError("write failed");
+        if (!WriteIndexChunk(out.Get(), 524, sound, video, format))
+            st.SkipWithError("write failed");
     }
     st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * (8 + 32 * 1000 + 16));
 }

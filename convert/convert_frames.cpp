@@ -8,6 +8,7 @@
 
 #include "avi/avi_header.h"
 #include "convert/avi_chunk_sink.h"
+#include "convert/avi_format_of.h"
 #include "convert/frame_converter.h"
 #include "convert/two_part_run.h"
 
@@ -24,7 +25,7 @@ std::string CheckConvertible(const VqaProperties& props) {
                std::to_string(props.blockHeight) + " pixels";
     }
     if (props.soundRate < 0) return "the header gives a negative sound rate";
-    if (auto why = CheckAviDescribable(props)) return *why;
+    if (auto why = CheckAviDescribable(AviFormatOf(props))) return *why;
     return {};
 }
 

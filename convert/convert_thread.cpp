@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/output_names.h"
 #include "vqa/vqa_header.h"
 
@@ -196,7 +197,7 @@ int CConvertThread::Run() {
     m_temporaryPath = m_fileAvi.Name();
     m_ownsTemporary = true;
     // The AVI's length is known before the first byte: the file system can set it aside at once.
-    m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
+    m_fileAvi.Preallocate(ComputeAviLayout(AviFormatOf(props)).fileLength);
 
     if (plan.twoParts) {
         SameFiles files(path, m_fileAvi);

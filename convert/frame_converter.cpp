@@ -61,7 +61,7 @@ ConversionOutcome Cancelled() {
 }
 
 ConversionOutcome OutOfMemory(const VqaProperties& props) {
-    const int64_t picture = ComputeAviLayout(props).videoFrameBytes;
+    const int64_t picture = ComputeAviLayout(AviFormatOf(props)).videoFrameBytes;
     return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
                 " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
                 " bytes each)");
@@ -132,7 +132,7 @@ Expected<RunStart> StartRun(InputFile& vqa, OutputFile& avi, const RunShape& sha
     if (frameIndex.size() < shape.frames) {
         return Error{"the frame index is shorter than the frame count"};
     }
-    if (auto w = WriteAviHeader(avi, shape.props); !w) return w.error();
+    if (auto w = WriteAviHeader(avi, shape.format); !w) return w.error();
 
     RunStart start;
     std::vector<uint8_t> soundIn(static_cast<size_t>(shape.leadingIn));
@@ -160,7 +160,7 @@ ConversionOutcome FinishRun(OutputFile& avi, const RunShape& shape, const RunSta
                             std::span<const uint32_t> videoPositions, int32_t damaged,
                             int32_t firstDamaged) {
     if (auto w = WriteIndexChunk(avi, start.leadingPosition, soundPositions, videoPositions,
-                                 shape.props);
+                                 shape.format);
         !w) {
         return Fail(w.error().message);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "platform/expected.h"
 #include "platform/file.h"
@@ -108,6 +109,7 @@ class PictureSink final : public FrameImageSink {
 // The sizes every part of a run shares.
 struct RunShape {
     VqaProperties props;
+    AviFormat format;
     AviLayout layout;
     size_t frames = 0;
     int32_t rate = 0;
@@ -118,7 +120,8 @@ struct RunShape {
 
     explicit RunShape(const VqaProperties& p)
         : props(p),
-          layout(ComputeAviLayout(p)),
+          format(AviFormatOf(p)),
+          layout(ComputeAviLayout(format)),
           frames(static_cast<size_t>(std::max(p.frames, 0))),
           rate(p.soundRate),
           leadingIn(p.soundRate / 4),

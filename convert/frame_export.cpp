@@ -16,6 +16,7 @@
 
 #include "avi/avi_header.h"
 #include "convert/avi_chunk_sink.h"
+#include "convert/avi_format_of.h"
 #include "vqa/vqa_header.h"
 #include "wav/wav_file.h"
 
@@ -126,7 +127,7 @@ class ExportWriter final : public AviChunkReceiver {
 
     Expected<void> StartSound() {
         if (m_props.soundRate <= 0) return {};
-        const AviLayout layout = ComputeAviLayout(m_props);
+        const AviLayout layout = ComputeAviLayout(AviFormatOf(m_props));
         // Each chunk's whole samples.
         const int64_t bytes = (layout.leadingSoundBytes & ~int64_t{1}) +
                               int64_t{m_props.frames} * (layout.frameSoundWritten & ~int64_t{1});

@@ -5,13 +5,14 @@
 #include <utility>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "convert/frame_export.h"
 
 namespace rw {
 
 SoundPlace SoundPlaceOfFrame(const VqaProperties& props, int32_t frame) {
-    const AviLayout layout = ComputeAviLayout(props);
+    const AviLayout layout = ComputeAviLayout(AviFormatOf(props));
     // The whole samples of each chunk (AviChunkSink).
     const int64_t leading = layout.leadingSoundBytes & ~int64_t{1};
     const int64_t perFrame = layout.frameSoundWritten & ~int64_t{1};

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/text_format.h"
 
 namespace rw {
@@ -16,7 +17,7 @@ std::string Megabytes(int64_t bytes) {
 
 int64_t EstimatedOutputSize(const VqaProperties& props) {
     // The length of the AVI file the conversion writes.
-    return ComputeAviLayout(props).fileLength;
+    return ComputeAviLayout(AviFormatOf(props)).fileLength;
 }
 
 PropertyTexts FormatProperties(const VqaProperties& props) {

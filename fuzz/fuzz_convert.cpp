@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "tests/support/avi_walk.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/memory_files.h"
 #include "vqa/vqa_header.h"
 
@@ -76,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!index) return 0;
 
     const bool refused = !rw::CheckConvertible(props).empty();
-    const int64_t expected = refused ? 0 : rw::ComputeAviLayout(props).fileLength;
+    const int64_t expected = refused ? 0 : rw::ComputeAviLayout(rw::AviFormatOf(props)).fileLength;
     rw::MemoryOutputFile avi("fuzz.avi");
     avi.DiscardData(expected > kMaxKeptOutput);
     QuietObserver observer;

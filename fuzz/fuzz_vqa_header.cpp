@@ -7,9 +7,11 @@
 #include <span>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "convert/properties_text.h"
 #include "platform/file.h"
+#include "tests/support/memory_file.h"
 #include "vqa/vqa_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,11 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)rw::FormatProperties(props);
     const std::string why = rw::CheckConvertible(props);
     if (why.empty()) {
-        const rw::AviLayout layout = rw::ComputeAviLayout(props);
+        const rw::AviFormat format = rw::AviFormatOf(props);
+        const rw::AviLayout layout = rw::ComputeAviLayout(format);
         if (layout.riffSize > INT32_MAX || layout.fileLength != layout.riffSize + 8) std::abort();
-        if (rw::BuildAviHeader(props).size() != rw::kAviBuiltHeaderSize) std::abort();
+        if (rw::BuildAviHeader(format).size() != rw::kAviBuiltHeaderSize) std::abort();
         rw::MemoryOutputFile out("fuzz.avi");
-        if (!rw::WriteAviHeader(out, props).ok() || out.Data().size() != rw::kAviHeaderBlockSize) {
+        if (!rw::WriteAviHeader(out, format).ok() || out.Data().size() != rw::kAviHeaderBlockSize) {
             std::abort();
         }
     }

@@ -41,11 +41,6 @@ VqaHeaderResult ReadVqaHeader(const std::filesystem::path& path) {
     return ReadVqaHeader(file);
 }
 
-VqaHeaderResult ReadVqaHeader(std::span<const uint8_t> bytes) {
-    MemoryInputFile file(bytes);
-    return ReadVqaHeader(file);
-}
-
 VqaHeaderResult ReadVqaHeader(InputFile& file) {
     using Status = VqaHeaderResult::Status;
     const std::string& name = file.Name();

@@ -31,7 +31,6 @@ struct VqaHeaderResult {
 // No value is tested against a limit here.
 VqaHeaderResult ReadVqaHeader(const std::filesystem::path& path);
 VqaHeaderResult ReadVqaHeader(InputFile& file);
-VqaHeaderResult ReadVqaHeader(std::span<const uint8_t> bytes);
 
 // Reads `frames` entries from offset 70. Entries count 2-byte units and their top two bits are
 // ignored: offset = (entry & 0x3FFFFFFF) * 2. Fails when the file ends inside the index.

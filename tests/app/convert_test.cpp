@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "vqa/vqa_header.h"
 
 namespace rw::test {

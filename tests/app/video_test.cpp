@@ -9,12 +9,13 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/video_panel.h"
 #include "app/control_ids.h"
+#include "app/video_panel.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "platform/qt/audio_output.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/memory_file.h"
 #include "vqa/vqa_header.h"
 
 namespace rw::test {

@@ -7,7 +7,7 @@
 
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 
 namespace rw {
@@ -16,11 +16,10 @@ namespace {
 using test::Id;
 using test::Le32;
 using test::PrintTo;
-using test::Props;
 
 // A complete file written by hand through the writers, as the run does, with frame f's picture
 // filled with the byte f + 1 and its sound with 0x40 + f.
-std::vector<uint8_t> WriteFile(const VqaProperties& p) {
+std::vector<uint8_t> WriteFile(const AviFormat& p) {
     MemoryOutputFile out;
     EXPECT_TRUE(WriteAviHeader(out, p).ok());
     const int32_t r = p.soundRate;
@@ -44,7 +43,7 @@ std::vector<uint8_t> WriteFile(const VqaProperties& p) {
 }
 
 TEST(MovieChunks, WorkedLayoutOfTwoFramesOf4x2) {
-    const auto file = WriteFile(Props(2, 4, 2, 22050));
+    const auto file = WriteFile(AviFormat{2, 4, 2, 22050});
     ASSERT_EQ(file.size(), 28630u);
     const test::AviWalk walk = test::WalkAvi(file);
     ASSERT_EQ(walk.problem, "");
@@ -61,7 +60,7 @@ TEST(MovieChunks, WorkedLayoutOfTwoFramesOf4x2) {
 // and zero bytes up to S: odd picture sizes, no sound, and a rate above those of the end-to-end
 // conversions, where S exceeds 2 * (R / 15).
 TEST(MovieChunks, DeclaredSizesAgreeWithTheBytes) {
-    for (const VqaProperties& p : {Props(4, 7, 5, 44100), Props(2, 5, 1, 0)}) {
+    for (const AviFormat& p : {AviFormat{4, 7, 5, 44100}, AviFormat{2, 5, 1, 0}}) {
         SCOPED_TRACE(testing::PrintToString(p));
         const auto file = WriteFile(p);
         EXPECT_EQ(static_cast<int64_t>(file.size()), ComputeAviLayout(p).fileLength);
@@ -80,7 +79,7 @@ TEST(MovieChunks, DeclaredSizesAgreeWithTheBytes) {
 }
 
 TEST(WriteVideoChunk, StoresTheRowsBottomRowFirst) {
-    const VqaProperties p = Props(1, 2, 3, 22050);
+    const AviFormat p{1, 2, 3, 22050};
     std::vector<uint8_t> image(18);
     std::iota(image.begin(), image.end(), uint8_t{0});  // row 0: 0..5, row 1: 6..11, row 2: 12..17
     MemoryOutputFile out;
@@ -98,7 +97,7 @@ TEST(WriteVideoChunk, StoresTheRowsBottomRowFirst) {
 
 TEST(WriteVideoChunk, RefusesAnImageOfTheWrongSize) {
     MemoryOutputFile out;
-    EXPECT_FALSE(WriteVideoChunk(out, std::vector<uint8_t>(17), Props(1, 2, 3, 22050)).ok());
+    EXPECT_FALSE(WriteVideoChunk(out, std::vector<uint8_t>(17), AviFormat{1, 2, 3, 22050}).ok());
     EXPECT_TRUE(out.Data().empty());
 }
 
@@ -123,8 +122,8 @@ TEST(WriteIndexChunk, RefusesPositionTablesOfTheWrongLength) {
     MemoryOutputFile out;
     const uint32_t two[] = {1, 2};
     const uint32_t one[] = {1};
-    EXPECT_FALSE(WriteIndexChunk(out, 524, two, one, Props(2, 4, 2, 22050)).ok());
-    EXPECT_FALSE(WriteIndexChunk(out, 524, one, one, Props(2, 4, 2, 22050)).ok());
+    EXPECT_FALSE(WriteIndexChunk(out, 524, two, one, AviFormat{2, 4, 2, 22050}).ok());
+    EXPECT_FALSE(WriteIndexChunk(out, 524, one, one, AviFormat{2, 4, 2, 22050}).ok());
     EXPECT_TRUE(out.Data().empty());
 }
 
@@ -137,7 +136,7 @@ TEST(WriteIndexChunk, WritesLongIndexesWhole) {
         video[f] = static_cast<uint32_t>(1001 + 2 * f);
     }
     MemoryOutputFile out;
-    ASSERT_TRUE(WriteIndexChunk(out, 524, sound, video, Props(frames, 4, 2, 22050)).ok());
+    ASSERT_TRUE(WriteIndexChunk(out, 524, sound, video, AviFormat{frames, 4, 2, 22050}).ok());
     const auto& d = out.Data();
     ASSERT_EQ(d.size(), 8u + 32 * frames + 16);
     EXPECT_EQ(Le32(d, 4), 32u * frames + 16);

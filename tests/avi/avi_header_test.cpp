@@ -4,8 +4,9 @@
 
 #include <string>
 
+#include "convert/avi_format_of.h"
 #include "tests/support/bytes.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "vqa/vqa_header.h"
 
@@ -14,9 +15,8 @@ namespace {
 
 using test::Le32;
 using test::PrintTo;
-using test::Props;
 
-std::vector<uint8_t> Block(const VqaProperties& p) {
+std::vector<uint8_t> Block(const AviFormat& p) {
     MemoryOutputFile out;
     EXPECT_TRUE(WriteAviHeader(out, p).ok());
     return out.Data();
@@ -28,10 +28,10 @@ TEST(AviHeader, TheSampleGetsTheGoldenBlock) {
     ASSERT_TRUE(vqa.ok()) << vqa.error().message;
     const VqaHeaderResult header = ReadVqaHeader(std::span<const uint8_t>(*vqa));
     ASSERT_EQ(header.status, VqaHeaderResult::Status::Ok) << header.message;
-    const std::vector<uint8_t> block = Block(header.properties);
+    const std::vector<uint8_t> block = Block(AviFormatOf(header.properties));
     ASSERT_EQ(block.size(), 524u);
     EXPECT_EQ(test::Fingerprint(block), "48b41742a04edbcc") << test::HexDump(block);
-    const std::vector<uint8_t> built = BuildAviHeader(header.properties);
+    const std::vector<uint8_t> built = BuildAviHeader(AviFormatOf(header.properties));
     EXPECT_TRUE(std::equal(built.begin(), built.end(), block.begin())) << "the first 168 bytes";
 }
 
@@ -41,18 +41,18 @@ struct SizeCase {
     uint32_t riff, movie, soundLength;
 };
 void PrintTo(const SizeCase& c, std::ostream* os) {
-    PrintTo(Props(c.frames, c.width, c.height, c.rate), os);
+    PrintTo(AviFormat{c.frames, c.width, c.height, c.rate}, os);
 }
 class HeaderSizes : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(HeaderSizes, DeclareTheSizesOfTheCompleteFile) {
     const SizeCase c = GetParam();
-    const auto b = Block(Props(c.frames, c.width, c.height, c.rate));
+    const auto b = Block(AviFormat{c.frames, c.width, c.height, c.rate});
     ASSERT_EQ(b.size(), 524u);
     EXPECT_EQ(Le32(b, 4), c.riff);
     EXPECT_EQ(Le32(b, 516), c.movie);
     EXPECT_EQ(Le32(b, 264), c.soundLength);
-    EXPECT_EQ(ComputeAviLayout(Props(c.frames, c.width, c.height, c.rate)).fileLength,
+    EXPECT_EQ(ComputeAviLayout(AviFormat{c.frames, c.width, c.height, c.rate}).fileLength,
               int64_t{c.riff} + 8);
 }
 
@@ -71,21 +71,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WriteAviHeader, RefusesAFileThatIsNotEmpty) {
     MemoryOutputFile out;
     ASSERT_TRUE(out.Write(std::vector<uint8_t>{1}).ok());
-    EXPECT_FALSE(WriteAviHeader(out, Props(1, 4, 2, 22050)).ok());
+    EXPECT_FALSE(WriteAviHeader(out, AviFormat{1, 4, 2, 22050}).ok());
 }
 
 // Videos whose sizes the signed 32-bit fields cannot hold are refused.
 struct DescribableCase {
-    VqaProperties props;
+    AviFormat format;
     bool describable;
 };
 void PrintTo(const DescribableCase& c, std::ostream* os) {
-    PrintTo(c.props, os);
+    PrintTo(c.format, os);
 }
 class Describable : public testing::TestWithParam<DescribableCase> {};
 
 TEST_P(Describable, OnlyWhenEverySizeFits) {
-    const auto why = CheckAviDescribable(GetParam().props);
+    const auto why = CheckAviDescribable(GetParam().format);
     EXPECT_EQ(!why.has_value(), GetParam().describable) << why.value_or("");
     if (why) {
         EXPECT_NE(why->find("too large"), std::string::npos) << *why;
@@ -94,10 +94,10 @@ TEST_P(Describable, OnlyWhenEverySizeFits) {
 
 // 11013 frames of 320 x 200 at 22050 Hz: RIFF size 2147425442; one frame more passes 2^31 - 1.
 INSTANTIATE_TEST_SUITE_P(Limits, Describable,
-                         testing::Values(DescribableCase{Props(11013, 320, 200, 22050), true},
-                                         DescribableCase{Props(11014, 320, 200, 22050), false},
-                                         DescribableCase{Props(1, 65535, 65535, 65535), false},
-                                         DescribableCase{Props(65535, 1, 1, 65535), true}));
+                         testing::Values(DescribableCase{AviFormat{11013, 320, 200, 22050}, true},
+                                         DescribableCase{AviFormat{11014, 320, 200, 22050}, false},
+                                         DescribableCase{AviFormat{1, 65535, 65535, 65535}, false},
+                                         DescribableCase{AviFormat{65535, 1, 1, 65535}, true}));
 
 }  // namespace
 }  // namespace rw

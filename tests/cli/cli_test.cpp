@@ -16,6 +16,7 @@
 #include "platform/file.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"

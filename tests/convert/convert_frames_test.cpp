@@ -14,6 +14,7 @@
 #include "avi/avi_header.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/memory_files.h"
 #include "tests/support/names.h"
 #include "tests/support/tiny_vqa.h"

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
@@ -87,7 +89,8 @@ TEST_P(EndToEnd, SizesPicturesAndSoundAgree) {
     const Converted c = ConvertShape(s);
     ASSERT_EQ(c.outcome.status, ConversionOutcome::Status::Completed) << c.outcome.message;
     EXPECT_EQ(c.outcome.damagedFrames, 0) << c.outcome.message;
-    EXPECT_EQ(static_cast<int64_t>(c.avi.size()), ComputeAviLayout(c.video.properties).fileLength);
+    EXPECT_EQ(static_cast<int64_t>(c.avi.size()),
+              ComputeAviLayout(AviFormatOf(c.video.properties)).fileLength);
 
     const test::AviWalk walk = test::WalkAvi(c.avi);
     ASSERT_EQ(walk.problem, "");

@@ -12,6 +12,7 @@
 #include "convert/playback_source.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/scratch_folder.h"
 #include "vqa/vqa_header.h"
 

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "avi/avi_header.h"
+#include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
@@ -35,7 +37,7 @@ class FullDisk : public testing::TestWithParam<int64_t> {};
 
 TEST_P(FullDisk, FailsInOneLineAndKeepsTheEarlierAvi) {
     const synth::SynthVideo& v = SmallVideo(100, 64, 48);
-    const int64_t length = ComputeAviLayout(v.properties).fileLength;
+    const int64_t length = ComputeAviLayout(AviFormatOf(v.properties)).fileLength;
     const int64_t limit = GetParam() >= 0 ? GetParam() : length + GetParam();
     ASSERT_GT(length, int64_t{1} << 20);
     test::ScratchFolder dir;
@@ -67,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullDisk, testing::Values(0, 523, (1 << 20) + 1
 
 TEST(FullDisk, ExactlyEnoughRoomIsEnough) {
     const synth::SynthVideo& v = SmallVideo(100, 64, 48);
-    const int64_t length = ComputeAviLayout(v.properties).fileLength;
+    const int64_t length = ComputeAviLayout(AviFormatOf(v.properties)).fileLength;
     test::ScratchFolder dir;
     dir.Put("clip.vqa", v.file);
     const test::CliRun r = dir.Run({"clip.vqa"}, static_cast<rlim_t>(length));
@@ -83,7 +85,7 @@ TEST(FullDisk, ExactlyEnoughRoomIsEnough) {
 
 TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
     const synth::SynthVideo& v = SmallVideo(4, 16, 8);
-    const AviLayout layout = ComputeAviLayout(v.properties);
+    const AviLayout layout = ComputeAviLayout(AviFormatOf(v.properties));
     // Chunk boundaries of the output: the header block, the leading sound, each frame's sound
     // and video chunk, the index; each with the bytes around it.
     std::vector<int64_t> ends = {0, 168, 524, 524 + 8 + layout.leadingSoundBytes};

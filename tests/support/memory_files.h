@@ -8,7 +8,7 @@
 #include <string>
 
 #include "convert/convert_frames.h"
-#include "platform/file.h"
+#include "tests/support/memory_file.h"
 
 namespace rw::test {
 

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "avi/avi_format.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
@@ -14,13 +15,19 @@ inline void PrintTo(const VqaProperties& p, std::ostream* os) {
     *os << p.frames << " frames of " << p.width << " x " << p.height << ", " << p.blockWidth
         << " x " << p.blockHeight << " blocks, " << p.soundRate << " Hz";
 }
+inline void PrintTo(const AviFormat& f, std::ostream* os) {
+    *os << f.frames << " frames of " << f.width << " x " << f.height << ", " << f.soundRate
+        << " Hz";
+}
 
 }  // namespace rw
 
 namespace rw::test {
 
 template <class T>
-    requires requires(const T& value) { std::string_view{value.name}; }
+requires requires(const T& value) {
+    std::string_view{value.name};
+}
 void PrintTo(const T& value, std::ostream* os) {
     *os << value.name;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/bytes.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 
 namespace rw {

@@ -1,0 +1,61 @@
+// Files held in memory, for tests, fuzz targets and benchmarks: an input file over bytes the
+// caller keeps, an output file that collects what is written (and can fail past a size), and the
+// VQA header read from bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+
+class MemoryInputFile final : public InputFile {
+  public:
+    explicit MemoryInputFile(std::span<const uint8_t> data, std::string name = "memory")
+        : m_data(data), m_name(std::move(name)) {}
+
+    Expected<void> Seek(int64_t position) override;
+    int64_t Position() const override { return m_position; }
+    Expected<int64_t> Length() override { return static_cast<int64_t>(m_data.size()); }
+    Expected<size_t> Read(std::span<uint8_t> out) override;
+    const std::string& Name() const override { return m_name; }
+
+  private:
+    std::span<const uint8_t> m_data;
+    std::string m_name;
+    int64_t m_position = 0;
+};
+
+// Fails a write that would take the file past `failAfter` bytes (when not negative), as a full
+// disk does.
+class MemoryOutputFile final : public OutputFile {
+  public:
+    explicit MemoryOutputFile(std::string name = "memory", int64_t failAfter = -1)
+        : m_name(std::move(name)), m_failAfter(failAfter) {}
+
+    Expected<void> Write(std::span<const uint8_t> data) override;
+    int64_t Position() const override { return m_position; }
+    const std::string& Name() const override { return m_name; }
+
+    const std::vector<uint8_t>& Data() const { return m_data; }
+    // Makes the file stand for the part of a larger one from `position` on (before any write).
+    void StartAt(int64_t position) { m_position = position; }
+    // Keeps only the count of bytes, not the bytes (fuzzing a whole conversion).
+    void DiscardData(bool discard) { m_discard = discard; }
+
+  private:
+    std::vector<uint8_t> m_data;
+    std::string m_name;
+    int64_t m_failAfter;
+    int64_t m_position = 0;
+    bool m_discard = false;
+};
+
+// ReadVqaHeader on a MemoryInputFile named "memory".
+VqaHeaderResult ReadVqaHeader(std::span<const uint8_t> bytes);
+
+}  // namespace rw

@@ -221,20 +221,28 @@ TEST_F(CliProgram, ProgressOfFilesSideBySideIsReadable) {
     Put("a.vqa", video);
     Put("b.vqa", video);
     const std::string said = RunOnATerminal(m_dir.Path(), {"--jobs", "2", "a.vqa", "b.vqa"});
-    bool both = false;
-    std::string lastA, lastB;
+    // Every repaint shows each file that is still running (none is painted over by the other),
+    // and each file's last progress is its last frame.
+    const std::string tags[2] = {"[1/2]", "[2/2]"};
+    bool running[2] = {false, false};
+    std::string last[2];
     for (size_t at = 0; (at = said.find("\r\033[K", at)) != std::string::npos;) {
         at += 4;
         const std::string line = said.substr(at, said.find_first_of("\r\n", at) - at);
-        const size_t a = line.find("[1/2]");
-        const size_t b = line.find("[2/2]");
-        both = both || (a != std::string::npos && b != std::string::npos);
-        if (a != std::string::npos) lastA = line.substr(a, line.find("  |", a) - a);
-        if (b != std::string::npos) lastB = line.substr(b, line.find("  |", b) - b);
+        if (line.rfind("Converted \"", 0) == 0) {
+            running[line.find("\"b.vqa\"") != std::string::npos] = false;
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            const size_t p = line.find(tags[i]);
+            EXPECT_TRUE(p != std::string::npos || !running[i]) << line << "\n" << said;
+            if (p == std::string::npos) continue;
+            last[i] = line.substr(p, line.find("  |", p) - p);
+            running[i] = last[i].find("frame 600/600") == std::string::npos;
+        }
     }
-    EXPECT_TRUE(both) << said;
-    EXPECT_EQ(lastA.rfind("[1/2] frame 600/600  100.00%", 0), 0u) << lastA;
-    EXPECT_EQ(lastB.rfind("[2/2] frame 600/600  100.00%", 0), 0u) << lastB;
+    EXPECT_EQ(last[0].rfind("[1/2] frame 600/600  100.00%", 0), 0u) << last[0];
+    EXPECT_EQ(last[1].rfind("[2/2] frame 600/600  100.00%", 0), 0u) << last[1];
 }
 
 // A failure is one line on stderr naming the input and the problem, exit status 1, nothing left

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_sources.h"
 #include "convert/control_ids.h"
 #include "convert/conversion_host.h"
 #include "convert/convert_thread.h"
@@ -143,8 +144,11 @@ class CliHost final : public ConversionHost {
 };
 
 // Reads the header; on failure returns a message naming the file and the problem.
-Expected<VqaProperties> ReadHeader(const std::string& path) {
-    VqaHeaderResult header = ReadVqaHeader(std::filesystem::path(path));
+Expected<VqaProperties> ReadHeader(const VqaSource& source) {
+    const std::string& path = source.name;
+    DiskInputFile file;
+    if (auto r = OpenSource(file, source); !r) return r.error();
+    VqaHeaderResult header = ReadVqaHeader(file);
     switch (header.status) {
         case VqaHeaderResult::Status::Ok:
             return header.properties;
@@ -157,16 +161,19 @@ Expected<VqaProperties> ReadHeader(const std::string& path) {
     return Error{header.message.empty() ? "Cannot read \"" + path + "\"" : header.message};
 }
 
-bool PrintInfo(const std::string& path, Console& console) {
-    auto props = ReadHeader(path);
+bool PrintInfo(const ConversionJob& job, Console& console) {
+    const std::string& path = job.source.file;
+    auto props = ReadHeader(job.source);
     if (!props) {
         console.Err(std::string(kProgram) + ": " + props.error().message);
         return false;
     }
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = job.inArchive ? static_cast<uintmax_t>(job.source.length)
+                                    : std::filesystem::file_size(path, ec);
     const PropertyTexts t = FormatProperties(*props);
-    const std::string full = std::filesystem::absolute(path, ec).string();
+    std::string full = std::filesystem::absolute(path, ec).string();
+    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry);
     std::string text;
     auto row = [&](const char* label, const std::string& value) {
         char line[64];
@@ -174,6 +181,10 @@ bool PrintInfo(const std::string& path, Console& console) {
         text += line + value + "\n";
     };
     row("Filename", full);
+    if (job.inArchive) {
+        row("Entry", std::to_string(job.inArchive->entry.number));
+        row("Id", MixIdText(job.inArchive->entry.id));
+    }
     row("Number of Frames", t.frames);
     row("Width", t.width);
     row("Height", t.height);
@@ -189,10 +200,11 @@ bool PrintInfo(const std::string& path, Console& console) {
 
 enum class FileResult { Converted, Failed, Interrupted };
 
-FileResult ConvertOne(const std::string& path, Console& console, const std::string& label,
+FileResult ConvertOne(const ConversionJob& job, Console& console, const std::string& label,
                       unsigned processors) {
     const std::string prefix = std::string(kProgram) + ": ";
-    auto props = ReadHeader(path);
+    const std::string& path = job.source.name;
+    auto props = ReadHeader(job.source);
     if (!props) {
         console.Err(prefix + props.error().message);
         return FileResult::Failed;
@@ -200,6 +212,7 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
     CliHost host(path, *props, console, label);
     CConvertThread worker;
     worker.SetProcessors(processors);
+    worker.SetSource(job.source, job.aviPath);
     worker.m_pDlg = &host;
     worker.ResumeThread();
     // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
@@ -211,7 +224,7 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
     switch (worker.ExitCode()) {
         case CConvertThread::kCompleted:
             if (!host.Damage().empty()) console.Err(prefix + "warning: " + host.Damage());
-            console.Out("Converted \"" + path + "\" to \"" + AviPathFor(path) + "\"");
+            console.Out("Converted \"" + path + "\" to \"" + job.aviPath + "\"");
             return FileResult::Converted;
         case CConvertThread::kSeekFailed: {
             // The run's two messages: the frame from 0 and the position it sought.
@@ -232,6 +245,14 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
                                                          : host.Failure()));
             return FileResult::Failed;
     }
+}
+
+// The archives' problems and skipped entries; false when something cannot be converted.
+bool ReportPlan(const PlannedJobs& plan, Console& console) {
+    const std::string prefix = std::string(kProgram) + ": ";
+    for (const std::string& note : plan.notes) console.Err(prefix + note);
+    for (const std::string& failure : plan.failures) console.Err(prefix + failure);
+    return plan.failures.empty();
 }
 
 int Main(int argc, char** argv) {
@@ -259,23 +280,35 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
+    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir);
+    if (!ReportPlan(plan, console)) failed = true;
+    const std::vector<ConversionJob>& jobs = plan.jobs;
+    if (jobs.empty() && !failed) {
+        console.Err(std::string(kProgram) + ": no VQA video to work on");
+        return kExitFailed;
+    }
+
     if (options->info) {
-        for (size_t i = 0; i < inputs.files.size(); ++i) {
+        for (size_t i = 0; i < jobs.size(); ++i) {
             if (i > 0) console.Out("");
-            if (!PrintInfo(inputs.files[i], console)) failed = true;
+            if (!PrintInfo(jobs[i], console)) failed = true;
         }
         return failed ? kExitFailed : kExitOk;
     }
 
-    const std::vector<std::string> clashes = FindOutputClashes(inputs.files);
+    const std::vector<std::string> clashes = FindOutputClashes(jobs);
     if (!clashes.empty()) {
         for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
         console.Err(std::string(kProgram) + ": nothing was converted");
         return kExitUsage;
     }
+    if (auto r = PrepareOutputDir(options->outputDir); !r) {
+        console.Err(std::string(kProgram) + ": " + r.error().message);
+        return kExitFailed;
+    }
 
     InstallInterruptHandlers();
-    const size_t count = inputs.files.size();
+    const size_t count = jobs.size();
     std::atomic<size_t> next{0};
     std::atomic<bool> anyFailed{failed};
     const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
@@ -287,7 +320,7 @@ int Main(int argc, char** argv) {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(inputs.files[i], console, label, processors) != FileResult::Converted) {
+            if (ConvertOne(jobs[i], console, label, processors) != FileResult::Converted) {
                 anyFailed = true;
             }
         }

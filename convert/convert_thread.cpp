@@ -129,12 +129,12 @@ constexpr size_t kWriteBuffer = size_t{1} << 20;
 // More readers of the input and writers of the temporary output, for a run in two parts.
 class SameFiles final : public ConversionFiles {
   public:
-    SameFiles(std::string input, std::string output)
+    SameFiles(VqaSource input, std::string output)
         : m_input(std::move(input)), m_output(std::move(output)) {}
 
     Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
         auto file = std::make_unique<DiskInputFile>();
-        if (auto r = file->Open(m_input); !r) return r.error();
+        if (auto r = OpenSource(*file, m_input); !r) return r.error();
         return std::unique_ptr<InputFile>(std::move(file));
     }
     Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
@@ -144,7 +144,7 @@ class SameFiles final : public ConversionFiles {
     }
 
   private:
-    std::string m_input;
+    VqaSource m_input;
     std::string m_output;
 };
 
@@ -162,19 +162,20 @@ int CConvertThread::Run() {
     const std::string cannot = "Cannot convert \"" + path + "\": ";
     m_frames = props.frames;
     m_progress = std::make_unique<ProgressEstimator>(*m_clock);  // timing starts at zero
-    m_aviPath = AviPathFor(path);
+    const VqaSource source = m_source ? *m_source : LooseSource(path);
+    m_aviPath = m_chosenAviPath.empty() ? AviPathFor(path) : m_chosenAviPath;
     m_temporaryPath = TemporaryPathFor(m_aviPath);
     m_outcome = ConversionOutcome{};
 
-    if (auto r = m_fileVqa.Open(path); !r) return Fail(r.error().message);
+    if (auto r = OpenSource(m_fileVqa, source); !r) return Fail(r.error().message);
     auto index = ReadFrameIndex(m_fileVqa, props.frames);
     if (!index) return Fail(cannot + index.error().message);
     if (std::string why = CheckConvertible(props); !why.empty()) return Fail(cannot + why);
-    if (SameFile(path, m_aviPath)) {
+    if (SameFile(source.file, m_aviPath)) {
         return Fail(cannot + "the output \"" + m_aviPath +
                     "\" is the input file itself and would overwrite it");
     }
-    if (SameFile(path, m_temporaryPath)) {
+    if (SameFile(source.file, m_temporaryPath)) {
         return Fail(cannot + "the temporary output \"" + m_temporaryPath +
                     "\" is the input file itself");
     }
@@ -191,7 +192,7 @@ int CConvertThread::Run() {
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
     if (twoParts) {
-        SameFiles files(path, m_temporaryPath);
+        SameFiles files(source, m_temporaryPath);
         m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
     } else {
         m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);

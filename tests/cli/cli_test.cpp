@@ -65,7 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
                     ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
                     ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
-                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"}));
+                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"},
+                    ParseCase{{"-o", "out", "a.vqa"}, true, 1, false, 1, ""},
+                    ParseCase{{"--output-dir=out", "a", "b"}, true, 1, false, 2, ""},
+                    ParseCase{{"a.vqa", "--output-dir"}, false, 0, false, 0, "wants a folder"},
+                    ParseCase{{"-o", "", "a.vqa"}, false, 0, false, 0, "wants a folder"}));
 
 // ---- The program ----
 
@@ -195,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  fs::create_directory(t.m_dir / "nothing");
                                  return std::string("nothing");
                              },
-                             "holds no .vqa files"}),
+                             "holds no .vqa or .mix files"}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& c : name) {

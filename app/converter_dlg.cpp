@@ -3,6 +3,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
 #include <exception>
 
@@ -17,6 +20,7 @@
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
+#include "app/video_panel.h"
 #include "convert/control_ids.h"
 #include "convert/convert_frames.h"
 #include "convert/convert_thread.h"
@@ -81,7 +85,9 @@ constexpr ControlTemplate kTemplate[] = {
     {IDC_PERCENT_CONVERTED, Kind::Static, "", 281, 75, 45, 8},
 };
 
-constexpr QSize kTemplateSize(373, 135);
+// The template's 373 x 135 units, grown to the right for the picture and its player.
+constexpr QSize kTemplateSize(561, 135);
+constexpr QRect kVideoPanelUnits(374, 7, 180, 122);
 
 QString NativeToQString(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -163,6 +169,9 @@ void CConverterDlg::BuildControls() {
         }
         layout->AddWidget(widget, units, fitText);
     }
+    m_video = new VideoPanel(m_services.audio, this);
+    layout->AddWidget(m_video, kVideoPanelUnits);
+    setAcceptDrops(true);
     // Group boxes are frames behind the texts they surround.
     for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
 
@@ -190,6 +199,10 @@ bool CConverterDlg::OnInitDialog() {
     if (m_services.showSplash) {
         CSplashDlg splash;
         splash.exec();
+    }
+    if (!m_services.initialFile.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this, f = m_services.initialFile] { OnOpenFile(f); }, Qt::QueuedConnection);
     }
     return true;
 }
@@ -254,6 +267,18 @@ void CConverterDlg::LoadFile() {
                                                             QString::fromLatin1(kMixFileFilter),
                                                         QString::fromLatin1(kDefaultExtension));
     }
+    LoadChosen(chosen);
+}
+
+void CConverterDlg::OnOpenFile(const QString& path) {
+    if (m_pConvertThread || m_completing) {
+        Message(QString::fromLatin1(kRefuseLoad));
+        return;
+    }
+    LoadChosen(path);
+}
+
+void CConverterDlg::LoadChosen(const QString& chosen) {
     if (!chosen.isEmpty() && HasMixExtension(QFile::encodeName(chosen).toStdString())) {
         LoadArchiveVideo(chosen);
     } else if (!chosen.isEmpty()) {
@@ -292,6 +317,7 @@ void CConverterDlg::LoadFile() {
             }
             m_archiveVideo.reset();
             ShowLoaded(chosen, header.properties, length.value());
+            m_video->Load(chosen);
         }
     }
     m_btnConvert->setFocus();
@@ -322,6 +348,7 @@ void CConverterDlg::OnOK() {
         return;
     }
     if (m_archiveVideo && !ChooseArchiveOutput()) return;
+    m_video->SetConverting(true);
     m_pConvertThread = std::make_unique<CConvertThread>(m_services.clock);
     if (m_archiveVideo) m_pConvertThread->SetSource(*m_archiveVideo, m_archiveAviPath);
     m_pConvertThread->m_pDlg = this;
@@ -329,6 +356,7 @@ void CConverterDlg::OnOK() {
         m_pConvertThread->ResumeThread();
     } catch (const std::exception& e) {
         m_pConvertThread.reset();
+        m_video->SetConverting(false);
         Message(QStringLiteral("The conversion of \"%1\" could not be started: %2")
                     .arg(NativeToQString(Path()), QString::fromLocal8Bit(e.what())),
                 /*stopIcon=*/true);
@@ -428,6 +456,15 @@ void CConverterDlg::ReleaseWorker() {
     if (!m_pConvertThread) return;
     m_pConvertThread->Join();
     m_pConvertThread.reset();
+    m_video->SetConverting(false);
+}
+
+void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) {
+    const VqaProperties props = Properties();
+    QImage image = PictureImage(bgrBottomUp, props.width, props.height);
+    QMetaObject::invokeMethod(
+        m_video, [v = m_video, frame, image] { v->ShowConvertedFrame(frame, image); },
+        Qt::QueuedConnection);
 }
 
 void CConverterDlg::RunCompletion() {
@@ -487,6 +524,27 @@ std::unique_ptr<QMenu> CConverterDlg::CreateSystemMenu() {
 void CConverterDlg::contextMenuEvent(QContextMenuEvent* event) {
     std::unique_ptr<QMenu> menu = CreateSystemMenu();
     menu->exec(event->globalPos());
+}
+
+static QString DroppedVqa(const QMimeData* data) {
+    if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
+        return {};
+    }
+    const QString path = data->urls().front().toLocalFile();
+    return path.endsWith(QStringLiteral(".vqa"), Qt::CaseInsensitive) ? path : QString();
+}
+
+void CConverterDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedVqa(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CConverterDlg::dropEvent(QDropEvent* event) {
+    const QString path = DroppedVqa(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Loaded after the drop has ended, so that boxes it may show are not inside the drag.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OnOpenFile(path); }, Qt::QueuedConnection);
 }
 
 void CConverterDlg::changeEvent(QEvent* event) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "convert/conversion_host.h"
@@ -19,17 +20,21 @@
 
 class QLabel;
 class QMenu;
+class QDragEnterEvent;
+class QDropEvent;
 class QPushButton;
 
 namespace rw {
 
 class ArchivePicker;
+class AudioOutput;
 class CConvertThread;
 class MessageBoxes;
 class OpenFileDialog;
 class ProcessRunner;
 class ProgressClock;
 class SoundPlayer;
+class VideoPanel;
 
 // What the dialog needs from the platform. None of it is owned by the dialog.
 struct DialogServices {
@@ -48,6 +53,10 @@ struct DialogServices {
     ArchivePicker* archivePicker = nullptr;
     // Whether new files can be made in a folder; null: asks the file system.
     std::function<bool(const QString& folder)> canWriteIn;
+    // The player's sound; null plays silently.
+    AudioOutput* audio = nullptr;
+    // A file given on the command line, loaded once the dialog is up (after the splash).
+    QString initialFile;
 };
 
 // Texts of the dialog, as the user sees them.
@@ -110,6 +119,10 @@ class CConverterDlg : public QDialog, public ConversionHost {
     bool IsClosed() const { return m_closed; }
     // The directory the companion is looked for in, with a trailing '/'.
     QString ProgramDirectory() const;
+    // The picture and player beside the properties.
+    VideoPanel* Video() const { return m_video; }
+    // Loads a file by Load File's rules without asking for it (a dropped file, the command line).
+    void OnOpenFile(const QString& path);
 
     // ConversionHost: called from the worker's thread.
     std::string Path() const override;
@@ -119,6 +132,8 @@ class CConverterDlg : public QDialog, public ConversionHost {
     void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;
     void ConversionFinished() override;
     void ConversionFailed(const std::string& message) override;
+    bool WantsPictures() const override { return true; }
+    void FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) override;
 
     // Ends the dialog through Exit.
     void reject() override { OnCancel(); }
@@ -136,6 +151,8 @@ class CConverterDlg : public QDialog, public ConversionHost {
     virtual void RunAboutBox();
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     class ModalScope;
@@ -150,6 +167,7 @@ class CConverterDlg : public QDialog, public ConversionHost {
     // user chooses once per session when the archive's folder cannot be written. False when the
     // user cancelled.
     bool ChooseArchiveOutput();
+    void LoadChosen(const QString& chosen);
     void RunCompletion();
     void ReleaseWorker();
     void EndDialog(int result);
@@ -172,6 +190,7 @@ class CConverterDlg : public QDialog, public ConversionHost {
     std::optional<VqaSource> m_archiveVideo;  // the loaded video lies inside an archive
     std::string m_archiveAviPath;             // and is converted into this file
     QString m_sessionOutputFolder;            // chosen when an archive's folder is read-only
+    VideoPanel* m_video = nullptr;
 
     bool m_completing = false;
     bool m_closed = false;

@@ -8,6 +8,7 @@
 
 #include "app/archive_picker_dlg.h"
 #include "app/converter_dlg.h"
+#include "app/video_panel.h"
 #include "convert/archive_videos.h"
 #include "convert/convert_frames.h"
 #include "platform/qt/file_dialog.h"
@@ -59,6 +60,7 @@ void CConverterDlg::LoadArchiveVideo(const QString& archive) {
     m_archiveVideo = video.source;
     m_archiveAviPath = ArchiveOutputFileName(video.source.file, video.entry);  // its file name
     ShowLoaded(FromNative(video.source.name), video.properties, video.entry.length);
+    m_video->Load(video.source);
 }
 
 bool CConverterDlg::ChooseArchiveOutput() {

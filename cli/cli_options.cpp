@@ -61,11 +61,16 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             auto jobs = ParseJobs(a.substr(7));
             if (!jobs) return jobs.error();
             o.jobs = *jobs;
+        } else if (auto taken = ParseExportOption(args, i, o.exports)) {
+            if (!*taken) return taken->error();
         } else {
             return Error{"unknown option \"" + a + "\""};
         }
     }
     if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
+    if (!o.help && !o.version) {
+        if (auto r = CheckExportOptions(o.exports, o.inputs, o.info); !r) return r.error();
+    }
     return o;
 }
 
@@ -100,6 +105,8 @@ ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs) {
 
 std::string HelpText() {
     return "Usage: reelwright-cli [options] FILE.vqa|ARCHIVE.mix|FOLDER...\n"
+           "       reelwright-cli --frames DIR [--force] FILE.vqa\n"
+           "       reelwright-cli --thumbnail OUT.png [--size N] FILE.vqa\n"
            "Converts VQA videos into uncompressed AVI files. Each FILE.vqa becomes FILE.avi "
            "beside\n"
            "it (the path without its last three characters, plus \"avi\"). Every VQA video inside\n"
@@ -112,7 +119,8 @@ std::string HelpText() {
            "  -o, --output-dir DIR\n"
            "                 write every output into DIR (created if missing) instead of\n"
            "                 beside its source\n"
-           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n"
+           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n" +
+           ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
            "\n"

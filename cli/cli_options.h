@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/export_mode.h"
 #include "platform/expected.h"
 
 namespace rw::cli {
@@ -18,6 +19,7 @@ struct CliOptions {
     int jobs = 1;                     // conversions running at once
     std::vector<std::string> inputs;  // files and folders, as given
     std::string outputDir;            // where every output goes; empty: beside its source
+    ExportOptions exports;            // --frames, --thumbnail and their options
 };
 
 // Parses the arguments after the program name. An error names the offending argument.

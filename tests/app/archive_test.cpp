@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 
 #include "app/archive_picker_dlg.h"
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fixtures.h"
 #include "tools/synth/mix_pack.h"

@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     plain = {ramp, pattern, runs, noise, large, {}};
     for (size_t i = 0; i < plain.size(); ++i) {
         ok &=
-            Put(dir / "fuzz_lcw" / ("lcw-" + std::to_string(i)), rw::synth::CompressLcw(plain[i]));
+            Put(dir / "fuzz_lcw" / ("lcw-" + std::to_string(i)), rw::CompressLcw(plain[i]));
     }
     if (!ok) {
         std::fprintf(stderr, "fuzz-seeds: cannot write the seeds into \"%s\"\n", argv[1]);

@@ -9,10 +9,10 @@
 #include <numbers>
 #include <vector>
 
-#include "tools/synth/vqa_synth.h"
+#include "encode/ima_adpcm_encode.h"
 #include "vqa/ima_adpcm.h"
 
-namespace rw::synth {
+namespace rw {
 namespace {
 
 std::vector<int16_t> Decode(const std::vector<uint8_t>& codes, ImaAdpcmState& state) {
@@ -78,4 +78,4 @@ TEST(EncodeImaAdpcm, TracksTheDecoderAndTheInput) {
 }
 
 }  // namespace
-}  // namespace rw::synth
+}  // namespace rw

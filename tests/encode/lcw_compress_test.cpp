@@ -1,4 +1,4 @@
-// The synthesiser's LCW compressor, read back by the project's reader. (Whole synthesised videos
+// The LCW compressor, read back by the project's reader. (Whole synthesised videos
 // are read back by the end-to-end conversions.)
 #include <gtest/gtest.h>
 
@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "tools/synth/scene.h"
-#include "tools/synth/vqa_synth.h"
+#include "encode/lcw_compress.h"
 #include "vqa/lcw.h"
 
-namespace rw::synth {
+namespace rw {
 namespace {
 
 TEST(CompressLcw, UnpacksToItsInput) {
-    Random random(11);
+    synth::Random random(11);
     std::vector<std::vector<uint8_t>> inputs;
     inputs.push_back({});
     inputs.push_back(std::vector<uint8_t>(70000, 0x0F));
@@ -54,4 +54,4 @@ TEST(CompressLcw, UnpacksToItsInput) {
 }
 
 }  // namespace
-}  // namespace rw::synth
+}  // namespace rw

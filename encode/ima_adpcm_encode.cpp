@@ -5,10 +5,10 @@
 #include <span>
 #include <vector>
 
-#include "tools/synth/vqa_synth.h"
+#include "encode/ima_adpcm_encode.h"
 #include "vqa/ima_adpcm.h"
 
-namespace rw::synth {
+namespace rw {
 namespace {
 
 
@@ -64,4 +64,4 @@ std::vector<uint8_t> EncodeImaAdpcm(std::span<const int16_t> samples, ImaAdpcmSt
     return out;
 }
 
-}  // namespace rw::synth
+}  // namespace rw

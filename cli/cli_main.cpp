@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/encode_mode.h"
 #include "convert/control_ids.h"
 #include "convert/conversion_host.h"
 #include "convert/convert_thread.h"
@@ -236,6 +237,7 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
 
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (IsEncodeCommand(args)) return RunEncodeCommand(args);
     auto options = ParseArguments(args);
     if (!options) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram,

@@ -6,6 +6,7 @@
 #include <map>
 #include <system_error>
 
+#include "cli/encode_mode.h"
 #include "convert/output_names.h"
 
 namespace rw::cli {
@@ -140,7 +141,8 @@ std::string HelpText() {
            "  --version      show the version\n"
            "\n"
            "A file is written under its final name only when it is complete. Exit status: 0 when\n"
-           "every file converted, 1 when any failed, 2 for a usage error, 130 when interrupted.\n";
+           "every file converted, 1 when any failed, 2 for a usage error, 130 when interrupted.\n" +
+           EncodeHelpText();
 }
 
 }  // namespace rw::cli

@@ -123,9 +123,10 @@ Expected<void> Parser::WalkTopLevel(int64_t pos, int64_t end, bool first) {
         if (!h) return h.error();
         const int64_t chunkEnd = pos + 8 + int64_t{h->size};
         if (Is(h->id, "LIST") && Is(h->listType, "hdrl") && first && !m_haveHeaderList) {
-            if (h->size < 4 || h->size > kAviMaxHeaderList || chunkEnd > m_length) {
+            if (chunkEnd > m_length) return Fail("ends inside its header list");
+            if (h->size < 4 || h->size > kAviMaxHeaderList) {
                 return Fail("has a header list of " + std::to_string(h->size) +
-                            " bytes, more than it can hold");
+                            " bytes, which cannot be read");
             }
             std::vector<uint8_t> list(h->size - 4);
             if (auto r = m_file.Seek(pos + 12); !r) return r;
@@ -178,7 +179,8 @@ Expected<bool> Parser::UseIndex() {
     for (size_t first = 0; first < entries; first += kIndexBatch) {
         const size_t n = std::min(kIndexBatch, entries - first);
         batch.resize(n * 16);
-        if (auto r = m_file.Seek(m_indexAt + static_cast<int64_t>(first * 16)); !r) return r.error();
+        if (auto r = m_file.Seek(m_indexAt + static_cast<int64_t>(first * 16)); !r)
+            return r.error();
         if (auto r = m_file.ReadExact(batch); !r) return r.error();
         for (size_t e = 0; e < n; ++e) {
             const uint8_t* p = &batch[e * 16];
@@ -231,8 +233,7 @@ Expected<void> Parser::ParseHeaderList(std::span<const uint8_t> list) {
         r.Skip(size % 2);
         if (Is(id, "avih") && body->size() >= 4) {
             m_microSecPerFrame = ByteReader::LoadU32Le(body->data());
-        } else if (Is(id, "LIST") && body->size() >= 4 &&
-                   Is(ToFourCc(body->data()), "strl")) {
+        } else if (Is(id, "LIST") && body->size() >= 4 && Is(ToFourCc(body->data()), "strl")) {
             if (auto s = ParseStream(body->subspan(4)); !s) return s;
             ++m_streams;
         }
@@ -289,8 +290,7 @@ Expected<void> Parser::ParseVideoFormat(ByteReader f) {
     }
     const auto w = static_cast<int32_t>(*width);
     const auto h = static_cast<int32_t>(*height);
-    if (w < 1 || w > kAviMaxDimension || h == 0 || h < -kAviMaxDimension ||
-        h > kAviMaxDimension) {
+    if (w < 1 || w > kAviMaxDimension || h == 0 || h < -kAviMaxDimension || h > kAviMaxDimension) {
         return Fail("declares a picture of " + std::to_string(w) + "x" + std::to_string(h) +
                     " pixels, which cannot be read");
     }

@@ -53,8 +53,8 @@ class AviReader {
 
     const AviSourceInfo& Info() const { return m_info; }
 
-    // Frame `index` as width * height pixels of blue, green, red, top row first. A frame whose chunk
-    // is empty keeps the picture in `out` (callers pass the previous one).
+    // Frame `index` as width * height pixels of blue, green, red, top row first. A frame whose
+    // chunk is empty keeps the picture in `out` (callers pass the previous one).
     Expected<void> ReadFrame(size_t index, std::span<uint8_t> out);
     // The raw bytes of sound chunk `index`.
     Expected<std::vector<uint8_t>> ReadSound(size_t index);

@@ -155,8 +155,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, const Target
     source.height = film.height;
     const int64_t aviBytes = ComputeAviLayout(source).fileLength;
     const double ratio = double(vqa.file.size()) / double(aviBytes);
-    std::printf("frames %zu of %dx%d, %d palette(s)\n", film.frames.size(), film.width,
-                film.height, vqa.palettes);
+    std::printf("frames %zu of %dx%d, %d palette(s)\n", film.frames.size(), film.width, film.height,
+                vqa.palettes);
     std::printf("encoding time    %.2f s (%.1f frames per second)\n", seconds,
                 double(film.frames.size()) / seconds);
     std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB\n", mean, worst);
@@ -185,14 +185,25 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : "";
-        if (a == "--avi") avi = argv[++i];
-        else if (a == "--scene") scene = true;
-        else if (a == "--frames") frames = std::atoi(argv[++i]);
-        else if (a == "--quality") settings.effort = std::strcmp(next, "fast") == 0 ? 1 : std::strcmp(next, "best") == 0 ? 3 : 2, ++i;
-        else if (a == "--block") settings.blockHeight = std::strcmp(next, "4x4") == 0 ? 4 : 2, ++i;
-        else if (a == "--min-psnr") targets.minPsnr = std::atof(argv[++i]);
-        else if (a == "--max-seconds") targets.maxSeconds = std::atof(argv[++i]);
-        else if (a == "--max-ratio") targets.maxRatio = std::atof(argv[++i]);
+        if (a == "--avi")
+            avi = argv[++i];
+        else if (a == "--scene")
+            scene = true;
+        else if (a == "--frames")
+            frames = std::atoi(argv[++i]);
+        else if (a == "--quality")
+            settings.effort = std::strcmp(next, "fast") == 0   ? 1
+                              : std::strcmp(next, "best") == 0 ? 3
+                                                               : 2,
+            ++i;
+        else if (a == "--block")
+            settings.blockHeight = std::strcmp(next, "4x4") == 0 ? 4 : 2, ++i;
+        else if (a == "--min-psnr")
+            targets.minPsnr = std::atof(argv[++i]);
+        else if (a == "--max-seconds")
+            targets.maxSeconds = std::atof(argv[++i]);
+        else if (a == "--max-ratio")
+            targets.maxRatio = std::atof(argv[++i]);
         else {
             std::fprintf(stderr, "rw_encode_bench: unknown argument \"%s\"\n", a.c_str());
             return 2;

@@ -40,7 +40,8 @@ class AviFrames final : public EncodeFrames {
 
     Expected<void> Read(int32_t frame, std::span<uint8_t> bgr) override {
         const AviSourceInfo& in = m_avi->reader->Info();
-        size_t source = static_cast<size_t>((uint64_t(frame) * in.rate) / (uint64_t{15} * in.scale));
+        size_t source =
+            static_cast<size_t>((uint64_t(frame) * in.rate) / (uint64_t{15} * in.scale));
         source = std::min(source, in.videoChunks.size() - 1);
         // An empty chunk repeats the picture before it.
         while (source > 0 && in.videoChunks[source].size == 0) --source;
@@ -105,7 +106,8 @@ Expected<void> WriteOutput(const std::string& path, const std::vector<uint8_t>& 
     if (force) {
         std::error_code ec;
         fs::rename(temporary, path, ec);
-        if (ec) return fail("Cannot rename \"" + temporary + "\" to \"" + path + "\": " + ec.message());
+        if (ec)
+            return fail("Cannot rename \"" + temporary + "\" to \"" + path + "\": " + ec.message());
         return {};
     }
     if (::link(temporary.c_str(), path.c_str()) != 0) {
@@ -122,10 +124,10 @@ std::vector<std::string> PaddingNotes(const EncodeFrames& frames, const EncodeSe
     const int32_t w = PadToBlocks(frames.Width(), s.blockWidth);
     const int32_t h = PadToBlocks(frames.Height(), s.blockHeight);
     if (w == frames.Width() && h == frames.Height()) return {};
-    return {"pictures of " + std::to_string(frames.Width()) + "x" + std::to_string(frames.Height()) +
-            " are padded to " + std::to_string(w) + "x" + std::to_string(h) +
-            " (whole " + std::to_string(s.blockWidth) + "x" + std::to_string(s.blockHeight) +
-            " blocks) with copies of the edge pixels"};
+    return {"pictures of " + std::to_string(frames.Width()) + "x" +
+            std::to_string(frames.Height()) + " are padded to " + std::to_string(w) + "x" +
+            std::to_string(h) + " (whole " + std::to_string(s.blockWidth) + "x" +
+            std::to_string(s.blockHeight) + " blocks) with copies of the edge pixels"};
 }
 
 }  // namespace
@@ -165,8 +167,7 @@ Expected<EncodeSource> OpenAviSource(const std::string& path) {
     } else {
         if (in.sampleRate != uint32_t(kEncodeSoundRate) || in.channels != 1) {
             source.notes.push_back("sound of " + std::to_string(in.channels) + " channel(s) at " +
-                                   std::to_string(in.sampleRate) +
-                                   " Hz made mono at 22050 Hz");
+                                   std::to_string(in.sampleRate) + " Hz made mono at 22050 Hz");
         }
         source.sound = std::make_unique<ResampledSound>(std::make_unique<AviSoundBlocks>(avi));
     }
@@ -189,7 +190,8 @@ Expected<EncodeJobResult> RunEncodeJob(const std::string& input, const EncodeJob
     auto source = OpenAviSource(input);
     if (!source) return Error{cannot + source.error().message};
     result.notes = source->notes;
-    for (std::string& n : PaddingNotes(*source->frames, options.settings)) result.notes.push_back(n);
+    for (std::string& n : PaddingNotes(*source->frames, options.settings))
+        result.notes.push_back(n);
     auto encoded =
         EncodeVqa(*source->frames, source->sound.get(), options.settings, observer, nullptr);
     if (!encoded) return Error{cannot + encoded.error().message};

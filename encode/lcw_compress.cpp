@@ -1,11 +1,11 @@
 // LCW compression: greedy, with a hash chain over three-byte prefixes.
+#include "encode/lcw_compress.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include "encode/lcw_compress.h"
 
 namespace rw {
 namespace {

@@ -52,11 +52,10 @@ void Measure(Box& box, const std::vector<WeightedColour>& colours) {
 bool Split(Box& box, Box& other, std::vector<WeightedColour>& colours) {
     if (box.last - box.first < 2) return false;
     const int axis = box.axis;
-    std::sort(colours.begin() + static_cast<ptrdiff_t>(box.first),
-              colours.begin() + static_cast<ptrdiff_t>(box.last),
-              [axis](const WeightedColour& a, const WeightedColour& b) {
-                  return a.c[axis] < b.c[axis];
-              });
+    std::sort(
+        colours.begin() + static_cast<ptrdiff_t>(box.first),
+        colours.begin() + static_cast<ptrdiff_t>(box.last),
+        [axis](const WeightedColour& a, const WeightedColour& b) { return a.c[axis] < b.c[axis]; });
     uint64_t half = box.weight / 2, run = 0;
     size_t cut = box.first + 1;
     for (size_t i = box.first; i < box.last - 1; ++i) {
@@ -87,7 +86,8 @@ void Refine(std::vector<double>& centres, const std::vector<WeightedColour>& col
                 best = j;
             }
         }
-        for (int k = 0; k < 3; ++k) sum[3 * best + static_cast<size_t>(k)] += double(w.c[k]) * w.count;
+        for (int k = 0; k < 3; ++k)
+            sum[3 * best + static_cast<size_t>(k)] += double(w.c[k]) * w.count;
         weight[best] += w.count;
     }
     for (size_t j = 0; j < n; ++j) {
@@ -109,8 +109,8 @@ PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
     std::vector<WeightedColour> colours;
     colours.reserve(histogram.Colours().size());
     for (uint32_t c : histogram.Colours()) {
-        colours.push_back({{int32_t(c >> 12), int32_t((c >> 6) & 63), int32_t(c & 63)},
-                           histogram.Count(c)});
+        colours.push_back(
+            {{int32_t(c >> 12), int32_t((c >> 6) & 63), int32_t(c & 63)}, histogram.Count(c)});
     }
     PaletteChoice choice;
     if (colours.size() <= kColours) {

@@ -29,8 +29,8 @@ ResampledSound::ResampledSound(std::unique_ptr<MonoBlocks> source) : m_source(st
     if (m_source->Rate() != uint32_t(kEncodeSoundRate)) {
         soxr_error_t error = nullptr;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        m_soxr = soxr_create(double(m_source->Rate()), double(kEncodeSoundRate), 1, &error,
-                             nullptr, &quality, nullptr);
+        m_soxr = soxr_create(double(m_source->Rate()), double(kEncodeSoundRate), 1, &error, nullptr,
+                             &quality, nullptr);
         if (error) m_soxr = nullptr;
     }
 }
@@ -57,9 +57,9 @@ Expected<void> ResampledSound::Refill() {
     const size_t before = m_ready.size();
     m_ready.resize(before + room);
     size_t done = 0;
-    soxr_error_t error = soxr_process(m_soxr, *more ? m_in.data() : nullptr,
-                                      *more ? m_in.size() : 0, nullptr, &m_ready[before], room,
-                                      &done);
+    soxr_error_t error =
+        soxr_process(m_soxr, *more ? m_in.data() : nullptr, *more ? m_in.size() : 0, nullptr,
+                     &m_ready[before], room, &done);
     if (error) return Error{std::string("resampling the sound failed: ") + error};
     m_ready.resize(before + done);
     if (!*more && done == 0) m_ended = true;

@@ -25,9 +25,9 @@ class DistinctBlocks {
     explicit DistinctBlocks(size_t pixels) : m_pixels(pixels) {}
 
     int32_t Add(const uint8_t* pattern, const float* rgb) {
-        auto [it, added] = m_ids.try_emplace(
-            std::string(reinterpret_cast<const char*>(pattern), m_pixels),
-            static_cast<int32_t>(m_counts.size()));
+        auto [it, added] =
+            m_ids.try_emplace(std::string(reinterpret_cast<const char*>(pattern), m_pixels),
+                              static_cast<int32_t>(m_counts.size()));
         const auto id = static_cast<size_t>(it->second);
         if (added) {
             patterns.insert(patterns.end(), pattern, pattern + m_pixels);
@@ -240,7 +240,9 @@ Codebook TrainCodebook(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
     std::vector<float> drawn(centres.size());
     const Palette& pal = map.Colours();
     for (size_t p = 0; p < count * pixels; ++p) {
-        const auto at = [&](size_t k) { return static_cast<int32_t>(std::lround(centres[3 * p + k])); };
+        const auto at = [&](size_t k) {
+            return static_cast<int32_t>(std::lround(centres[3 * p + k]));
+        };
         const uint8_t n = map.NearestOf(at(0), at(1), at(2));
         book.entries[p] = n;
         for (size_t k = 0; k < 3; ++k) drawn[3 * p + k] = 4.0f * pal[3 * size_t{n} + k];
@@ -261,8 +263,8 @@ bool ReadBlock(const std::vector<uint8_t>& frame, const BlockGrid& g, int32_t bx
     size_t p = 0;
     bool same = true;
     for (int32_t y = 0; y < g.blockHeight; ++y) {
-        const uint8_t* src =
-            &frame[3 * (size_t(by * g.blockHeight + y) * size_t(g.width) + size_t(bx * g.blockWidth))];
+        const uint8_t* src = &frame[3 * (size_t(by * g.blockHeight + y) * size_t(g.width) +
+                                         size_t(bx * g.blockWidth))];
         for (int32_t x = 0; x < g.blockWidth; ++x, ++p, src += 3) {
             rgb[3 * p] = src[2];
             rgb[3 * p + 1] = src[1];
@@ -277,7 +279,8 @@ bool ReadBlock(const std::vector<uint8_t>& frame, const BlockGrid& g, int32_t bx
     double spread = 0;
     for (size_t k = 0; k < 3; ++k) mean[k] /= double(p);
     for (size_t i = 0; i < p; ++i) {
-        for (size_t k = 0; k < 3; ++k) spread += (rgb[3 * i + k] - mean[k]) * (rgb[3 * i + k] - mean[k]);
+        for (size_t k = 0; k < 3; ++k)
+            spread += (rgb[3 * i + k] - mean[k]) * (rgb[3 * i + k] - mean[k]);
     }
     if (spread > tolerance * double(p)) return false;
     colour = map.NearestOf(int32_t(std::lround(mean[0])), int32_t(std::lround(mean[1])),
@@ -289,8 +292,8 @@ void DrawBlock(std::vector<uint8_t>& image, const BlockGrid& g, int32_t bx, int3
                const Palette& pal, const uint8_t* indices, bool solid) {
     size_t p = 0;
     for (int32_t y = 0; y < g.blockHeight; ++y) {
-        uint8_t* dst =
-            &image[3 * (size_t(by * g.blockHeight + y) * size_t(g.width) + size_t(bx * g.blockWidth))];
+        uint8_t* dst = &image[3 * (size_t(by * g.blockHeight + y) * size_t(g.width) +
+                                   size_t(bx * g.blockWidth))];
         for (int32_t x = 0; x < g.blockWidth; ++x, ++p, dst += 3) {
             const size_t c = 3 * size_t{indices[solid ? 0 : p]};
             dst[0] = static_cast<uint8_t>(4 * pal[c + 2]);

@@ -77,8 +77,12 @@ class Encoder {
   public:
     Encoder(EncodeFrames& frames, EncodeSound* sound, const EncodeSettings& settings,
             EncodeObserver* observer, EncodeRecord* record)
-        : m_frames(frames), m_sound(sound), m_settings(settings), m_observer(observer),
-          m_record(record), m_quantiser(SettingsFor(settings)) {
+        : m_frames(frames),
+          m_sound(sound),
+          m_settings(settings),
+          m_observer(observer),
+          m_record(record),
+          m_quantiser(SettingsFor(settings)) {
         m_grid.width = PadToBlocks(frames.Width(), settings.blockWidth);
         m_grid.height = PadToBlocks(frames.Height(), settings.blockHeight);
         m_grid.blockWidth = settings.blockWidth;
@@ -150,7 +154,8 @@ void Encoder::WriteHeader() {
 }
 
 Expected<void> Encoder::ReadPadded(int32_t frame, std::vector<uint8_t>& out) {
-    const auto w = static_cast<size_t>(m_frames.Width()), h = static_cast<size_t>(m_frames.Height());
+    const auto w = static_cast<size_t>(m_frames.Width()),
+               h = static_cast<size_t>(m_frames.Height());
     const auto pw = static_cast<size_t>(m_grid.width), ph = static_cast<size_t>(m_grid.height);
     m_raw.resize(w * h * 3);
     if (auto r = m_frames.Read(frame, m_raw); !r) return r;
@@ -224,8 +229,7 @@ Expected<void> Encoder::WriteSound(size_t samples, bool leading) {
         if (!got) return got.error();
     }
     std::vector<int16_t> decoded;
-    const std::vector<uint8_t> codes =
-        EncodeImaAdpcm(pcm, m_adpcm, m_record ? &decoded : nullptr);
+    const std::vector<uint8_t> codes = EncodeImaAdpcm(pcm, m_adpcm, m_record ? &decoded : nullptr);
     if (m_record) m_record->sound.insert(m_record->sound.end(), decoded.begin(), decoded.end());
     if (leading) {
         m_out.Id("SND2");
@@ -245,7 +249,8 @@ Expected<void> Encoder::WriteFrame(int32_t frame, const GroupJob& job, const Gro
     if (recordAt > kMaxRecordOffset) {
         return Error{"the VQA file would pass 2 GiB, more than its frame index can address"};
     }
-    m_out.PutU32LeAt(m_indexAt + 4 * static_cast<size_t>(frame), static_cast<uint32_t>(recordAt / 2));
+    m_out.PutU32LeAt(m_indexAt + 4 * static_cast<size_t>(frame),
+                     static_cast<uint32_t>(recordAt / 2));
     if (frame == 0) {
         if (auto r = WriteSound(kEncodeLeadingSamples, true); !r) return r;
     }
@@ -306,7 +311,7 @@ Expected<EncodedVqa> Encoder::Run() {
     m_out.PutU32BeAt(4, static_cast<uint32_t>(m_out.Size() - 8));
     EncodedVqa result;
     result.file = std::move(m_out.bytes);
-    result.properties = VqaProperties{m_count,          m_grid.height,          m_grid.width,
+    result.properties = VqaProperties{m_count,           m_grid.height,      m_grid.width,
                                       m_grid.blockWidth, m_grid.blockHeight, kEncodeSoundRate};
     result.palettes = m_palettes;
     return result;

@@ -57,8 +57,8 @@ class EncodeObserver {
 
 // What a reader of the file will see, kept for tests and benchmarks.
 struct EncodeRecord {
-    std::vector<std::vector<uint8_t>> images;  // per frame: blue, green, red, top row first
-    std::vector<int16_t> sound;                // every decoded sample, leading sound first
+    std::vector<std::vector<uint8_t>> images;     // per frame: blue, green, red, top row first
+    std::vector<int16_t> sound;                   // every decoded sample, leading sound first
     std::vector<std::vector<uint8_t>> codebooks;  // per group, the codebook it is drawn with
 };
 

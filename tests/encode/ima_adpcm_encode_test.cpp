@@ -1,6 +1,8 @@
 // EncodeImaAdpcm, held against the project's decoder: what it says a decoder will produce, the
 // state it leaves, and how near that comes to the input. (Encoding frame after frame from the
 // carried state is checked by the end-to-end conversions, whose sound must match.)
+#include "encode/ima_adpcm_encode.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include <numbers>
 #include <vector>
 
-#include "encode/ima_adpcm_encode.h"
 #include "vqa/ima_adpcm.h"
 
 namespace rw {

@@ -1,5 +1,7 @@
 // The LCW compressor, read back by the project's reader. (Whole synthesised videos
 // are read back by the end-to-end conversions.)
+#include "encode/lcw_compress.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "tools/synth/scene.h"
-#include "encode/lcw_compress.h"
 #include "vqa/lcw.h"
 
 namespace rw {

@@ -294,7 +294,9 @@ std::vector<int16_t> Tune::Next(size_t count) {
 namespace rw::synth {
 
 TrueColourScene::TrueColourScene(int32_t width, int32_t height, uint32_t seed)
-    : m_width(width), m_height(height), m_scene(2 * width, 2 * height, seed),
+    : m_width(width),
+      m_height(height),
+      m_scene(2 * width, 2 * height, seed),
       m_palette(MakePalette(0, seed)) {}
 
 void TrueColourScene::Render(int32_t frame, std::span<uint8_t> bgr) const {

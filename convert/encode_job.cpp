@@ -187,8 +187,9 @@ Expected<EncodeJobResult> RunEncodeJob(const std::string& input, const EncodeJob
         return Error{cannot + "\"" + result.outputPath +
                      "\" already exists; give --force to replace it"};
     }
-    auto source = OpenAviSource(input);
-    if (!source) return Error{cannot + source.error().message};
+    const bool folder = fs::is_directory(input, ec);
+    auto source = folder ? OpenFolderSource(input) : OpenAviSource(input);
+    if (!source) return source.error();
     result.notes = source->notes;
     for (std::string& n : PaddingNotes(*source->frames, options.settings))
         result.notes.push_back(n);

@@ -43,6 +43,11 @@ struct EncodeSource {
 // sample (the converter's pad sample after the leading sound is left out).
 Expected<EncodeSource> OpenAviSource(const std::string& path);
 
+// Opens a folder as an encoder's source: its .png files (any case of the extension) in name order
+// as frames at 15 per second, all of the first one's size, and the first .wav file in name order,
+// if there is one, as the sound.
+Expected<EncodeSource> OpenFolderSource(const std::string& folder);
+
 // Encodes `input` (an AVI file or a folder) and writes the VQA file. Errors name the file and
 // the problem; on any failure nothing is left behind.
 Expected<EncodeJobResult> RunEncodeJob(const std::string& input, const EncodeJobOptions& options,

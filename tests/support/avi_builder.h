@@ -23,7 +23,8 @@ struct AviSpec {
     int32_t soundBits = 16;
     uint32_t sampleRate = 22050;
     uint16_t soundTag = 1;
-    size_t soundBytes = 9;  // per frame: odd sizes need a pad byte
+    size_t soundBytes = 9;           // per frame: odd sizes need a pad byte
+    std::vector<Bytes> soundChunks;  // when given, frame f's sound instead
     enum class Index { None, FromMovie, Absolute } index = Index::FromMovie;
     bool recLists = false;  // each frame's chunks in a "rec " list
     bool extended = false;  // the frames after the first in an OpenDML "AVIX" part
@@ -124,6 +125,7 @@ inline BuiltAvi BuildAvi(const AviSpec& s) {
         }
         Bytes sound(s.soundBytes);
         for (size_t i = 0; i < sound.size(); ++i) sound[i] = uint8_t(31 * f + 7 * i + 1);
+        if (!s.soundChunks.empty()) sound = s.soundChunks[size_t(f)];
         Bytes chunks = Chunk("00dc", stored);
         if (s.sound) {
             const Bytes wb = Chunk("01wb", sound);

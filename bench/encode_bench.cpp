@@ -9,6 +9,7 @@
 // (before any palette), with its tune as sound. Exit status 1 when a target is missed.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -131,7 +132,8 @@ struct Targets {
     double minPsnr = 0, maxSeconds = 1e9, maxRatio = 1;
 };
 
-int Report(const Film& film, const EncodedVqa& vqa, double seconds, const Targets& targets) {
+int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
+           const Targets& targets) {
     const test::RoundTrip back = test::ConvertBack(vqa.file);
     if (!back.problem.empty() || back.frames.size() != film.frames.size()) {
         std::fprintf(stderr, "rw_encode_bench: the converter did not read the file back: %s\n",
@@ -157,8 +159,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, const Target
     const double ratio = double(vqa.file.size()) / double(aviBytes);
     std::printf("frames %zu of %dx%d, %d palette(s)\n", film.frames.size(), film.width, film.height,
                 vqa.palettes);
-    std::printf("encoding time    %.2f s (%.1f frames per second)\n", seconds,
-                double(film.frames.size()) / seconds);
+    std::printf("encoding time    %.2f s (%.1f frames per second), %.2f s of processor time\n",
+                seconds, double(film.frames.size()) / seconds, cpu);
     std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB\n", mean, worst);
     std::printf("sound SNR        %.2f dB\n", noise > 0 ? 10 * std::log10(signal / noise) : 99.0);
     std::printf("size             %zu bytes, AVI %lld bytes, ratio 1/%.1f\n", vqa.file.size(),
@@ -217,12 +219,14 @@ int main(int argc, char** argv) {
     FilmFrames source(film);
     VectorSound sound(film.sound);
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t startCpu = std::clock();
     auto vqa = EncodeVqa(source, &sound, settings, nullptr);
+    const double cpu = double(std::clock() - startCpu) / CLOCKS_PER_SEC;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!vqa) {
         std::fprintf(stderr, "rw_encode_bench: %s\n", vqa.error().message.c_str());
         return 2;
     }
-    return Report(film, *vqa, seconds, targets);
+    return Report(film, *vqa, seconds, cpu, targets);
 }

@@ -9,10 +9,10 @@
 // (before any palette), with its tune as sound. Exit status 1 when a target is missed.
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 

@@ -5,8 +5,21 @@
 
 #include "app/dialog_units.h"
 #include "app/resources.h"
+#include "platform/data_paths.h"
 
 namespace rw {
+
+std::filesystem::path ReadmePath() {
+    const DataLayout docs{RW_DOC_DIR_FROM_BIN, RW_INSTALLED_DOC_DIR};
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path found = FindDataFileIn("README.md", DataSearchPathFor(self, docs));
+    return found.empty() ? (docs.installed / "README.md").lexically_normal() : found;
+}
+
+QString AboutContactLine() {
+    return QStringLiteral("Contact: see ") + QString::fromStdString(ReadmePath().string());
+}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromLatin1(kAboutCaption));
@@ -31,7 +44,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->AddWidget(ok, QRect(178, 7, 32, 14));
     addText(kAboutCredit, QRect(40, 39, 68, 8));
-    addText(kAboutContact, QRect(40, 52, 78, 8));
+    // The contact line names the README's full path, so it reaches to the dialog's right margin.
+    auto* contact = new QLabel(AboutContactLine(), this);
+    contact->setTextFormat(Qt::PlainText);
+    contact->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->AddWidget(contact, QRect(40, 52, 170, 8), /*fitText=*/true);
     addText(kAboutWeb, QRect(40, 65, 158, 8));
 }
 

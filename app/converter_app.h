@@ -2,10 +2,12 @@
 // program's whole life.
 #pragma once
 
+#include <QString>
 #include <memory>
 
 namespace rw {
 
+class AudioOutput;
 class MessageBoxes;
 class OpenFileDialog;
 class ProcessRunner;
@@ -13,7 +15,8 @@ class SoundPlayer;
 
 class CConverterApp {
   public:
-    CConverterApp();
+    // `initialFile`: a file to load once the dialog is up; may be empty.
+    explicit CConverterApp(QString initialFile = {});
     ~CConverterApp();
     CConverterApp(const CConverterApp&) = delete;
     CConverterApp& operator=(const CConverterApp&) = delete;
@@ -27,6 +30,8 @@ class CConverterApp {
     std::unique_ptr<OpenFileDialog> m_fileDialog;
     std::unique_ptr<SoundPlayer> m_sound;
     std::unique_ptr<ProcessRunner> m_processes;
+    std::unique_ptr<AudioOutput> m_audio;
+    QString m_initialFile;
 };
 
 }  // namespace rw

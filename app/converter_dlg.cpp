@@ -3,6 +3,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
 #include <exception>
 
@@ -17,6 +20,7 @@
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
+#include "app/video_panel.h"
 #include "convert/control_ids.h"
 #include "convert/convert_frames.h"
 #include "convert/convert_thread.h"
@@ -80,7 +84,9 @@ constexpr ControlTemplate kTemplate[] = {
     {IDC_PERCENT_CONVERTED, Kind::Static, "", 281, 75, 45, 8},
 };
 
-constexpr QSize kTemplateSize(373, 135);
+// The template's 373 x 135 units, grown to the right for the picture and its player.
+constexpr QSize kTemplateSize(561, 135);
+constexpr QRect kVideoPanelUnits(374, 7, 180, 122);
 
 QString NativeToQString(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -167,6 +173,9 @@ void CConverterDlg::BuildControls() {
         }
         layout->AddWidget(widget, units, fitText);
     }
+    m_video = new VideoPanel(m_services.audio, this);
+    layout->AddWidget(m_video, kVideoPanelUnits);
+    setAcceptDrops(true);
     // Group boxes are frames behind the texts they surround.
     for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
 
@@ -194,6 +203,10 @@ bool CConverterDlg::OnInitDialog() {
     if (m_services.showSplash) {
         CSplashDlg splash;
         splash.exec();
+    }
+    if (!m_services.initialFile.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this, f = m_services.initialFile] { OnOpenFile(f); }, Qt::QueuedConnection);
     }
     return true;
 }
@@ -256,6 +269,18 @@ void CConverterDlg::LoadFile() {
         chosen = m_services.fileDialog->GetOpenFileName(QString::fromLatin1(kFileFilter),
                                                         QString::fromLatin1(kDefaultExtension));
     }
+    LoadChosen(chosen);
+}
+
+void CConverterDlg::OnOpenFile(const QString& path) {
+    if (m_pConvertThread || m_completing) {
+        Message(QString::fromLatin1(kRefuseLoad));
+        return;
+    }
+    LoadChosen(path);
+}
+
+void CConverterDlg::LoadChosen(const QString& chosen) {
     if (!chosen.isEmpty()) {
         const std::filesystem::path path(QFile::encodeName(chosen).toStdString());
         // Everything is read before anything is shown, so that a file that cannot be used leaves
@@ -300,6 +325,7 @@ void CConverterDlg::LoadFile() {
             SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
             SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
             SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(length.value())));
+            m_video->Load(chosen);
         }
     }
     m_btnConvert->setFocus();
@@ -316,12 +342,14 @@ void CConverterDlg::OnOK() {
         Message(QString::fromLatin1(kRefuseConvertRunning));
         return;
     }
+    m_video->SetConverting(true);
     m_pConvertThread = std::make_unique<CConvertThread>(m_services.clock);
     m_pConvertThread->m_pDlg = this;
     try {
         m_pConvertThread->ResumeThread();
     } catch (const std::exception& e) {
         m_pConvertThread.reset();
+        m_video->SetConverting(false);
         Message(QStringLiteral("The conversion of \"%1\" could not be started: %2")
                     .arg(NativeToQString(Path()), QString::fromLocal8Bit(e.what())),
                 /*stopIcon=*/true);
@@ -421,6 +449,15 @@ void CConverterDlg::ReleaseWorker() {
     if (!m_pConvertThread) return;
     m_pConvertThread->Join();
     m_pConvertThread.reset();
+    m_video->SetConverting(false);
+}
+
+void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) {
+    const VqaProperties props = Properties();
+    QImage image = PictureImage(bgrBottomUp, props.width, props.height);
+    QMetaObject::invokeMethod(
+        m_video, [v = m_video, frame, image] { v->ShowConvertedFrame(frame, image); },
+        Qt::QueuedConnection);
 }
 
 void CConverterDlg::RunCompletion() {
@@ -480,6 +517,27 @@ std::unique_ptr<QMenu> CConverterDlg::CreateSystemMenu() {
 void CConverterDlg::contextMenuEvent(QContextMenuEvent* event) {
     std::unique_ptr<QMenu> menu = CreateSystemMenu();
     menu->exec(event->globalPos());
+}
+
+static QString DroppedVqa(const QMimeData* data) {
+    if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
+        return {};
+    }
+    const QString path = data->urls().front().toLocalFile();
+    return path.endsWith(QStringLiteral(".vqa"), Qt::CaseInsensitive) ? path : QString();
+}
+
+void CConverterDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedVqa(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CConverterDlg::dropEvent(QDropEvent* event) {
+    const QString path = DroppedVqa(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Loaded after the drop has ended, so that boxes it may show are not inside the drag.
+    QMetaObject::invokeMethod(
+        this, [this, path] { OnOpenFile(path); }, Qt::QueuedConnection);
 }
 
 void CConverterDlg::changeEvent(QEvent* event) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "convert/conversion_host.h"
@@ -17,16 +18,20 @@
 
 class QLabel;
 class QMenu;
+class QDragEnterEvent;
+class QDropEvent;
 class QPushButton;
 
 namespace rw {
 
+class AudioOutput;
 class CConvertThread;
 class MessageBoxes;
 class OpenFileDialog;
 class ProcessRunner;
 class ProgressClock;
 class SoundPlayer;
+class VideoPanel;
 
 // What the dialog needs from the platform. None of it is owned by the dialog.
 struct DialogServices {
@@ -41,6 +46,10 @@ struct DialogServices {
     bool showSplash = true;
     // The clock of the conversion's progress estimates; null for the system clock (tests).
     ProgressClock* clock = nullptr;
+    // The player's sound; null plays silently.
+    AudioOutput* audio = nullptr;
+    // A file given on the command line, loaded once the dialog is up (after the splash).
+    QString initialFile;
 };
 
 // Texts of the dialog, as the user sees them.
@@ -101,6 +110,10 @@ class CConverterDlg : public QDialog, public ConversionHost {
     bool IsClosed() const { return m_closed; }
     // The directory the companion is looked for in, with a trailing '/'.
     QString ProgramDirectory() const;
+    // The picture and player beside the properties.
+    VideoPanel* Video() const { return m_video; }
+    // Loads a file by Load File's rules without asking for it (a dropped file, the command line).
+    void OnOpenFile(const QString& path);
 
     // ConversionHost: called from the worker's thread.
     std::string Path() const override;
@@ -110,6 +123,8 @@ class CConverterDlg : public QDialog, public ConversionHost {
     void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;
     void ConversionFinished() override;
     void ConversionFailed(const std::string& message) override;
+    bool WantsPictures() const override { return true; }
+    void FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) override;
 
     // Ends the dialog through Exit.
     void reject() override { OnCancel(); }
@@ -127,12 +142,15 @@ class CConverterDlg : public QDialog, public ConversionHost {
     virtual void RunAboutBox();
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     class ModalScope;
 
     void BuildControls();
     void LoadFile();
+    void LoadChosen(const QString& chosen);
     void RunCompletion();
     void ReleaseWorker();
     void EndDialog(int result);
@@ -152,6 +170,7 @@ class CConverterDlg : public QDialog, public ConversionHost {
     QPushButton* m_btnConvert = nullptr;
     std::map<int, QWidget*> m_controls;
     QIcon m_hIcon;
+    VideoPanel* m_video = nullptr;
 
     bool m_completing = false;
     bool m_closed = false;

@@ -253,6 +253,11 @@ int Main(int argc, char** argv) {
         return kExitOk;
     }
 
+    if (options->exports.Any()) {
+        InstallInterruptHandlers();
+        return RunExport(options->exports, options->inputs.front(), g_interrupted);
+    }
+
     Console console(isatty(STDERR_FILENO) == 1);
     const ExpandedInputs inputs = ExpandInputs(options->inputs);
     bool failed = false;

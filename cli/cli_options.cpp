@@ -65,11 +65,16 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             auto jobs = ParseJobs(a.substr(7));
             if (!jobs) return jobs.error();
             o.jobs = *jobs;
+        } else if (auto taken = ParseExportOption(args, i, o.exports)) {
+            if (!*taken) return taken->error();
         } else {
             return Error{"unknown option \"" + a + "\""};
         }
     }
     if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
+    if (!o.help && !o.version) {
+        if (auto r = CheckExportOptions(o.exports, o.inputs, o.info); !r) return r.error();
+    }
     return o;
 }
 
@@ -129,6 +134,8 @@ std::vector<std::string> FindOutputClashes(const std::vector<std::string>& files
 
 std::string HelpText() {
     return "Usage: reelwright-cli [options] FILE.vqa|FOLDER...\n"
+           "       reelwright-cli --frames DIR [--force] FILE.vqa\n"
+           "       reelwright-cli --thumbnail OUT.png [--size N] FILE.vqa\n"
            "Converts VQA videos into uncompressed AVI files. Each FILE.vqa becomes FILE.avi "
            "beside\n"
            "it (the path without its last three characters, plus \"avi\"); a FOLDER stands for\n"
@@ -136,7 +143,8 @@ std::string HelpText() {
            "\n"
            "  --info         show each video's properties and estimated output size; convert\n"
            "                 nothing\n"
-           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n"
+           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n" +
+           ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
            "\n"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/export_mode.h"
 #include "platform/expected.h"
 
 namespace rw::cli {
@@ -17,6 +18,7 @@ struct CliOptions {
     bool info = false;                // print the properties instead of converting
     int jobs = 1;                     // conversions running at once
     std::vector<std::string> inputs;  // files and folders, as given
+    ExportOptions exports;            // --frames, --thumbnail and their options
 };
 
 // Parses the arguments after the program name. An error names the offending argument.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "vqa/vqa_properties.h"
@@ -31,6 +32,12 @@ class ConversionHost {
     virtual void ConversionFinished() = 0;
     // The run stopped for good: `message` names the file and the problem. Nothing is left behind.
     virtual void ConversionFailed(const std::string& message) = 0;
+
+    // A picture of the frame being converted, a few times a second, for hosts that want them:
+    // 3 bytes a pixel (blue, green, red), bottom row first, valid only during the call. It may
+    // come from another of the run's threads.
+    virtual bool WantsPictures() const { return false; }
+    virtual void FramePicture(int32_t /*frame*/, std::span<const uint8_t> /*bgrBottomUp*/) {}
 };
 
 }  // namespace rw

@@ -16,6 +16,7 @@
 
 #include "avi/avi_chunks.h"
 #include "avi/avi_header.h"
+#include "convert/avi_chunk_sink.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/picture_chunk.h"
 #include "vqa/render.h"
@@ -265,11 +266,14 @@ class FrameConverter {
             if (m_damaged++ == 0) m_firstDamaged = static_cast<int32_t>(f);
         }
         if (frameDamaged || m_sink.Images() == 0) m_sink.RepeatPrevious();
+        if (m_watcher != nullptr) m_watcher->OnFramePicture(static_cast<int32_t>(f), video->image);
         if (auto end = EndVideoChunk(*avi, *video); !end) return Stop(end.error().message);
         videoPositions[f] = video->position;
         return true;
     }
 
+    // Shows each written frame's picture to `watcher`.
+    void ShowPicturesTo(ConversionObserver* watcher) { m_watcher = watcher; }
     const ConversionOutcome& Outcome() const { return m_outcome; }
     // After skimmed frames: the picture a next frame would repeat is not known.
     bool PictureUnknown() const { return m_sink.PictureUnknown(); }
@@ -294,6 +298,7 @@ class FrameConverter {
     ConversionOutcome m_outcome;
     int32_t m_damaged = 0;
     int32_t m_firstDamaged = -1;
+    ConversionObserver* m_watcher = nullptr;
 };
 
 // What the start of a run leaves for its frames.
@@ -366,6 +371,7 @@ ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
     std::vector<uint32_t> soundPositions(shape.frames);
     std::vector<uint32_t> videoPositions(shape.frames);
     FrameConverter converter(shape, vqa, frameIndex, start->adpcm);
+    converter.ShowPicturesTo(&observer);
     for (size_t f = 0; f < shape.frames; ++f) {
         if (observer.CancelRequested()) return Cancelled();
         observer.OnFrameStart(static_cast<int32_t>(f));
@@ -385,6 +391,23 @@ ConversionOutcome OutOfMemory(const VqaProperties& props) {
 // The second part reads the frames before its own in full only from this many frames before them:
 // enough to find the picture its first frame may repeat, in all but damaged files.
 constexpr size_t kFollowedFrames = 4;
+
+// The second part's pictures go to the observer only once the first part is done, so the
+// pictures shown follow the video forwards.
+class LaterPictures final : public ConversionObserver {
+  public:
+    LaterPictures(ConversionObserver& observer, const std::atomic<bool>& firstDone)
+        : m_observer(observer), m_firstDone(firstDone) {}
+    void OnFrameStart(int32_t) override {}
+    bool CancelRequested() override { return false; }
+    void OnFramePicture(int32_t frame, std::span<const uint8_t> picture) override {
+        if (m_firstDone.load()) m_observer.OnFramePicture(frame, picture);
+    }
+
+  private:
+    ConversionObserver& m_observer;
+    const std::atomic<bool>& m_firstDone;
+};
 
 // The run in two parts: this thread converts the first frames into `avi`; a second thread walks
 // those frames for their codebook, palette and sound, then converts the rest into a file of its
@@ -410,6 +433,8 @@ ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
     std::vector<uint32_t> videoPositions(shape.frames);
     std::atomic<bool> stop{false};       // either part asks the other to stop
     std::atomic<int32_t> secondDone{0};  // frames the second part has converted
+    std::atomic<bool> firstDone{false};
+    LaterPictures laterPictures(observer, firstDone);
     std::mutex mutex;
     std::condition_variable secondEnded;
     bool secondFinished = false;
@@ -443,6 +468,7 @@ ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
             // None of the last frames before the split had a usable image: the picture the next
             // frames may repeat lies further back, so every frame is read again in full.
             if (going && converter->PictureUnknown()) going = walk(0);
+            if (converter) converter->ShowPicturesTo(&laterPictures);
             for (size_t f = split; going && f < shape.frames; ++f) {
                 if (stop.load()) {
                     second = Cancelled();
@@ -479,6 +505,7 @@ ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
     int32_t firstFirstDamaged = -1;
     try {
         FrameConverter converter(shape, vqa, frameIndex, start->adpcm);
+        converter.ShowPicturesTo(&observer);
         for (size_t f = 0; f < split; ++f) {
             if (observer.CancelRequested()) {
                 first = Cancelled();
@@ -500,6 +527,7 @@ ConversionOutcome ConvertInTwoPartsUnguarded(InputFile& vqa, OutputFile& avi,
         first = OutOfMemory(props);
     }
     if (first.status != ConversionOutcome::Status::Completed) stop.store(true);
+    firstDone.store(true);
 
     // Progress and cancelling go on while the second part finishes.
     {
@@ -559,6 +587,110 @@ ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
     } catch (const std::bad_alloc&) {
         return OutOfMemory(props);
     }
+}
+
+// ---- FrameReader ----
+
+namespace {
+
+// Takes the picture and the sound chunk of the frame a reader writes.
+class FrameCatcher final : public AviChunkReceiver {
+  public:
+    Expected<void> OnSound(std::span<const uint8_t> pcm) override {
+        if (sound != nullptr) sound->insert(sound->end(), pcm.begin(), pcm.end());
+        return {};
+    }
+    Expected<void> OnPicture(int32_t, std::span<const uint8_t> bgr) override {
+        if (picture != nullptr) picture->assign(bgr.begin(), bgr.end());
+        return {};
+    }
+    std::vector<uint8_t>* picture = nullptr;
+    std::vector<uint8_t>* sound = nullptr;
+};
+
+}  // namespace
+
+struct FrameReader::State {
+    State(InputFile& file, const VqaProperties& p, std::vector<int32_t> index)
+        : vqa(file), shape(p), frameIndex(std::move(index)), sink(catcher, "player") {}
+
+    InputFile& vqa;
+    RunShape shape;
+    std::vector<int32_t> frameIndex;
+    FrameCatcher catcher;
+    AviChunkSink sink;
+    std::optional<RunStart> start;
+    std::optional<FrameConverter> converter;
+    std::vector<uint32_t> soundPositions;
+    std::vector<uint32_t> videoPositions;
+    size_t next = 0;
+
+    Expected<void> Stopped() const {
+        const ConversionOutcome& o = converter->Outcome();
+        if (o.status == ConversionOutcome::Status::SeekFailed) {
+            return Error{"the seek to frame " + std::to_string(o.failedFrame) + " failed"};
+        }
+        return Error{o.message};
+    }
+};
+
+FrameReader::FrameReader(InputFile& vqa, const VqaProperties& props,
+                         std::vector<int32_t> frameIndex)
+    : m_state(std::make_unique<State>(vqa, props, std::move(frameIndex))) {}
+
+FrameReader::~FrameReader() = default;
+
+Expected<void> FrameReader::Start(std::vector<uint8_t>& sound) {
+    State& s = *m_state;
+    sound.clear();
+    s.catcher.sound = &sound;
+    auto start = StartRun(s.vqa, s.sink, s.shape, s.frameIndex);
+    s.catcher.sound = nullptr;
+    if (!start) return start.error();
+    s.start = *start;
+    s.soundPositions.assign(s.shape.frames, 0);
+    s.videoPositions.assign(s.shape.frames, 0);
+    return Seek(0);
+}
+
+Expected<void> FrameReader::Seek(int32_t frame) {
+    State& s = *m_state;
+    if (!s.start) return Error{"the video has not been started"};
+    const size_t target = std::min(static_cast<size_t>(std::max(frame, 0)), s.shape.frames);
+    // As the second part of a run: the frames long before the target are only skimmed, the last
+    // few read in full; all of them again when none of those had a usable image.
+    for (size_t followFrom : {target > kFollowedFrames ? target - kFollowedFrames : 0, size_t{0}}) {
+        s.converter.emplace(s.shape, s.vqa, s.frameIndex, s.start->adpcm);
+        for (size_t f = 0; f < target; ++f) {
+            if (!s.converter->Frame(f, nullptr, s.soundPositions, s.videoPositions,
+                                    f < followFrom)) {
+                return s.Stopped();
+            }
+        }
+        if (!s.converter->PictureUnknown()) break;
+    }
+    s.next = target;
+    return {};
+}
+
+Expected<void> FrameReader::Next(std::vector<uint8_t>& picture, std::vector<uint8_t>& sound) {
+    State& s = *m_state;
+    if (!s.converter) return Error{"the video has not been started"};
+    if (s.next >= s.shape.frames) return Error{"the video has no more frames"};
+    sound.clear();
+    s.sink.Rewind();
+    s.catcher.picture = &picture;
+    s.catcher.sound = &sound;
+    const bool ok = s.converter->Frame(s.next, &s.sink, s.soundPositions, s.videoPositions);
+    s.catcher.picture = nullptr;
+    s.catcher.sound = nullptr;
+    if (!ok) return s.Stopped();
+    ++s.next;
+    return {};
+}
+
+int32_t FrameReader::Position() const {
+    return static_cast<int32_t>(m_state->next);
 }
 
 }  // namespace rw

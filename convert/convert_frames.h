@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/expected.h"
 #include "platform/file.h"
@@ -22,6 +23,9 @@ class ConversionObserver {
     virtual void OnFrameStart(int32_t frame) = 0;
     // Checked between frames: true stops the run (cancel).
     virtual bool CancelRequested() = 0;
+    // Each written frame's picture (3 bytes a pixel, blue, green, red, bottom row first), valid
+    // only during the call; in a run in two parts, from either part's thread.
+    virtual void OnFramePicture(int32_t /*frame*/, std::span<const uint8_t> /*bgrBottomUp*/) {}
 };
 
 struct ConversionOutcome {
@@ -69,5 +73,35 @@ class ConversionFiles {
 ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
                                           const VqaProperties& props, std::span<int32_t> frameIndex,
                                           ConversionObserver& observer, ConversionFiles& files);
+
+}  // namespace rw
+
+namespace rw {
+
+// A video's frames one after another for playing it: each frame's picture and sound exactly as
+// the AVI file holds them (3 bytes a pixel, blue green red, bottom row first; 16-bit mono PCM).
+class FrameReader {
+  public:
+    // `frameIndex` as ReadFrameIndex gives it; the reader keeps its own copy.
+    FrameReader(InputFile& vqa, const VqaProperties& props, std::vector<int32_t> frameIndex);
+    ~FrameReader();
+    FrameReader(const FrameReader&) = delete;
+    FrameReader& operator=(const FrameReader&) = delete;
+
+    // Reads the leading sound (the sound before frame 0) into `sound`, and goes to frame 0.
+    Expected<void> Start(std::vector<uint8_t>& sound);
+    // Goes to frame `frame`: the frames before it are walked for their codebooks, palettes and
+    // sound, without drawing them.
+    Expected<void> Seek(int32_t frame);
+    // Draws the next frame into `picture` and puts its sound chunk's bytes into `sound`; a
+    // damaged frame repeats the previous picture. An error when the video cannot be read on.
+    Expected<void> Next(std::vector<uint8_t>& picture, std::vector<uint8_t>& sound);
+    // The frame Next reads.
+    int32_t Position() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 }  // namespace rw

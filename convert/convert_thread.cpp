@@ -122,6 +122,17 @@ void CConvertThread::OnFrameStart(int32_t frame) {
     m_host->SetFieldText(IDC_PERCENT_CONVERTED, t.percent);
 }
 
+// A few pictures a second: the first frame's, then one whenever a fifth of a second has passed.
+void CConvertThread::OnFramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) {
+    if (!m_wantsPictures) return;
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    int64_t due = m_nextPicture.load();
+    if (now < due || !m_nextPicture.compare_exchange_strong(due, now + 200)) return;
+    m_host->FramePicture(frame, bgrBottomUp);
+}
+
 namespace {
 
 constexpr size_t kWriteBuffer = size_t{1} << 20;
@@ -165,6 +176,8 @@ int CConvertThread::Run() {
     m_aviPath = AviPathFor(path);
     m_temporaryPath = TemporaryPathFor(m_aviPath);
     m_outcome = ConversionOutcome{};
+    m_wantsPictures = m_host->WantsPictures();
+    m_nextPicture.store(0);
 
     if (auto r = m_fileVqa.Open(path); !r) return Fail(r.error().message);
     auto index = ReadFrameIndex(m_fileVqa, props.frames);

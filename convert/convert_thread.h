@@ -108,6 +108,7 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     int Fail(const std::string& message);
     void OnFrameStart(int32_t frame) override;
     bool CancelRequested() override { return m_cancel.load(); }
+    void OnFramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) override;
 
     std::unique_ptr<ProgressClock> m_ownClock;
     ProgressClock* m_clock;
@@ -120,6 +121,8 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     unsigned m_processors = DefaultProcessors();
     ConversionHost* m_host = nullptr;  // m_pDlg as read at the start of Run
     ConversionOutcome m_outcome;
+    bool m_wantsPictures = false;
+    std::atomic<int64_t> m_nextPicture{0};  // steady-clock milliseconds of the next picture
 };
 
 }  // namespace rw

@@ -1,6 +1,7 @@
 #include "png/png_image.h"
 
 #include <spng.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -60,6 +61,9 @@ Expected<std::vector<uint8_t>> Encode(const RgbImage& image, const IndexedImage*
     if (!ctx) return Error{"cannot start the PNG encoder: out of memory"};
     spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, effort == PngEffort::Fast ? 1 : 9);
+    // Runs only: several times faster than the full search, and nearly as small for pictures
+    // drawn from blocks.
+    if (effort == PngEffort::Fast) spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_STRATEGY, Z_RLE);
     // Palette pictures compress best unfiltered; RGB ones let the encoder choose.
     spng_set_option(ctx.get(), SPNG_FILTER_CHOICE,
                     indexed != nullptr ? SPNG_FILTER_CHOICE_NONE : SPNG_FILTER_CHOICE_ALL);

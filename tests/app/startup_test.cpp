@@ -150,10 +150,14 @@ TEST(About, CarriesTheProgramsLinesAndIcon) {
         if (!label->text().isEmpty()) texts << label->text();
         if (!label->pixmap().isNull()) icon = true;
     }
-    EXPECT_TRUE(texts.contains(QStringLiteral("reelwright, version 1.3")));
-    for (const char* line : {kAboutNotice, kAboutCredit, kAboutContact, kAboutWeb}) {
+    for (const char* line : {kAboutVersion, kAboutNotice, kAboutCredit, kAboutWeb}) {
         EXPECT_TRUE(texts.contains(QString::fromUtf8(line))) << line;
     }
+    // The contact line names the README where an installed copy has it.
+    EXPECT_TRUE(texts.contains(AboutContactLine()));
+    EXPECT_TRUE(ReadmePath().is_absolute());
+    EXPECT_TRUE(AboutContactLine().endsWith(QStringLiteral("/share/doc/reelwright/README.md")))
+        << AboutContactLine().toStdString();
     EXPECT_TRUE(icon);
     const auto buttons = about.findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 1);

@@ -164,6 +164,42 @@ TEST_P(Concealment, RepeatsThePreviousPicture) {
     }
 }
 
+// The player's reader: after a seek to any frame, the pictures and sound from there on are the
+// AVI file's, damage and all.
+void ExpectReaderGivesTheAvi(const std::vector<uint8_t>& vqa, const RunResult& r,
+                             std::initializer_list<int32_t> seeks) {
+    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
+    for (int32_t from : seeks) {
+        MemoryInputFile in(vqa, "in.vqa");
+        auto index = ReadFrameIndex(in, props.frames);
+        ASSERT_TRUE(index.ok());
+        FrameReader reader(in, props, *index);
+        std::vector<uint8_t> picture, sound;
+        ASSERT_TRUE(reader.Start(sound).ok());
+        EXPECT_EQ(sound, SoundChunk(r, 0));
+        ASSERT_TRUE(reader.Seek(from).ok());
+        for (int32_t f = from; f < props.frames; ++f) {
+            ASSERT_TRUE(reader.Next(picture, sound).ok()) << "from " << from << ", frame " << f;
+            EXPECT_EQ(picture, Video(r, size_t(f))) << "from " << from << ", frame " << f;
+            EXPECT_EQ(sound, SoundChunk(r, size_t(f) + 1)) << "from " << from << ", frame " << f;
+        }
+        EXPECT_FALSE(reader.Next(picture, sound).ok());
+    }
+}
+
+TEST_P(Concealment, AReaderFromAnyFrameGivesTheAvisFrames) {
+    TinyVqa v = ThreeFrames();
+    GetParam().change(v);
+    const std::vector<uint8_t> vqa = BuildTinyVqa(v);
+    ExpectReaderGivesTheAvi(vqa, Convert(vqa), {0, 1, 2});
+}
+
+// Far enough in that the frames long before the seek are only skimmed.
+TEST(FrameReader, SeeksPastCodebookSwitchesAndPaletteChanges) {
+    const std::vector<uint8_t>& vqa = test::SmallVideo(40, 64, 32).file;
+    ExpectReaderGivesTheAvi(vqa, Convert(vqa), {0, 13, 27, 39});
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Frames, Concealment,
     testing::Values(ConcealCase{"no image in the first frame: black",

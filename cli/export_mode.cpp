@@ -1,0 +1,193 @@
+#include "cli/export_mode.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+
+#include "convert/frame_export.h"
+#include "convert/progress.h"
+
+namespace rw::cli {
+namespace {
+
+constexpr const char* kPrefix = "reelwright-cli: ";
+constexpr int kMaxThumbnailSize = 4096;
+
+Expected<int> ParseSize(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 1 || value > kMaxThumbnailSize) {
+        return Error{"--size wants a number of pixels from 1 to " +
+                     std::to_string(kMaxThumbnailSize) + ", not \"" + text + "\""};
+    }
+    return value;
+}
+
+// Progress on a terminal as for a conversion, at most ten times a second; Ctrl+C cancels.
+class ExportProgress final : public ConversionObserver {
+  public:
+    ExportProgress(int32_t frames, const std::atomic<bool>& interrupted, bool show)
+        : m_frames(frames), m_interrupted(interrupted), m_show(show), m_estimator(m_clock) {}
+    ~ExportProgress() override { Clear(); }
+
+    void OnFrameStart(int32_t frame) override {
+        const ProgressTexts t = m_estimator.UpdateProgress(frame, m_frames);
+        if (!m_show) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lastDraw < std::chrono::milliseconds(100)) return;
+        m_lastDraw = now;
+        auto trim = [](const std::string& s) {
+            return s.substr(std::min(s.find_first_not_of(' '), s.size()));
+        };
+        std::fprintf(stderr, "\r\033[Kframe %s/%d  %s  remaining %s  elapsed %s  finish %s",
+                     t.frame.c_str(), m_frames, trim(t.percent).c_str(),
+                     t.hasTimes ? t.timeRemaining.c_str() : "--:--",
+                     t.hasTimes ? t.elapsedTime.c_str() : "--:--",
+                     t.hasTimes ? t.finishTime.c_str() : "--:--:--");
+        std::fflush(stderr);
+        m_shown = true;
+    }
+    bool CancelRequested() override { return m_interrupted.load(); }
+
+    void Clear() {
+        if (!m_shown) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        m_shown = false;
+    }
+
+  private:
+    int32_t m_frames;
+    const std::atomic<bool>& m_interrupted;
+    bool m_show;
+    SystemProgressClock m_clock;
+    ProgressEstimator m_estimator;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+    bool m_shown = false;
+};
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "%s%s\n", kPrefix, message.c_str());
+    return 1;
+}
+
+int ExportFramesMode(const ExportOptions& options, const std::string& input,
+                     const std::atomic<bool>& interrupted) {
+    auto video = OpenVideo(input);
+    if (!video) return Fail(video.error().message);
+    if (auto why = CheckExportFolder(options.framesFolder, options.force)) {
+        return Fail("Cannot export \"" + input + "\": " + *why +
+                    " (--force writes into it); nothing was written");
+    }
+    ExportProgress progress(video->props.frames, interrupted, isatty(STDERR_FILENO) == 1);
+    const ConversionOutcome outcome =
+        ExportFrames(input, options.framesFolder, options.force, progress);
+    progress.Clear();
+    switch (outcome.status) {
+        case ConversionOutcome::Status::Completed:
+            if (!outcome.message.empty()) Fail("warning: \"" + input + "\": " + outcome.message);
+            std::printf("Exported %d frames of \"%s\" to \"%s\"\n", video->props.frames,
+                        input.c_str(), options.framesFolder.c_str());
+            return 0;
+        case ConversionOutcome::Status::Cancelled:
+            Fail("\"" + input + "\": interrupted; nothing was written");
+            return 130;
+        case ConversionOutcome::Status::SeekFailed:
+            return Fail("Cannot export \"" + input + "\": the seek to frame " +
+                        std::to_string(outcome.failedFrame) + " (position " +
+                        std::to_string(outcome.failedPosition) + ") failed; nothing was written");
+        case ConversionOutcome::Status::Failed:
+            break;
+    }
+    return Fail(outcome.message + "; nothing was written");
+}
+
+int ThumbnailMode(const ExportOptions& options, const std::string& input,
+                  const std::atomic<bool>& interrupted) {
+    ExportProgress progress(0, interrupted, false);
+    auto frame = RepresentativeFrame(input, progress);
+    if (!frame) {
+        const bool stopped = interrupted.load();
+        Fail(frame.error().message);
+        return stopped ? 130 : 1;
+    }
+    const RgbImage small = ScaleToFit(*frame, options.size);
+    if (auto r = WritePngFile(options.thumbnail, small, PngEffort::Small); !r) {
+        return Fail(r.error().message);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<Expected<void>> ParseExportOption(std::span<const std::string> args, size_t& i,
+                                                ExportOptions& options) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& to) -> Expected<void> {
+        if (i + 1 >= args.size() || args[i + 1].empty()) return Error{a + " wants a path"};
+        to = args[++i];
+        return {};
+    };
+    if (a == "--frames") return value(options.framesFolder);
+    if (a == "--thumbnail") return value(options.thumbnail);
+    if (a == "--force") {
+        options.force = true;
+        return Expected<void>{};
+    }
+    if (a == "--size" || a.rfind("--size=", 0) == 0) {
+        std::string text;
+        if (a == "--size") {
+            if (i + 1 >= args.size()) return Expected<void>{Error{"--size wants a number"}};
+            text = args[++i];
+        } else {
+            text = a.substr(7);
+        }
+        auto size = ParseSize(text);
+        if (!size) return Expected<void>{size.error()};
+        options.size = *size;
+        options.sizeGiven = true;
+        return Expected<void>{};
+    }
+    return std::nullopt;
+}
+
+Expected<void> CheckExportOptions(const ExportOptions& options,
+                                  const std::vector<std::string>& inputs, bool info) {
+    if (!options.framesFolder.empty() && !options.thumbnail.empty()) {
+        return Error{"--frames and --thumbnail cannot be used together"};
+    }
+    if (options.sizeGiven && options.thumbnail.empty())
+        return Error{"--size goes with --thumbnail"};
+    if (options.force && options.framesFolder.empty()) return Error{"--force goes with --frames"};
+    if (!options.Any()) return {};
+    if (info) return Error{"--info cannot be used with --frames or --thumbnail"};
+    if (inputs.size() != 1) {
+        return Error{std::string(options.thumbnail.empty() ? "--frames" : "--thumbnail") +
+                     " wants exactly one VQA file"};
+    }
+    return {};
+}
+
+int RunExport(const ExportOptions& options, const std::string& input,
+              const std::atomic<bool>& interrupted) {
+    if (!options.framesFolder.empty()) return ExportFramesMode(options, input, interrupted);
+    return ThumbnailMode(options, input, interrupted);
+}
+
+std::string ExportHelpText() {
+    return "  --frames DIR   write every frame as DIR/frame-0000.png onwards (8-bit palette\n"
+           "                 pictures, the AVI's pixels) and the sound as DIR/sound.wav (16-bit\n"
+           "                 mono at the video's own rate); one FILE.vqa; DIR must be empty or\n"
+           "                 missing unless --force is given\n"
+           "  --force        with --frames: write into a folder that holds files, replacing\n"
+           "                 files of the same names\n"
+           "  --thumbnail OUT.png\n"
+           "                 write one representative frame as a PNG picture; one FILE.vqa\n"
+           "  --size N       with --thumbnail: scale the picture down to fit N x N pixels\n"
+           "                 (default 256)\n";
+}
+
+}  // namespace rw::cli

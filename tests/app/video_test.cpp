@@ -1,0 +1,217 @@
+// The picture and the player beside the properties: the first frame after a load, the frames of a
+// running conversion, playing in step with a fake sound device, and seeking.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "app/video_panel.h"
+#include "convert/control_ids.h"
+#include "convert/convert_frames.h"
+#include "platform/file.h"
+#include "platform/qt/audio_output.h"
+#include "tests/app/app_fixture.h"
+#include "vqa/vqa_header.h"
+
+namespace rw::test {
+namespace {
+
+// A sound device that plays exactly as far as the test says, and keeps what it was given.
+class FakeAudio final : public AudioOutput {
+  public:
+    bool Start(int r) override {
+        rate = r;
+        written.clear();
+        played = 0;
+        return true;
+    }
+    int64_t BytesFree() override { return 4096; }
+    int64_t Write(const QByteArray& pcm) override {
+        written.append(pcm);
+        return pcm.size();
+    }
+    int64_t SamplesPlayed() override { return played; }
+    void Stop() override {}
+
+    int rate = 0;
+    QByteArray written;
+    int64_t played = 0;
+};
+
+synth::SynthOptions Clip(int frames) {
+    synth::SynthOptions o;
+    o.frames = frames;
+    o.width = 64;
+    o.height = 48;
+    return o;
+}
+
+// Frames as the conversion draws them, read one after another from the start, and the sound of
+// the AVI file (leading sound, then every frame's chunk).
+struct Decoded {
+    std::vector<QImage> frames;
+    QByteArray sound;
+};
+Decoded DecodeAll(const QString& path) {
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    MemoryInputFile in(bytes, "in");
+    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(bytes)).properties;
+    auto index = ReadFrameIndex(in, props.frames);
+    EXPECT_TRUE(index.ok());
+    FrameReader reader(in, props, *index);
+    Decoded d;
+    std::vector<uint8_t> picture, sound;
+    EXPECT_TRUE(reader.Start(sound).ok());
+    d.sound.append(reinterpret_cast<const char*>(sound.data()), qsizetype(sound.size()));
+    for (int f = 0; f < props.frames; ++f) {
+        EXPECT_TRUE(reader.Next(picture, sound).ok());
+        d.frames.push_back(PictureImage(picture, props.width, props.height));
+        d.sound.append(reinterpret_cast<const char*>(sound.data()), qsizetype(sound.size()));
+    }
+    return d;
+}
+
+class VideoTest : public AppTest {
+  public:
+    VideoPanel* Video() const { return m_dlg->Video(); }
+    // What the screen shows where the picture is, and whether it is the frame scaled up by a
+    // whole factor without smoothing.
+    bool ShowsFrame(const QImage& frame) const {
+        PictureView* view = Video()->Picture();
+        const QRect r = view->PictureRect();
+        if (r.width() % frame.width() != 0 || r.width() / frame.width() < 1 ||
+            r.height() * frame.width() != frame.height() * r.width()) {
+            ADD_FAILURE() << "not a whole factor: " << r.width() << " x " << r.height();
+            return false;
+        }
+        const QImage shot = view->grab().toImage().copy(r).convertToFormat(QImage::Format_RGB32);
+        return shot == frame.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                           .convertToFormat(QImage::Format_RGB32);
+    }
+    bool WaitForFrame(int frame) {
+        return WaitFor([&] { return Video()->ShownFrame() == frame; }, 10000);
+    }
+};
+
+TEST_F(VideoTest, ALoadedFileShowsItsFirstFrameAtAWholeFactor) {
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(8));
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    EXPECT_TRUE(ShowsFrame(DecodeAll(vqa).frames[0]));
+    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:00 of 00:00"));
+    EXPECT_TRUE(Video()->PlayButton()->isEnabled());
+}
+
+TEST_F(VideoTest, SeekingLandsOnTheFramesExactPixels) {
+    // Past the palette change half-way and several codebook switches.
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(40));
+    const Decoded decoded = DecodeAll(vqa);
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    for (int frame : {31, 3, 39}) {
+        Video()->SeekTo(frame);
+        ASSERT_TRUE(WaitForFrame(frame));
+        EXPECT_TRUE(ShowsFrame(decoded.frames[size_t(frame)])) << frame;
+    }
+    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:02 of 00:02"));
+}
+
+TEST_F(VideoTest, PlayingFollowsTheSamplesTheDeviceHasPlayed) {
+    FakeAudio audio;
+    m_services.audio = &audio;
+    MakeDialog();
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(30));
+    const Decoded decoded = DecodeAll(vqa);
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    Video()->Play();
+    EXPECT_EQ(audio.rate, 22050);
+    EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Pause"));
+    // 1470 samples a frame at 22050 Hz.
+    for (int64_t samples : {int64_t{1470 * 5 + 100}, int64_t{1470 * 12}, int64_t{1470 * 20 - 1}}) {
+        audio.played = samples;
+        const int frame = int(samples / 1470);
+        ASSERT_TRUE(WaitForFrame(frame)) << samples;
+        QTest::qWait(50);  // the device stands still: so do the pictures
+        EXPECT_EQ(Video()->ShownFrame(), frame);
+        EXPECT_TRUE(ShowsFrame(decoded.frames[size_t(frame)])) << frame;
+    }
+    // The device was given the AVI file's sound from its start.
+    ASSERT_GT(audio.written.size(), 0);
+    EXPECT_EQ(audio.written, decoded.sound.first(audio.written.size()));
+    Video()->Pause();
+    EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Play"));
+    m_dlg.reset();
+}
+
+// Without a sound device the player keeps time itself, and stops at the last frame.
+TEST_F(VideoTest, PlaysSilentlyWithoutASoundDeviceToTheEnd) {
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(20));
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    QElapsedTimer clock;
+    clock.start();
+    Video()->Play();
+    ASSERT_TRUE(WaitForFrame(19));
+    EXPECT_GE(clock.elapsed(), 19 * 1000 / 15 - 50);
+    EXPECT_TRUE(WaitFor([&] { return !Video()->IsPlaying(); }, 2000));
+    EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Play"));
+}
+
+TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
+    SlowClock clock;  // a few milliseconds a frame: the run lasts long enough to see it
+    m_services.clock = &clock;
+    MakeDialog();
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(120));
+    const Decoded decoded = DecodeAll(vqa);
+    Load(vqa);
+    ASSERT_TRUE(WaitForFrame(0));
+    std::vector<int> shown;
+    std::vector<bool> exact;
+    QObject::connect(Video(), &VideoPanel::convertedFrameShown, [&](int frame) {
+        shown.push_back(frame);
+        exact.push_back(ShowsFrame(decoded.frames[size_t(frame)]));
+    });
+    m_boxes.Answer(kAskAnother, {false});
+    m_dlg->OnOK();
+    EXPECT_FALSE(Video()->PlayButton()->isEnabled());
+    ASSERT_TRUE(WaitForCompletion());
+    // Pictures of later and later frames (a long video is converted in two parts at once).
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << testing::PrintToString(shown);
+    EXPECT_GT(shown.back(), shown.front());
+    EXPECT_EQ(std::count(exact.begin(), exact.end(), true), std::ptrdiff_t(exact.size()));
+}
+
+// A file named on the command line, or dropped on the window, is loaded by Load File's rules.
+TEST_F(VideoTest, FilesComeFromTheCommandLineAndFromDrops) {
+    const QString first = WriteSynth(QStringLiteral("first.vqa"), Clip(4));
+    const QString second = WriteSynth(QStringLiteral("second.VQA"), Clip(4));
+    m_services.initialFile = first;
+    MakeDialog();
+    m_dlg->OnInitDialog();
+    ASSERT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_FILENAME) == first; }));
+    ASSERT_TRUE(WaitForFrame(0));
+
+    auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_dlg.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_dlg.get(), &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop(PathOf(QStringLiteral("notes.txt"))));
+    ASSERT_TRUE(drop(second));
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_FILENAME) == second; }));
+    EXPECT_TRUE(m_boxes.Texts().isEmpty());
+}
+
+}  // namespace
+}  // namespace rw::test

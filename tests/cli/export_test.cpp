@@ -1,0 +1,202 @@
+// --frames and --thumbnail: the pictures and sound against the AVI file of the same video, read
+// back with an outside reader (ffmpeg); the folder rules and the failure policy.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "convert/frame_export.h"
+#include "tests/support/avi_walk.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/scratch_folder.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The standard output of a shell command.
+std::vector<uint8_t> Capture(const std::string& command) {
+    std::vector<uint8_t> out;
+    std::FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return out;
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) {
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    pclose(p);
+    return out;
+}
+
+// Raw pixels of PNG pictures (an ffmpeg input pattern), blue green red, top row first.
+std::vector<uint8_t> DecodedPictures(const fs::path& input) {
+    return Capture("ffmpeg -v error -i '" + input.string() +
+                   "' -f rawvideo -pix_fmt bgr24 - 2>/dev/null");
+}
+
+// The AVI's frames, top row first, joined.
+std::vector<uint8_t> TopDown(const test::AviWalk& avi) {
+    std::vector<uint8_t> out;
+    const size_t row = 3 * size_t{avi.width};
+    for (auto frame : avi.videoFrames) {
+        for (size_t y = avi.height; y-- > 0;) {
+            out.insert(out.end(), frame.begin() + y * row, frame.begin() + (y + 1) * row);
+        }
+    }
+    return out;
+}
+
+class CliExport : public testing::Test {
+  public:
+    test::CliRun Run(const std::vector<std::string>& args) const {
+        test::CliRun r = m_dir.Run(args);
+        if (!r.exited) r.status = -1;
+        return r;
+    }
+    // A video at 11025 Hz, so the WAV's rate is the video's, not the AVI's 22050.
+    void PutVideo(int32_t frames) const {
+        synth::SynthOptions o = test::SmallOptions(frames, 64, 32);
+        o.soundRate = 11025;
+        m_dir.Put("clip.vqa", synth::SynthesizeVqa(o).file);
+    }
+
+    test::ScratchFolder m_dir;
+};
+
+TEST_F(CliExport, FramesAndSoundAreTheAvisPixelsAndSamplesAtTheVideosRate) {
+    PutVideo(12);
+    ASSERT_EQ(Run({"clip.vqa"}).status, 0);
+    const test::CliRun r = Run({"--frames", "out", "clip.vqa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Exported 12 frames of \"clip.vqa\" to \"out\"\n");
+
+    std::vector<std::string> names;
+    for (int f = 0; f < 12; ++f) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.png", f);
+        names.push_back(name);
+    }
+    names.push_back("sound.wav");
+    EXPECT_EQ(m_dir.Listing("out"), names);
+
+    auto avi = m_dir.Get("clip.avi");
+    ASSERT_TRUE(avi);
+    const test::AviWalk walk = test::WalkAvi(*avi);
+    ASSERT_EQ(walk.problem, "");
+    EXPECT_EQ(DecodedPictures(m_dir / "out/frame-%04d.png"), TopDown(walk));
+
+    // Each sound chunk's whole samples: the leading chunk of 11025 bytes ends in half a sample.
+    std::vector<uint8_t> samples;
+    for (const test::AviChunk& c : walk.movie) {
+        if (c.id == "01wb")
+            samples.insert(samples.end(), c.data.begin(), c.data.end() - c.size % 2);
+    }
+    auto wav = m_dir.Get("out/sound.wav");
+    ASSERT_TRUE(wav && wav->size() > 44);
+    EXPECT_EQ(test::Le32(*wav, 24), 11025u);
+    EXPECT_EQ(std::vector<uint8_t>(wav->begin() + 44, wav->end()), samples);
+    const std::string probe = [&] {
+        auto b = Capture(
+            "ffprobe -v error -show_entries stream=sample_rate,channels,codec_name "
+            "-of csv=p=0 '" +
+            (m_dir / "out/sound.wav").string() + "'");
+        return std::string(b.begin(), b.end());
+    }();
+    EXPECT_EQ(probe, "pcm_s16le,11025,1\n");
+    // An outside reader takes the same samples from the WAV as from the AVI file.
+    EXPECT_EQ(Capture("ffmpeg -v error -i '" + (m_dir / "out/sound.wav").string() +
+                      "' -f s16le - 2>/dev/null"),
+              samples);
+    EXPECT_EQ(Capture("ffmpeg -v error -i '" + (m_dir / "clip.avi").string() +
+                      "' -vn -f s16le - 2>/dev/null"),
+              samples);
+}
+
+TEST(FrameFileName, TakesTheDigitsTheLastFrameNeeds) {
+    for (auto [frame, frames, name] :
+         {std::tuple{0, 1, "frame-0000.png"}, std::tuple{9999, 10000, "frame-9999.png"},
+          std::tuple{7, 10001, "frame-00007.png"},
+          std::tuple{123456, 123457, "frame-123456.png"}}) {
+        EXPECT_EQ(FrameFileName(frame, frames), name);
+    }
+}
+
+TEST_F(CliExport, AFolderWithFilesIsRefusedUnlessForced) {
+    PutVideo(3);
+    m_dir.Put("out/keep.txt", {'k'});
+    const test::CliRun refused = Run({"--frames", "out", "clip.vqa"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("\"out\" is not empty (--force writes into it)"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"keep.txt"});
+
+    const test::CliRun forced = Run({"--frames", "out", "--force", "clip.vqa"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(m_dir.Listing("out"),
+              (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png",
+                                        "keep.txt", "sound.wav"}));
+}
+
+// A disk that fills up half-way: the folder the export made is gone again, with everything in it.
+TEST_F(CliExport, AFailureLeavesNothingBehind) {
+    PutVideo(40);
+    const test::CliRun r = m_dir.Run({"--frames", "out", "clip.vqa"}, rlim_t{16384});
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(m_dir / "out"));
+
+    m_dir.Put("out/keep.txt", {'k'});
+    const test::CliRun again = m_dir.Run({"--frames", "out", "--force", "clip.vqa"}, rlim_t{16384});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(CliExport, ThumbnailIsALitFrameScaledToFit) {
+    PutVideo(20);
+    for (auto [args, w, h] :
+         {std::tuple{std::vector<std::string>{"--thumbnail", "t.png", "clip.vqa"}, 64, 32},
+          std::tuple{std::vector<std::string>{"--thumbnail", "t.png", "--size", "16", "clip.vqa"},
+                     16, 8}}) {
+        const test::CliRun r = Run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<uint8_t> pixels = DecodedPictures(m_dir / "t.png");
+        ASSERT_EQ(pixels.size(), size_t(3 * w * h));
+        EXPECT_NE(std::count(pixels.begin(), pixels.end(), 0), std::ptrdiff_t(pixels.size()));
+        EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.vqa", "t.png"}));
+    }
+    const test::CliRun bad = Run({"--thumbnail", "t2.png", "missing.vqa"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("missing.vqa"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir / "t2.png"));
+}
+
+TEST(CliExportOptions, CombinationsAreCheckedBeforeAnythingRuns) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;  // empty: accepted
+    } cases[] = {
+        {{"--frames", "d", "a.vqa"}, ""},
+        {{"--thumbnail", "t.png", "--size=64", "a.vqa"}, ""},
+        {{"--frames", "d", "a.vqa", "b.vqa"}, "exactly one VQA file"},
+        {{"--frames", "d", "--thumbnail", "t.png", "a.vqa"}, "cannot be used together"},
+        {{"--size", "64", "a.vqa"}, "--size goes with --thumbnail"},
+        {{"--force", "a.vqa"}, "--force goes with --frames"},
+        {{"--thumbnail", "t.png", "--size", "0", "a.vqa"}, "--size wants"},
+        {{"--info", "--frames", "d", "a.vqa"}, "--info cannot"},
+        {{"a.vqa", "--frames"}, "--frames wants a path"},
+    };
+    for (const Case& c : cases) {
+        auto o = cli::ParseArguments(c.args);
+        EXPECT_EQ(o.ok(), *c.says == 0) << testing::PrintToString(c.args);
+        if (!o.ok()) {
+            EXPECT_NE(o.error().message.find(c.says), std::string::npos) << o.error().message;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rw

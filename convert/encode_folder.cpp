@@ -116,6 +116,14 @@ Expected<EncodeSource> OpenFolderSource(const std::string& folder) {
     if (!bytes) return bytes.error();
     auto wav = DecodeWav(*bytes);
     if (!wav) return Error{"\"" + sounds[0].string() + "\": " + wav.error().message};
+    // The sound of this project's AVI files (and of their frames exported as a folder) holds one
+    // pad sample after the half second of leading sound that no VQA sample stands for.
+    const size_t padded = size_t(kEncodeLeadingSamples) + 1 +
+                          size_t(kEncodeFrameSamples) * size_t(source.frames->Frames());
+    if (wav->rate == uint32_t(kEncodeSoundRate) && wav->channels == 1 &&
+        wav->samples.size() == padded) {
+        wav->samples.erase(wav->samples.begin() + kEncodeLeadingSamples);
+    }
     std::string note = "sound from \"" + sounds[0].filename().string() + "\"";
     if (sounds.size() > 1)
         note += " (the first of " + std::to_string(sounds.size()) + " .wav files)";

@@ -9,7 +9,6 @@
 
 #include "platform/file.h"
 #include "tests/support/avi_builder.h"
-#include "tests/support/corpus_replay.h"
 
 namespace rw {
 namespace {
@@ -131,10 +130,6 @@ TEST(AviReader, ShortFrameIsAnErrorNotARead) {
     std::vector<uint8_t> small(3);
     EXPECT_FALSE(reader->ReadFrame(0, small).ok());
     EXPECT_FALSE(reader->ReadSound(0).ok());
-}
-
-TEST(AviReader, CorpusReplays) {
-    EXPECT_GE(test::ReplayCorpus("fuzz_avi_reader"), 6u);
 }
 
 }  // namespace

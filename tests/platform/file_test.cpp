@@ -27,30 +27,26 @@ std::filesystem::path TestPath(const std::string& name) {
     return dir / name;
 }
 
-// The same checks run on the memory file and on a disk file holding the same bytes.
-class InputFiles : public testing::TestWithParam<bool> {
+// A disk file of 200000 bytes, more than one read buffer.
+class InputFiles : public testing::Test {
   protected:
     void SetUp() override {
-        m_data = Counting(200000);  // spans several read buffers
-        if (GetParam()) {
-            auto path = TestPath("input.bin");
-            DiskOutputFile out;
-            ASSERT_TRUE(out.Create(path).ok());
-            ASSERT_TRUE(out.Write(m_data).ok());
-            ASSERT_TRUE(out.Close().ok());
-            auto disk = std::make_unique<DiskInputFile>();
-            ASSERT_TRUE(disk->Open(path).ok());
-            m_file = std::move(disk);
-        } else {
-            m_file = std::make_unique<MemoryInputFile>(m_data, "input.bin");
-        }
+        m_data = Counting(200000);
+        auto path = TestPath("input.bin");
+        DiskOutputFile out;
+        ASSERT_TRUE(out.Create(path).ok());
+        ASSERT_TRUE(out.Write(m_data).ok());
+        ASSERT_TRUE(out.Close().ok());
+        auto disk = std::make_unique<DiskInputFile>();
+        ASSERT_TRUE(disk->Open(path).ok());
+        m_file = std::move(disk);
     }
 
     Bytes m_data;
     std::unique_ptr<InputFile> m_file;
 };
 
-TEST_P(InputFiles, ReadsWhatWasWrittenAcrossBuffers) {
+TEST_F(InputFiles, ReadsWhatWasWrittenAcrossBuffers) {
     ASSERT_EQ(*m_file->Length(), 200000);
     // Seek around, including back into an earlier buffer, in odd-sized reads.
     for (int64_t at : {0, 65530, 131071, 10, 199990, 65536}) {
@@ -67,7 +63,7 @@ TEST_P(InputFiles, ReadsWhatWasWrittenAcrossBuffers) {
     }
 }
 
-TEST_P(InputFiles, ShortReadsPastTheEndAndNegativeSeeksAreReported) {
+TEST_F(InputFiles, ShortReadsPastTheEndAndNegativeSeeksAreReported) {
     Bytes got(10);
     ASSERT_TRUE(m_file->Seek(199995).ok());
     EXPECT_EQ(*m_file->Read(got), 5u);
@@ -83,9 +79,6 @@ TEST_P(InputFiles, ShortReadsPastTheEndAndNegativeSeeksAreReported) {
     EXPECT_NE(negative.error().message.find("input.bin"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(MemoryAndDisk, InputFiles, testing::Bool(),
-                         [](const auto& info) { return info.param ? "Disk" : "Memory"; });
-
 TEST(DiskInputFile, OpenFailuresNameTheFileAndReason) {
     DiskInputFile file;
     auto missing = file.Open(TestPath("no-such-file.bin"));
@@ -97,18 +90,6 @@ TEST(DiskInputFile, OpenFailuresNameTheFileAndReason) {
     EXPECT_NE(directory.error().message.find("directory"), std::string::npos)
         << directory.error().message;
     EXPECT_FALSE(file.IsOpen());
-}
-
-TEST(MemoryOutputFile, WriteBeyondTheLimitFailsAndKeepsThePosition) {
-    MemoryOutputFile out("out.avi", 10);
-    ASSERT_TRUE(out.Write(Bytes(8, 1)).ok());
-    auto r = out.Write(Bytes(3, 2));
-    ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().message.find("out.avi"), std::string::npos);
-    EXPECT_EQ(out.Position(), 8);
-    EXPECT_EQ(out.Data(), Bytes(8, 1));
-    EXPECT_TRUE(out.Write(Bytes(2, 3)).ok());  // exactly up to the limit is fine
-    EXPECT_FALSE(out.WriteZeros(1).ok());
 }
 
 // Full buffers are written by a helper thread while the next one fills: many hand-overs, a write

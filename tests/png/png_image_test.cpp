@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/support/corpus_replay.h"
+#include "platform/file.h"
 
 namespace rw {
 namespace {
@@ -110,10 +110,6 @@ TEST(PngImage, ScalesDownToFitKeepingProportionsAndAveraging) {
     const RgbImage tall = ScaleToFit(RgbImage{1, 300, std::vector<uint8_t>(900, 7)}, 100);
     EXPECT_EQ(tall.width, 1);
     EXPECT_EQ(tall.height, 100);
-}
-
-TEST(PngImage, CorpusReplays) {
-    EXPECT_GE(test::ReplayCorpus("fuzz_png"), 8u);
 }
 
 }  // namespace

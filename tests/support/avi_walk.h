@@ -94,4 +94,16 @@ inline AviWalk WalkAvi(std::span<const uint8_t> file) {
     return w;
 }
 
+// The chunks of the movie list as "id@offset+size" and the index entries' flags, for golden
+// layouts: "01wb@524+22050 00db@22582+24 | 0 16".
+inline std::string Layout(const AviWalk& w) {
+    std::string out;
+    for (const AviChunk& c : w.movie) {
+        out += c.id + "@" + std::to_string(c.offset) + "+" + std::to_string(c.size) + " ";
+    }
+    out += "|";
+    for (const AviIndexEntry& e : w.index) out += " " + std::to_string(e.flags);
+    return out;
+}
+
 }  // namespace rw::test

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <span>
@@ -18,9 +19,6 @@ using Bytes = std::vector<uint8_t>;
 inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
     return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
            (uint32_t{b[at + 3]} << 24);
-}
-inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
 inline std::string Id(std::span<const uint8_t> b, size_t at) {
     return std::string(reinterpret_cast<const char*>(b.data() + at), 4);
@@ -71,6 +69,30 @@ inline Bytes PackLiterally(std::span<const uint8_t> data) {
     }
     out.push_back(0x80);
     return out;
+}
+
+// A stable fingerprint of bytes for golden results (64-bit FNV-1a), as 16 hex digits.
+inline std::string Fingerprint(std::span<const uint8_t> bytes) {
+    uint64_t h = 0xcbf29ce484222325u;
+    for (uint8_t b : bytes) h = (h ^ b) * 0x100000001b3u;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
+// Bytes as a hex dump, 16 to a line behind their offset, to show what a golden result missed.
+inline std::string HexDump(std::span<const uint8_t> bytes) {
+    std::string out;
+    char cell[24];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i % 16 == 0) {
+            std::snprintf(cell, sizeof cell, "%s%06zx:", i == 0 ? "" : "\n", i);
+            out += cell;
+        }
+        std::snprintf(cell, sizeof cell, " %02x", bytes[i]);
+        out += cell;
+    }
+    return out + "\n";
 }
 
 }  // namespace rw::test

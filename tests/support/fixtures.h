@@ -1,5 +1,6 @@
 // Shortcuts several test areas share: video properties from a few numbers, an observer that
-// neither reports nor cancels, and small synthesised videos.
+// neither reports nor cancels, and small synthesised videos (without their expected pictures and
+// sound).
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,7 @@ class NullObserver final : public ConversionObserver {
     bool CancelRequested() override { return false; }
 };
 
-// The synthesiser's default video at the given shape, without the expected pictures and sound.
+// The synthesiser's default video at that shape, without its expected pictures and sound.
 inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height) {
     synth::SynthOptions o;
     o.frames = frames;

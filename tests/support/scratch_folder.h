@@ -1,12 +1,11 @@
-// A scratch folder, removed with everything in it at the end of the test, and reelwright-cli run
-// inside it: exit status or the signal that killed it, both output streams, and the folder's files
-// afterwards.
+// A scratch folder, removed with everything in it at the end of the test, and the one way tests run
+// a program: in such a folder, to its end or started and signalled, giving its exit status or the
+// signal that killed it and both output streams.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,10 +27,9 @@ struct CliRun {
     int status = -1;      // exit status when exited, else the signal
     std::string out, err;
 
-    // Lines of stderr, without the sanitizers' words: a report there is a failure by itself.
+    // A sanitizer report on stderr is a failure by itself.
     bool SanitizerSpoke() const {
-        for (const char* word :
-             {"Sanitizer", "runtime error", "LeakSanitizer", "AddressSanitizer"}) {
+        for (const char* word : {"Sanitizer", "runtime error"}) {
             if (err.find(word) != std::string::npos) return true;
         }
         return false;
@@ -41,11 +39,100 @@ struct CliRun {
     }
 };
 
+inline const std::string kCliProgram = RW_BINARY_DIR "/bin/reelwright-cli";
+
+// A program started in `dir`, its output streams read through pipes. With `limit`, it runs under
+// that limit of `resource`: RLIMIT_FSIZE for a full disk (SIGXFSZ is ignored, so the write fails
+// with EFBIG instead), RLIMIT_AS for a machine short of memory.
+class Child {
+  public:
+    Child(const std::string& program, std::vector<std::string> args,
+          const std::filesystem::path& dir, std::optional<rlim_t> limit = std::nullopt,
+          int resource = RLIMIT_FSIZE) {
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2], err[2];
+        if (pipe(out) != 0) return;
+        if (pipe(err) != 0) {
+            close(out[0]);
+            close(out[1]);
+            return;
+        }
+        m_pid = fork();
+        if (m_pid == 0) {  // only async-signal-safe calls from here on
+            if (chdir(dir.c_str()) != 0) _exit(127);
+            dup2(out[1], 1);
+            dup2(err[1], 2);
+            close(out[0]);
+            close(err[0]);
+            signal(SIGXFSZ, SIG_IGN);
+            if (limit) {
+                struct rlimit bounds {};
+                bounds.rlim_cur = bounds.rlim_max = *limit;
+                if (setrlimit(resource, &bounds) != 0) _exit(126);
+            }
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+    }
+    ~Child() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            (void)Finish();
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    void Signal(int signal) const {
+        if (m_pid > 0) kill(m_pid, signal);
+    }
+    // Reads both streams to their end (together, so neither pipe can fill up) and waits.
+    CliRun Finish() {
+        CliRun r;
+        if (m_pid <= 0) {
+            r.err = "cannot start the program";
+            return r;
+        }
+        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+        std::string* into[2] = {&r.out, &r.err};
+        for (int open = 2; open > 0;) {
+            if (poll(fds, 2, -1) < 0) break;
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+                char buffer[4096];
+                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    into[i]->append(buffer, static_cast<size_t>(n));
+                } else {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        r.exited = WIFEXITED(status);
+        r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+        return r;
+    }
+
+  private:
+    pid_t m_pid = -1;
+    int m_out = -1, m_err = -1;
+};
+
 class ScratchFolder {
   public:
     ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "rw-test-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "rw-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) m_dir = pattern;
     }
     ~ScratchFolder() {
@@ -88,105 +175,14 @@ class ScratchFolder {
         std::sort(names.begin(), names.end());
         return names;
     }
-    // Removes everything in the folder but the named entries.
-    void KeepOnly(const std::vector<std::string>& keep) const {
-        for (const auto& e : std::filesystem::directory_iterator(m_dir)) {
-            const std::string name = e.path().filename().string();
-            if (std::find(keep.begin(), keep.end(), name) == keep.end()) {
-                std::filesystem::remove_all(e.path());
-            }
-        }
-    }
 
-    // Runs the converter in this folder. With `limit`, the child runs under that limit of
-    // `resource`: RLIMIT_FSIZE for a full disk (SIGXFSZ is ignored, so the write fails with EFBIG
-    // instead), RLIMIT_AS for a machine short of memory.
+    // Runs reelwright-cli in this folder to its end (see Child for `limit`).
     CliRun Run(const std::vector<std::string>& args, std::optional<rlim_t> limit = std::nullopt,
                int resource = RLIMIT_FSIZE) const {
-        const std::string out = (m_dir / ".stdout").string(), err = (m_dir / ".stderr").string();
-        std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv{program.data()};
-        for (auto& a : copy) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        if (!limit) {
-            // posix_spawn does not copy the (sanitizer-sized) address space, so hundreds of runs
-            // stay quick.
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addchdir_np(&actions, m_dir.c_str());
-            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0644);
-            posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                             0644);
-            if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-                pid = -1;
-            }
-            posix_spawn_file_actions_destroy(&actions);
-        } else {
-            // The limit holds for every file the child writes, so its messages go through pipes.
-            int outPipe[2], errPipe[2];
-            if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return CliRun{};
-            pid = fork();
-            if (pid == 0) {
-                if (chdir(m_dir.c_str()) != 0) _exit(127);
-                dup2(outPipe[1], 1);
-                dup2(errPipe[1], 2);
-                close(outPipe[0]);
-                close(errPipe[0]);
-                signal(SIGXFSZ, SIG_IGN);
-                struct rlimit bounds {};
-                bounds.rlim_cur = *limit;
-                bounds.rlim_max = *limit;
-                if (setrlimit(resource, &bounds) != 0) _exit(126);
-                execv(program.c_str(), argv.data());
-                _exit(127);
-            }
-            close(outPipe[1]);
-            close(errPipe[1]);
-            CliRun r;
-            r.out = Drain(outPipe[0]);
-            r.err = Drain(errPipe[0]);
-            int status = 0;
-            waitpid(pid, &status, 0);
-            r.exited = WIFEXITED(status);
-            r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-            return r;
-        }
-        CliRun r;
-        if (pid < 0) {
-            r.err = "cannot start " + program;
-            return r;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.exited = WIFEXITED(status);
-        r.status = r.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-        auto slurp = [](const std::string& path) {
-            auto bytes = ReadWholeFile(path);
-            return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-        };
-        r.out = slurp(out);
-        r.err = slurp(err);
-        std::filesystem::remove(out);
-        std::filesystem::remove(err);
-        return r;
+        return Child(kCliProgram, args, m_dir, limit, resource).Finish();
     }
 
   private:
-    // Reads a pipe to its end (the converter writes a few lines at most, well within a pipe's
-    // buffer, so reading one after the other cannot block the child).
-    static std::string Drain(int fd) {
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(fd, buffer, sizeof buffer)) > 0)
-            text.append(buffer, static_cast<size_t>(n));
-        close(fd);
-        return text;
-    }
-
     std::filesystem::path m_dir;
 };
 

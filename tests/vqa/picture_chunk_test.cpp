@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/bytes.h"
+#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -12,6 +13,7 @@ using test::Bytes;
 using test::Concat;
 using test::Hex;
 using test::PackLiterally;
+using test::PrintTo;
 using test::Text;
 using test::U32Be;
 
@@ -22,17 +24,14 @@ struct Seen {
     Bytes palette;
 };
 
+// (A sink that wants no tables must see the same walk; fuzz_picture_chunk compares the two.)
 class RecordingSink final : public FrameImageSink {
   public:
     void OnPointerTable(std::span<const uint8_t> table, const VqaDecodeState& state) override {
         seen.push_back({Bytes(table.begin(), table.end()), state.codebook, state.palette});
     }
-    bool WantsPointerTables() const override { return !skim; }
-    void OnPointerTableSkipped() override { ++skipped; }
 
-    bool skim = false;  // only be told that tables were there
     std::vector<Seen> seen;
-    int skipped = 0;
 };
 
 // A sub-chunk as a writer lays it out: identifier, big-endian size, data, a pad byte after odd
@@ -49,40 +48,6 @@ Bytes Part(uint8_t n) {
 
 // ---- The walk ----
 
-TEST(WalkPictureChunk, PadByteAfterOddSubChunkIsSkipped) {
-    for (bool pad : {true, false}) {
-        VqaDecodeState state;
-        RecordingSink sink;
-        Bytes data = Concat({Sub("CPL0", Hex("01 02 03"), pad), Sub("VPT0", Hex("05 06"))});
-        auto result = WalkPictureChunk(data, state, sink);
-        ASSERT_EQ(result.status, Status::Ok) << result.message;
-        EXPECT_EQ(result.images, 1);
-        EXPECT_EQ(state.palette, Hex("01 02 03"));
-        ASSERT_EQ(sink.seen.size(), 1u);
-        EXPECT_EQ(sink.seen[0].table, Hex("05 06"));
-        EXPECT_EQ(sink.seen[0].palette, Hex("01 02 03"));
-    }
-}
-
-TEST(WalkPictureChunk, ASecondPadByteIsTheFirstByteOfAnIdentifier) {
-    // Only the first 00 is skipped, so the identifier is 00 'Q' 'T' '0': a pointer table.
-    Bytes data = Concat({Hex("00"), Hex("00"), Text("QT0"), U32Be(2), Hex("01 02")});
-    VqaDecodeState state;
-    RecordingSink sink;
-    auto result = WalkPictureChunk(data, state, sink);
-    ASSERT_EQ(result.status, Status::Ok) << result.message;
-    ASSERT_EQ(sink.seen.size(), 1u);
-    EXPECT_EQ(sink.seen[0].table, Hex("01 02"));
-}
-
-TEST(WalkPictureChunk, FinalPadByteEndsTheWalk) {
-    VqaDecodeState state;
-    RecordingSink sink;
-    auto result = WalkPictureChunk(Sub("CPL0", Hex("01 02 03")), state, sink);
-    EXPECT_EQ(result.status, Status::Ok) << result.message;
-    EXPECT_EQ(state.palette, Hex("01 02 03"));
-}
-
 struct DispatchCase {
     const char* name;
     Bytes data;
@@ -91,10 +56,6 @@ struct DispatchCase {
     int images;
     Status status;
 };
-
-void PrintTo(const DispatchCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class Dispatch : public testing::TestWithParam<DispatchCase> {};
 
@@ -117,6 +78,32 @@ INSTANTIATE_TEST_SUITE_P(
         DispatchCase{
             "PackedPalette", Sub("CPLZ", PackLiterally(kColours)), {}, kColours, 0, Status::Ok},
         DispatchCase{"PlainPalette", Sub("CPL0", kColours), {}, kColours, 0, Status::Ok},
+        // A pad byte follows odd-sized data (if it is there), ending the chunk or not; only one is
+        // skipped, so a second 00 begins an identifier (here 00 'Q' 'T' '0': a pointer table).
+        DispatchCase{"PadByteEndsTheChunk",
+                     Sub("CPL0", Hex("01 02 03")),
+                     {},
+                     Hex("01 02 03"),
+                     0,
+                     Status::Ok},
+        DispatchCase{"PadByteSkipped",
+                     Concat({Sub("CPL0", Hex("01 02 03")), Sub("VPT0", kBook)}),
+                     {},
+                     Hex("01 02 03"),
+                     1,
+                     Status::Ok},
+        DispatchCase{"PadByteMissing",
+                     Concat({Sub("CPL0", Hex("01 02 03"), false), Sub("VPT0", kBook)}),
+                     {},
+                     Hex("01 02 03"),
+                     1,
+                     Status::Ok},
+        DispatchCase{"SecondPadByteBeginsAnIdentifier",
+                     Concat({Hex("00 00"), Text("QT0"), U32Be(2), Hex("01 02")}),
+                     {},
+                     {},
+                     1,
+                     Status::Ok},
         DispatchCase{
             "PackedFullCodebook", Sub("CBFZ", PackLiterally(kBook)), kBook, {}, 0, Status::Ok},
         // Without the 'Z' the bytes stand as they are, even when they look packed.
@@ -170,28 +157,19 @@ struct DamageCase {
     bool paletteFollows = true;  // a palette sub-chunk after the damage, which must not apply
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class Damage : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(Damage, EndsTheWalkWithAMessage) {
-    // A sink that does not want the tables still has them checked.
-    for (bool skim : {false, true}) {
-        VqaDecodeState state;
-        state.palette = Hex("01 01 01");
-        RecordingSink sink;
-        sink.skim = skim;
-        Bytes data = GetParam().data;
-        if (GetParam().paletteFollows) data = Concat({data, Sub("CPL0", Hex("02 02 02"))});
-        auto result = WalkPictureChunk(data, state, sink);
-        EXPECT_EQ(result.status, Status::Damaged);
-        EXPECT_NE(result.message.find(GetParam().messagePart), std::string::npos) << result.message;
-        EXPECT_EQ(state.palette, Hex("01 01 01"));
-        EXPECT_TRUE(sink.seen.empty());
-        EXPECT_EQ(sink.skipped, 0);
-    }
+    VqaDecodeState state;
+    state.palette = Hex("01 01 01");
+    RecordingSink sink;
+    Bytes data = GetParam().data;
+    if (GetParam().paletteFollows) data = Concat({data, Sub("CPL0", Hex("02 02 02"))});
+    auto result = WalkPictureChunk(data, state, sink);
+    EXPECT_EQ(result.status, Status::Damaged);
+    EXPECT_NE(result.message.find(GetParam().messagePart), std::string::npos) << result.message;
+    EXPECT_EQ(state.palette, Hex("01 01 01"));
+    EXPECT_TRUE(sink.seen.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -234,26 +212,6 @@ TEST(CodebookSwitch, EighthPartsFrameStillDrawsWithTheOldCodebook) {
     auto seen = RunFrame(Sub("VPT0", Hex("00 00")), state);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].codebook, assembled);
-}
-
-TEST(CodebookSwitch, TablesOnlyCheckedSwitchTheSame) {
-    VqaDecodeState wanted;
-    VqaDecodeState skimmed;
-    for (uint8_t n = 0; n < 9; ++n) {
-        const Bytes data = Concat(
-            {Sub("CBP0", Part(n)), Sub("VPTZ", PackLiterally(Hex("00 01"))), Sub("VPT0", {})});
-        RecordingSink skimming;
-        skimming.skim = true;
-        auto result = WalkPictureChunk(data, skimmed, skimming);
-        ASSERT_EQ(result.status, Status::Ok) << result.message;
-        EXPECT_EQ(result.images, 2);
-        EXPECT_EQ(skimming.skipped, 2);
-        EXPECT_TRUE(skimming.seen.empty());
-        RunFrame(data, wanted);
-        EXPECT_EQ(skimmed.codebook, wanted.codebook) << "frame " << int{n};
-        EXPECT_EQ(skimmed.codebookGeneration, wanted.codebookGeneration) << "frame " << int{n};
-        EXPECT_EQ(skimmed.partCount, wanted.partCount) << "frame " << int{n};
-    }
 }
 
 TEST(CodebookSwitch, PartsCountAcrossFramesWithoutImages) {
@@ -364,10 +322,6 @@ struct ReadCase {
     Status status;
     int images;
 };
-
-void PrintTo(const ReadCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ReadChunk : public testing::TestWithParam<ReadCase> {};
 

@@ -59,6 +59,10 @@ class TuneSound final : public EncodeSound {
     synth::Tune m_tune{kEncodeSoundRate, 5};
 };
 
+uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
 struct SubChunk {
     std::string id;
     std::span<const uint8_t> data;
@@ -84,11 +88,10 @@ VqaLayout WalkVqa(std::span<const uint8_t> file) {
         return fail("container");
     r.Seek(4);
     if (*r.U32Be() != file.size() - 8) return fail("FORM size");
-    v.frames = test::Le16(file, 24), v.width = test::Le16(file, 26),
-    v.height = test::Le16(file, 28);
-    v.blockWidth = file[30], v.blockHeight = file[31], v.maxEntries = test::Le16(file, 36);
-    v.rate = test::Le16(file, 44), v.channels = file[46], v.bits = file[47];
-    if (test::Le16(file, 20) != 2 || file[32] != 15 || file[33] != 8 || test::Le16(file, 34) != 256)
+    v.frames = Le16(file, 24), v.width = Le16(file, 26), v.height = Le16(file, 28);
+    v.blockWidth = file[30], v.blockHeight = file[31], v.maxEntries = Le16(file, 36);
+    v.rate = Le16(file, 44), v.channels = file[46], v.bits = file[47];
+    if (Le16(file, 20) != 2 || file[32] != 15 || file[33] != 8 || Le16(file, 34) != 256)
         return fail("fixed fields");
     if (test::Id(file, 62) != "FINF") return fail("FINF");
     for (size_t f = 0; f < v.frames; ++f) {

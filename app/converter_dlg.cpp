@@ -17,22 +17,21 @@
 #include <exception>
 
 #include "app/about_dlg.h"
+#include "app/control_ids.h"
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
 #include "app/video_panel.h"
-#include "convert/control_ids.h"
 #include "convert/convert_frames.h"
 #include "convert/convert_thread.h"
+#include "convert/inspect.h"
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
 #include "platform/data_paths.h"
-#include "platform/file.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/process_runner.h"
 #include "platform/qt/sound_player.h"
-#include "vqa/vqa_header.h"
 
 namespace rw {
 
@@ -185,6 +184,8 @@ void CConverterDlg::BuildControls() {
     connect(m_btnConvert, &QPushButton::clicked, this, [this] { OnOK(); });
     connect(static_cast<QPushButton*>(m_controls.at(IDCANCEL)), &QPushButton::clicked, this,
             [this] { OnCancel(); });
+    // The first tab stop, Load File, has the focus at start-up.
+    m_controls.at(IDC_LOAD_FILE)->setFocus();
 }
 
 bool CConverterDlg::OnInitDialog() {
@@ -285,27 +286,21 @@ void CConverterDlg::LoadChosen(const QString& chosen) {
         const std::filesystem::path path(QFile::encodeName(chosen).toStdString());
         // Everything is read before anything is shown, so that a file that cannot be used leaves
         // the loaded file and its fields as they were.
-        DiskInputFile file;
-        Expected<void> opened = file.Open(path);
-        Expected<int64_t> length = opened ? file.Length() : Expected<int64_t>(opened.error());
-        file.Close();
-        const VqaHeaderResult header = ReadVqaHeader(path);
-        if (header.status == VqaHeaderResult::Status::NotVqa && length) {
+        const VqaInspection file = InspectVqaFile(path);
+        if (file.status == VqaInspection::Status::NotVqa) {
+            SetField(IDC_FILENAME, chosen);
             Message(NotVqaMessage(chosen), /*stopIcon=*/true);
             EndDialog(QDialog::Rejected);
             return;
         }
         QString problem;
-        if (!length) {
-            problem = QString::fromStdString(length.error().message);
-        } else if (header.status != VqaHeaderResult::Status::Ok) {
-            problem = QString::fromStdString(header.message);
+        if (file.status == VqaInspection::Status::CannotRead) {
+            problem = QString::fromStdString(file.reason);
             if (problem.isEmpty())
                 problem = QStringLiteral("The file \"%1\" cannot be read.").arg(chosen);
-        } else if (const std::string reason = CheckConvertible(header.properties);
-                   !reason.empty()) {
+        } else if (file.status == VqaInspection::Status::NotConvertible) {
             problem = QStringLiteral("The file \"%1\" cannot be converted:\n%2")
-                          .arg(chosen, QString::fromStdString(reason));
+                          .arg(chosen, QString::fromStdString(file.reason));
         }
         if (!problem.isEmpty()) {
             Message(problem, /*stopIcon=*/true);
@@ -313,9 +308,9 @@ void CConverterDlg::LoadChosen(const QString& chosen) {
             {
                 std::lock_guard lock(m_stateMutex);
                 m_strPath = path.string();
-                m_properties = header.properties;
+                m_properties = file.properties;
             }
-            const PropertyTexts texts = FormatProperties(header.properties);
+            const PropertyTexts texts = FormatProperties(file.properties);
             SetField(IDC_FILENAME, chosen);
             SetField(IDC_NUMBER_OF_FRAMES, QString::fromStdString(texts.frames));
             SetField(IDC_WIDTH, QString::fromStdString(texts.width));
@@ -324,7 +319,7 @@ void CConverterDlg::LoadChosen(const QString& chosen) {
             SetField(IDC_BLOCK_HEIGHT, QString::fromStdString(texts.blockHeight));
             SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
             SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
-            SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(length.value())));
+            SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(file.fileSize)));
             m_video->Load(chosen);
         }
     }
@@ -414,13 +409,28 @@ void CConverterDlg::PumpWorkerEvents() {
     m_pumping = false;
 }
 
-void CConverterDlg::SetFieldText(int controlId, const std::string& text) {
-    PostWorkerEvent(
-        [this, controlId, t = QString::fromStdString(text)] { SetField(controlId, t); });
+void CConverterDlg::ProgressChanged(const ProgressTexts& progress) {
+    // The fields go on changing while a box of the dialog's own is open: only the worker's boxes
+    // and its end wait for those.
+    QMetaObject::invokeMethod(
+        this,
+        [this, p = progress] {
+            if (p.hasTimes) {
+                SetField(IDC_TIME_REMAINING, QString::fromStdString(p.timeRemaining));
+                SetField(IDC_ELAPSED_TIME, QString::fromStdString(p.elapsedTime));
+                SetField(IDC_FINISH_TIME, QString::fromStdString(p.finishTime));
+            }
+            SetField(IDC_CONVERTING_FRAME, QString::fromStdString(p.frame));
+            SetField(IDC_PERCENT_CONVERTED, QString::fromStdString(p.percent));
+            emit workerEventHandled();
+        },
+        Qt::QueuedConnection);
 }
 
-void CConverterDlg::ShowMessage(const std::string& text) {
-    PostWorkerEvent([this, t = QString::fromStdString(text)] { Message(t); });
+void CConverterDlg::SeekFailed(uint32_t frame, uint32_t position) {
+    // Two boxes: the frame from 0, then the position sought, both unsigned.
+    PostWorkerEvent([this, frame] { Message(QString::number(frame)); });
+    PostWorkerEvent([this, position] { Message(QString::number(position)); });
 }
 
 void CConverterDlg::ConcealedDamage(int32_t /*damagedFrames*/, const std::string& message) {

@@ -118,8 +118,8 @@ class CConverterDlg : public QDialog, public ConversionHost {
     // ConversionHost: called from the worker's thread.
     std::string Path() const override;
     VqaProperties Properties() const override;
-    void SetFieldText(int controlId, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ProgressChanged(const ProgressTexts& progress) override;
+    void SeekFailed(uint32_t frame, uint32_t position) override;
     void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;
     void ConversionFinished() override;
     void ConversionFailed(const std::string& message) override;

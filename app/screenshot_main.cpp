@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/control_ids.h"
 #include "app/converter_dlg.h"
-#include "convert/control_ids.h"
 #include "convert/progress.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"

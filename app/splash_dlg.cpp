@@ -8,13 +8,14 @@
 #include <QScreen>
 #include <QTimerEvent>
 
+#include "app/control_ids.h"
 #include "app/resources.h"
-#include "convert/control_ids.h"
 
 namespace rw {
 
-QPoint SplashPosition(QSize screen, QSize picture) {
-    return {(screen.width() - picture.width()) / 2, (screen.height() - picture.height()) / 2};
+QPoint SplashPosition(QRect screen, QSize picture) {
+    return {screen.x() + (screen.width() - picture.width()) / 2,
+            screen.y() + (screen.height() - picture.height()) / 2};
 }
 
 CSplashDlg::CSplashDlg(QWidget* parent, int milliseconds) : QDialog(parent) {
@@ -30,8 +31,8 @@ bool CSplashDlg::OnInitDialog(int milliseconds) {
     // The control takes the picture's own size; the window takes the control's.
     const QSize picture = m_bitmap->pixmap().size();
     m_bitmap->setGeometry(QRect(QPoint(0, 0), picture));
-    QSize screen(picture);
-    if (const QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
+    QRect screen(QPoint(0, 0), picture);
+    if (const QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry();
     setFixedSize(picture);
     move(SplashPosition(screen, picture));
     m_timerId = startTimer(milliseconds);

@@ -12,9 +12,9 @@ namespace rw {
 
 inline constexpr int kSplashMilliseconds = 5400;
 
-// Top-left corner of a picture of `picture` pixels centred on a screen of `screen` pixels (the
-// halves truncate).
-QPoint SplashPosition(QSize screen, QSize picture);
+// Top-left corner of a picture of `picture` pixels centred on a screen of the given geometry (in
+// desktop coordinates: a screen beside another does not start at 0, 0); the halves truncate.
+QPoint SplashPosition(QRect screen, QSize picture);
 
 class CSplashDlg : public QDialog {
     Q_OBJECT

@@ -17,12 +17,11 @@
 
 #include "cli/cli_options.h"
 #include "cli/encode_mode.h"
-#include "convert/control_ids.h"
 #include "convert/conversion_host.h"
 #include "convert/convert_thread.h"
+#include "convert/inspect.h"
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
-#include "vqa/vqa_header.h"
 
 #ifndef RW_VERSION
 #define RW_VERSION "unknown"
@@ -60,18 +59,25 @@ class Console {
     void Out(const std::string& line) { Print(stdout, line); }
     void Err(const std::string& line) { Print(stderr, line); }
 
-    // The progress line, redrawn on a terminal at most ten times a second; `makeLine` is called
-    // only when it is drawn.
-    template <typename MakeLine>
-    void Progress(const MakeLine& makeLine, bool force) {
+    // The progress of the file `slot`: the line shows every running file's, redrawn on a terminal
+    // at most ten times a second; `force` draws it now.
+    void Progress(size_t slot, const std::string& text, bool force) {
         if (!m_progress) return;
         std::lock_guard lock(m_mutex);
+        m_running[slot] = text;
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - m_lastDraw < std::chrono::milliseconds(100)) return;
         m_lastDraw = now;
-        std::fprintf(stderr, "\r\033[K%s", makeLine().c_str());
+        std::string line;
+        for (const auto& [_, part] : m_running) line += (line.empty() ? "" : "  |  ") + part;
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
         m_shown = true;
+    }
+    // The file `slot` is no longer running.
+    void ProgressDone(size_t slot) {
+        std::lock_guard lock(m_mutex);
+        m_running.erase(slot);
     }
 
   private:
@@ -90,83 +96,87 @@ class Console {
     std::mutex m_mutex;
     std::chrono::steady_clock::time_point m_lastDraw{};
     bool m_shown = false;
+    std::map<size_t, std::string> m_running;  // progress of the files running, by their number
 };
 
-// What the conversion run sees of us: the file, its header values, and where its texts go.
+std::string Trimmed(const std::string& text, const char* none) {
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? none : text.substr(first);
+}
+
+// What the conversion run sees of us: the file, its header values, and where its reports go.
 class CliHost final : public ConversionHost {
   public:
-    CliHost(std::string path, const VqaProperties& props, Console& console, std::string label)
-        : m_path(std::move(path)), m_props(props), m_console(console), m_label(std::move(label)) {}
+    CliHost(std::string path, const VqaProperties& props, Console& console, size_t slot,
+            std::string label)
+        : m_path(std::move(path)),
+          m_props(props),
+          m_console(console),
+          m_slot(slot),
+          m_label(std::move(label)) {}
+    ~CliHost() override { m_console.ProgressDone(m_slot); }
+    CliHost(const CliHost&) = delete;
+    CliHost& operator=(const CliHost&) = delete;
 
     std::string Path() const override { return m_path; }
     VqaProperties Properties() const override { return m_props; }
 
-    void SetFieldText(int controlId, const std::string& text) override {
-        m_fields[controlId] = text;
-        // The percentage is the last text of each frame: draw the line then.
-        if (controlId == IDC_PERCENT_CONVERTED) {
-            m_console.Progress([this] { return ProgressLine(); }, false);
-        }
+    void ProgressChanged(const ProgressTexts& p) override {
+        const std::string line = m_label + "frame " + Trimmed(p.frame, "-") + "/" +
+                                 std::to_string(p.frames) + "  " + Trimmed(p.percent, "-") +
+                                 "  remaining " + (p.hasTimes ? p.timeRemaining : "--:--") +
+                                 "  elapsed " + (p.hasTimes ? p.elapsedTime : "--:--") +
+                                 "  finish " + (p.hasTimes ? p.finishTime : "--:--:--");
+        // The last frame's line is always drawn.
+        m_console.Progress(m_slot, line, p.frameNumber + 1 == p.frames);
     }
-    void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
+    void SeekFailed(uint32_t frame, uint32_t position) override {
+        m_seekFailure = "the seek to frame " + std::to_string(uint64_t{frame} + 1) + " (position " +
+                        std::to_string(position) + ") failed";
+    }
     void ConcealedDamage(int32_t, const std::string& message) override { m_damage = message; }
-    void ConversionFinished() override { m_finished = true; }
+    void ConversionFinished() override {}
     void ConversionFailed(const std::string& message) override { m_failure = message; }
 
-    const std::vector<std::string>& Messages() const { return m_messages; }
+    const std::string& SeekFailure() const { return m_seekFailure; }
     const std::string& Damage() const { return m_damage; }
     const std::string& Failure() const { return m_failure; }
-    bool Finished() const { return m_finished; }
 
   private:
-    std::string Field(int id, const char* none) const {
-        auto it = m_fields.find(id);
-        if (it == m_fields.end() || it->second.empty()) return none;
-        const size_t first = it->second.find_first_not_of(' ');
-        return first == std::string::npos ? it->second : it->second.substr(first);
-    }
-    std::string ProgressLine() const {
-        return m_label + "frame " + Field(IDC_CONVERTING_FRAME, "-") + "/" +
-               std::to_string(m_props.frames) + "  " + Field(IDC_PERCENT_CONVERTED, "-") +
-               "  remaining " + Field(IDC_TIME_REMAINING, "--:--") + "  elapsed " +
-               Field(IDC_ELAPSED_TIME, "--:--") + "  finish " + Field(IDC_FINISH_TIME, "--:--:--");
-    }
-
     std::string m_path;
     VqaProperties m_props;
     Console& m_console;
+    size_t m_slot;
     std::string m_label;
-    std::map<int, std::string> m_fields;
-    std::vector<std::string> m_messages;
+    std::string m_seekFailure;
     std::string m_damage;
     std::string m_failure;
-    bool m_finished = false;
 };
 
-// Reads the header; on failure returns a message naming the file and the problem.
-Expected<VqaProperties> ReadHeader(const std::string& path) {
-    VqaHeaderResult header = ReadVqaHeader(std::filesystem::path(path));
-    switch (header.status) {
-        case VqaHeaderResult::Status::Ok:
-            return header.properties;
-        case VqaHeaderResult::Status::NotVqa:
+// Reads the header; on failure returns a message naming the file and the problem. A file whose
+// values cannot be converted is read all the same: --info shows them, and its conversion says why.
+Expected<VqaInspection> Inspect(const std::string& path) {
+    VqaInspection file = InspectVqaFile(std::filesystem::path(path));
+    switch (file.status) {
+        case VqaInspection::Status::Ok:
+        case VqaInspection::Status::NotConvertible:
+            return file;
+        case VqaInspection::Status::NotVqa:
             return Error{"\"" + path + "\" is not a VQA video"};
-        case VqaHeaderResult::Status::CannotOpen:
-        case VqaHeaderResult::Status::Truncated:
+        case VqaInspection::Status::CannotRead:
             break;
     }
-    return Error{header.message.empty() ? "Cannot read \"" + path + "\"" : header.message};
+    return Error{file.reason.empty() ? "Cannot read \"" + path + "\"" : file.reason};
 }
 
-bool PrintInfo(const std::string& path, Console& console) {
-    auto props = ReadHeader(path);
-    if (!props) {
-        console.Err(std::string(kProgram) + ": " + props.error().message);
+bool PrintInfo(const std::string& path, Console& console, bool& printedBefore) {
+    auto file = Inspect(path);
+    if (!file) {
+        console.Err(std::string(kProgram) + ": " + file.error().message);
         return false;
     }
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    const PropertyTexts t = FormatProperties(*props);
+    const PropertyTexts t = FormatProperties(file->properties);
     const std::string full = std::filesystem::absolute(path, ec).string();
     std::string text;
     auto row = [&](const char* label, const std::string& value) {
@@ -180,25 +190,26 @@ bool PrintInfo(const std::string& path, Console& console) {
     row("Height", t.height);
     row("Blockwidth", t.blockWidth);
     row("Blockheight", t.blockHeight);
-    row("Filesize", ec ? "?" : FormatFileSize(static_cast<int64_t>(size)));
+    row("Filesize", FormatFileSize(file->fileSize));
     row("Videolength (mm.ss)", t.videoLength);
     row("Outputfilesize", t.outputSize);
     text.pop_back();
-    console.Out(text);
+    console.Out((printedBefore ? "\n" : "") + text);
+    printedBefore = true;
     return true;
 }
 
 enum class FileResult { Converted, Failed, Interrupted };
 
-FileResult ConvertOne(const std::string& path, Console& console, const std::string& label,
-                      unsigned processors) {
+FileResult ConvertOne(const std::string& path, Console& console, size_t slot,
+                      const std::string& label, unsigned processors) {
     const std::string prefix = std::string(kProgram) + ": ";
-    auto props = ReadHeader(path);
-    if (!props) {
-        console.Err(prefix + props.error().message);
+    auto file = Inspect(path);
+    if (!file) {
+        console.Err(prefix + file.error().message);
         return FileResult::Failed;
     }
-    CliHost host(path, *props, console, label);
+    CliHost host(path, file->properties, console, slot, label);
     CConvertThread worker;
     worker.SetProcessors(processors);
     worker.m_pDlg = &host;
@@ -214,15 +225,11 @@ FileResult ConvertOne(const std::string& path, Console& console, const std::stri
             if (!host.Damage().empty()) console.Err(prefix + "warning: " + host.Damage());
             console.Out("Converted \"" + path + "\" to \"" + AviPathFor(path) + "\"");
             return FileResult::Converted;
-        case CConvertThread::kSeekFailed: {
-            // The run's two messages: the frame from 0 and the position it sought.
-            const auto& m = host.Messages();
+        case CConvertThread::kSeekFailed:
             worker.CloseAndDiscard();
-            console.Err(prefix + "Cannot convert \"" + path + "\": the seek to frame " +
-                        (m.size() > 0 ? m[0] : "?") + " (position " + (m.size() > 1 ? m[1] : "?") +
-                        ") failed; nothing was written");
+            console.Err(prefix + "Cannot convert \"" + path + "\": " + host.SeekFailure() +
+                        "; nothing was written");
             return FileResult::Failed;
-        }
         case CConvertThread::kCancelled:
             worker.CloseAndDiscard();
             console.Err(prefix + "\"" + path + "\": interrupted; nothing was written");
@@ -267,9 +274,10 @@ int Main(int argc, char** argv) {
     }
 
     if (options->info) {
-        for (size_t i = 0; i < inputs.files.size(); ++i) {
-            if (i > 0) console.Out("");
-            if (!PrintInfo(inputs.files[i], console)) failed = true;
+        // A blank line between the properties of two files; nothing on stdout for a failed one.
+        bool printed = false;
+        for (const std::string& file : inputs.files) {
+            if (!PrintInfo(file, console, printed)) failed = true;
         }
         return failed ? kExitFailed : kExitOk;
     }
@@ -294,7 +302,8 @@ int Main(int argc, char** argv) {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(inputs.files[i], console, label, processors) != FileResult::Converted) {
+            if (ConvertOne(inputs.files[i], console, i, label, processors) !=
+                FileResult::Converted) {
                 anyFailed = true;
             }
         }

@@ -61,6 +61,10 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             auto jobs = ParseJobs(args[++i]);
             if (!jobs) return jobs.error();
             o.jobs = *jobs;
+        } else if (a.size() > 2 && a.rfind("-j", 0) == 0 && a[2] != '-') {
+            auto jobs = ParseJobs(a.substr(a[2] == '=' ? 3 : 2));
+            if (!jobs) return jobs.error();
+            o.jobs = *jobs;
         } else if (a.rfind("--jobs=", 0) == 0) {
             auto jobs = ParseJobs(a.substr(7));
             if (!jobs) return jobs.error();
@@ -143,13 +147,14 @@ std::string HelpText() {
            "\n"
            "  --info         show each video's properties and estimated output size; convert\n"
            "                 nothing\n"
-           "  -j, --jobs N   convert N files at once (1 to 64; default 1)\n" +
+           "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n" +
            ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
            "\n"
-           "A file is written under its final name only when it is complete. Exit status: 0 when\n"
-           "every file converted, 1 when any failed, 2 for a usage error, 130 when interrupted.\n" +
+           "A file is written under its final name only when it is complete. Frames are counted\n"
+           "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed,\n"
+           "2 for a usage error, 130 when interrupted.\n" +
            EncodeHelpText();
 }
 

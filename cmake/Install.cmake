@@ -35,7 +35,6 @@ else()
   file(RELATIVE_PATH RW_DATA_DIR_FROM_BIN "${CMAKE_INSTALL_FULL_BINDIR}" "${RW_INSTALL_FULL_DATADIR}")
 endif()
 if(TARGET rw_base)
-  target_sources(rw_base PRIVATE ${PROJECT_SOURCE_DIR}/platform/data_paths.cpp)
   set_source_files_properties(${PROJECT_SOURCE_DIR}/platform/data_paths.cpp
     DIRECTORY ${PROJECT_SOURCE_DIR}/platform
     PROPERTIES COMPILE_DEFINITIONS

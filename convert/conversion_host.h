@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "convert/progress.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
@@ -19,10 +20,13 @@ class ConversionHost {
     virtual std::string Path() const = 0;
     virtual VqaProperties Properties() const = 0;
 
-    // Sets the text of one of the dialog's fields (control ids in control_ids.h).
-    virtual void SetFieldText(int controlId, const std::string& text) = 0;
-    // A message box with a single OK button (the seek failure shows two of them).
-    virtual void ShowMessage(const std::string& text) = 0;
+    // The progress of the run, at the top of each frame: the frame being converted, the percent
+    // converted and, from the second report on, the times.
+    virtual void ProgressChanged(const ProgressTexts& progress) = 0;
+    // The seek to frame `frame` (counted from 0) failed at `position` (formed as a signed 32-bit
+    // number, shown unsigned). The output stays open, without an index, until the host discards
+    // it; ConversionFinished is not called.
+    virtual void SeekFailed(uint32_t frame, uint32_t position) = 0;
 
     // The run completed but some frames were damaged or missing and repeat the previous picture;
     // called before ConversionFinished.

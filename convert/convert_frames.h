@@ -21,7 +21,8 @@ class ConversionObserver {
     virtual ~ConversionObserver() = default;
     // Called at the top of every frame, before anything of it is read (progress texts).
     virtual void OnFrameStart(int32_t frame) = 0;
-    // Checked between frames: true stops the run (cancel).
+    // Checked between frames: true stops the run (cancel). A run in two parts checks it from both
+    // of its threads.
     virtual bool CancelRequested() = 0;
     // Each written frame's picture (3 bytes a pixel, blue, green, red, bottom row first), valid
     // only during the call; in a run in two parts, from either part's thread.
@@ -67,9 +68,10 @@ class ConversionFiles {
 
 // The same file as ConvertFrames, made by two threads: this one converts the first part of the
 // frames into `avi`, another the rest into a writer from `files`, so that each draws its pictures
-// on the core that writes them. Progress counts the frames both have started; a stop of either
-// stops both, and what happened first in the file is reported. Videos of fewer than two frames
-// are converted in one part.
+// on the core that writes them. Progress counts the frames both have started and, as in one part,
+// a complete run reports its last frame last and a failed seek of frame f reports frame f; a stop
+// of either part stops both, and what happened first in the file is reported. Videos of fewer than
+// two frames are converted in one part.
 ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
                                           const VqaProperties& props, std::span<int32_t> frameIndex,
                                           ConversionObserver& observer, ConversionFiles& files);

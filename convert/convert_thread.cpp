@@ -1,7 +1,6 @@
 #include "convert/convert_thread.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -9,18 +8,11 @@
 #include <utility>
 
 #include "avi/avi_header.h"
-#include "convert/control_ids.h"
 #include "convert/output_names.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
-
-std::string FormatUnsigned(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", value);
-    return text;
-}
 
 // True when writing `output` would replace `input`: the same name, or another name of the same
 // file.
@@ -112,14 +104,7 @@ int CConvertThread::Fail(const std::string& message) {
 }
 
 void CConvertThread::OnFrameStart(int32_t frame) {
-    const ProgressTexts t = m_progress->UpdateProgress(frame, m_frames);
-    if (t.hasTimes) {
-        m_host->SetFieldText(IDC_TIME_REMAINING, t.timeRemaining);
-        m_host->SetFieldText(IDC_ELAPSED_TIME, t.elapsedTime);
-        m_host->SetFieldText(IDC_FINISH_TIME, t.finishTime);
-    }
-    m_host->SetFieldText(IDC_CONVERTING_FRAME, t.frame);
-    m_host->SetFieldText(IDC_PERCENT_CONVERTED, t.percent);
+    m_host->ProgressChanged(m_progress->UpdateProgress(frame, m_frames));
 }
 
 // A few pictures a second: the first frame's, then one whenever a fifth of a second has passed.
@@ -137,11 +122,12 @@ namespace {
 
 constexpr size_t kWriteBuffer = size_t{1} << 20;
 
-// More readers of the input and writers of the temporary output, for a run in two parts.
+// More readers of the input and writers of the temporary output, for a run in two parts. The
+// output is the file the run has open, whatever its name is by now.
 class SameFiles final : public ConversionFiles {
   public:
-    SameFiles(std::string input, std::string output)
-        : m_input(std::move(input)), m_output(std::move(output)) {}
+    SameFiles(std::string input, const DiskOutputFile& output)
+        : m_input(std::move(input)), m_output(output) {}
 
     Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
         auto file = std::make_unique<DiskInputFile>();
@@ -150,16 +136,28 @@ class SameFiles final : public ConversionFiles {
     }
     Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
         auto file = std::make_unique<DiskOutputFile>();
-        if (auto r = file->OpenAt(m_output, position, kWriteBuffer, false); !r) return r.error();
+        if (auto r = file->OpenSameFileAt(m_output, position, kWriteBuffer, false); !r) {
+            return r.error();
+        }
         return std::unique_ptr<OutputFile>(std::move(file));
     }
 
   private:
     std::string m_input;
-    std::string m_output;
+    const DiskOutputFile& m_output;
 };
 
 }  // namespace
+
+RunPlan CConvertThread::PlanFor(unsigned processors, int32_t frames) {
+    // A long video is converted in two parts side by side when there is a processor for each;
+    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
+    // while the next ones are drawn.
+    RunPlan plan;
+    plan.twoParts = processors >= 2 && frames >= kMinFramesForTwoParts;
+    plan.writeBehind = processors >= 2 && !plan.twoParts;
+    return plan;
+}
 
 unsigned CConvertThread::DefaultProcessors() {
     return std::max(1u, std::thread::hardware_concurrency());
@@ -174,7 +172,7 @@ int CConvertThread::Run() {
     m_frames = props.frames;
     m_progress = std::make_unique<ProgressEstimator>(*m_clock);  // timing starts at zero
     m_aviPath = AviPathFor(path);
-    m_temporaryPath = TemporaryPathFor(m_aviPath);
+    m_temporaryPath.clear();
     m_outcome = ConversionOutcome{};
     m_wantsPictures = m_host->WantsPictures();
     m_nextPicture.store(0);
@@ -187,24 +185,21 @@ int CConvertThread::Run() {
         return Fail(cannot + "the output \"" + m_aviPath +
                     "\" is the input file itself and would overwrite it");
     }
-    if (SameFile(path, m_temporaryPath)) {
-        return Fail(cannot + "the temporary output \"" + m_temporaryPath +
-                    "\" is the input file itself");
+    if (std::error_code ec; std::filesystem::is_directory(m_aviPath, ec)) {
+        return Fail(cannot + "the output \"" + m_aviPath + "\" is a folder");
     }
-    // A long video is converted in two parts side by side when there is a processor for each;
-    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
-    // while the next ones are drawn.
-    const bool twoParts = m_processors >= 2 && props.frames >= kMinFramesForTwoParts;
-    const bool writeBehind = m_processors >= 2 && !twoParts;
-    if (auto r = m_fileAvi.Create(m_temporaryPath, kWriteBuffer, writeBehind); !r) {
+    const RunPlan plan = PlanFor(m_processors, props.frames);
+    // A file of this run's own, so nothing else is written through or removed.
+    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, plan.writeBehind); !r) {
         return Fail(cannot + r.error().message);
     }
+    m_temporaryPath = m_fileAvi.Name();
     m_ownsTemporary = true;
     // The AVI's length is known before the first byte: the file system can set it aside at once.
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
-    if (twoParts) {
-        SameFiles files(path, m_temporaryPath);
+    if (plan.twoParts) {
+        SameFiles files(path, m_fileAvi);
         m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
     } else {
         m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);
@@ -213,11 +208,9 @@ int CConvertThread::Run() {
         case ConversionOutcome::Status::Completed:
             break;
         case ConversionOutcome::Status::SeekFailed:
-            // The frame number from 0 and the position sought; the output stays open without an
-            // index until the caller discards it.
-            m_host->ShowMessage(FormatUnsigned(m_outcome.failedFrame));
-            m_host->ShowMessage(FormatUnsigned(m_outcome.failedPosition));
+            // The output stays open without an index until the caller discards it.
             m_fileVqa.Close();
+            m_host->SeekFailed(m_outcome.failedFrame, m_outcome.failedPosition);
             return kSeekFailed;
         case ConversionOutcome::Status::Cancelled:
             return kCancelled;

@@ -17,6 +17,12 @@
 
 namespace rw {
 
+// How a run uses the processors it may keep busy: one plan, made from the budget and the video.
+struct RunPlan {
+    bool twoParts = false;     // a long video in two parts at once, each writing its own frames
+    bool writeBehind = false;  // a helper thread writes the frames while the next are drawn
+};
+
 class CExampleThread {
   public:
     CExampleThread() = default;
@@ -89,11 +95,15 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     static unsigned DefaultProcessors();
     // Videos shorter than this are converted in one part.
     static constexpr int32_t kMinFramesForTwoParts = 64;
+    // Two processors or more: a long video in two parts, a short one written behind; one: the
+    // run's own thread does everything.
+    static RunPlan PlanFor(unsigned processors, int32_t frames);
 
     // How the last run ended (valid once the thread has finished).
     const ConversionOutcome& Outcome() const { return m_outcome; }
 
-    // The output being written until it is complete, and its final name.
+    // The output being written until it is complete (a new file of a name of its own beside the
+    // AVI file, "name.avi.XXXXXX.part"), and its final name.
     const std::string& TemporaryPath() const { return m_temporaryPath; }
     const std::string& AviPath() const { return m_aviPath; }
 

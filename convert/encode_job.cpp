@@ -8,8 +8,9 @@
 #include <optional>
 
 #include "avi/avi_reader.h"
-#include "convert/output_names.h"
 #include "encode/sound_input.h"
+#include "platform/disk_input_file.h"
+#include "platform/disk_output_file.h"
 #include "platform/file.h"
 
 namespace rw {
@@ -92,22 +93,23 @@ std::string Rate(uint32_t rate, uint32_t scale) {
 // Writes `bytes` to a temporary file beside `path` and gives it the final name; without `force`
 // an existing file is never replaced, even one that appeared while encoding.
 Expected<void> WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes, bool force) {
-    const std::string temporary = TemporaryPathFor(path);
     DiskOutputFile out;
+    if (auto r = out.CreateUniqueBeside(path, 1 << 20, false); !r) return r.error();
+    const std::string temporary = out.Name();
     auto fail = [&](const std::string& why) {
         out.Abandon();
         std::error_code ec;
         fs::remove(temporary, ec);
         return Error{why};
     };
-    if (auto r = out.Create(temporary, 1 << 20, false); !r) return fail(r.error().message);
     if (auto r = out.Write(bytes); !r) return fail(r.error().message);
     if (auto r = out.Close(); !r) return fail(r.error().message);
     if (force) {
         std::error_code ec;
         fs::rename(temporary, path, ec);
-        if (ec)
+        if (ec) {
             return fail("Cannot rename \"" + temporary + "\" to \"" + path + "\": " + ec.message());
+        }
         return {};
     }
     if (::link(temporary.c_str(), path.c_str()) != 0) {

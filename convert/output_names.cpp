@@ -18,8 +18,4 @@ std::string MpegPathFor(const std::string& vqaPath) {
     return WithoutLastThree(vqaPath) + "mpg";
 }
 
-std::string TemporaryPathFor(const std::string& aviPath) {
-    return aviPath + ".part";
-}
-
 }  // namespace rw

@@ -11,7 +11,5 @@ namespace rw {
 std::string AviPathFor(const std::string& vqaPath);
 // The same with "mpg", for the MPEG companion.
 std::string MpegPathFor(const std::string& vqaPath);
-// Where a conversion writes until its file is complete; renamed to the AVI path at the end.
-std::string TemporaryPathFor(const std::string& aviPath);
 
 }  // namespace rw

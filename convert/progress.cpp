@@ -31,11 +31,15 @@ TimeOfDay SystemProgressClock::LocalTimeOfDay() {
 
 ProgressTexts ProgressEstimator::UpdateProgress(int32_t frame, int32_t frames) {
     ProgressTexts t;
+    t.frameNumber = frame;
+    t.frames = frames;
     const int64_t before = m_previousTick;
     const int64_t now = m_clock.NowMilliseconds();
     m_previousTick = now;
 
-    if (frame != 0) {
+    const bool first = !m_started;
+    m_started = true;
+    if (!first) {
         const int64_t duration = now - before;
         const int64_t previous = m_previousDuration != 0 ? m_previousDuration : duration;
         m_accumulated += (previous + duration) / 2;

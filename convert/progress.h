@@ -29,8 +29,11 @@ class SystemProgressClock final : public ProgressClock {
     TimeOfDay LocalTimeOfDay() override;
 };
 
+// One progress report of a run.
 struct ProgressTexts {
-    bool hasTimes = false;      // the three time texts are set from the second frame on
+    int32_t frameNumber = 0;    // the frame being converted, from 0
+    int32_t frames = 0;         // of this many
+    bool hasTimes = false;      // the three time texts are set from the second report on
     std::string timeRemaining;  // 1014 "%02d:%02d"
     std::string elapsedTime;    // 1015 "%02d:%02d"
     std::string finishTime;     // 1016 "%02d:%02d:%02d"
@@ -44,12 +47,15 @@ class ProgressEstimator {
     explicit ProgressEstimator(ProgressClock& clock) : m_clock(clock) {}
 
     // Called at the top of frame `frame` (zero-based) of `frames`, before anything of it is read.
-    // Each frame adds the mean of its duration and the previous one to the accumulated time.
+    // The first call starts the clock and shows no times, whatever its frame (a run in two parts
+    // may already have converted some); each later call adds the mean of its duration and the
+    // previous one to the accumulated time.
     ProgressTexts UpdateProgress(int32_t frame, int32_t frames);
 
   private:
     ProgressClock& m_clock;
     // Milliseconds. The tick is 64-bit because the monotonic clock counts from boot.
+    bool m_started = false;
     int64_t m_previousTick = 0;
     int64_t m_accumulated = 0;
     int64_t m_previousDuration = 0;

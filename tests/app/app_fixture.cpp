@@ -1,5 +1,6 @@
 #include "tests/app/app_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <algorithm>
@@ -91,6 +92,11 @@ void AppTest::MakeDialog() {
     QObject::connect(m_dlg.get(), &CConverterDlg::failureReported, [this] { ++m_failures; });
     QObject::connect(m_dlg.get(), &QDialog::finished, [this](int r) { m_finished.push_back(r); });
     m_dlg->show();
+}
+
+int AppTest::TemporaryFiles() const {
+    return static_cast<int>(
+        QDir(m_dir->path()).entryList({QStringLiteral("*.part")}, QDir::Files).size());
 }
 
 QString AppTest::PathOf(const QString& name) const {

@@ -96,6 +96,8 @@ class AppTest : public ::testing::Test {
     void MakeDialog();
     // Full path of a file in the test's folder.
     QString PathOf(const QString& name) const;
+    // How many unfinished outputs ("*.part") the test's folder holds.
+    int TemporaryFiles() const;
     // Writes bytes to a file in the test's folder and returns its full path.
     QString Write(const QString& name, const std::vector<uint8_t>& bytes);
     // A synthesised video written to a file.

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/qt/process_runner.h"
 #include "tests/app/app_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "tests/app/app_fixture.h"
@@ -55,7 +55,7 @@ TEST_F(ConvertTest, ConvertsIntoTheAviBesideTheFileAndShowsTheLastProgress) {
 
     const QString avi = PathOf(QStringLiteral("clip.avi"));
     EXPECT_EQ(ReadAll(avi), ExpectedAvi(vqa)) << "the AVI differs from the core's conversion";
-    EXPECT_FALSE(QFileInfo::exists(avi + QStringLiteral(".part")));
+    EXPECT_EQ(TemporaryFiles(), 0);
 
     EXPECT_EQ(m_dlg->FieldText(IDC_CONVERTING_FRAME), QStringLiteral("12"));
     EXPECT_EQ(m_dlg->FieldText(IDC_PERCENT_CONVERTED), QStringLiteral("100.00%"));
@@ -90,7 +90,6 @@ class SeekFailureTest : public AppTest {
         EXPECT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_CONVERTING_FRAME) == "2"; }));
         m_boxes.shown.clear();
     }
-    QString Part() const { return PathOf(QStringLiteral("seek.avi.part")); }
 };
 
 TEST_F(SeekFailureTest, ConvertAndLoadKeepRefusing) {
@@ -105,23 +104,23 @@ TEST_F(SeekFailureTest, ConvertAndLoadKeepRefusing) {
     EXPECT_EQ(m_files.calls, 1);
     // The window going away discards the unfinished output too.
     m_dlg.reset();
-    EXPECT_FALSE(QFileInfo::exists(Part()));
+    EXPECT_EQ(TemporaryFiles(), 0);
 }
 
 TEST_F(SeekFailureTest, ExitAsksAndDeletesThePartialOutput) {
     Fail();
-    EXPECT_TRUE(QFileInfo::exists(Part()));
+    EXPECT_EQ(TemporaryFiles(), 1);
     m_boxes.Answer(kAskTerminate, {false, true});
     m_dlg->OnCancel();  // No: nothing changes
     EXPECT_TRUE(m_dlg->IsConverting());
     EXPECT_TRUE(m_finished.empty());
-    EXPECT_TRUE(QFileInfo::exists(Part()));
+    EXPECT_EQ(TemporaryFiles(), 1);
     m_dlg->OnCancel();  // Yes
     EXPECT_EQ(m_boxes.Texts(), (QStringList{QString::fromLatin1(kAskTerminate),
                                             QString::fromLatin1(kAskTerminate)}));
     EXPECT_FALSE(m_dlg->IsConverting());
     EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-    EXPECT_FALSE(QFileInfo::exists(Part()));
+    EXPECT_EQ(TemporaryFiles(), 0);
     EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("seek.avi"))));
 }
 
@@ -143,7 +142,7 @@ TEST_F(ConvertTest, ExitDuringAConversionStopsItAndDeletesThePartialAvi) {
     m_dlg->OnCancel();
     EXPECT_FALSE(m_dlg->IsConverting());
     EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("long.avi.part"))));
+    EXPECT_EQ(TemporaryFiles(), 0);
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("long.avi"))), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(m_completions, 0);
     // Calls the worker made before it stopped are dropped with the ended dialog.
@@ -165,7 +164,7 @@ TEST_F(ConvertTest, AFatalRunShowsItsMessageAndLeavesTheDialogUsable) {
     EXPECT_FALSE(m_dlg->IsClosed());
     EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), vqa);
     EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("fatal.avi"))));
-    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("fatal.avi.part"))));
+    EXPECT_EQ(TemporaryFiles(), 0);
 
     // Idle again with the file still loaded: the next Convert runs.
     Write(QStringLiteral("fatal.vqa"), bytes);
@@ -212,6 +211,9 @@ class FinishDuringExitQuestionTest : public AppTest {
             EXPECT_TRUE(
                 WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("race.avi"))); }));
             QTest::qWait(100);
+            // The progress fields kept up with the run meanwhile.
+            EXPECT_EQ(m_dlg->FieldText(IDC_CONVERTING_FRAME), QStringLiteral("20"));
+            EXPECT_EQ(m_dlg->FieldText(IDC_PERCENT_CONVERTED), QStringLiteral("100.00%"));
         };
         return vqa;
     }

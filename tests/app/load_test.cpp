@@ -2,7 +2,7 @@
 #include <QFile>
 #include <QPushButton>
 
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/names.h"
 
@@ -104,6 +104,8 @@ class NotVqaTest : public AppTest, public ::testing::WithParamInterface<NotVqaCa
 
 TEST_P(NotVqaTest, ShowsTheStopMessageAndEndsTheDialog) {
     const QString path = Write(QStringLiteral("clip.vqa"), GetParam().bytes);
+    QString shownWithTheBox;
+    m_boxes.whileOpen = [&](const QString&) { shownWithTheBox = m_dlg->FieldText(IDC_FILENAME); };
     Load(path);
     ASSERT_EQ(m_boxes.Count(), 1);
     EXPECT_FALSE(m_boxes.shown[0].question);
@@ -113,6 +115,8 @@ TEST_P(NotVqaTest, ShowsTheStopMessageAndEndsTheDialog) {
                                                         "Program!."));
     EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
     EXPECT_TRUE(m_dlg->IsClosed());
+    // The path was shown before the stop box.
+    EXPECT_EQ(shownWithTheBox, path);
 }
 
 std::vector<uint8_t> Patched(std::vector<uint8_t> b, size_t at, const char* text) {
@@ -120,13 +124,14 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> b, size_t at, const char* text
     return b;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, NotVqaTest,
-    ::testing::Values(
-        NotVqaCase{"other_form_type", Patched(HeaderOnlyVqa(1, 8, 8, 4, 2, 0), 8, "WAVEfmt ")},
-        NotVqaCase{"shorter_than_the_check", std::vector<uint8_t>{'F', 'O', 'R', 'M'}},
-        NotVqaCase{"empty", std::vector<uint8_t>{}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, NotVqaTest,
+                         ::testing::Values(NotVqaCase{"other_form_type",
+                                                      Patched(HeaderOnlyVqa(1, 8, 8, 4, 2, 0), 8,
+                                                              "WAVEfmt ")},
+                                           NotVqaCase{"shorter_than_the_check",
+                                                      std::vector<uint8_t>{'F', 'O', 'R', 'M'}},
+                                           NotVqaCase{"empty", std::vector<uint8_t>{}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Files that pass the dialog but cannot be used: a message naming the file, the loaded file and
 // its fields kept, the program still running. One case for each way the load is refused: the file
@@ -167,23 +172,25 @@ TEST_P(RefusedLoadTest, KeepsThePreviousFileAndReportsTheProblem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RefusedLoadTest,
-    ::testing::Values(
-        RefusedCase{"vanished",
-                    [](AppTest&, const QString& dir) { return dir + QStringLiteral("/gone.vqa"); },
-                    ""},
-        RefusedCase{"ends_inside_the_header",
-                    [](AppTest& t, const QString&) {
-                        std::vector<uint8_t> b = HeaderOnlyVqa(45, 320, 156, 4, 2, 22050);
-                        b.resize(30);
-                        return t.Write(QStringLiteral("short.vqa"), b);
-                    },
-                    ""},
-        RefusedCase{"no_frames",
-                    [](AppTest& t, const QString&) {
-                        return t.Write(QStringLiteral("none.vqa"),
-                                       HeaderOnlyVqa(0, 320, 156, 4, 2, 22050));
-                    },
-                    "cannot be converted"}),
+    ::testing::Values(RefusedCase{"vanished",
+                                  [](AppTest&, const QString& dir) {
+                                      return dir + QStringLiteral("/gone.vqa");
+                                  },
+                                  ""},
+                      RefusedCase{"ends_inside_the_header",
+                                  [](AppTest& t, const QString&) {
+                                      std::vector<uint8_t> b =
+                                          HeaderOnlyVqa(45, 320, 156, 4, 2, 22050);
+                                      b.resize(30);
+                                      return t.Write(QStringLiteral("short.vqa"), b);
+                                  },
+                                  ""},
+                      RefusedCase{"no_frames",
+                                  [](AppTest& t, const QString&) {
+                                      return t.Write(QStringLiteral("none.vqa"),
+                                                     HeaderOnlyVqa(0, 320, 156, 4, 2, 22050));
+                                  },
+                                  "cannot be converted"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

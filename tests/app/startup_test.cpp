@@ -13,10 +13,10 @@
 #include <QTest>
 
 #include "app/about_dlg.h"
+#include "app/control_ids.h"
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
-#include "convert/control_ids.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/names.h"
 
@@ -81,25 +81,20 @@ TEST(StartupSound, LookedUpAsNamedThenBesideTheProgram) {
     QDir::setCurrent(saved);
 }
 
-TEST(Splash, CentredOnTheScreen) {
+TEST(Splash, CentredOnThePrimaryScreen) {
     struct Case {
-        QSize screen, picture;
+        QRect screen;
+        QSize picture;
         QPoint expected;
     };
     const Case cases[] = {
-        {{1024, 768}, {320, 201}, {352, 283}},
-        {{1920, 1080}, {320, 201}, {800, 439}},
-        {{320, 201}, {320, 201}, {0, 0}},
-        {{321, 202}, {320, 201}, {0, 0}},
+        {{0, 0, 1024, 768}, {320, 201}, {352, 283}},
+        {{0, 0, 321, 202}, {320, 201}, {0, 0}},
+        // A primary screen right of another, or below it.
+        {{1920, 0, 1920, 1080}, {320, 201}, {2720, 439}},
+        {{0, 1080, 1024, 768}, {320, 201}, {352, 1363}},
     };
     for (const Case& c : cases) EXPECT_EQ(SplashPosition(c.screen, c.picture), c.expected);
-}
-
-TEST(Splash, ShowsThePictureBorderless) {
-    CSplashDlg splash;
-    EXPECT_EQ(splash.Bitmap()->pixmap().size(), QSize(320, 201));
-    EXPECT_EQ(splash.size(), QSize(320, 201));
-    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
 }
 
 // Each way of closing the splash at once, by its name.
@@ -219,8 +214,10 @@ TEST_F(WindowTest, ButtonsInTabOrderWithConvertAsDefault) {
     EXPECT_EQ(load->text(), QStringLiteral("Load File"));
     EXPECT_EQ(convert->text(), QStringLiteral("Convert"));
     EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
-    EXPECT_TRUE(convert->isDefault());
-    EXPECT_FALSE(load->isDefault());
+    // The first tab stop has the focus at start-up, so Enter opens the file dialog; a button
+    // with the focus is the one Enter presses, as with Convert later.
+    EXPECT_EQ(m_dlg->focusWidget(), load);
+    EXPECT_TRUE(load->isDefault());
     EXPECT_EQ(load->nextInFocusChain(), convert);
     EXPECT_EQ(convert->nextInFocusChain(), exit);
     // Left to right along one row, below both group boxes.

@@ -10,7 +10,7 @@
 #include <QUrl>
 
 #include "app/video_panel.h"
-#include "convert/control_ids.h"
+#include "app/control_ids.h"
 #include "convert/convert_frames.h"
 #include "platform/file.h"
 #include "platform/qt/audio_output.h"

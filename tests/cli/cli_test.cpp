@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +12,7 @@
 
 #include "cli/cli_options.h"
 #include "convert/convert_frames.h"
+#include "convert/properties_text.h"
 #include "platform/file.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
@@ -58,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{{"--jobs", "3", "a.vqa"}, true, 3, false, 1, ""},
                     ParseCase{{"-j", "64", "a.vqa"}, true, 64, false, 1, ""},
                     ParseCase{{"--jobs=2", "a.vqa"}, true, 2, false, 1, ""},
+                    ParseCase{{"-j2", "a.vqa"}, true, 2, false, 1, ""},
+                    ParseCase{{"-j0", "a.vqa"}, false, 0, false, 0, "--jobs"},
                     ParseCase{{"--", "--info"}, true, 1, false, 1, ""},
                     ParseCase{{"--help"}, true, 1, false, 0, ""},
                     ParseCase{{}, false, 0, false, 0, "no VQA file"},
@@ -141,68 +147,117 @@ TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
     for (const char* avi : {"d/a.avi", "d/B.avi", "d/c.avi"}) EXPECT_TRUE(ValidAvi(avi)) << avi;
 }
 
+// The properties of each file that can be read, a blank line between two; a file that fails says
+// so on stderr only.
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     Put("clip.vqa", Video(1800 / 100));
-    const test::CliRun r = Run({"--info", "clip.vqa"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    for (const char* line :
-         {"Number of Frames     18\n", "Width                64\n", "Height               32\n",
-          "Blockwidth           4\n", "Blockheight          2\n", "Videolength (mm.ss)  00:01\n",
-          "Outputfilesize       0.18 MB\n", "Filesize             "}) {
-        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
-    }
-    EXPECT_NE(r.out.find("Filename             " + (m_dir / "clip.vqa").string()),
-              std::string::npos)
-        << r.out;
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
-}
-
-// Failures: one line on stderr naming the file and the problem, exit status 1, nothing left
-// behind, and the other files still converted.
-struct FailCase {
-    const char* name;
-    std::function<std::string(CliProgram&)> prepare;  // returns the failing input
-    const char* says;
-};
-class CliFailure : public CliProgram, public testing::WithParamInterface<FailCase> {};
-
-TEST_P(CliFailure, SaysWhyAndLeavesNothingBehind) {
-    Put("good.vqa", Video());
-    const std::string bad = GetParam().prepare(*this);
-    auto before = Listing();
-    const test::CliRun r = Run({bad, "good.vqa"});
+    Put("d/long.vqa", test::SmallVideo(900, 32, 16).file);
+    const test::CliRun r = Run({"--info", "clip.vqa", "gone.vqa", "d/long.vqa"});
     EXPECT_EQ(r.status, 1);
+    auto size = [&](const char* name) {
+        return FormatFileSize(static_cast<int64_t>(fs::file_size(m_dir / name)));
+    };
+    const std::string expected = "Filename             " + (m_dir / "clip.vqa").string() +
+                                 "\n"
+                                 "Number of Frames     18\n"
+                                 "Width                64\n"
+                                 "Height               32\n"
+                                 "Blockwidth           4\n"
+                                 "Blockheight          2\n"
+                                 "Filesize             " +
+                                 size("clip.vqa") +
+                                 "\n"
+                                 "Videolength (mm.ss)  00:01\n"
+                                 "Outputfilesize       0.18 MB\n"
+                                 "\n"
+                                 "Filename             " +
+                                 (m_dir / "d/long.vqa").string() +
+                                 "\n"
+                                 "Number of Frames     900\n"
+                                 "Width                32\n"
+                                 "Height               16\n"
+                                 "Blockwidth           4\n"
+                                 "Blockheight          2\n"
+                                 "Filesize             " +
+                                 size("d/long.vqa") +
+                                 "\n"
+                                 "Videolength (mm.ss)  01:00\n"
+                                 "Outputfilesize       3.90 MB\n";
+    EXPECT_EQ(r.out, expected);
     EXPECT_EQ(r.ErrLines(), 1u) << r.err;
-    EXPECT_EQ(r.err.rfind("reelwright-cli: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
-    before.push_back("good.avi");
-    std::sort(before.begin(), before.end());
-    EXPECT_EQ(Listing(), before);
-    const std::string badAvi = bad.substr(0, bad.size() - 3) + "avi";
-    if (badAvi != bad && fs::exists(m_dir / badAvi)) {
-        EXPECT_EQ(m_dir.Text(badAvi), "old") << "an existing AVI was touched";
-    }
+    EXPECT_NE(r.err.find("gone.vqa"), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa", "d"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Problems, CliFailure,
-    testing::Values(FailCase{"missing", [](CliProgram&) { return std::string("gone.vqa"); },
-                             "Cannot open"},
-                    FailCase{"empty folder",
-                             [](CliProgram& t) {
-                                 fs::create_directory(t.m_dir / "nothing");
-                                 return std::string("nothing");
-                             },
-                             "holds no .vqa files"}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+// Runs the program in the folder with a terminal for its output; returns all it wrote there.
+std::string RunOnATerminal(const fs::path& dir, const std::vector<std::string>& args) {
+    std::string program = RW_BINARY_DIR "/bin/reelwright-cli";
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) said.append(buffer, n);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(master);
+    return said;
+}
+
+// Two files converted side by side on a terminal: one line shows both while both run, and each
+// file's last progress says its last frame.
+TEST_F(CliProgram, ProgressOfFilesSideBySideIsReadable) {
+    const auto& video = test::SmallVideo(600, 64, 32).file;
+    Put("a.vqa", video);
+    Put("b.vqa", video);
+    const std::string said = RunOnATerminal(m_dir.Path(), {"--jobs", "2", "a.vqa", "b.vqa"});
+    // Every repaint shows each file that is still running (none is painted over by the other),
+    // and each file's last progress is its last frame.
+    const std::string tags[2] = {"[1/2]", "[2/2]"};
+    bool running[2] = {false, false};
+    std::string last[2];
+    for (size_t at = 0; (at = said.find("\r\033[K", at)) != std::string::npos;) {
+        at += 4;
+        const std::string line = said.substr(at, said.find_first_of("\r\n", at) - at);
+        if (line.rfind("Converted \"", 0) == 0) {
+            running[line.find("\"b.vqa\"") != std::string::npos] = false;
+            continue;
         }
-        return name;
-    });
+        for (int i = 0; i < 2; ++i) {
+            const size_t p = line.find(tags[i]);
+            EXPECT_TRUE(p != std::string::npos || !running[i]) << line << "\n" << said;
+            if (p == std::string::npos) continue;
+            last[i] = line.substr(p, line.find("  |", p) - p);
+            running[i] = last[i].find("frame 600/600") == std::string::npos;
+        }
+    }
+    EXPECT_EQ(last[0].rfind("[1/2] frame 600/600  100.00%", 0), 0u) << last[0];
+    EXPECT_EQ(last[1].rfind("[2/2] frame 600/600  100.00%", 0), 0u) << last[1];
+}
+
+// A failure is one line on stderr naming the input and the problem, exit status 1, nothing left
+// behind, and the other files still converted: an input that cannot be opened, a folder without
+// videos (the hostile inputs run through the program in their own test).
+TEST_F(CliProgram, AFailureSaysWhyAndTheOtherFilesAreConverted) {
+    Put("good.vqa", Video());
+    fs::create_directory(m_dir / "nothing");
+    const test::CliRun r = Run({"gone.vqa", "nothing", "good.vqa"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "reelwright-cli: The folder \"nothing\" holds no .vqa files\n"
+              "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
+    EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"good.avi", "good.vqa", "nothing"}));
+}
 
 TEST_F(CliProgram, ConcealedDamageIsAWarningAndTheFileIsComplete) {
     auto bytes = Video(10);

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "avi/avi_header.h"
@@ -28,15 +32,42 @@ using test::TinySolidPicture;
 using test::TinyVideoChunk;
 using test::TinyVqa;
 
+// Records the progress calls; a run in two parts asks for the cancel from both of its threads.
 class Recorder final : public ConversionObserver {
   public:
     int32_t cancelAt = -1;  // frame before which to ask for the stop
     std::vector<int32_t> starts;
-    void OnFrameStart(int32_t frame) override { starts.push_back(frame); }
-    bool CancelRequested() override {
-        return cancelAt >= 0 && static_cast<int32_t>(starts.size()) == cancelAt;
+    void OnFrameStart(int32_t frame) override {
+        std::lock_guard lock(m_mutex);
+        starts.push_back(frame);
     }
+    bool CancelRequested() override {
+        std::lock_guard lock(m_mutex);
+        return cancelAt >= 0 && static_cast<int32_t>(starts.size()) >= cancelAt;
+    }
+
+  private:
+    std::mutex m_mutex;
 };
+
+// Progress means the same in one part and two: it rises, a complete run ends with its last frame,
+// and a failed seek of frame f ends with frame f.
+void ExpectProgressEnds(const std::vector<int32_t>& starts, const ConversionOutcome& o,
+                        int32_t frames, const char* mode) {
+    SCOPED_TRACE(mode);
+    using Status = ConversionOutcome::Status;
+    if (o.status == Status::Completed) {
+        ASSERT_FALSE(starts.empty());
+        EXPECT_EQ(starts.back(), frames - 1);
+    }
+    if (o.status == Status::SeekFailed) {
+        ASSERT_FALSE(starts.empty());
+        EXPECT_EQ(starts.back(), static_cast<int32_t>(o.failedFrame));
+    }
+    const size_t rising =
+        o.status == Status::SeekFailed && !starts.empty() ? starts.size() - 1 : starts.size();
+    for (size_t i = 1; i < rising; ++i) EXPECT_LT(starts[i - 1], starts[i]) << "call " << i;
+}
 
 struct RunResult {
     ConversionOutcome outcome;
@@ -61,6 +92,7 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
             r.outcome = ConvertFrames(in, out, header.properties, *index, recorder);
             r.avi = out.Data();
             r.starts = recorder.starts;
+            ExpectProgressEnds(recorder.starts, r.outcome, header.properties.frames, "one part");
             continue;
         }
         test::MemoryFiles files(vqa, failAfter);
@@ -73,6 +105,7 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
             continue;
         }
         EXPECT_EQ(o.status, r.outcome.status) << "in two parts: " << o.message;
+        ExpectProgressEnds(recorder.starts, o, header.properties.frames, "two parts");
         if (o.status == ConversionOutcome::Status::Completed) {
             std::vector<uint8_t> whole = out.Data();
             whole.insert(whole.end(), files.second.Data().begin(), files.second.Data().end());
@@ -290,6 +323,52 @@ TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {
 
 // A synthesised video (codebook parts and switches, palettes) in two parts, whole and with frames
 // around the split damaged in several ways: Convert checks the two parts make the same file.
+// The second part's writer, slowed down so that the second part ends well after the first.
+class SlowSecondPart final : public ConversionFiles {
+  public:
+    explicit SlowSecondPart(std::span<const uint8_t> vqa) : m_files(vqa) {}
+    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
+        return m_files.OpenInputAgain();
+    }
+    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
+        auto to = m_files.OpenOutputAt(position);
+        if (!to) return to.error();
+        return std::unique_ptr<OutputFile>(std::make_unique<Slow>(std::move(*to)));
+    }
+
+  private:
+    class Slow final : public OutputFile {
+      public:
+        explicit Slow(std::unique_ptr<OutputFile> to) : m_to(std::move(to)) {}
+        Expected<void> Write(std::span<const uint8_t> data) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return m_to->Write(data);
+        }
+        int64_t Position() const override { return m_to->Position(); }
+        const std::string& Name() const override { return m_to->Name(); }
+
+      private:
+        std::unique_ptr<OutputFile> m_to;
+    };
+    test::MemoryFiles m_files;
+};
+
+TEST(ConvertFrames, TwoPartsEndWithTheLastFrameWhenTheSecondPartEndsLast) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 61; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::vector<uint8_t> vqa = BuildTinyVqa(v);
+    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
+    MemoryInputFile in(vqa, "tiny.vqa");
+    auto index = ReadFrameIndex(in, props.frames);
+    ASSERT_TRUE(index.ok());
+    MemoryOutputFile out("tiny.avi");
+    SlowSecondPart files(vqa);
+    Recorder recorder;
+    const ConversionOutcome o = ConvertFramesInTwoParts(in, out, props, *index, recorder, files);
+    ASSERT_EQ(o.status, ConversionOutcome::Status::Completed) << o.message;
+    ExpectProgressEnds(recorder.starts, o, props.frames, "slow second part");
+}
+
 TEST(ConvertFrames, TwoPartsMakeTheSameFileAsOne) {
     const synth::SynthVideo& video = test::SmallVideo(40, 64, 48);
     const size_t split = 40 * 9 / 16;

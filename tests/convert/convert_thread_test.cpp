@@ -12,12 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "convert/control_ids.h"
 #include "tests/support/avi_walk.h"
+#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/vqa_header.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -38,10 +37,13 @@ class RecordingHost final : public ConversionHost {
         : m_path(std::move(path)), m_props(props) {}
     std::string Path() const override { return m_path; }
     VqaProperties Properties() const override { return m_props; }
-    void SetFieldText(int id, const std::string& text) override {
-        Add(std::to_string(id) + "=" + text);
+    void ProgressChanged(const ProgressTexts& p) override {
+        Add("frame " + p.frame + " " + p.percent +
+            (p.hasTimes ? " " + p.timeRemaining + " " + p.elapsedTime + " " + p.finishTime : ""));
     }
-    void ShowMessage(const std::string& text) override { Add("message " + text); }
+    void SeekFailed(uint32_t frame, uint32_t position) override {
+        Add("seek " + std::to_string(frame) + " " + std::to_string(position));
+    }
     void ConcealedDamage(int32_t frames, const std::string& message) override {
         Add("damage " + std::to_string(frames) + " " + message);
     }
@@ -70,6 +72,7 @@ class RecordingHost final : public ConversionHost {
 
 class FixedClock final : public ProgressClock {
   public:
+    explicit FixedClock(int64_t start = 0) : now(start) {}
     int64_t now = 0;
     int64_t NowMilliseconds() override { return now += 500; }
     TimeOfDay LocalTimeOfDay() override { return {23, 59, 50}; }
@@ -101,7 +104,9 @@ class ConvertThreadTest : public testing::Test {
     test::ScratchFolder m_dir;
 };
 
-TinyVqa ThreeFrames() { return test::TinyThreeFrames(); }
+TinyVqa ThreeFrames() {
+    return test::TinyThreeFrames();
+}
 
 TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
@@ -111,10 +116,9 @@ TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
     ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
     EXPECT_TRUE(worker.Finished());
     // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
-    const std::vector<std::string> expected = {
-        "1003=1", "1020= 33.33%", "1014=00:00", "1015=00:00", "1016=23:59:50",
-        "1003=2", "1020= 66.67%", "1014=00:00", "1015=00:01", "1016=23:59:50",
-        "1003=3", "1020=100.00%", "finished"};
+    const std::vector<std::string> expected = {"frame 1  33.33%",
+                                               "frame 2  66.67% 00:00 00:00 23:59:50",
+                                               "frame 3 100.00% 00:00 00:01 23:59:50", "finished"};
     EXPECT_EQ(host.Calls(), expected);
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     const auto avi = Read((m_dir / "clip.avi").string());
@@ -197,12 +201,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));
                               },
                               "would overwrite"},
+                    // The AVI file's name fits, a longer one beside it does not.
                     FatalCase{"temporary file cannot be created",
-                              [](ConvertThreadTest& t, const fs::path& dir) {
-                                  fs::create_directory(dir / "clip.avi.part");
-                                  return t.Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+                              [](ConvertThreadTest& t, const fs::path&) {
+                                  return t.Write(std::string(247, 'a') + ".vqa",
+                                                 BuildTinyVqa(ThreeFrames()));
                               },
-                              "Cannot create"}),
+                              "Cannot create a temporary file beside"}),
     [](const auto& info) {
         std::string name = info.param.name;
         for (char& c : name) {
@@ -221,10 +226,9 @@ TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilD
     EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kSeekFailed);
     const auto calls = host.Calls();
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "message 1");
-    EXPECT_EQ(calls.back(), "message 2147483648");
     // The progress of the failing frame was shown before the seek.
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "1003=2"), calls.end());
+    EXPECT_EQ(calls[calls.size() - 2].rfind("frame 2 ", 0), 0u) << calls[calls.size() - 2];
+    EXPECT_EQ(calls.back(), "seek 1 2147483648");
     EXPECT_TRUE(worker.m_fileAvi.IsOpen());
     EXPECT_FALSE(worker.m_fileVqa.IsOpen());
     worker.CloseAndDiscard();
@@ -240,7 +244,9 @@ TEST_F(ConvertThreadTest, CancelStopsBeforeTheNextFrameAndDiscardRemovesTheOutpu
     worker.RequestCancel();
     EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kCancelled);
     EXPECT_TRUE(host.Calls().empty());
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi.part", "clip.vqa"}));
+    const std::string part = fs::path(worker.TemporaryPath()).filename();
+    EXPECT_EQ(part.rfind("clip.avi.", 0), 0u) << part;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{part, "clip.vqa"}));
     worker.CloseAndDiscard();
     EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
 }
@@ -282,6 +288,94 @@ TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFi
         EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
     } else {
         EXPECT_EQ(names, (std::vector<std::string>{"clip.vqa"}));
+    }
+}
+
+// The temporary output is a new file of the run's own: a link or a file already there under the
+// old fixed name is neither written through nor removed, and an AVI path that is a folder is
+// refused before any frame.
+TEST_F(ConvertThreadTest, LeavesEverythingButItsOwnFilesAlone) {
+    Write("victim", {'m', 'i', 'n', 'e'});
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a link planted at clip.avi.part" : "a file of that name");
+        const std::string sub = link ? "link" : "file";
+        const std::string vqa = Write(sub + "/clip.vqa", BuildTinyVqa(ThreeFrames()));
+        if (link) {
+            fs::create_symlink(m_dir / "victim", m_dir / sub / "clip.avi.part");
+        } else {
+            Write(sub + "/clip.avi.part", {'o', 'w', 'n'});
+        }
+        RecordingHost host(vqa, PropsOf(vqa));
+        CConvertThread worker;
+        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        EXPECT_EQ(m_dir.Listing(sub),
+                  (std::vector<std::string>{"clip.avi", "clip.avi.part", "clip.vqa"}));
+        EXPECT_EQ(fs::is_symlink(m_dir / sub / "clip.avi.part"), link);
+        EXPECT_EQ(test::WalkAvi(Read((m_dir / sub / "clip.avi").string())).problem, "");
+        if (!link) {
+            EXPECT_EQ(Read((m_dir / sub / "clip.avi.part").string()),
+                      (std::vector<uint8_t>{'o', 'w', 'n'}));
+        }
+    }
+    EXPECT_EQ(Read((m_dir / "victim").string()), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+}
+
+TEST_F(ConvertThreadTest, RefusesAnAviPathThatIsAFolder) {
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    fs::create_directory(m_dir / "clip.avi");
+    RecordingHost host(vqa, PropsOf(vqa));
+    CConvertThread worker;
+    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
+    const std::vector<std::string> expected = {"failed Cannot convert \"" + vqa +
+                                               "\": the output \"" + (m_dir / "clip.avi").string() +
+                                               "\" is a folder"};
+    EXPECT_EQ(host.Calls(), expected);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+}
+
+// Two runs of the same video at once each write a file of their own and end with a complete AVI.
+TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 300; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+    RecordingHost host1(vqa, PropsOf(vqa));
+    RecordingHost host2(vqa, PropsOf(vqa));
+    CConvertThread worker1;
+    CConvertThread worker2;
+    worker1.m_pDlg = &host1;
+    worker2.m_pDlg = &host2;
+    worker1.ResumeThread();
+    worker2.ResumeThread();
+    worker1.Join();
+    worker2.Join();
+    EXPECT_EQ(worker1.ExitCode(), CConvertThread::kCompleted);
+    EXPECT_EQ(worker2.ExitCode(), CConvertThread::kCompleted);
+    EXPECT_NE(worker1.TemporaryPath(), worker2.TemporaryPath());
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+}
+
+// In one part and in two, the first report starts the clock (which counts from boot) and the last
+// one of a complete run is its last frame.
+TEST_F(ConvertThreadTest, ProgressStartsAtTheFirstReportAndEndsWithTheLastFrameInEitherMode) {
+    TinyVqa v = ThreeFrames();
+    for (int i = 0; i < 97; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    const std::string vqa = Write("long.vqa", BuildTinyVqa(v));
+    for (const unsigned processors : {1u, 2u}) {
+        SCOPED_TRACE(processors == 1 ? "one part" : "two parts");
+        RecordingHost host(vqa, PropsOf(vqa));
+        FixedClock clock(1234567);
+        CConvertThread worker(&clock);
+        worker.SetProcessors(processors);
+        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        auto calls = host.Calls();
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_EQ(calls.back(), "finished");
+        EXPECT_EQ(calls[calls.size() - 2].rfind("frame 100 100.00% ", 0), 0u)
+            << calls[calls.size() - 2];
+        EXPECT_EQ(calls.front().find(':'), std::string::npos) << calls.front();
+        // 500 ms a report, at most 100 reports.
+        for (const auto& c : calls) EXPECT_EQ(c.find(" 20:"), std::string::npos) << c;
     }
 }
 

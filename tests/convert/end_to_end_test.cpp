@@ -12,10 +12,10 @@
 #include "convert/convert_frames.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {

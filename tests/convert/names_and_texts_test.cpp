@@ -25,7 +25,6 @@ class OutputNames : public testing::TestWithParam<NameCase> {};
 TEST_P(OutputNames, DropExactlyThreeCharacters) {
     EXPECT_EQ(AviPathFor(GetParam().vqa), GetParam().avi);
     EXPECT_EQ(MpegPathFor(GetParam().vqa), GetParam().mpg);
-    EXPECT_EQ(TemporaryPathFor(GetParam().avi), std::string(GetParam().avi) + ".part");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,11 +52,6 @@ TEST_P(PropertyTextsTest, AsTheDialogShowsThem) {
     EXPECT_EQ(t.videoLength, c.videoLength);
     EXPECT_EQ(t.outputSize, c.outputSize);
     EXPECT_EQ(EstimatedOutputSize(c.props), c.estimate);
-    EXPECT_EQ(t.frames, std::to_string(c.props.frames));
-    EXPECT_EQ(t.width, std::to_string(c.props.width));
-    EXPECT_EQ(t.height, std::to_string(c.props.height));
-    EXPECT_EQ(t.blockWidth, "4");
-    EXPECT_EQ(t.blockHeight, "2");
 }
 
 INSTANTIATE_TEST_SUITE_P(

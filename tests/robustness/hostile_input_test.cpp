@@ -75,13 +75,13 @@ const HostileCase kCases[] = {
     {"SeekPastTheSigned32BitRange", Tiny([](TinyVqa& v) {
          v.rawIndexEntries = {{1, 0x3FFFFFFC}};
      }),
-     Expect::Refused, "the seek to frame 1 (position 2147483648) failed"},
-    {"OutputCannotBeCreated",
+     Expect::Refused, "the seek to frame 2 (position 2147483648) failed"},
+    {"OutputIsAFolder",
      [](const ScratchFolder& d) {
          d.Put("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
-         std::filesystem::create_directory(d / "clip.avi.part");
+         std::filesystem::create_directory(d / "clip.avi");
      },
-     Expect::Refused, "Cannot create \"clip.avi.part\""},
+     Expect::Refused, "the output \"clip.avi\" is a folder"},
     {"OutputPathIsTheInputPath",
      [](const ScratchFolder& d) { d.Put("clip.avi", BuildTinyVqa(test::TinyThreeFrames())); },
      Expect::Refused, "is the input file itself", "clip.avi"},

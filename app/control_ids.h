@@ -1,5 +1,4 @@
-// Control ids of the main dialog's fields. The conversion writes its progress into some of them,
-// so the ids live here, beside the run, and the dialog uses the same constants.
+// Control ids of the main dialog's buttons and fields.
 #pragma once
 
 namespace rw {

@@ -1,0 +1,38 @@
+#include "convert/inspect.h"
+
+#include "convert/convert_frames.h"
+#include "platform/file.h"
+#include "vqa/vqa_header.h"
+
+namespace rw {
+
+VqaInspection InspectVqaFile(const std::filesystem::path& path) {
+    VqaInspection result;
+    DiskInputFile file;
+    Expected<void> opened = file.Open(path);
+    Expected<int64_t> length = opened ? file.Length() : Expected<int64_t>(opened.error());
+    if (!length) {
+        result.reason = length.error().message;
+        return result;
+    }
+    result.fileSize = *length;
+    const VqaHeaderResult header = ReadVqaHeader(file);
+    switch (header.status) {
+        case VqaHeaderResult::Status::Ok:
+            break;
+        case VqaHeaderResult::Status::NotVqa:
+            result.status = VqaInspection::Status::NotVqa;
+            return result;
+        case VqaHeaderResult::Status::CannotOpen:
+        case VqaHeaderResult::Status::Truncated:
+            result.reason = header.message;
+            return result;
+    }
+    result.properties = header.properties;
+    result.reason = CheckConvertible(header.properties);
+    result.status =
+        result.reason.empty() ? VqaInspection::Status::Ok : VqaInspection::Status::NotConvertible;
+    return result;
+}
+
+}  // namespace rw

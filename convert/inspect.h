@@ -1,0 +1,30 @@
+// What a VQA file on disk is, as every front end asks before it converts: its size and header
+// values, or why it cannot be converted. The dialog's load, the command line and the conversion run
+// all judge a file by it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+struct VqaInspection {
+    enum class Status {
+        Ok,              // a VQA video that can be converted
+        NotVqa,          // readable, but not a VQA video
+        CannotRead,      // missing, unreadable, or ends inside its header; `reason` says why
+        NotConvertible,  // a VQA video whose header values cannot be converted; `reason` says why
+    };
+    Status status = Status::CannotRead;
+    VqaProperties properties;  // Ok and NotConvertible
+    int64_t fileSize = 0;      // all but CannotRead
+    std::string reason;        // CannotRead (may be empty when the system gave none) and
+                               // NotConvertible
+};
+
+VqaInspection InspectVqaFile(const std::filesystem::path& path);
+
+}  // namespace rw

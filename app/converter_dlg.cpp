@@ -27,6 +27,7 @@
 #include "convert/inspect.h"
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
+#include "mix/mix_archive.h"
 #include "platform/data_paths.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
@@ -100,21 +101,16 @@ QString NotVqaMessage(const QString& path) {
 
 // Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
 // over, so that its boxes never open on top of one another.
-class CConverterDlg::ModalScope {
-  public:
-    explicit ModalScope(CConverterDlg& dlg) : m_dlg(dlg) { ++m_dlg.m_modalDepth; }
-    ~ModalScope() {
-        if (--m_dlg.m_modalDepth == 0 && !m_dlg.m_pumping) {
-            QMetaObject::invokeMethod(
-                &m_dlg, [d = &m_dlg] { d->PumpWorkerEvents(); }, Qt::QueuedConnection);
-        }
-    }
-    ModalScope(const ModalScope&) = delete;
-    ModalScope& operator=(const ModalScope&) = delete;
+CConverterDlg::ModalScope::ModalScope(CConverterDlg& dlg) : m_dlg(dlg) {
+    ++m_dlg.m_modalDepth;
+}
 
-  private:
-    CConverterDlg& m_dlg;
-};
+CConverterDlg::ModalScope::~ModalScope() {
+    if (--m_dlg.m_modalDepth == 0 && !m_dlg.m_pumping) {
+        QMetaObject::invokeMethod(
+            &m_dlg, [d = &m_dlg] { d->PumpWorkerEvents(); }, Qt::QueuedConnection);
+    }
+}
 
 CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
     : QDialog(parent), m_services(services), m_hIcon(LoadApplicationIcon()) {
@@ -267,7 +263,9 @@ void CConverterDlg::LoadFile() {
     QString chosen;
     {
         ModalScope scope(*this);
-        chosen = m_services.fileDialog->GetOpenFileName(QString::fromLatin1(kFileFilter),
+        chosen = m_services.fileDialog->GetOpenFileName(QString::fromLatin1(kFileFilter) +
+                                                            QStringLiteral(";;") +
+                                                            QString::fromLatin1(kMixFileFilter),
                                                         QString::fromLatin1(kDefaultExtension));
     }
     LoadChosen(chosen);
@@ -282,7 +280,9 @@ void CConverterDlg::OnOpenFile(const QString& path) {
 }
 
 void CConverterDlg::LoadChosen(const QString& chosen) {
-    if (!chosen.isEmpty()) {
+    if (!chosen.isEmpty() && HasMixExtension(QFile::encodeName(chosen).toStdString())) {
+        LoadArchiveVideo(chosen);
+    } else if (!chosen.isEmpty()) {
         const std::filesystem::path path(QFile::encodeName(chosen).toStdString());
         // Everything is read before anything is shown, so that a file that cannot be used leaves
         // the loaded file and its fields as they were.
@@ -310,20 +310,25 @@ void CConverterDlg::LoadChosen(const QString& chosen) {
                 m_strPath = path.string();
                 m_properties = file.properties;
             }
-            const PropertyTexts texts = FormatProperties(file.properties);
-            SetField(IDC_FILENAME, chosen);
-            SetField(IDC_NUMBER_OF_FRAMES, QString::fromStdString(texts.frames));
-            SetField(IDC_WIDTH, QString::fromStdString(texts.width));
-            SetField(IDC_HEIGHT, QString::fromStdString(texts.height));
-            SetField(IDC_BLOCK_WIDTH, QString::fromStdString(texts.blockWidth));
-            SetField(IDC_BLOCK_HEIGHT, QString::fromStdString(texts.blockHeight));
-            SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
-            SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
-            SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(file.fileSize)));
+            m_archiveVideo.reset();
+            ShowLoaded(chosen, file.properties, file.fileSize);
             m_video->Load(chosen);
         }
     }
     m_btnConvert->setFocus();
+}
+
+void CConverterDlg::ShowLoaded(const QString& name, const VqaProperties& properties, int64_t size) {
+    const PropertyTexts texts = FormatProperties(properties);
+    SetField(IDC_FILENAME, name);
+    SetField(IDC_NUMBER_OF_FRAMES, QString::fromStdString(texts.frames));
+    SetField(IDC_WIDTH, QString::fromStdString(texts.width));
+    SetField(IDC_HEIGHT, QString::fromStdString(texts.height));
+    SetField(IDC_BLOCK_WIDTH, QString::fromStdString(texts.blockWidth));
+    SetField(IDC_BLOCK_HEIGHT, QString::fromStdString(texts.blockHeight));
+    SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
+    SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
+    SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(size)));
 }
 
 // ---- Convert and Exit -------------------------------------------------------------------------
@@ -337,8 +342,10 @@ void CConverterDlg::OnOK() {
         Message(QString::fromLatin1(kRefuseConvertRunning));
         return;
     }
+    if (m_archiveVideo && !ChooseArchiveOutput()) return;
     m_video->SetConverting(true);
     m_pConvertThread = std::make_unique<CConvertThread>(m_services.clock);
+    if (m_archiveVideo) m_pConvertThread->SetSource(*m_archiveVideo, m_archiveAviPath);
     m_pConvertThread->m_pDlg = this;
     try {
         m_pConvertThread->ResumeThread();
@@ -471,13 +478,12 @@ void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBott
 }
 
 void CConverterDlg::RunCompletion() {
-    const std::string path = Path();
+    const std::string avi = m_archiveVideo ? m_archiveAviPath : AviPathFor(Path());
     const QString tool = ProgramDirectory() + QString::fromLatin1(kCompanionName);
     if (QFileInfo(tool).isFile() && Ask(QString::fromLatin1(kAskMpeg))) {
         // An argument list, not a command line: paths with spaces or quotes arrive as they are.
-        const QStringList arguments{tool, QStringLiteral("Reelwright"),
-                                    NativeToQString(AviPathFor(path)),
-                                    NativeToQString(MpegPathFor(path))};
+        const QStringList arguments{tool, QStringLiteral("Reelwright"), NativeToQString(avi),
+                                    NativeToQString(MpegPathFor(avi))};
         if (m_services.processes) {
             ModalScope scope(*this);
             m_services.processes->RunAndWait(tool, arguments);
@@ -493,6 +499,7 @@ void CConverterDlg::RunCompletion() {
         std::lock_guard lock(m_stateMutex);
         m_strPath.clear();
     }
+    m_archiveVideo.reset();
     for (int id : {IDC_TIME_REMAINING, IDC_FINISH_TIME, IDC_ELAPSED_TIME, IDC_PERCENT_CONVERTED,
                    IDC_CONVERTING_FRAME}) {
         SetField(id, QString());

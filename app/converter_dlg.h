@@ -10,10 +10,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "convert/conversion_host.h"
+#include "convert/vqa_source.h"
 #include "vqa/vqa_properties.h"
 
 class QLabel;
@@ -24,6 +26,7 @@ class QPushButton;
 
 namespace rw {
 
+class ArchivePicker;
 class AudioOutput;
 class CConvertThread;
 class MessageBoxes;
@@ -46,6 +49,10 @@ struct DialogServices {
     bool showSplash = true;
     // The clock of the conversion's progress estimates; null for the system clock (tests).
     ProgressClock* clock = nullptr;
+    // Picks a video inside a MIX archive; null: the real picker dialog.
+    ArchivePicker* archivePicker = nullptr;
+    // Whether new files can be made in a folder; null: asks the file system.
+    std::function<bool(const QString& folder)> canWriteIn;
     // The player's sound; null plays silently.
     AudioOutput* audio = nullptr;
     // A file given on the command line, loaded once the dialog is up (after the splash).
@@ -58,6 +65,8 @@ inline constexpr const char* kCaption =
 inline constexpr const char* kAboutMenuText = "&About reelwright...";
 inline constexpr const char* kFileFilter = "C&C VQA-Videodateien (*.vqa)";
 inline constexpr const char* kDefaultExtension = "vqa";
+// Offered by the file dialog after the VQA videos.
+inline constexpr const char* kMixFileFilter = "C&C MIX-Archive (*.mix *.MIX)";
 inline constexpr const char* kCompanionName = "Marrowgate.exe";
 inline constexpr const char* kStartupSound = "intro.wav";
 inline constexpr const char* kRefuseLoad =
@@ -150,6 +159,14 @@ class CConverterDlg : public QDialog, public ConversionHost {
 
     void BuildControls();
     void LoadFile();
+    // Shows the loaded video's name and properties.
+    void ShowLoaded(const QString& name, const VqaProperties& properties, int64_t size);
+    // Lets the user pick a video inside an archive and loads it (converter_dlg_archive.cpp).
+    void LoadArchiveVideo(const QString& archive);
+    // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the
+    // user chooses once per session when the archive's folder cannot be written. False when the
+    // user cancelled.
+    bool ChooseArchiveOutput();
     void LoadChosen(const QString& chosen);
     void RunCompletion();
     void ReleaseWorker();
@@ -170,6 +187,9 @@ class CConverterDlg : public QDialog, public ConversionHost {
     QPushButton* m_btnConvert = nullptr;
     std::map<int, QWidget*> m_controls;
     QIcon m_hIcon;
+    std::optional<VqaSource> m_archiveVideo;  // the loaded video lies inside an archive
+    std::string m_archiveAviPath;             // and is converted into this file
+    QString m_sessionOutputFolder;            // chosen when an archive's folder is read-only
     VideoPanel* m_video = nullptr;
 
     bool m_completing = false;
@@ -178,6 +198,19 @@ class CConverterDlg : public QDialog, public ConversionHost {
     int m_modalDepth = 0;
     std::mutex m_eventMutex;
     std::deque<std::function<void()>> m_workerEvents;
+};
+
+// Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
+// over, so that its boxes never open on top of one another.
+class CConverterDlg::ModalScope {
+  public:
+    explicit ModalScope(CConverterDlg& dlg);
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+  private:
+    CConverterDlg& m_dlg;
 };
 
 }  // namespace rw

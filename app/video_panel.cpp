@@ -110,9 +110,13 @@ VideoPanel::~VideoPanel() {
 }
 
 bool VideoPanel::Load(const QString& path, QString* problem) {
+    return Load(LooseSource(QFile::encodeName(path).toStdString()), problem);
+}
+
+bool VideoPanel::Load(const VqaSource& video, QString* problem) {
     Pause();
     auto source = std::make_unique<PlaybackSource>();
-    auto opened = source->Open(QFile::encodeName(path).toStdString());
+    auto opened = source->Open(video);
     m_decoded.clear();
     m_shownFrame = -1;
     m_waitingFor = -1;

@@ -55,6 +55,8 @@ class VideoPanel final : public QWidget {
     // Opens the file for playing and shows its first frame as soon as it is decoded. False, with
     // the reason, when it cannot be played (the panel is then empty).
     bool Load(const QString& path, QString* problem = nullptr);
+    // The same for a video that may lie inside an archive.
+    bool Load(const VqaSource& source, QString* problem = nullptr);
     void Play();
     void Pause();
     bool IsPlaying() const { return m_playing; }

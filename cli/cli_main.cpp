@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
 #include "convert/conversion_host.h"
 #include "convert/convert_thread.h"
@@ -155,8 +156,9 @@ class CliHost final : public ConversionHost {
 
 // Reads the header; on failure returns a message naming the file and the problem. A file whose
 // values cannot be converted is read all the same: --info shows them, and its conversion says why.
-Expected<VqaInspection> Inspect(const std::string& path) {
-    VqaInspection file = InspectVqaFile(std::filesystem::path(path));
+Expected<VqaInspection> Inspect(const VqaSource& source) {
+    const std::string& path = source.name;
+    VqaInspection file = InspectVqaFile(source);
     switch (file.status) {
         case VqaInspection::Status::Ok:
         case VqaInspection::Status::NotConvertible:
@@ -169,15 +171,16 @@ Expected<VqaInspection> Inspect(const std::string& path) {
     return Error{file.reason.empty() ? "Cannot read \"" + path + "\"" : file.reason};
 }
 
-bool PrintInfo(const std::string& path, Console& console, bool& printedBefore) {
-    auto file = Inspect(path);
+bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) {
+    auto file = Inspect(job.source);
     if (!file) {
         console.Err(std::string(kProgram) + ": " + file.error().message);
         return false;
     }
     std::error_code ec;
     const PropertyTexts t = FormatProperties(file->properties);
-    const std::string full = std::filesystem::absolute(path, ec).string();
+    std::string full = std::filesystem::absolute(job.source.file, ec).string();
+    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry);
     std::string text;
     auto row = [&](const char* label, const std::string& value) {
         char line[64];
@@ -185,6 +188,10 @@ bool PrintInfo(const std::string& path, Console& console, bool& printedBefore) {
         text += line + value + "\n";
     };
     row("Filename", full);
+    if (job.inArchive) {
+        row("Entry", std::to_string(job.inArchive->entry.number));
+        row("Id", MixIdText(job.inArchive->entry.id));
+    }
     row("Number of Frames", t.frames);
     row("Width", t.width);
     row("Height", t.height);
@@ -201,10 +208,11 @@ bool PrintInfo(const std::string& path, Console& console, bool& printedBefore) {
 
 enum class FileResult { Converted, Failed, Interrupted };
 
-FileResult ConvertOne(const std::string& path, Console& console, size_t slot,
+FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
                       const std::string& label, unsigned processors) {
     const std::string prefix = std::string(kProgram) + ": ";
-    auto file = Inspect(path);
+    const std::string& path = job.source.name;
+    auto file = Inspect(job.source);
     if (!file) {
         console.Err(prefix + file.error().message);
         return FileResult::Failed;
@@ -212,6 +220,7 @@ FileResult ConvertOne(const std::string& path, Console& console, size_t slot,
     CliHost host(path, file->properties, console, slot, label);
     CConvertThread worker;
     worker.SetProcessors(processors);
+    worker.SetSource(job.source, job.aviPath);
     worker.m_pDlg = &host;
     worker.ResumeThread();
     // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
@@ -223,7 +232,7 @@ FileResult ConvertOne(const std::string& path, Console& console, size_t slot,
     switch (worker.ExitCode()) {
         case CConvertThread::kCompleted:
             if (!host.Damage().empty()) console.Err(prefix + "warning: " + host.Damage());
-            console.Out("Converted \"" + path + "\" to \"" + AviPathFor(path) + "\"");
+            console.Out("Converted \"" + path + "\" to \"" + job.aviPath + "\"");
             return FileResult::Converted;
         case CConvertThread::kSeekFailed:
             worker.CloseAndDiscard();
@@ -240,6 +249,14 @@ FileResult ConvertOne(const std::string& path, Console& console, size_t slot,
                                                          : host.Failure()));
             return FileResult::Failed;
     }
+}
+
+// The archives' problems and skipped entries; false when something cannot be converted.
+bool ReportPlan(const PlannedJobs& plan, Console& console) {
+    const std::string prefix = std::string(kProgram) + ": ";
+    for (const std::string& note : plan.notes) console.Err(prefix + note);
+    for (const std::string& failure : plan.failures) console.Err(prefix + failure);
+    return plan.failures.empty();
 }
 
 int Main(int argc, char** argv) {
@@ -273,24 +290,36 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
+    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir);
+    if (!ReportPlan(plan, console)) failed = true;
+    const std::vector<ConversionJob>& jobs = plan.jobs;
+    if (jobs.empty() && !failed) {
+        console.Err(std::string(kProgram) + ": no VQA video to work on");
+        return kExitFailed;
+    }
+
     if (options->info) {
         // A blank line between the properties of two files; nothing on stdout for a failed one.
         bool printed = false;
-        for (const std::string& file : inputs.files) {
-            if (!PrintInfo(file, console, printed)) failed = true;
+        for (const ConversionJob& job : jobs) {
+            if (!PrintInfo(job, console, printed)) failed = true;
         }
         return failed ? kExitFailed : kExitOk;
     }
 
-    const std::vector<std::string> clashes = FindOutputClashes(inputs.files);
+    const std::vector<std::string> clashes = FindOutputClashes(jobs);
     if (!clashes.empty()) {
         for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
         console.Err(std::string(kProgram) + ": nothing was converted");
         return kExitUsage;
     }
+    if (auto r = PrepareOutputDir(options->outputDir); !r) {
+        console.Err(std::string(kProgram) + ": " + r.error().message);
+        return kExitFailed;
+    }
 
     InstallInterruptHandlers();
-    const size_t count = inputs.files.size();
+    const size_t count = jobs.size();
     std::atomic<size_t> next{0};
     std::atomic<bool> anyFailed{failed};
     const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
@@ -302,8 +331,7 @@ int Main(int argc, char** argv) {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(inputs.files[i], console, i, label, processors) !=
-                FileResult::Converted) {
+            if (ConvertOne(jobs[i], console, i, label, processors) != FileResult::Converted) {
                 anyFailed = true;
             }
         }

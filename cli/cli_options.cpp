@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "cli/encode_mode.h"
-#include "convert/output_names.h"
+#include "mix/mix_archive.h"
 
 namespace rw::cli {
 namespace fs = std::filesystem;
@@ -28,15 +28,7 @@ bool HasVqaExtension(const fs::path& path) {
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".vqa";
-}
-
-// The name under which two paths are compared: absolute and normalised, with symbolic links of
-// the existing part resolved.
-std::string Canonical(const std::string& path) {
-    std::error_code ec;
-    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    return ec ? fs::absolute(path).lexically_normal().string() : p.string();
+    return ext == ".vqa" || HasMixExtension(path);
 }
 
 }  // namespace
@@ -61,6 +53,11 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             auto jobs = ParseJobs(args[++i]);
             if (!jobs) return jobs.error();
             o.jobs = *jobs;
+        } else if (a == "-o" || a == "--output-dir") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Error{a + " wants a folder"};
+            o.outputDir = args[++i];
+        } else if (a.rfind("--output-dir=", 0) == 0 && a.size() > 13) {
+            o.outputDir = a.substr(13);
         } else if (a.size() > 2 && a.rfind("-j", 0) == 0 && a[2] != '-') {
             auto jobs = ParseJobs(a.substr(a[2] == '=' ? 3 : 2));
             if (!jobs) return jobs.error();
@@ -102,7 +99,7 @@ ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs) {
             continue;
         }
         if (found.empty()) {
-            out.errors.push_back("The folder \"" + input + "\" holds no .vqa files");
+            out.errors.push_back("The folder \"" + input + "\" holds no .vqa or .mix files");
             continue;
         }
         std::sort(found.begin(), found.end());
@@ -111,42 +108,22 @@ ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs) {
     return out;
 }
 
-std::vector<std::string> FindOutputClashes(const std::vector<std::string>& files) {
-    std::vector<std::string> clashes;
-    std::map<std::string, std::string> inputByName;
-    for (const std::string& f : files) inputByName.emplace(Canonical(f), f);
-    std::map<std::string, std::string> outputs;  // canonical AVI path -> the input writing it
-    for (const std::string& f : files) {
-        const std::string avi = AviPathFor(f);
-        const std::string key = Canonical(avi);
-        auto [it, inserted] = outputs.emplace(key, f);
-        if (!inserted) {
-            clashes.push_back("\"" + it->second + "\" and \"" + f + "\" would both write \"" + avi +
-                              "\"");
-            continue;
-        }
-        // An input that would overwrite itself is refused by its own conversion; here only
-        // another input's output counts.
-        auto input = inputByName.find(key);
-        if (input != inputByName.end() && Canonical(input->second) != Canonical(f)) {
-            clashes.push_back("the output \"" + avi + "\" of \"" + f +
-                              "\" would replace the input \"" + input->second + "\"");
-        }
-    }
-    return clashes;
-}
-
 std::string HelpText() {
-    return "Usage: reelwright-cli [options] FILE.vqa|FOLDER...\n"
+    return "Usage: reelwright-cli [options] FILE.vqa|ARCHIVE.mix|FOLDER...\n"
            "       reelwright-cli --frames DIR [--force] FILE.vqa\n"
            "       reelwright-cli --thumbnail OUT.png [--size N] FILE.vqa\n"
            "Converts VQA videos into uncompressed AVI files. Each FILE.vqa becomes FILE.avi "
            "beside\n"
-           "it (the path without its last three characters, plus \"avi\"); a FOLDER stands for\n"
-           "the .vqa files in it.\n"
+           "it (the path without its last three characters, plus \"avi\"). Every VQA video inside\n"
+           "a MIX archive is converted into ARCHIVE-NNNN-IIIIIIII.avi beside the archive (NNNN:\n"
+           "the entry's number, counted from 1; IIIIIIII: its id in hexadecimal); entries that\n"
+           "are not VQA videos are skipped. A FOLDER stands for the .vqa and .mix files in it.\n"
            "\n"
-           "  --info         show each video's properties and estimated output size; convert\n"
-           "                 nothing\n"
+           "  --info         show each video's properties and estimated output size (for an\n"
+           "                 archive, the entry, id and size of each video); convert nothing\n"
+           "  -o, --output-dir DIR\n"
+           "                 write every output into DIR (created if missing) instead of\n"
+           "                 beside its source\n"
            "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n" +
            ExportHelpText() +
            "  -h, --help     show this help\n"

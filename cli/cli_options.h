@@ -18,6 +18,7 @@ struct CliOptions {
     bool info = false;                // print the properties instead of converting
     int jobs = 1;                     // conversions running at once
     std::vector<std::string> inputs;  // files and folders, as given
+    std::string outputDir;            // where every output goes; empty: beside its source
     ExportOptions exports;            // --frames, --thumbnail and their options
 };
 
@@ -28,14 +29,9 @@ struct ExpandedInputs {
     std::vector<std::string> files;   // VQA files to work on, in order
     std::vector<std::string> errors;  // one line each: a path that is missing, an empty folder
 };
-// A folder stands for the .vqa files directly in it (any case of the extension), sorted by name;
-// anything else is taken as a file.
+// A folder stands for the .vqa and .mix files directly in it (any case of the extension), sorted
+// by name; anything else is taken as a file.
 ExpandedInputs ExpandInputs(const std::vector<std::string>& inputs);
-
-// Refuses inputs that would write the same AVI file, and an AVI file that would replace another
-// of the inputs (an input that would overwrite itself is refused by its own conversion). Returns
-// one message per clash; empty when there is none.
-std::vector<std::string> FindOutputClashes(const std::vector<std::string>& files);
 
 std::string HelpText();
 

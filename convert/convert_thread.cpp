@@ -126,12 +126,12 @@ constexpr size_t kWriteBuffer = size_t{1} << 20;
 // output is the file the run has open, whatever its name is by now.
 class SameFiles final : public ConversionFiles {
   public:
-    SameFiles(std::string input, const DiskOutputFile& output)
+    SameFiles(VqaSource input, const DiskOutputFile& output)
         : m_input(std::move(input)), m_output(output) {}
 
     Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
         auto file = std::make_unique<DiskInputFile>();
-        if (auto r = file->Open(m_input); !r) return r.error();
+        if (auto r = OpenSource(*file, m_input); !r) return r.error();
         return std::unique_ptr<InputFile>(std::move(file));
     }
     Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
@@ -143,7 +143,7 @@ class SameFiles final : public ConversionFiles {
     }
 
   private:
-    std::string m_input;
+    VqaSource m_input;
     const DiskOutputFile& m_output;
 };
 
@@ -171,17 +171,18 @@ int CConvertThread::Run() {
     const std::string cannot = "Cannot convert \"" + path + "\": ";
     m_frames = props.frames;
     m_progress = std::make_unique<ProgressEstimator>(*m_clock);  // timing starts at zero
-    m_aviPath = AviPathFor(path);
+    const VqaSource source = m_source ? *m_source : LooseSource(path);
+    m_aviPath = m_chosenAviPath.empty() ? AviPathFor(path) : m_chosenAviPath;
     m_temporaryPath.clear();
     m_outcome = ConversionOutcome{};
     m_wantsPictures = m_host->WantsPictures();
     m_nextPicture.store(0);
 
-    if (auto r = m_fileVqa.Open(path); !r) return Fail(r.error().message);
+    if (auto r = OpenSource(m_fileVqa, source); !r) return Fail(r.error().message);
     auto index = ReadFrameIndex(m_fileVqa, props.frames);
     if (!index) return Fail(cannot + index.error().message);
     if (std::string why = CheckConvertible(props); !why.empty()) return Fail(cannot + why);
-    if (SameFile(path, m_aviPath)) {
+    if (SameFile(source.file, m_aviPath)) {
         return Fail(cannot + "the output \"" + m_aviPath +
                     "\" is the input file itself and would overwrite it");
     }
@@ -199,7 +200,7 @@ int CConvertThread::Run() {
     m_fileAvi.Preallocate(ComputeAviLayout(props).fileLength);
 
     if (plan.twoParts) {
-        SameFiles files(path, m_fileAvi);
+        SameFiles files(source, m_fileAvi);
         m_outcome = ConvertFramesInTwoParts(m_fileVqa, m_fileAvi, props, *index, *this, files);
     } else {
         m_outcome = ConvertFrames(m_fileVqa, m_fileAvi, props, *index, *this);

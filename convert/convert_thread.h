@@ -7,12 +7,14 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "convert/conversion_host.h"
 #include "convert/convert_frames.h"
 #include "convert/progress.h"
+#include "convert/vqa_source.h"
 #include "platform/file.h"
 
 namespace rw {
@@ -93,6 +95,13 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // does everything.
     void SetProcessors(unsigned processors) { m_processors = processors; }
     static unsigned DefaultProcessors();
+    // Reads the video from `source` (a file, or an archive's entry in place) and writes `aviPath`
+    // instead of the host's file and the AVI beside it (before ResumeThread). The host's Path()
+    // then only names the video in messages.
+    void SetSource(VqaSource source, std::string aviPath) {
+        m_source = std::move(source);
+        m_chosenAviPath = std::move(aviPath);
+    }
     // Videos shorter than this are converted in one part.
     static constexpr int32_t kMinFramesForTwoParts = 64;
     // Two processors or more: a long video in two parts, a short one written behind; one: the
@@ -124,6 +133,8 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     ProgressClock* m_clock;
     std::unique_ptr<ProgressEstimator> m_progress;
     std::atomic<bool> m_cancel{false};
+    std::optional<VqaSource> m_source;
+    std::string m_chosenAviPath;
     std::string m_aviPath;
     std::string m_temporaryPath;
     bool m_ownsTemporary = false;  // the temporary file exists and is this run's

@@ -267,9 +267,14 @@ RgbImage PictureToRgb(std::span<const uint8_t> bgrBottomUp, int32_t width, int32
 }
 
 Expected<OpenedVideo> OpenVideo(const std::string& vqaPath) {
+    return OpenVideo(LooseSource(vqaPath));
+}
+
+Expected<OpenedVideo> OpenVideo(const VqaSource& source) {
+    const std::string& vqaPath = source.name;
     OpenedVideo video;
     video.file = std::make_unique<DiskInputFile>();
-    if (auto r = video.file->Open(vqaPath); !r) return r.error();
+    if (auto r = OpenSource(*video.file, source); !r) return r.error();
     VqaHeaderResult header = ReadVqaHeader(*video.file);
     switch (header.status) {
         case VqaHeaderResult::Status::Ok:

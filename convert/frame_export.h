@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/convert_frames.h"
+#include "convert/vqa_source.h"
 #include "png/png_image.h"
 #include "vqa/vqa_properties.h"
 
@@ -46,6 +47,8 @@ struct OpenedVideo {
     std::vector<int32_t> frameIndex;
 };
 Expected<OpenedVideo> OpenVideo(const std::string& vqaPath);
+// The same for a video that may lie inside an archive; messages use its name.
+Expected<OpenedVideo> OpenVideo(const VqaSource& source);
 
 }  // namespace rw
 

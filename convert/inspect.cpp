@@ -7,9 +7,13 @@
 namespace rw {
 
 VqaInspection InspectVqaFile(const std::filesystem::path& path) {
+    return InspectVqaFile(LooseSource(path.string()));
+}
+
+VqaInspection InspectVqaFile(const VqaSource& source) {
     VqaInspection result;
     DiskInputFile file;
-    Expected<void> opened = file.Open(path);
+    Expected<void> opened = OpenSource(file, source);
     Expected<int64_t> length = opened ? file.Length() : Expected<int64_t>(opened.error());
     if (!length) {
         result.reason = length.error().message;

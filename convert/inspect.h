@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "convert/vqa_source.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
@@ -26,5 +27,7 @@ struct VqaInspection {
 };
 
 VqaInspection InspectVqaFile(const std::filesystem::path& path);
+// The same for a video that may lie inside an archive; messages use its name.
+VqaInspection InspectVqaFile(const VqaSource& source);
 
 }  // namespace rw

@@ -50,8 +50,13 @@ void PlaybackSource::StopThread() {
 }
 
 Expected<void> PlaybackSource::Open(const std::string& path) {
+    return Open(LooseSource(path));
+}
+
+Expected<void> PlaybackSource::Open(const VqaSource& source) {
+    const std::string& path = source.name;
     StopThread();
-    auto video = OpenVideo(path);
+    auto video = OpenVideo(source);
     if (!video) return video.error();
     auto reader = std::make_unique<Reader>();
     reader->video = std::move(*video);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/vqa_source.h"
 #include "platform/expected.h"
 #include "vqa/vqa_properties.h"
 
@@ -47,6 +48,8 @@ class PlaybackSource {
     // Opens the video and starts decoding from frame 0. The message names the file and the
     // problem.
     Expected<void> Open(const std::string& path);
+    // The same for a video that may lie inside an archive.
+    Expected<void> Open(const VqaSource& source);
     const VqaProperties& Properties() const { return m_props; }
     // The sound before frame 0's chunk.
     const std::vector<uint8_t>& LeadingSound() const { return m_leadingSound; }

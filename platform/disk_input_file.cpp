@@ -33,9 +33,23 @@ Expected<void> DiskInputFile::Open(const std::filesystem::path& path) {
     }
     m_fd = fd;
     m_position = 0;
+    m_rangeOffset = 0;
+    m_rangeLength = -1;
     m_bufferStart = 0;
     m_bufferLength = 0;
     m_buffer.resize(kReadBufferSize);
+    return {};
+}
+
+Expected<void> DiskInputFile::OpenRange(const std::filesystem::path& path, int64_t offset,
+                                        int64_t length, std::string name) {
+    if (offset < 0 || length < 0 || length > INT64_MAX - offset) {
+        return Error{"Cannot open \"" + name + "\": the byte range is not valid"};
+    }
+    if (auto r = Open(path); !r) return r;
+    m_name = std::move(name);
+    m_rangeOffset = offset;
+    m_rangeLength = length;
     return {};
 }
 
@@ -59,10 +73,21 @@ Expected<int64_t> DiskInputFile::Length() {
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open"};
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) return SystemError("Cannot read the length of", m_name, errno);
+    if (m_rangeLength >= 0) {
+        // A file that shrank since the range was chosen: only what is still there.
+        return std::clamp<int64_t>(st.st_size - m_rangeOffset, 0, m_rangeLength);
+    }
     return static_cast<int64_t>(st.st_size);
 }
 
 Expected<size_t> DiskInputFile::ReadRaw(int64_t at, std::span<uint8_t> out) {
+    if (m_rangeLength >= 0) {
+        // Positions count from the range's start; nothing past its end is read.
+        if (at >= m_rangeLength) return size_t{0};
+        out = out.first(static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(out.size()), m_rangeLength - at)));
+        at += m_rangeOffset;
+    }
     size_t total = 0;
     while (total < out.size()) {
         ssize_t n = ::pread(m_fd, out.data() + total, out.size() - total,

@@ -17,4 +17,8 @@ QString QtOpenFileDialog::GetOpenFileName(const QString& filter, const QString& 
     return files.isEmpty() ? QString() : files.front();
 }
 
+QString QtOpenFileDialog::GetExistingFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(nullptr, title);
+}
+
 }  // namespace rw

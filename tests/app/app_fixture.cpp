@@ -55,6 +55,17 @@ QString ScriptedFileDialog::GetOpenFileName(const QString& filter, const QString
     return pick;
 }
 
+QString ScriptedFileDialog::GetExistingFolder(const QString& title) {
+    folderTitles << title;
+    if (folderPicks.empty()) {
+        ADD_FAILURE() << "unexpected folder dialog";
+        return {};
+    }
+    QString pick = folderPicks.front();
+    folderPicks.pop_front();
+    return pick;
+}
+
 int64_t SlowClock::NowMilliseconds() {
     std::this_thread::sleep_for(std::chrono::milliseconds(8));
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -80,6 +91,7 @@ void AppTest::TearDown() {
     m_dlg.reset();
     // Nothing of a test may be left for the next one.
     EXPECT_TRUE(m_files.picks.empty()) << "file dialog picks left over";
+    EXPECT_TRUE(m_files.folderPicks.empty()) << "folder dialog picks left over";
     for (const auto& [question, queue] : m_boxes.answers) {
         EXPECT_TRUE(queue.empty()) << "answers left over for: " << question.toStdString();
     }

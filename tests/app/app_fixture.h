@@ -62,8 +62,11 @@ class ScriptedMessageBoxes final : public MessageBoxes {
 class ScriptedFileDialog final : public OpenFileDialog {
   public:
     QString GetOpenFileName(const QString& filter, const QString& defaultSuffix) override;
+    QString GetExistingFolder(const QString& title) override;
 
     std::deque<QString> picks;  // an empty string means Cancel
+    std::deque<QString> folderPicks;
+    QStringList folderTitles;  // of every folder dialog shown
     int calls = 0;
     QString lastFilter, lastSuffix;
 };

@@ -72,11 +72,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, LoadFieldsTest, ::testing::ValuesIn(kLoadCases),
 
 using LoadTest = AppTest;
 
-TEST_F(LoadTest, AsksForVqaFilesWithTheirDefaultExtension) {
+TEST_F(LoadTest, AsksForVqaFilesWithTheirDefaultExtensionThenMixArchives) {
     m_files.picks.push_back(QString());
     m_dlg->OnLoadFile();
     EXPECT_EQ(m_files.calls, 1);
-    EXPECT_EQ(m_files.lastFilter, QStringLiteral("C&C VQA-Videodateien (*.vqa)"));
+    EXPECT_EQ(m_files.lastFilter,
+              QStringLiteral("C&C VQA-Videodateien (*.vqa);;C&C MIX-Archive (*.mix *.MIX)"));
     EXPECT_EQ(m_files.lastSuffix, QStringLiteral("vqa"));
 }
 

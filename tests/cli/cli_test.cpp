@@ -71,7 +71,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
                     ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
                     ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
-                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"}));
+                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"},
+                    ParseCase{{"-o", "out", "a.vqa"}, true, 1, false, 1, ""},
+                    ParseCase{{"--output-dir=out", "a", "b"}, true, 1, false, 2, ""},
+                    ParseCase{{"a.vqa", "--output-dir"}, false, 0, false, 0, "wants a folder"},
+                    ParseCase{{"-o", "", "a.vqa"}, false, 0, false, 0, "wants a folder"}));
 
 // ---- The program ----
 
@@ -253,7 +257,7 @@ TEST_F(CliProgram, AFailureSaysWhyAndTheOtherFilesAreConverted) {
     const test::CliRun r = Run({"gone.vqa", "nothing", "good.vqa"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-              "reelwright-cli: The folder \"nothing\" holds no .vqa files\n"
+              "reelwright-cli: The folder \"nothing\" holds no .vqa or .mix files\n"
               "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
     EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
     EXPECT_EQ(Listing(), (std::vector<std::string>{"good.avi", "good.vqa", "nothing"}));

@@ -1,0 +1,91 @@
+#include "cli/cli_sources.h"
+
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "convert/output_names.h"
+#include "mix/mix_archive.h"
+
+namespace rw::cli {
+namespace fs = std::filesystem;
+namespace {
+
+// The name under which two paths are compared: absolute and normalised, with symbolic links of
+// the existing part resolved.
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? fs::absolute(path).lexically_normal().string() : p.string();
+}
+
+std::string InFolder(const std::string& folder, const std::string& fileName) {
+    return (fs::path(folder) / fileName).string();
+}
+
+void PlanArchive(const std::string& archive, const std::string& outputDir, PlannedJobs& plan) {
+    auto contents = ListArchiveVideos(archive);
+    if (!contents) {
+        plan.failures.push_back(contents.error().message);
+        return;
+    }
+    plan.failures.insert(plan.failures.end(), contents->problems.begin(), contents->problems.end());
+    if (std::string line = OtherFilesLine(*contents); !line.empty()) plan.notes.push_back(line);
+    const std::string folder =
+        outputDir.empty() ? fs::path(archive).parent_path().string() : outputDir;
+    for (const ArchiveVideo& video : contents->videos) {
+        const std::string name = ArchiveOutputFileName(archive, video.entry);
+        plan.jobs.push_back({video.source, folder.empty() ? name : InFolder(folder, name), video});
+    }
+}
+
+}  // namespace
+
+PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& outputDir) {
+    PlannedJobs plan;
+    for (const std::string& file : files) {
+        if (HasMixExtension(file)) {
+            PlanArchive(file, outputDir, plan);
+            continue;
+        }
+        const std::string beside = AviPathFor(file);
+        const std::string avi =
+            outputDir.empty() ? beside : InFolder(outputDir, fs::path(beside).filename().string());
+        plan.jobs.push_back({LooseSource(file), avi, std::nullopt});
+    }
+    return plan;
+}
+
+std::vector<std::string> FindOutputClashes(const std::vector<ConversionJob>& jobs) {
+    std::vector<std::string> clashes;
+    std::map<std::string, std::string> inputByName;  // canonical input file -> as given
+    for (const ConversionJob& j : jobs)
+        inputByName.emplace(Canonical(j.source.file), j.source.file);
+    std::map<std::string, std::string> outputs;  // canonical AVI path -> the video writing it
+    for (const ConversionJob& j : jobs) {
+        const std::string key = Canonical(j.aviPath);
+        auto [it, inserted] = outputs.emplace(key, j.source.name);
+        if (!inserted) {
+            clashes.push_back("\"" + it->second + "\" and \"" + j.source.name +
+                              "\" would both write \"" + j.aviPath + "\"");
+            continue;
+        }
+        auto input = inputByName.find(key);
+        if (input != inputByName.end() && input->first != Canonical(j.source.file)) {
+            clashes.push_back("the output \"" + j.aviPath + "\" of \"" + j.source.name +
+                              "\" would replace the input \"" + input->second + "\"");
+        }
+    }
+    return clashes;
+}
+
+Expected<void> PrepareOutputDir(const std::string& outputDir) {
+    if (outputDir.empty()) return {};
+    std::error_code ec;
+    if (fs::is_directory(outputDir, ec)) return {};
+    fs::create_directories(outputDir, ec);
+    if (ec) return Error{"Cannot create the output folder \"" + outputDir + "\": " + ec.message()};
+    return {};
+}
+
+}  // namespace rw::cli

@@ -1,0 +1,229 @@
+// Videos inside MIX archives and --output-dir at the command line: every video converts to the
+// bytes of the same video loose, under a name made from the archive and the entry; other files are
+// skipped in one line; damaged tables and entries are reported without stopping the others.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/fixtures.h"
+#include "tests/support/names.h"
+#include "tests/support/scratch_folder.h"
+#include "tools/synth/mix_pack.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+const Bytes& ShortVideo() {
+    return test::SmallVideo(6, 64, 32).file;
+}
+// Long enough to be converted in two parts.
+const Bytes& LongVideo() {
+    return test::SmallVideo(100, 64, 32).file;
+}
+Bytes Text() {
+    const std::string t = "not a video\n";
+    return Bytes(t.begin(), t.end());
+}
+
+// A short video, a text file and a long video (entries 1 to 3, ids 10, 20 and 30 in hex), or
+// other files in their places.
+Bytes Archive(const Bytes& second = Text(), synth::MixPackOptions options = {}) {
+    return synth::PackMix({{0x10, ShortVideo()}, {0x20, second}, {0x30, LongVideo()}}, options);
+}
+
+class CliArchive : public testing::Test {
+  public:
+    test::CliRun Run(const std::vector<std::string>& args,
+                     std::optional<rlim_t> limit = std::nullopt) const {
+        test::CliRun r = m_dir.Run(args, limit);
+        if (!r.exited) r.status = -1;
+        return r;
+    }
+    // The AVI file of the same video converted loose, by the same program.
+    Bytes LooseAvi(const Bytes& video) const {
+        test::ScratchFolder other;
+        other.Put("loose.vqa", video);
+        EXPECT_EQ(other.Run({"loose.vqa"}).status, 0);
+        return other.Get("loose.avi").value_or(Bytes{});
+    }
+
+    test::ScratchFolder m_dir;
+};
+
+class BothLayouts : public CliArchive, public testing::WithParamInterface<bool> {};
+
+TEST_P(BothLayouts, EveryVideoConvertsToTheBytesOfTheLooseVideo) {
+    m_dir.Put("MOVIES.MIX", Archive(Text(), {GetParam(), 0, 0}));
+    const test::CliRun r = Run({"MOVIES.MIX"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Converted \"MOVIES.MIX entry 1 (id 00000010)\" to \"MOVIES-0001-00000010.avi\"\n"
+              "Converted \"MOVIES.MIX entry 3 (id 00000030)\" to \"MOVIES-0003-00000030.avi\"\n");
+    EXPECT_EQ(r.err, "reelwright-cli: \"MOVIES.MIX\": 1 entry that is not a VQA video skipped\n");
+    EXPECT_EQ(m_dir.Listing(),
+              (std::vector<std::string>{"MOVIES-0001-00000010.avi", "MOVIES-0003-00000030.avi",
+                                        "MOVIES.MIX"}));
+    EXPECT_EQ(m_dir.Get("MOVIES-0001-00000010.avi"), LooseAvi(ShortVideo()));
+    EXPECT_EQ(m_dir.Get("MOVIES-0003-00000030.avi"), LooseAvi(LongVideo()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, BothLayouts, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Extended" : "Classic"; });
+
+TEST_F(CliArchive, InfoListsEachVideoWithEntryIdAndSize) {
+    m_dir.Put("MOVIES.MIX", Archive());
+    const test::CliRun r = Run({"--info", "MOVIES.MIX"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string archive = (m_dir / "MOVIES.MIX").string();
+    EXPECT_EQ(r.out, "Filename             " + archive +
+                         " entry 1 (id 00000010)\n"
+                         "Entry                1\n"
+                         "Id                   00000010\n"
+                         "Number of Frames     6\n"
+                         "Width                64\n"
+                         "Height               32\n"
+                         "Blockwidth           4\n"
+                         "Blockheight          2\n"
+                         "Filesize             0.02 MB\n"
+                         "Videolength (mm.ss)  00:00\n"
+                         "Outputfilesize       0.07 MB\n"
+                         "\n"
+                         "Filename             " +
+                         archive +
+                         " entry 3 (id 00000030)\n"
+                         "Entry                3\n"
+                         "Id                   00000030\n"
+                         "Number of Frames     100\n"
+                         "Width                64\n"
+                         "Height               32\n"
+                         "Blockwidth           4\n"
+                         "Blockheight          2\n"
+                         "Filesize             0.15 MB\n"
+                         "Videolength (mm.ss)  00:06\n"
+                         "Outputfilesize       0.89 MB\n");
+    EXPECT_EQ(r.err, "reelwright-cli: \"MOVIES.MIX\": 1 entry that is not a VQA video skipped\n");
+    EXPECT_EQ(m_dir.Listing(), std::vector<std::string>{"MOVIES.MIX"});
+}
+
+// Archives and entries that cannot be converted: a message naming the archive or the entry, exit
+// status 1, the other videos converted, and nothing else left behind.
+struct ProblemCase {
+    const char* name;
+    Bytes archive;
+    std::vector<std::string> converted;  // outputs written
+    std::vector<std::string> says;       // lines expected on stderr (parts of them)
+};
+class ArchiveProblem : public CliArchive, public testing::WithParamInterface<ProblemCase> {};
+
+TEST_P(ArchiveProblem, IsReportedAndTheOthersConvert) {
+    const ProblemCase& c = GetParam();
+    m_dir.Put("M.MIX", c.archive);
+    const test::CliRun r = Run({"M.MIX"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.ErrLines(), c.says.size()) << r.err;
+    for (const std::string& line : c.says) {
+        EXPECT_NE(r.err.find("reelwright-cli: " + line), std::string::npos) << line << "\n"
+                                                                            << r.err;
+    }
+    std::vector<std::string> expected = c.converted;
+    expected.push_back("M.MIX");
+    EXPECT_EQ(m_dir.Listing(), expected);
+}
+
+Bytes WithEntryField(Bytes archive, size_t entry, int field, uint32_t value) {
+    const size_t at = 6 + 12 * entry + 4 * static_cast<size_t>(field);
+    for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    return archive;
+}
+Bytes Cut(Bytes bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, ArchiveProblem,
+    testing::Values(
+        ProblemCase{"encrypted",
+                    Archive(Text(), {true, 2, 0}),
+                    {},
+                    {"Cannot read \"M.MIX\": the archive's table of contents is encrypted; extract "
+                     "its files with an archive tool first"}},
+        ProblemCase{"cut_inside_its_table",
+                    Cut(Archive(), 20),
+                    {},
+                    {"\"M.MIX\" is not a MIX archive: its table of 3 entries runs past the end"}},
+        ProblemCase{"entry_past_the_end",
+                    WithEntryField(Archive(), 0, 2, 0x7FFFFFFF),
+                    {"M-0003-00000030.avi"},
+                    {"\"M.MIX\": entry 1 (id 00000010) lies past the end of the archive",
+                     "\"M.MIX\": 1 entry that is not a VQA video skipped"}},
+        ProblemCase{"overlapping_entries",
+                    WithEntryField(Archive(), 1, 2, 100),
+                    {"M-0001-00000010.avi"},
+                    {"\"M.MIX\": entry 2 (id 00000020) overlaps another entry; skipped",
+                     "\"M.MIX\": entry 3 (id 00000030) overlaps another entry; skipped"}},
+        ProblemCase{"video_cut_in_its_header",
+                    Archive(Cut(ShortVideo(), 30)),
+                    {"M-0001-00000010.avi", "M-0003-00000030.avi"},
+                    {"\"M.MIX entry 2 (id 00000020)\" ends inside the VQA header"}},
+        ProblemCase{"video_cut_in_its_frame_index",
+                    Archive(Cut(ShortVideo(), 80)),
+                    {"M-0001-00000010.avi", "M-0003-00000030.avi"},
+                    {"Cannot convert \"M.MIX entry 2 (id 00000020)\": "}},
+        ProblemCase{
+            "no_video_at_all",
+            synth::PackMix({{1, Text()}}),
+            {},
+            {"\"M.MIX\": 1 entry that is not a VQA video skipped", "no VQA video to work on"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliArchive, AFailedWriteLeavesNothingBehind) {
+    m_dir.Put("M.MIX", Archive());
+    const test::CliRun r = Run({"-o", "out", "M.MIX"}, 200000);  // the long video's AVI is larger
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot convert \"M.MIX entry 3 (id 00000030)\""), std::string::npos)
+        << r.err;
+    EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"M-0001-00000010.avi"});
+}
+
+TEST_F(CliArchive, OutputDirTakesLooseFilesAndArchivesAndIsCreated) {
+    m_dir.Put("disc/M.MIX", Archive());
+    m_dir.Put("disc/intro.vqa", ShortVideo());
+    m_dir.Put("other/MORE.mix", synth::PackMix({{0xFFFFFFFF, ShortVideo()}}));
+    const test::CliRun r = Run({"--output-dir", "new/avi", "disc", "other/MORE.mix"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Converted \"disc/M.MIX entry 1 (id 00000010)\" to \"new/avi/M-0001-00000010.avi\"\n"
+              "Converted \"disc/M.MIX entry 3 (id 00000030)\" to \"new/avi/M-0003-00000030.avi\"\n"
+              "Converted \"disc/intro.vqa\" to \"new/avi/intro.avi\"\n"
+              "Converted \"other/MORE.mix entry 1 (id FFFFFFFF)\" to "
+              "\"new/avi/MORE-0001-FFFFFFFF.avi\"\n");
+    EXPECT_EQ(m_dir.Listing("new/avi"),
+              (std::vector<std::string>{"M-0001-00000010.avi", "M-0003-00000030.avi",
+                                        "MORE-0001-FFFFFFFF.avi", "intro.avi"}));
+    EXPECT_EQ(m_dir.Listing("disc"), (std::vector<std::string>{"M.MIX", "intro.vqa"}));
+    EXPECT_EQ(m_dir.Get("new/avi/intro.avi"), m_dir.Get("new/avi/MORE-0001-FFFFFFFF.avi"));
+}
+
+TEST_F(CliArchive, OutputsTwoInputsWouldShareAreRefusedBeforeAnythingStarts) {
+    m_dir.Put("a/clip.vqa", ShortVideo());
+    m_dir.Put("b/clip.vqa", ShortVideo());
+    m_dir.Put("a/M.MIX", Archive());
+    m_dir.Put("b/M.MIX", Archive());
+    for (const auto& args : {std::vector<std::string>{"-o", "out", "a/clip.vqa", "b/clip.vqa"},
+                             std::vector<std::string>{"--output-dir=out", "a", "b/M.MIX"}}) {
+        const test::CliRun r = Run(args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("would both write \"out/"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing was converted"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(m_dir / "out"));
+    }
+}
+
+}  // namespace
+}  // namespace rw

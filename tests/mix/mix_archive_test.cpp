@@ -1,0 +1,199 @@
+// The table of contents of MIX archives: both layouts, the encrypted one refused, and damaged
+// tables whose bad entries are reported and left out while the others stay usable.
+#include "mix/mix_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/synth/mix_pack.h"
+
+namespace rw {
+namespace {
+
+using synth::MixFile;
+using synth::MixPackOptions;
+
+std::vector<uint8_t> Bytes(size_t n, uint8_t fill) {
+    return std::vector<uint8_t>(n, fill);
+}
+
+// Three files of 10, 0 and 7 bytes, ids chosen so the table's order (signed) differs from theirs.
+std::vector<MixFile> ThreeFiles() {
+    return {{0x80000001u, Bytes(10, 1)}, {0x00000005u, {}}, {0x7FFFFFFFu, Bytes(7, 2)}};
+}
+
+Expected<MixTable> Parse(const std::vector<uint8_t>& archive) {
+    return ParseMixTable(archive, static_cast<int64_t>(archive.size()), "T.MIX");
+}
+
+// Sets one field of the table entry at `index` (0-based): 0 id, 1 offset, 2 length.
+void SetField(std::vector<uint8_t>& archive, size_t headerSize, size_t index, int field,
+              uint32_t value) {
+    const size_t at = headerSize + 12 * index + 4 * static_cast<size_t>(field);
+    for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+struct LayoutCase {
+    const char* name;
+    MixPackOptions options;
+    MixTable::Layout layout;
+};
+
+class BothLayouts : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(BothLayouts, GiveEveryFileAtItsPlace) {
+    const std::vector<MixFile> files = ThreeFiles();
+    const std::vector<uint8_t> archive = synth::PackMix(files, GetParam().options);
+    auto table = Parse(archive);
+    ASSERT_TRUE(table.ok()) << table.error().message;
+    EXPECT_EQ(table->layout, GetParam().layout);
+    EXPECT_EQ(table->declaredEntries, 3u);
+    EXPECT_TRUE(table->skipped.empty());
+    ASSERT_EQ(table->entries.size(), 3u);
+    // The table is sorted by signed id; each entry's bytes are the file's.
+    const uint32_t ids[] = {0x80000001u, 0x00000005u, 0x7FFFFFFFu};
+    for (size_t i = 0; i < 3; ++i) {
+        const MixEntry& e = table->entries[i];
+        EXPECT_EQ(e.number, i + 1);
+        EXPECT_EQ(e.id, ids[i]);
+        const std::vector<uint8_t> at(archive.begin() + e.offset,
+                                      archive.begin() + e.offset + e.length);
+        EXPECT_EQ(at, files[i].bytes) << "entry " << e.number;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, BothLayouts,
+    testing::Values(LayoutCase{"classic", {}, MixTable::Layout::Classic},
+                    LayoutCase{"classic_with_slack", {false, 0, 9}, MixTable::Layout::Classic},
+                    LayoutCase{"extended", {true, 0, 0}, MixTable::Layout::Extended},
+                    LayoutCase{"extended_checksum", {true, 1, 0}, MixTable::Layout::Extended}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedCase {
+    const char* name;
+    std::vector<uint8_t> archive;
+    const char* says;
+};
+
+class Refused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(Refused, WithAMessageNamingTheArchive) {
+    auto table = Parse(GetParam().archive);
+    ASSERT_FALSE(table.ok());
+    EXPECT_NE(table.error().message.find("\"T.MIX\""), std::string::npos) << table.error().message;
+    EXPECT_NE(table.error().message.find(GetParam().says), std::string::npos)
+        << table.error().message;
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, Refused,
+    testing::Values(
+        RefusedCase{"encrypted", synth::PackMix(ThreeFiles(), {true, 2, 0}),
+                    "table of contents is encrypted; extract its files with an archive tool first"},
+        RefusedCase{"encrypted_with_checksum", synth::PackMix(ThreeFiles(), {true, 3, 0}),
+                    "encrypted"},
+        RefusedCase{"empty_file", {}, "ends inside its header"},
+        RefusedCase{"cut_in_the_header", {2, 0, 17}, "ends inside its header"},
+        RefusedCase{"cut_in_the_table", Cut(synth::PackMix(ThreeFiles()), 6 + 12 * 2),
+                    "table of 3 entries runs past the end of the file (30 bytes)"},
+        RefusedCase{"huge_count", {0xFF, 0xFF, 0, 0, 0, 0, 1, 2, 3}, "65535 entries"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A damaged entry is left out with a line naming it; the rest of the table stays usable.
+struct DamageCase {
+    const char* name;
+    size_t index;  // the entry changed (table order)
+    int field;
+    uint32_t value;
+    std::vector<uint32_t> kept;  // numbers of the entries kept
+    std::vector<std::string> says;
+};
+
+class DamagedEntries : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedEntries, AreReportedAndSkipped) {
+    const DamageCase& c = GetParam();
+    std::vector<uint8_t> archive = synth::PackMix(ThreeFiles());
+    SetField(archive, 6, c.index, c.field, c.value);
+    auto table = Parse(archive);
+    ASSERT_TRUE(table.ok()) << table.error().message;
+    std::vector<uint32_t> kept;
+    for (const MixEntry& e : table->entries) kept.push_back(e.number);
+    EXPECT_EQ(kept, c.kept);
+    EXPECT_EQ(table->skipped, c.says);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, DamagedEntries,
+    testing::Values(
+        // The data area holds 17 bytes: entry 1 at 0..10, entry 2 empty at 10, entry 3 at 10..17.
+        DamageCase{"length_past_the_end",
+                   2,
+                   2,
+                   8,
+                   {1, 2},
+                   {"entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length 8); "
+                    "skipped"}},
+        DamageCase{"offset_past_the_end",
+                   0,
+                   1,
+                   0xFFFFFFF0u,
+                   {2, 3},
+                   {"entry 1 (id 80000001) lies past the end of the archive (offset 4294967280, "
+                    "length 10); skipped"}},
+        DamageCase{"length_wraps_around",
+                   2,
+                   2,
+                   0xFFFFFFFFu,
+                   {1, 2},
+                   {"entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length "
+                    "4294967295); skipped"}},
+        DamageCase{"overlapping",
+                   2,
+                   1,
+                   9,
+                   {2},
+                   {"entry 1 (id 80000001) overlaps another entry; skipped",
+                    "entry 3 (id 7FFFFFFF) overlaps another entry; skipped"}},
+        DamageCase{"same_bytes_twice",
+                   2,
+                   1,
+                   0,
+                   {2},
+                   {"entry 1 (id 80000001) overlaps another entry; skipped",
+                    "entry 3 (id 7FFFFFFF) overlaps another entry; skipped"}},
+        DamageCase{"empty_entry_inside_another", 1, 1, 3, {1, 2, 3}, {}},
+        DamageCase{"touching_entries", 2, 2, 7, {1, 2, 3}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MixTable, ReadFromAFileGivesWhatTheBytesGive) {
+    const std::vector<uint8_t> archive = synth::PackMix(ThreeFiles(), {true, 0, 0});
+    MemoryInputFile file(archive, "T.MIX");
+    auto table = ReadMixTable(file);
+    ASSERT_TRUE(table.ok());
+    ASSERT_EQ(table->entries.size(), 3u);
+    EXPECT_EQ(table->entries[2].offset, 10 + 36 + 10);
+}
+
+TEST(MixNames, NumberAndIdAreFixedWidth) {
+    MixEntry e;
+    e.number = 3;
+    e.id = 0x1A2B3C4D;
+    EXPECT_EQ(MixEntryNumberText(e) + "-" + MixIdText(e.id), "0003-1A2B3C4D");
+    EXPECT_EQ(MixIdText(0x0000000Au), "0000000A");
+    EXPECT_TRUE(HasMixExtension("/disc/MOVIES.MIX"));
+    EXPECT_TRUE(HasMixExtension("movies.Mix"));
+    EXPECT_FALSE(HasMixExtension("movies.mixx"));
+    EXPECT_FALSE(HasMixExtension("mix"));
+}
+
+}  // namespace
+}  // namespace rw

@@ -160,7 +160,7 @@ if(TARGET reelwright-cli)
     add_custom_command(OUTPUT ${RW_CLI_MAN}
       COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
               ${HELP2MAN_EXECUTABLE} --no-info --section=1
-              "--name=convert C&C VQA videos to uncompressed AVI files"
+              "--name=convert C&C VQA videos to uncompressed AVI files and back"
               --include=${PROJECT_SOURCE_DIR}/packaging/reelwright-cli.h2m
               --output=${RW_CLI_MAN} $<TARGET_FILE:reelwright-cli>
       DEPENDS reelwright-cli ${PROJECT_SOURCE_DIR}/packaging/reelwright-cli.h2m

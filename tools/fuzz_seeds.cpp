@@ -114,8 +114,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>((i / 300) ^ (i % 7));
     plain = {ramp, pattern, runs, noise, large, {}};
     for (size_t i = 0; i < plain.size(); ++i) {
-        ok &=
-            Put(dir / "fuzz_lcw" / ("lcw-" + std::to_string(i)), rw::synth::CompressLcw(plain[i]));
+        ok &= Put(dir / "fuzz_lcw" / ("lcw-" + std::to_string(i)), rw::CompressLcw(plain[i]));
     }
     if (!ok) {
         std::fprintf(stderr, "fuzz-seeds: cannot write the seeds into \"%s\"\n", argv[1]);

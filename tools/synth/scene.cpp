@@ -290,3 +290,38 @@ std::vector<int16_t> Tune::Next(size_t count) {
 }
 
 }  // namespace rw::synth
+
+namespace rw::synth {
+
+TrueColourScene::TrueColourScene(int32_t width, int32_t height, uint32_t seed)
+    : m_width(width),
+      m_height(height),
+      m_scene(2 * width, 2 * height, seed),
+      m_palette(MakePalette(0, seed)) {}
+
+void TrueColourScene::Render(int32_t frame, std::span<uint8_t> bgr) const {
+    const auto w2 = static_cast<size_t>(2 * m_width);
+    std::vector<uint8_t> indices(w2 * static_cast<size_t>(2 * m_height));
+    m_scene.Render(frame, indices);
+    const double lightX = m_width * (0.5 + 0.4 * std::sin(frame * 0.05));
+    for (int32_t y = 0; y < m_height; ++y) {
+        for (int32_t x = 0; x < m_width; ++x) {
+            const double dx = (x - lightX) / m_width, dy = (y - m_height * 0.3) / m_height;
+            const double light = 0.75 + 0.35 * std::exp(-3.0 * (dx * dx + dy * dy));
+            for (int c = 0; c < 3; ++c) {
+                int32_t sum = 0;
+                for (size_t sy = 0; sy < 2; ++sy) {
+                    for (size_t sx = 0; sx < 2; ++sx) {
+                        const uint8_t i = indices[(2 * size_t(y) + sy) * w2 + 2 * size_t(x) + sx];
+                        sum += m_palette[3 * size_t{i} + size_t(c)];
+                    }
+                }
+                const double v = sum * 255.0 / (4 * 63) * light;
+                bgr[3 * (size_t(y) * size_t(m_width) + size_t(x)) + size_t(2 - c)] =
+                    static_cast<uint8_t>(std::clamp(v + 0.5, 0.0, 255.0));
+            }
+        }
+    }
+}
+
+}  // namespace rw::synth

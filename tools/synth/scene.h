@@ -56,6 +56,22 @@ class Scene {
     std::vector<Cloud> m_clouds;
 };
 
+// The scene in true colour, as a camera would give it before any palette: drawn at twice the size,
+// shown through the daylight palette at 8 bits, averaged down two by two (soft edges) and lit by a
+// light that drifts across the picture.
+class TrueColourScene {
+  public:
+    TrueColourScene(int32_t width, int32_t height, uint32_t seed);
+    // Draws frame `frame` into `bgr` (width * height pixels of blue, green, red, top row first).
+    void Render(int32_t frame, std::span<uint8_t> bgr) const;
+
+  private:
+    int32_t m_width;
+    int32_t m_height;
+    Scene m_scene;
+    std::vector<uint8_t> m_palette;
+};
+
 // 256 entries of red, green, blue, each 0..63. Variant 0 is daylight, variant 1 dusk.
 std::vector<uint8_t> MakePalette(int variant, uint32_t seed);
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "encode/ima_adpcm_encode.h"
+#include "encode/lcw_compress.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/vqa_properties.h"
 
@@ -66,18 +68,6 @@ struct SynthVideo {
 
 // Throws std::invalid_argument for options outside the limits above.
 SynthVideo SynthesizeVqa(const SynthOptions& options);
-
-// An LCW stream that unpacks to `data`, ended by 0x80. Uses literal runs, fills, relative copies
-// and short and long absolute copies as they pay off; past 64 KiB of output only the first
-// 64 KiB can be copied from, and the stream respects that.
-std::vector<uint8_t> CompressLcw(std::span<const uint8_t> data);
-
-// Encodes samples as 4-bit codes, low nibble first, choosing for each sample the code whose decoded
-// value comes nearest, by the decoder's own arithmetic. `state` is the decoder state before the
-// first sample and is left as the decoder will leave it. An odd count is padded with a copy of the
-// last sample. `decoded`, when given, receives the samples a decoder will produce.
-std::vector<uint8_t> EncodeImaAdpcm(std::span<const int16_t> samples, ImaAdpcmState& state,
-                                    std::vector<int16_t>* decoded = nullptr);
 
 // Parses a --parts value: "none", "per-part" or "split". False for anything else.
 bool ParseCodebookParts(const std::string& text, CodebookParts& parts);

@@ -1,16 +1,16 @@
 // IMA ADPCM encoding against the decoder's own arithmetic.
+#include "encode/ima_adpcm_encode.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <vector>
 
-#include "tools/synth/vqa_synth.h"
 #include "vqa/ima_adpcm.h"
 
-namespace rw::synth {
+namespace rw {
 namespace {
-
 
 // The decoder's step for one code: the new predictor and step index.
 void Step(const ImaAdpcmState& in, int code, ImaAdpcmState& out) {
@@ -64,4 +64,4 @@ std::vector<uint8_t> EncodeImaAdpcm(std::span<const int16_t> samples, ImaAdpcmSt
     return out;
 }
 
-}  // namespace rw::synth
+}  // namespace rw

@@ -1,13 +1,13 @@
 // LCW compression: greedy, with a hash chain over three-byte prefixes.
+#include "encode/lcw_compress.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "tools/synth/vqa_synth.h"
-
-namespace rw::synth {
+namespace rw {
 namespace {
 
 constexpr size_t kWindow = 65536;  // copies reach only the first 64 KiB of output
@@ -166,4 +166,4 @@ std::vector<uint8_t> CompressLcw(std::span<const uint8_t> data) {
     return writer.Finish();
 }
 
-}  // namespace rw::synth
+}  // namespace rw

@@ -1,0 +1,177 @@
+#include "cli/encode_mode.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+namespace rw::cli {
+namespace {
+
+constexpr const char* kProgram = "reelwright-cli";
+std::atomic<bool> g_encodeInterrupted{false};
+
+extern "C" void OnEncodeInterrupt(int) {
+    g_encodeInterrupted.store(true);
+}
+
+// The progress line on a terminal: frame, percent, time remaining, redrawn ten times a second.
+class EncodeProgress final : public EncodeObserver {
+  public:
+    explicit EncodeProgress(bool shown) : m_shown(shown) {}
+
+    void OnFrameDone(int32_t frame, int32_t frames) override {
+        if (!m_shown) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (frame + 1 < frames && now - m_lastDraw < std::chrono::milliseconds(100)) return;
+        m_lastDraw = now;
+        const double elapsed = std::chrono::duration<double>(now - m_start).count();
+        const double done = double(frame + 1) / double(frames);
+        const auto remaining = static_cast<long>(done > 0 ? elapsed / done - elapsed + 0.5 : 0);
+        std::fprintf(stderr, "\r\033[Kframe %d/%d  %3d%%  remaining %02ld:%02ld", frame + 1, frames,
+                     static_cast<int>(done * 100), remaining / 60, remaining % 60);
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+    bool CancelRequested() override { return g_encodeInterrupted.load(); }
+    void Clear() {
+        if (m_drawn) std::fputs("\r\033[K", stderr);
+        m_drawn = false;
+    }
+
+  private:
+    bool m_shown;
+    bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_lastDraw{};
+};
+
+Expected<void> ParseBlock(const std::string& text, EncodeSettings& s) {
+    if (text == "4x2") {
+        s.blockHeight = 2;
+    } else if (text == "4x4") {
+        s.blockHeight = 4;
+    } else {
+        return Error{"--block wants 4x2 or 4x4, not \"" + text + "\""};
+    }
+    s.blockWidth = 4;
+    return {};
+}
+
+Expected<void> ParseQuality(const std::string& text, EncodeSettings& s) {
+    if (text == "fast") {
+        s.effort = 1;
+    } else if (text == "normal") {
+        s.effort = 2;
+    } else if (text == "best") {
+        s.effort = 3;
+    } else {
+        return Error{"--quality wants fast, normal or best, not \"" + text + "\""};
+    }
+    return {};
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE".
+bool TakeValue(std::span<const std::string> args, size_t& i, const std::string& name,
+               std::string& value, bool& missing) {
+    const std::string& a = args[i];
+    if (a.rfind(name + "=", 0) == 0) {
+        value = a.substr(name.size() + 1);
+        return true;
+    }
+    if (a != name) return false;
+    missing = i + 1 >= args.size();
+    if (!missing) value = args[++i];
+    return true;
+}
+
+}  // namespace
+
+bool IsEncodeCommand(std::span<const std::string> args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--encode" || a.rfind("--encode=", 0) == 0) return true;
+    }
+    return false;
+}
+
+Expected<EncodeCommand> ParseEncodeArguments(std::span<const std::string> args) {
+    EncodeCommand c;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        bool missing = false;
+        if (TakeValue(args, i, "--encode", value, missing)) {
+            if (!missing && !c.input.empty()) return Error{"--encode takes one AVI file or folder"};
+            c.input = value;
+        } else if (TakeValue(args, i, "-o", value, missing) ||
+                   TakeValue(args, i, "--output", value, missing)) {
+            c.options.output = value;
+        } else if (TakeValue(args, i, "--block", value, missing)) {
+            if (auto r = ParseBlock(value, c.options.settings); !missing && !r) return r.error();
+        } else if (TakeValue(args, i, "--quality", value, missing)) {
+            if (auto r = ParseQuality(value, c.options.settings); !missing && !r) return r.error();
+        } else if (args[i] == "--force") {
+            c.options.force = true;
+        } else {
+            return Error{"unknown option or extra argument \"" + args[i] + "\" with --encode"};
+        }
+        if (missing) return Error{args[i] + " wants a value"};
+    }
+    if (c.input.empty()) return Error{"--encode wants an AVI file or a folder of PNG frames"};
+    return c;
+}
+
+int RunEncodeCommand(std::span<const std::string> args) {
+    auto command = ParseEncodeArguments(args);
+    if (!command) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram,
+                     command.error().message.c_str(), kProgram);
+        return 2;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnEncodeInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    EncodeProgress progress(isatty(STDERR_FILENO) == 1);
+    auto result = RunEncodeJob(command->input, command->options, &progress);
+    progress.Clear();
+    if (!result) {
+        if (g_encodeInterrupted.load()) {
+            std::fprintf(stderr, "%s: \"%s\": interrupted; nothing was written\n", kProgram,
+                         command->input.c_str());
+            return 130;
+        }
+        std::fprintf(stderr, "%s: %s\n", kProgram, result.error().message.c_str());
+        return 1;
+    }
+    for (const std::string& note : result->notes) {
+        std::fprintf(stderr, "%s: note: %s\n", kProgram, note.c_str());
+    }
+    const VqaProperties& p = result->properties;
+    std::printf("Encoded \"%s\" to \"%s\" (%d frames, %dx%d, %lld bytes)\n", command->input.c_str(),
+                result->outputPath.c_str(), p.frames, p.width, p.height,
+                static_cast<long long>(result->bytes));
+    return 0;
+}
+
+std::string EncodeHelpText() {
+    return "\n"
+           "Usage: reelwright-cli --encode INPUT [-o FILE.vqa] [--force] [--block 4x2|4x4]\n"
+           "                      [--quality fast|normal|best]\n"
+           "Encodes an uncompressed AVI file, or a folder of PNG frames (in name order) with an\n"
+           "optional WAV file, into a VQA video at 15 frames per second with mono 22050 Hz sound.\n"
+           "INPUT movie.avi becomes movie.vqa beside it; a FOLDER becomes FOLDER.vqa.\n"
+           "\n"
+           "  --encode INPUT     the AVI file or folder to encode\n"
+           "  -o, --output FILE  write FILE instead\n"
+           "  --force            replace an existing output file (never replaced otherwise)\n"
+           "  --block WxH        block size, 4x2 (default) or 4x4 (smaller files, coarser "
+           "pictures)\n"
+           "  --quality Q        fast, normal (default) or best: more time for better pictures\n";
+}
+
+}  // namespace rw::cli

@@ -1,0 +1,26 @@
+// reelwright-cli --encode: AVI files and folders of PNG frames made into VQA videos.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "convert/encode_job.h"
+#include "platform/expected.h"
+
+namespace rw::cli {
+
+struct EncodeCommand {
+    std::string input;
+    EncodeJobOptions options;
+};
+
+// True when the arguments ask for encoding (--encode anywhere before "--").
+bool IsEncodeCommand(std::span<const std::string> args);
+// Parses an encoding command line; an error names the offending argument.
+Expected<EncodeCommand> ParseEncodeArguments(std::span<const std::string> args);
+// Runs it; returns the exit status (0 done, 1 failed, 2 usage error, 130 interrupted).
+int RunEncodeCommand(std::span<const std::string> args);
+// The options' lines for --help.
+std::string EncodeHelpText();
+
+}  // namespace rw::cli

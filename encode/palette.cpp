@@ -1,0 +1,197 @@
+#include "encode/palette.h"
+
+#include <algorithm>
+#include <limits>
+#include <queue>
+
+namespace rw {
+namespace {
+
+constexpr int kColours = 256;
+
+struct WeightedColour {
+    int32_t c[3];  // red, green, blue at 6 bits
+    uint32_t count;
+};
+
+// A box of the median cut: a range of `colours`, with its spread.
+struct Box {
+    size_t first, last;  // [first, last)
+    int axis = 0;
+    double error = 0;  // weighted sum of squared distances to the mean
+    uint64_t weight = 0;
+    double mean[3] = {0, 0, 0};
+};
+
+void Measure(Box& box, const std::vector<WeightedColour>& colours) {
+    double sum[3] = {0, 0, 0}, sq[3] = {0, 0, 0};
+    uint64_t weight = 0;
+    for (size_t i = box.first; i < box.last; ++i) {
+        const WeightedColour& w = colours[i];
+        for (int k = 0; k < 3; ++k) {
+            sum[k] += double(w.c[k]) * w.count;
+            sq[k] += double(w.c[k]) * w.c[k] * w.count;
+        }
+        weight += w.count;
+    }
+    box.weight = weight;
+    box.error = 0;
+    double widest = -1;
+    for (int k = 0; k < 3; ++k) {
+        box.mean[k] = weight ? sum[k] / double(weight) : 0;
+        const double spread = weight ? sq[k] - sum[k] * sum[k] / double(weight) : 0;
+        box.error += spread;
+        if (spread > widest) {
+            widest = spread;
+            box.axis = k;
+        }
+    }
+}
+
+// Splits at the weighted median of the widest axis; false when the box holds one colour.
+bool Split(Box& box, Box& other, std::vector<WeightedColour>& colours) {
+    if (box.last - box.first < 2) return false;
+    const int axis = box.axis;
+    std::sort(
+        colours.begin() + static_cast<ptrdiff_t>(box.first),
+        colours.begin() + static_cast<ptrdiff_t>(box.last),
+        [axis](const WeightedColour& a, const WeightedColour& b) { return a.c[axis] < b.c[axis]; });
+    uint64_t half = box.weight / 2, run = 0;
+    size_t cut = box.first + 1;
+    for (size_t i = box.first; i < box.last - 1; ++i) {
+        run += colours[i].count;
+        cut = i + 1;
+        if (run >= half) break;
+    }
+    other = Box{cut, box.last};
+    box.last = cut;
+    Measure(box, colours);
+    Measure(other, colours);
+    return true;
+}
+
+void Refine(std::vector<double>& centres, const std::vector<WeightedColour>& colours) {
+    const size_t n = centres.size() / 3;
+    std::vector<double> sum(centres.size(), 0);
+    std::vector<uint64_t> weight(n, 0);
+    for (const WeightedColour& w : colours) {
+        size_t best = 0;
+        double bestDistance = std::numeric_limits<double>::max();
+        for (size_t j = 0; j < n; ++j) {
+            const double dr = w.c[0] - centres[3 * j], dg = w.c[1] - centres[3 * j + 1],
+                         db = w.c[2] - centres[3 * j + 2];
+            const double d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = j;
+            }
+        }
+        for (int k = 0; k < 3; ++k)
+            sum[3 * best + static_cast<size_t>(k)] += double(w.c[k]) * w.count;
+        weight[best] += w.count;
+    }
+    for (size_t j = 0; j < n; ++j) {
+        if (weight[j] == 0) continue;
+        for (size_t k = 0; k < 3; ++k) centres[3 * j + k] = sum[3 * j + k] / double(weight[j]);
+    }
+}
+
+}  // namespace
+
+void ColourHistogram::AddPixels(std::span<const uint8_t> bgr) {
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) {
+        const uint32_t c = PackColour(To6Bit(bgr[i + 2]), To6Bit(bgr[i + 1]), To6Bit(bgr[i]));
+        if (m_counts[c]++ == 0) m_present.push_back(c);
+    }
+}
+
+PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
+    std::vector<WeightedColour> colours;
+    colours.reserve(histogram.Colours().size());
+    for (uint32_t c : histogram.Colours()) {
+        colours.push_back(
+            {{int32_t(c >> 12), int32_t((c >> 6) & 63), int32_t(c & 63)}, histogram.Count(c)});
+    }
+    PaletteChoice choice;
+    if (colours.size() <= kColours) {
+        for (size_t i = 0; i < colours.size(); ++i) {
+            for (size_t k = 0; k < 3; ++k) choice.palette[3 * i + k] = uint8_t(colours[i].c[k]);
+        }
+        return choice;
+    }
+    auto larger = [](const Box& a, const Box& b) { return a.error < b.error; };
+    std::priority_queue<Box, std::vector<Box>, decltype(larger)> boxes(larger);
+    Box all{0, colours.size()};
+    Measure(all, colours);
+    boxes.push(all);
+    std::vector<Box> done;
+    while (!boxes.empty() && boxes.size() + done.size() < kColours) {
+        Box box = boxes.top();
+        boxes.pop();
+        Box other{0, 0};
+        if (!Split(box, other, colours)) {
+            done.push_back(box);
+            continue;
+        }
+        boxes.push(box);
+        boxes.push(other);
+    }
+    for (; !boxes.empty(); boxes.pop()) done.push_back(boxes.top());
+    std::vector<double> centres;
+    uint64_t total = 0;
+    double error = 0;
+    for (const Box& b : done) {
+        centres.insert(centres.end(), b.mean, b.mean + 3);
+        total += b.weight;
+        error += b.error;
+    }
+    for (int r = 0; r < refinements; ++r) Refine(centres, colours);
+    for (size_t i = 0; i < centres.size(); ++i) {
+        choice.palette[i] = static_cast<uint8_t>(std::clamp(centres[i] + 0.5, 0.0, 63.0));
+    }
+    choice.meanError = total ? 16.0 * error / double(total) / 3.0 : 0;  // 6-bit steps are 4
+    return choice;
+}
+
+PaletteMap::PaletteMap(const Palette& palette)
+    : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {}
+
+uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
+    int32_t best = 0, bestDistance = std::numeric_limits<int32_t>::max();
+    for (int32_t j = 0; j < kColours; ++j) {
+        const int32_t dr = r8 - 4 * m_palette[size_t(3 * j)];
+        const int32_t dg = g8 - 4 * m_palette[size_t(3 * j + 1)];
+        const int32_t db = b8 - 4 * m_palette[size_t(3 * j + 2)];
+        const int32_t d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = j;
+        }
+    }
+    return static_cast<uint8_t>(best);
+}
+
+uint8_t PaletteMap::Nearest(uint32_t packed) {
+    uint16_t& known = m_nearest[packed];
+    if (known == 0xFFFF) {
+        known = NearestOf(int32_t(packed >> 12) * 4, int32_t((packed >> 6) & 63) * 4,
+                          int32_t(packed & 63) * 4);
+    }
+    return static_cast<uint8_t>(known);
+}
+
+double PaletteMap::MeanError(const ColourHistogram& histogram) {
+    double error = 0;
+    uint64_t total = 0;
+    for (uint32_t c : histogram.Colours()) {
+        const uint8_t n = Nearest(c);
+        const int32_t dr = 4 * (int32_t(c >> 12) - m_palette[3 * size_t{n}]);
+        const int32_t dg = 4 * (int32_t((c >> 6) & 63) - m_palette[3 * size_t{n} + 1]);
+        const int32_t db = 4 * (int32_t(c & 63) - m_palette[3 * size_t{n} + 2]);
+        error += double(dr * dr + dg * dg + db * db) * histogram.Count(c);
+        total += histogram.Count(c);
+    }
+    return total ? error / double(total) / 3.0 : 0;
+}
+
+}  // namespace rw

@@ -1,0 +1,51 @@
+// Vector quantisation of one group of frames: a codebook of block-sized entries of palette indices
+// trained on the group's blocks, and per frame the pointer table that draws it. Flat blocks become
+// solid blocks (high byte 0x0F) and take no entry; entry numbers stay below 15 * 256, so no pointer
+// ever has the high byte 15 or 255.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "encode/palette.h"
+
+namespace rw {
+
+inline constexpr int32_t kMaxEncodeEntries = 15 * 256;
+inline constexpr uint8_t kSolidHighByte = 0x0F;
+
+struct BlockGrid {
+    int32_t width = 0;  // whole blocks: width and height are multiples of the block size
+    int32_t height = 0;
+    int32_t blockWidth = 4;
+    int32_t blockHeight = 2;
+    int32_t Columns() const { return width / blockWidth; }
+    int32_t Rows() const { return height / blockHeight; }
+    size_t Blocks() const { return size_t(Columns()) * size_t(Rows()); }
+    size_t BlockPixels() const { return size_t(blockWidth) * size_t(blockHeight); }
+};
+
+struct QuantiserSettings {
+    int32_t maxEntries = kMaxEncodeEntries;
+    // A block whose colours stray from their mean by at most this much (mean squared distance per
+    // pixel, 8-bit units, summed over red, green, blue) is drawn as one solid colour.
+    double solidTolerance = 12;
+    int32_t refinements = 2;  // rounds of k-means after the initial split
+};
+
+struct QuantisedGroup {
+    std::vector<uint8_t> codebook;  // entries * block pixels palette indices; never empty
+    std::vector<std::vector<uint8_t>> pointerTables;
+    // What a reader draws for each frame: blue, green, red at 4 times the palette's 6-bit values,
+    // top row first.
+    std::vector<std::vector<uint8_t>> images;
+};
+
+// `frames`: pictures of grid.width * grid.height pixels of blue, green, red, top row first.
+// `map` must already know the nearest entry of every 6-bit colour in the frames (MeanError over
+// their histogram does that); it is only read here, so groups may be quantised on several threads.
+QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const BlockGrid& grid,
+                             PaletteMap& map, const QuantiserSettings& settings);
+
+}  // namespace rw

@@ -1,0 +1,356 @@
+#include "encode/vqa_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <thread>
+
+#include "encode/ima_adpcm_encode.h"
+#include "encode/lcw_compress.h"
+#include "encode/palette.h"
+#include "encode/vector_quantiser.h"
+
+namespace rw {
+namespace {
+
+constexpr int32_t kGroupFrames = kCodebookPartsPerSwitch;
+constexpr int64_t kMaxRecordOffset = int64_t{0x3FFFFFFF} * 2;
+constexpr int32_t kMaxVqaDimension = 65535;
+
+// Big-endian chunks with pad bytes, little-endian header fields.
+class VqaBytes {
+  public:
+    std::vector<uint8_t> bytes;
+
+    size_t Size() const { return bytes.size(); }
+    void Id(const char* id) { bytes.insert(bytes.end(), id, id + 4); }
+    void U8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
+    void U16Le(uint32_t v) {
+        U8(v);
+        U8(v >> 8);
+    }
+    void U32Be(uint32_t v) {
+        for (int s = 24; s >= 0; s -= 8) U8(v >> s);
+    }
+    void Zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
+    void PutU32BeAt(size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    }
+    void PutU32LeAt(size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    void Chunk(const char* id, std::span<const uint8_t> data) {
+        Id(id);
+        U32Be(static_cast<uint32_t>(data.size()));
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        if (data.size() % 2) U8(0);
+    }
+};
+
+QuantiserSettings SettingsFor(const EncodeSettings& s) {
+    QuantiserSettings q;
+    switch (s.effort) {
+        case 1:
+            q.refinements = 0;
+            q.solidTolerance = 24;
+            break;
+        case 3:
+            q.refinements = 6;
+            q.solidTolerance = 4;
+            break;
+        default:
+            break;
+    }
+    return q;
+}
+
+// One group's pictures and the palette they are drawn in, ready to be quantised.
+struct GroupJob {
+    std::vector<std::vector<uint8_t>> frames;
+    std::shared_ptr<PaletteMap> map;
+    bool newPalette = false;
+    QuantisedGroup result;
+};
+
+class Encoder {
+  public:
+    Encoder(EncodeFrames& frames, EncodeSound* sound, const EncodeSettings& settings,
+            EncodeObserver* observer, EncodeRecord* record)
+        : m_frames(frames),
+          m_sound(sound),
+          m_settings(settings),
+          m_observer(observer),
+          m_record(record),
+          m_quantiser(SettingsFor(settings)) {
+        m_grid.width = PadToBlocks(frames.Width(), settings.blockWidth);
+        m_grid.height = PadToBlocks(frames.Height(), settings.blockHeight);
+        m_grid.blockWidth = settings.blockWidth;
+        m_grid.blockHeight = settings.blockHeight;
+        m_count = frames.Frames();
+        m_groups = (m_count + kGroupFrames - 1) / kGroupFrames;
+    }
+
+    Expected<EncodedVqa> Run();
+
+  private:
+    void WriteHeader();
+    Expected<std::unique_ptr<GroupJob>> Prepare(int32_t group);
+    Expected<void> ReadPadded(int32_t frame, std::vector<uint8_t>& out);
+    Expected<void> QuantiseAhead(int32_t group);
+    Expected<void> WriteGroup(int32_t group);
+    Expected<void> WriteSound(size_t samples, bool leading);
+    Expected<void> WriteFrame(int32_t frame, const GroupJob& job, const GroupJob* next,
+                              const std::vector<std::vector<uint8_t>>& parts);
+
+    EncodeFrames& m_frames;
+    EncodeSound* m_sound;
+    EncodeSettings m_settings;
+    EncodeObserver* m_observer;
+    EncodeRecord* m_record;
+    QuantiserSettings m_quantiser;
+    BlockGrid m_grid;
+    int32_t m_count = 0;
+    int32_t m_groups = 0;
+    VqaBytes m_out;
+    size_t m_maxEntriesAt = 0;
+    size_t m_indexAt = 0;
+    size_t m_maxEntries = 0;
+    int32_t m_palettes = 0;
+    std::shared_ptr<PaletteMap> m_map;
+    std::deque<std::unique_ptr<GroupJob>> m_ready;  // quantised groups not yet written
+    int32_t m_nextToPrepare = 0;
+    ImaAdpcmState m_adpcm;
+    std::vector<uint8_t> m_raw;
+};
+
+void Encoder::WriteHeader() {
+    m_out.Id("FORM");
+    m_out.U32Be(0);  // container size, set at the end
+    m_out.Id("WVQA");
+    m_out.Id("VQHD");
+    m_out.U32Be(42);
+    m_out.U16Le(2);  // version
+    m_out.U16Le(1);  // flags: has sound
+    m_out.U16Le(static_cast<uint32_t>(m_count));
+    m_out.U16Le(static_cast<uint32_t>(m_grid.width));
+    m_out.U16Le(static_cast<uint32_t>(m_grid.height));
+    m_out.U8(static_cast<uint32_t>(m_grid.blockWidth));
+    m_out.U8(static_cast<uint32_t>(m_grid.blockHeight));
+    m_out.U8(kFramesPerSecond);
+    m_out.U8(kCodebookPartsPerSwitch);
+    m_out.U16Le(256);  // colours
+    m_maxEntriesAt = m_out.Size();
+    m_out.U16Le(0);  // most codebook entries, set at the end
+    m_out.Zeros(6);
+    m_out.U16Le(kEncodeSoundRate);
+    m_out.U8(1);   // channels
+    m_out.U8(16);  // bits per sample
+    m_out.Zeros(14);
+    m_out.Id("FINF");
+    m_out.U32Be(static_cast<uint32_t>(m_count) * 4);
+    m_indexAt = m_out.Size();
+    m_out.Zeros(static_cast<size_t>(m_count) * 4);
+}
+
+Expected<void> Encoder::ReadPadded(int32_t frame, std::vector<uint8_t>& out) {
+    const auto w = static_cast<size_t>(m_frames.Width()),
+               h = static_cast<size_t>(m_frames.Height());
+    const auto pw = static_cast<size_t>(m_grid.width), ph = static_cast<size_t>(m_grid.height);
+    m_raw.resize(w * h * 3);
+    if (auto r = m_frames.Read(frame, m_raw); !r) return r;
+    out.resize(pw * ph * 3);
+    for (size_t y = 0; y < ph; ++y) {
+        const uint8_t* src = &m_raw[std::min(y, h - 1) * w * 3];
+        uint8_t* dst = &out[y * pw * 3];
+        std::memcpy(dst, src, w * 3);
+        for (size_t x = w; x < pw; ++x) std::memcpy(dst + 3 * x, src + 3 * (w - 1), 3);
+    }
+    return {};
+}
+
+// Reads a group and settles its palette: the current one, unless a palette made for this group
+// would do much better.
+Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
+    auto job = std::make_unique<GroupJob>();
+    const int32_t first = group * kGroupFrames;
+    const int32_t n = std::min(kGroupFrames, m_count - first);
+    ColourHistogram histogram;
+    job->frames.resize(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        auto& frame = job->frames[static_cast<size_t>(i)];
+        if (auto r = ReadPadded(first + i, frame); !r) return r.error();
+        histogram.AddPixels(frame);
+    }
+    const int refinements = m_settings.effort >= 3 ? 6 : m_settings.effort == 1 ? 1 : 3;
+    if (!m_map) {
+        m_map = std::make_shared<PaletteMap>(ChoosePalette(histogram, refinements).palette);
+        job->newPalette = true;
+    } else {
+        const double current = m_map->MeanError(histogram);
+        const PaletteChoice fresh = ChoosePalette(histogram, 0);
+        if (current > 2.0 * fresh.meanError + 8.0) {
+            m_map = std::make_shared<PaletteMap>(ChoosePalette(histogram, refinements).palette);
+            job->newPalette = true;
+        }
+    }
+    m_map->MeanError(histogram);  // every colour of the group looked up before quantising
+    job->map = m_map;
+    return job;
+}
+
+// Makes sure `group` is quantised, preparing it and, with two threads, the group after it too.
+Expected<void> Encoder::QuantiseAhead(int32_t group) {
+    while (m_nextToPrepare <= group) {
+        std::vector<std::unique_ptr<GroupJob>> batch;
+        const unsigned width = std::max(1u, m_settings.threads);
+        while (batch.size() < width && m_nextToPrepare < m_groups) {
+            auto job = Prepare(m_nextToPrepare++);
+            if (!job) return job.error();
+            batch.push_back(std::move(*job));
+        }
+        auto work = [this](GroupJob& job) {
+            job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
+            job.frames.clear();
+        };
+        std::vector<std::thread> helpers;
+        for (size_t i = 1; i < batch.size(); ++i) helpers.emplace_back(work, std::ref(*batch[i]));
+        work(*batch[0]);
+        for (auto& t : helpers) t.join();
+        for (auto& job : batch) m_ready.push_back(std::move(job));
+    }
+    return {};
+}
+
+Expected<void> Encoder::WriteSound(size_t samples, bool leading) {
+    std::vector<int16_t> pcm(samples, 0);
+    if (m_sound) {
+        auto got = m_sound->Read(pcm);
+        if (!got) return got.error();
+    }
+    std::vector<int16_t> decoded;
+    const std::vector<uint8_t> codes = EncodeImaAdpcm(pcm, m_adpcm, m_record ? &decoded : nullptr);
+    if (m_record) m_record->sound.insert(m_record->sound.end(), decoded.begin(), decoded.end());
+    if (leading) {
+        m_out.Id("SND2");
+        m_out.U32Be(static_cast<uint32_t>(kLeadingSoundSkip - 8));
+        m_out.bytes.insert(m_out.bytes.end(), codes.begin(), codes.end());
+        m_out.Zeros(static_cast<size_t>(kLeadingSoundSkip - 8) - codes.size());
+    } else {
+        m_out.Chunk("SND2", codes);
+    }
+    return {};
+}
+
+Expected<void> Encoder::WriteFrame(int32_t frame, const GroupJob& job, const GroupJob* next,
+                                   const std::vector<std::vector<uint8_t>>& parts) {
+    const int32_t inGroup = frame % kGroupFrames;
+    const auto recordAt = static_cast<int64_t>(m_out.Size());
+    if (recordAt > kMaxRecordOffset) {
+        return Error{"the VQA file would pass 2 GiB, more than its frame index can address"};
+    }
+    m_out.PutU32LeAt(m_indexAt + 4 * static_cast<size_t>(frame),
+                     static_cast<uint32_t>(recordAt / 2));
+    if (frame == 0) {
+        if (auto r = WriteSound(kEncodeLeadingSamples, true); !r) return r;
+    }
+    if (auto r = WriteSound(kEncodeFrameSamples, false); !r) return r;
+
+    VqaBytes picture;
+    if (frame == 0) picture.Chunk("CBFZ", CompressLcw(job.result.codebook));
+    if (inGroup == 0 && job.newPalette) {
+        picture.Chunk("CPL0", job.map->Colours());
+        ++m_palettes;
+    }
+    if (next) picture.Chunk("CBPZ", parts[static_cast<size_t>(inGroup)]);
+    picture.Chunk("VPTZ", CompressLcw(job.result.pointerTables[static_cast<size_t>(inGroup)]));
+    m_out.Chunk("VQFR", picture.bytes);
+    if (m_record) m_record->images.push_back(job.result.images[static_cast<size_t>(inGroup)]);
+    if (m_observer) m_observer->OnFrameDone(frame, m_count);
+    return {};
+}
+
+Expected<void> Encoder::WriteGroup(int32_t group) {
+    if (auto r = QuantiseAhead(std::min(group + 1, m_groups - 1)); !r) return r;
+    const std::unique_ptr<GroupJob> job = std::move(m_ready.front());
+    m_ready.pop_front();
+    const GroupJob* next = m_ready.empty() ? nullptr : m_ready.front().get();
+    const size_t pixels = m_grid.BlockPixels();
+    m_maxEntries = std::max(m_maxEntries, job->result.codebook.size() / pixels);
+    if (m_record) m_record->codebooks.push_back(job->result.codebook);
+
+    // The next codebook, compressed once and cut into eight parts.
+    std::vector<std::vector<uint8_t>> parts;
+    if (next) {
+        const std::vector<uint8_t> whole = CompressLcw(next->result.codebook);
+        const size_t n = whole.size();
+        for (size_t i = 0; i < size_t{kGroupFrames}; ++i) {
+            parts.emplace_back(whole.begin() + static_cast<ptrdiff_t>(i * n / kGroupFrames),
+                               whole.begin() + static_cast<ptrdiff_t>((i + 1) * n / kGroupFrames));
+        }
+    }
+    const int32_t first = group * kGroupFrames;
+    const auto n = static_cast<int32_t>(job->result.pointerTables.size());
+    for (int32_t i = 0; i < n; ++i) {
+        if (auto r = WriteFrame(first + i, *job, next, parts); !r) return r;
+    }
+    return {};
+}
+
+Expected<EncodedVqa> Encoder::Run() {
+    if (auto why = CheckEncodable(m_frames.Width(), m_frames.Height(), m_count, m_settings)) {
+        return Error{*why};
+    }
+    WriteHeader();
+    for (int32_t g = 0; g < m_groups; ++g) {
+        if (m_observer && m_observer->CancelRequested()) return Error{"cancelled"};
+        if (auto r = WriteGroup(g); !r) return r.error();
+    }
+    m_out.bytes[m_maxEntriesAt] = static_cast<uint8_t>(m_maxEntries);
+    m_out.bytes[m_maxEntriesAt + 1] = static_cast<uint8_t>(m_maxEntries >> 8);
+    m_out.PutU32BeAt(4, static_cast<uint32_t>(m_out.Size() - 8));
+    EncodedVqa result;
+    result.file = std::move(m_out.bytes);
+    result.properties = VqaProperties{m_count,           m_grid.height,      m_grid.width,
+                                      m_grid.blockWidth, m_grid.blockHeight, kEncodeSoundRate};
+    result.palettes = m_palettes;
+    return result;
+}
+
+}  // namespace
+
+int32_t PadToBlocks(int32_t size, int32_t block) {
+    return block <= 0 ? size : (size + block - 1) / block * block;
+}
+
+std::optional<std::string> CheckEncodable(int32_t width, int32_t height, int32_t frames,
+                                          const EncodeSettings& settings) {
+    if (settings.blockWidth < 1 || settings.blockWidth > 16 || settings.blockHeight < 1 ||
+        settings.blockHeight > 16) {
+        return "blocks of " + std::to_string(settings.blockWidth) + "x" +
+               std::to_string(settings.blockHeight) + " pixels are not supported";
+    }
+    if (frames < 1) return std::string("the video has no frames");
+    if (frames > kEncodeMaxFrames) {
+        return "the video has " + std::to_string(frames) +
+               " frames at 15 per second; a VQA file counts its frames in 16 bits, at most " +
+               std::to_string(kEncodeMaxFrames);
+    }
+    const int32_t w = PadToBlocks(width, settings.blockWidth);
+    const int32_t h = PadToBlocks(height, settings.blockHeight);
+    if (width < 1 || height < 1 || w > kMaxVqaDimension || h > kMaxVqaDimension) {
+        return "pictures of " + std::to_string(width) + "x" + std::to_string(height) +
+               " pixels cannot be described: a VQA file holds 1 to " +
+               std::to_string(kMaxVqaDimension) + " pixels each way";
+    }
+    return std::nullopt;
+}
+
+Expected<EncodedVqa> EncodeVqa(EncodeFrames& frames, EncodeSound* sound,
+                               const EncodeSettings& settings, EncodeObserver* observer,
+                               EncodeRecord* record) {
+    Encoder encoder(frames, sound, settings, observer, record);
+    return encoder.Run();
+}
+
+}  // namespace rw

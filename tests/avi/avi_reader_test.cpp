@@ -1,0 +1,137 @@
+// The AVI reader against files built as other tools write them: every picture layout and index
+// form reads back the pictures and sound that went in; what it cannot read is refused by name.
+#include "avi/avi_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "tests/support/avi_builder.h"
+#include "tests/support/memory_file.h"
+
+namespace rw {
+namespace {
+
+using test::AviSpec;
+
+AviSpec With(void (*change)(AviSpec&)) {
+    AviSpec s;
+    change(s);
+    return s;
+}
+
+struct ReadCase {
+    const char* name;
+    AviSpec spec;
+};
+
+class AviReaderReads : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(AviReaderReads, ThePicturesAndSoundThatWentIn) {
+    const test::BuiltAvi built = test::BuildAvi(GetParam().spec);
+    MemoryInputFile file(built.file, "in.avi");
+    auto reader = AviReader::Open(file);
+    ASSERT_TRUE(reader.ok()) << reader.error().message;
+    const AviSourceInfo& info = reader->Info();
+    EXPECT_EQ(info.width, GetParam().spec.width);
+    EXPECT_EQ(info.height, GetParam().spec.height);
+    ASSERT_EQ(info.videoChunks.size(), built.pictures.size());
+    for (size_t f = 0; f < built.pictures.size(); ++f) {
+        std::vector<uint8_t> picture(built.pictures[f].size());
+        ASSERT_TRUE(reader->ReadFrame(f, picture).ok());
+        EXPECT_EQ(picture, built.pictures[f]) << "frame " << f;
+    }
+    ASSERT_EQ(info.soundChunks.size(), built.sound.size());
+    for (size_t c = 0; c < built.sound.size(); ++c) {
+        auto sound = reader->ReadSound(c);
+        ASSERT_TRUE(sound.ok());
+        EXPECT_EQ(*sound, built.sound[c]) << "sound chunk " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, AviReaderReads,
+    ::testing::Values(ReadCase{"BottomUp24", AviSpec{}}, ReadCase{"TopDown32", With([](AviSpec& s) {
+                                                                      s.bits = 32;
+                                                                      s.topDown = true;
+                                                                  })},
+                      ReadCase{"PaddedRows", With([](AviSpec& s) {
+                                   s.width = 5;
+                                   s.height = 3;
+                               })},
+                      ReadCase{"NoIndex", With([](AviSpec& s) { s.index = AviSpec::Index::None; })},
+                      ReadCase{"AbsoluteIndex",
+                               With([](AviSpec& s) { s.index = AviSpec::Index::Absolute; })},
+                      ReadCase{"RecLists", With([](AviSpec& s) {
+                                   s.recLists = true;
+                                   s.index = AviSpec::Index::None;
+                               })},
+                      ReadCase{"OpenDml", With([](AviSpec& s) {
+                                   s.extended = true;
+                                   s.frames = 4;
+                               })},
+                      ReadCase{"Silent", With([](AviSpec& s) { s.sound = false; })},
+                      ReadCase{"StereoBytes", With([](AviSpec& s) {
+                                   s.channels = 2;
+                                   s.soundBits = 8;
+                                   s.soundBytes = 10;
+                               })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusalCase {
+    const char* name;
+    test::Bytes file;
+    const char* words;  // the message holds these
+};
+
+class AviReaderRefuses : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(AviReaderRefuses, WithAReasonNamingTheFile) {
+    MemoryInputFile file(GetParam().file, "in.avi");
+    auto reader = AviReader::Open(file);
+    ASSERT_FALSE(reader.ok());
+    EXPECT_NE(reader.error().message.find("\"in.avi\""), std::string::npos)
+        << reader.error().message;
+    EXPECT_NE(reader.error().message.find(GetParam().words), std::string::npos)
+        << reader.error().message;
+}
+
+test::Bytes Cut(test::Bytes b, size_t n) {
+    b.resize(n);
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AviReaderRefuses,
+    ::testing::Values(
+        RefusalCase{"NotRiff", test::Text("RIFX....AVI "), "is not an AVI file"},
+        RefusalCase{"Compressed",
+                    test::BuildAvi(With([](AviSpec& s) { s.compression = "MJPG"; })).file,
+                    "compressed video (MJPG)"},
+        RefusalCase{"Palettised", test::BuildAvi(With([](AviSpec& s) { s.bits = 8; })).file,
+                    "8-bit pictures"},
+        RefusalCase{"CompressedSound",
+                    test::BuildAvi(With([](AviSpec& s) { s.soundTag = 0x55; })).file,
+                    "compressed sound"},
+        RefusalCase{"CutHeader", Cut(test::BuildAvi(AviSpec{}).file, 250),
+                    "ends inside its header list"},
+        RefusalCase{"NoMovie", Cut(test::BuildAvi(AviSpec{}).file, 312), "has no movie list"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AviReader, ShortFrameIsAnErrorNotARead) {
+    test::BuiltAvi built = test::BuildAvi(With([](AviSpec& s) {
+        s.sound = false;
+        s.index = AviSpec::Index::None;
+    }));
+    MemoryInputFile file(built.file, "in.avi");
+    auto reader = AviReader::Open(file);
+    ASSERT_TRUE(reader.ok());
+    std::vector<uint8_t> small(3);
+    EXPECT_FALSE(reader->ReadFrame(0, small).ok());
+    EXPECT_FALSE(reader->ReadSound(0).ok());
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,99 @@
+// reelwright-cli --encode: its options, and the round trip a user makes from a terminal (VQA to
+// AVI and back) with the output never replacing a file unasked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/encode_mode.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/round_trip.h"
+#include "tests/support/scratch_folder.h"
+
+namespace rw::cli {
+namespace {
+
+struct EncodeParseCase {
+    std::vector<std::string> args;
+    bool ok;
+    int32_t blockHeight, effort;
+    const char* words;  // in the error, or the output path when ok
+};
+
+class EncodeArguments : public testing::TestWithParam<EncodeParseCase> {};
+
+TEST_P(EncodeArguments, AcceptsOrNamesTheProblem) {
+    const EncodeParseCase& c = GetParam();
+    EXPECT_TRUE(IsEncodeCommand(c.args));
+    auto parsed = ParseEncodeArguments(c.args);
+    ASSERT_EQ(parsed.ok(), c.ok) << (parsed.ok() ? "" : parsed.error().message);
+    if (!c.ok) {
+        EXPECT_NE(parsed.error().message.find(c.words), std::string::npos)
+            << parsed.error().message;
+        return;
+    }
+    EXPECT_EQ(parsed->options.settings.blockHeight, c.blockHeight);
+    EXPECT_EQ(parsed->options.settings.effort, c.effort);
+    EXPECT_EQ(parsed->options.output, c.words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, EncodeArguments,
+    testing::Values(
+        EncodeParseCase{{"--encode", "a.avi"}, true, 2, 2, ""},
+        EncodeParseCase{{"--encode=a.avi", "-o", "b.vqa", "--block", "4x4"}, true, 4, 2, "b.vqa"},
+        EncodeParseCase{{"--quality=best", "--encode", "d", "--output=x.vqa"}, true, 2, 3, "x.vqa"},
+        EncodeParseCase{{"--encode", "a.avi", "--quality", "fast", "--force"}, true, 2, 1, ""},
+        EncodeParseCase{{"--encode"}, false, 0, 0, "--encode wants a value"},
+        EncodeParseCase{{"--encode", "a", "--block", "8x8"}, false, 0, 0, "4x2 or 4x4"},
+        EncodeParseCase{{"--encode", "a", "--quality", "max"}, false, 0, 0, "fast, normal or best"},
+        EncodeParseCase{{"--encode", "a", "b.avi"}, false, 0, 0, "\"b.avi\""},
+        EncodeParseCase{{"--encode", "a", "--encode", "b"}, false, 0, 0, "one AVI file"}));
+
+TEST(EncodeArguments, OnlyWhenAskedFor) {
+    EXPECT_FALSE(IsEncodeCommand(std::vector<std::string>{"a.vqa", "--jobs", "2"}));
+    EXPECT_FALSE(IsEncodeCommand(std::vector<std::string>{"--", "--encode"}));
+    for (const char* option : {"--encode", "--block", "--quality", "--force", "--output"}) {
+        EXPECT_NE(HelpText().find(option), std::string::npos) << option;
+    }
+}
+
+TEST(EncodeProgram, RoundTripFromATerminal) {
+    test::ScratchFolder dir;
+    dir.Put("movie.vqa", test::SmallVideo(12, 64, 32).file);
+    ASSERT_EQ(dir.Run({"movie.vqa"}).status, 0);
+    test::CliRun r = dir.Run({"--encode", "movie.avi"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"movie.vqa\" already exists; give --force to replace it"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(*dir.Get("movie.vqa"), test::SmallVideo(12, 64, 32).file);
+
+    r = dir.Run({"--encode", "movie.avi", "-o", "new.vqa"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Encoded \"movie.avi\" to \"new.vqa\" (12 frames, 64x32,", 0), 0u)
+        << r.out;
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"movie.avi", "movie.vqa", "new.vqa"}));
+    EXPECT_EQ(test::ConvertBack(*dir.Get("new.vqa")).problem, "");
+
+    r = dir.Run({"--encode", "movie.avi", "--block", "3x3"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Try 'reelwright-cli --help'"), std::string::npos);
+}
+
+TEST(EncodeProgram, ExportedFramesComeBackWithTheSoundToTheSample) {
+    test::ScratchFolder dir;
+    dir.Put("movie.vqa", test::SmallVideo(12, 64, 32).file);
+    ASSERT_EQ(dir.Run({"--frames", "shots", "movie.vqa"}).status, 0);
+    const test::CliRun r = dir.Run({"--encode", "shots"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const test::RoundTrip before = test::ConvertBack(*dir.Get("movie.vqa"));
+    const test::RoundTrip after = test::ConvertBack(*dir.Get("shots.vqa"));
+    ASSERT_EQ(after.problem, "");
+    EXPECT_EQ(after.properties, before.properties);
+    EXPECT_EQ(after.sound, before.sound);
+}
+
+}  // namespace
+}  // namespace rw::cli

@@ -1,0 +1,218 @@
+// The encoding job on files: AVI frames retimed to 15 per second, sound that lines up with its
+// source to the sample, PNG folders, and inputs that are refused without leaving anything behind.
+#include "convert/encode_job.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "avi/avi_reader.h"
+#include "png/png_image.h"
+#include "tests/support/avi_builder.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/round_trip.h"
+#include "tests/support/scratch_folder.h"
+#include "wav/wav_file.h"
+
+namespace rw {
+namespace {
+
+struct RetimeCase {
+    const char* name;
+    uint32_t rate, scale;
+    int32_t frames;
+    std::vector<size_t> shown;  // the source frame of each output frame
+};
+
+class Retiming : public ::testing::TestWithParam<RetimeCase> {};
+
+TEST_P(Retiming, ShowsTheFrameOnScreenAtEachFifteenthOfASecond) {
+    const RetimeCase& c = GetParam();
+    test::AviSpec spec;
+    spec.rate = c.rate;
+    spec.scale = c.scale;
+    spec.frames = c.frames;
+    const test::BuiltAvi built = test::BuildAvi(spec);
+    test::ScratchFolder dir;
+    dir.Put("in.avi", built.file);
+    auto source = OpenAviSource((dir / "in.avi").string());
+    ASSERT_TRUE(source.ok()) << source.error().message;
+    ASSERT_EQ(source->frames->Frames(), static_cast<int32_t>(c.shown.size()));
+    std::vector<uint8_t> picture(built.pictures[0].size());
+    for (size_t f = 0; f < c.shown.size(); ++f) {
+        ASSERT_TRUE(source->frames->Read(static_cast<int32_t>(f), picture).ok());
+        EXPECT_EQ(picture, built.pictures[c.shown[f]]) << "frame " << f;
+    }
+    const bool noted =
+        !source->notes.empty() && source->notes[0].find("retimed to 15") != std::string::npos;
+    EXPECT_EQ(noted, c.rate != 15 * c.scale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Retiming,
+                         ::testing::Values(RetimeCase{"Fifteen", 15, 1, 3, {0, 1, 2}},
+                                           RetimeCase{"Thirty", 30, 1, 6, {0, 2, 4}},
+                                           RetimeCase{"Ten", 10, 1, 4, {0, 0, 1, 2, 2, 3}},
+                                           RetimeCase{"Ntsc", 30000, 1001, 5, {0, 1, 3}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The sound of an AVI file as the AVI reader gives it, the converter's pad sample left out.
+std::vector<float> AviSound(std::span<const uint8_t> avi) {
+    MemoryInputFile in(avi, "a.avi");
+    auto reader = AviReader::Open(in);
+    std::vector<float> out;
+    for (size_t c = 0; reader && c < reader->Info().soundChunks.size(); ++c) {
+        MixToMono(*reader->ReadSound(c), 1, 16, out);
+        if (c == 0 && reader->Info().leadingSoundPadded) out.pop_back();
+    }
+    return out;
+}
+
+TEST(EncodeJob, OwnAviComesBackWithTheSameSoundToTheSample) {
+    const test::RoundTrip first = test::ConvertBack(test::SmallVideo(20, 64, 48).file);
+    ASSERT_EQ(first.problem, "");
+    test::ScratchFolder dir;
+    dir.Put("clip.avi", first.avi);
+    EncodeJobOptions options;
+    auto result = RunEncodeJob((dir / "clip.avi").string(), options, nullptr);
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    EXPECT_EQ(result->outputPath, (dir / "clip.vqa").string());
+    EXPECT_TRUE(result->notes.empty()) << result->notes[0];
+    const test::RoundTrip second = test::ConvertBack(*dir.Get("clip.vqa"));
+    ASSERT_EQ(second.problem, "");
+    EXPECT_EQ(second.properties, first.properties);
+    const std::vector<float> before = AviSound(first.avi);
+    ASSERT_EQ(before.size(), size_t(11024 + 1470 * 20));
+    EXPECT_EQ(second.sound, before);
+}
+
+TEST(EncodeJob, ResamplesStereoSoundInTime) {
+    // One second of a 440 Hz tone at 44100 Hz, the same on both channels, over 15 frames.
+    auto tone = [](double t) { return 8000 * std::sin(2 * std::numbers::pi * 440 * t); };
+    test::AviSpec spec;
+    spec.frames = 15;
+    spec.channels = 2;
+    spec.sampleRate = 44100;
+    for (size_t f = 0; f < 15; ++f) {
+        test::Bytes pcm;
+        for (size_t i = f * 2940; i < (f + 1) * 2940; ++i) {
+            const auto v =
+                static_cast<uint16_t>(static_cast<int16_t>(std::lround(tone(double(i) / 44100))));
+            for (int c = 0; c < 2; ++c) pcm.insert(pcm.end(), {uint8_t(v), uint8_t(v >> 8)});
+        }
+        spec.soundChunks.push_back(pcm);
+    }
+    test::ScratchFolder dir;
+    dir.Put("tone.avi", test::BuildAvi(spec).file);
+    auto source = OpenAviSource((dir / "tone.avi").string());
+    ASSERT_TRUE(source.ok());
+    ASSERT_TRUE(source->sound);
+    EXPECT_NE(source->notes.back().find("made mono at 22050 Hz"), std::string::npos);
+    std::vector<int16_t> out(33074);  // what a 15-frame VQA file holds; silence follows the end
+    ASSERT_EQ(*source->sound->Read(out), 22050u);
+    double signal = 0, noise = 0;
+    for (size_t i = 200; i < 22050 - 200; ++i) {  // away from the tone's sudden start and end
+        signal += tone(double(i) / 22050) * tone(double(i) / 22050);
+        noise += (out[i] - tone(double(i) / 22050)) * (out[i] - tone(double(i) / 22050));
+    }
+    EXPECT_GT(10 * std::log10(signal / noise), 40) << "in time and in tune";
+}
+
+TEST(EncodeJob, FolderOfPngFramesWithAWavFile) {
+    test::ScratchFolder dir;
+    for (int f = 0; f < 10; ++f) {
+        RgbImage image{12, 6, std::vector<uint8_t>(12 * 6 * 3)};
+        for (size_t i = 0; i < image.pixels.size(); ++i)
+            image.pixels[i] = static_cast<uint8_t>(i * 7 + f * 30);
+        dir.Put("film/" + std::string(f < 9 ? "f0" : "f") + std::to_string(f + 1) + ".png",
+                *EncodePng(image));
+    }
+    std::vector<int16_t> tone(22050);
+    for (size_t i = 0; i < tone.size(); ++i) {
+        tone[i] = static_cast<int16_t>(std::lround(5000 * std::sin(double(i) * 0.125)));
+    }
+    dir.Put("film/sound.wav", *EncodeWav(tone, 22050));
+    EncodeJobOptions options;
+    auto result = RunEncodeJob((dir / "film").string() + "/", options, nullptr);
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    EXPECT_EQ(result->outputPath, (dir / "film.vqa").string());
+    EXPECT_EQ(result->properties.frames, 10);
+    EXPECT_EQ(result->properties.width, 12);
+    const test::RoundTrip back = test::ConvertBack(*dir.Get("film.vqa"));
+    ASSERT_EQ(back.problem, "");
+    ASSERT_EQ(back.sound.size(), size_t(11024 + 1470 * 10));
+    double error = 0;
+    for (size_t i = 0; i < tone.size(); ++i) error += std::abs(back.sound[i] - tone[i]);
+    EXPECT_LT(error / double(tone.size()), 100);  // the tone, in time, through ADPCM
+    for (size_t i = tone.size() + 100; i < back.sound.size(); ++i) {
+        ASSERT_LT(std::abs(back.sound[i]), 50) << "silence after the sound, sample " << i;
+    }
+}
+
+struct RefusedCase {
+    const char* name;
+    void (*setUp)(const test::ScratchFolder&);
+    std::string input;
+    bool force;
+    const char* words;
+};
+
+class Refused : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(Refused, SaysWhyAndLeavesTheFolderAsItWas) {
+    test::ScratchFolder dir;
+    GetParam().setUp(dir);
+    const std::vector<std::string> before = dir.Listing();
+    const std::string kept = dir.Text("old.vqa");
+    EncodeJobOptions options;
+    options.force = GetParam().force;
+    options.output = (dir / "old.vqa").string();
+    auto result = RunEncodeJob((dir / GetParam().input).string(), options, nullptr);
+    ASSERT_FALSE(result.ok());
+    EXPECT_NE(result.error().message.find(GetParam().words), std::string::npos)
+        << result.error().message;
+    EXPECT_EQ(dir.Listing(), before);
+    EXPECT_EQ(dir.Text("old.vqa"), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Refused,
+    ::testing::Values(
+        RefusedCase{"Existing",
+                    [](const test::ScratchFolder& d) {
+                        d.Put("in.avi", test::BuildAvi({}).file);
+                        d.Put("old.vqa", test::Text("the original film"));
+                    },
+                    "in.avi", false, "already exists; give --force"},
+        RefusedCase{
+            "NotAvi",
+            [](const test::ScratchFolder& d) { d.Put("in.avi", test::Text("RIFF....WAVE")); },
+            "in.avi", true, "in.avi\" is not an AVI file"},
+        RefusedCase{"Missing", [](const test::ScratchFolder&) {}, "gone.avi", true, "gone.avi"},
+        RefusedCase{"EmptyFolder",
+                    [](const test::ScratchFolder& d) { d.Put("film/notes.txt", test::Text("x")); },
+                    "film", true, "holds no .png frames"},
+        RefusedCase{
+            "MixedSizes",
+            [](const test::ScratchFolder& d) {
+                d.Put("film/a.png", *EncodePng(RgbImage{4, 4, std::vector<uint8_t>(48, 9)}));
+                d.Put("film/b.png", *EncodePng(RgbImage{8, 4, std::vector<uint8_t>(96, 9)}));
+            },
+            "film", true, "b.png\" is 8x4 pixels, the first frame 4x4"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodeJob, ForceReplacesAnExistingFile) {
+    test::ScratchFolder dir;
+    dir.Put("in.avi", test::BuildAvi({}).file);
+    dir.Put("in.vqa", test::Text("the original film"));
+    EncodeJobOptions options;
+    options.force = true;
+    ASSERT_TRUE(RunEncodeJob((dir / "in.avi").string(), options, nullptr).ok());
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"in.avi", "in.vqa"}));
+    EXPECT_EQ(test::ConvertBack(*dir.Get("in.vqa")).problem, "");
+}
+
+}  // namespace
+}  // namespace rw

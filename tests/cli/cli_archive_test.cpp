@@ -171,10 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Archive(Cut(ShortVideo(), 30)),
                     {"M-0001-00000010.avi", "M-0003-00000030.avi"},
                     {"\"M.MIX entry 2 (id 00000020)\" ends inside the VQA header"}},
-        ProblemCase{"video_cut_in_its_frame_index",
-                    Archive(Cut(ShortVideo(), 80)),
-                    {"M-0001-00000010.avi", "M-0003-00000030.avi"},
-                    {"Cannot convert \"M.MIX entry 2 (id 00000020)\": "}},
         ProblemCase{
             "no_video_at_all",
             synth::PackMix({{1, Text()}}),

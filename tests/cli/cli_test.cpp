@@ -20,6 +20,7 @@
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
+#include "tools/synth/mix_pack.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
@@ -146,59 +147,62 @@ TEST_F(CliProgram, LongVideosGiveTheSameBytesInOneOrTwoParts) {
     }
 }
 
-TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
-    Put("d/a.vqa", Video());
-    Put("d/B.VQA", Video());
-    Put("d/c.Vqa", Video());
-    Put("d/notes.txt", {'x'});
-    const test::CliRun r = Run({"--jobs", "2", "d"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
-    EXPECT_EQ(Listing("d"), (std::vector<std::string>{"B.VQA", "B.avi", "a.avi", "a.vqa", "c.Vqa",
-                                                      "c.avi", "notes.txt"}));
-    for (const char* avi : {"d/a.avi", "d/B.avi", "d/c.avi"}) EXPECT_TRUE(ValidAvi(avi)) << avi;
-}
-
-// The properties of each file that can be read, a blank line between two; a file that fails says
-// so on stderr only.
+// The properties of each file that can be read and of each video in an archive, a blank line
+// between two; a file that fails says so on stderr only.
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
-    Put("clip.vqa", Video(1800 / 100));
-    Put("d/long.vqa", test::SmallVideo(900, 32, 16).file);
-    const test::CliRun r = Run({"--info", "clip.vqa", "gone.vqa", "d/long.vqa"});
+    Put("clip.vqa", Video(18));
+    Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}, {0x20, {'x'}}, {0x30, Video(100)}}));
+    const test::CliRun r = Run({"--info", "clip.vqa", "gone.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
-    auto size = [&](const char* name) {
-        return FormatFileSize(static_cast<int64_t>(fs::file_size(m_dir / name)));
-    };
-    const std::string expected = "Filename             " + (m_dir / "clip.vqa").string() +
-                                 "\n"
-                                 "Number of Frames     18\n"
-                                 "Width                64\n"
-                                 "Height               32\n"
-                                 "Blockwidth           4\n"
-                                 "Blockheight          2\n"
-                                 "Filesize             " +
-                                 size("clip.vqa") +
-                                 "\n"
-                                 "Videolength (mm.ss)  00:01\n"
-                                 "Outputfilesize       0.18 MB\n"
-                                 "\n"
-                                 "Filename             " +
-                                 (m_dir / "d/long.vqa").string() +
-                                 "\n"
-                                 "Number of Frames     900\n"
-                                 "Width                32\n"
-                                 "Height               16\n"
-                                 "Blockwidth           4\n"
-                                 "Blockheight          2\n"
-                                 "Filesize             " +
-                                 size("d/long.vqa") +
-                                 "\n"
-                                 "Videolength (mm.ss)  01:00\n"
-                                 "Outputfilesize       3.90 MB\n";
+    const std::string mix = (m_dir / "MOVIES.MIX").string();
+    const std::string expected =
+        "Filename             " + (m_dir / "clip.vqa").string() +
+        "\n"
+        "Number of Frames     18\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             " +
+        FormatFileSize(static_cast<int64_t>(fs::file_size(m_dir / "clip.vqa"))) +
+        "\n"
+        "Videolength (mm.ss)  00:01\n"
+        "Outputfilesize       0.18 MB\n"
+        "\n"
+        "Filename             " +
+        mix +
+        " entry 1 (id 00000010)\n"
+        "Entry                1\n"
+        "Id                   00000010\n"
+        "Number of Frames     6\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             0.02 MB\n"
+        "Videolength (mm.ss)  00:00\n"
+        "Outputfilesize       0.07 MB\n"
+        "\n"
+        "Filename             " +
+        mix +
+        " entry 3 (id 00000030)\n"
+        "Entry                3\n"
+        "Id                   00000030\n"
+        "Number of Frames     100\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             0.15 MB\n"
+        "Videolength (mm.ss)  00:06\n"
+        "Outputfilesize       0.89 MB\n";
     EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.ErrLines(), 1u) << r.err;
+    EXPECT_EQ(r.ErrLines(), 2u) << r.err;
     EXPECT_NE(r.err.find("gone.vqa"), std::string::npos) << r.err;
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa", "d"}));
+    EXPECT_NE(r.err.find("\"MOVIES.MIX\": 1 entry that is not a VQA video skipped"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa"}));
 }
 
 // Runs the program in the folder with a terminal for its output; returns all it wrote there.

@@ -20,6 +20,7 @@
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
+#include "tools/synth/mix_pack.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
@@ -58,25 +59,32 @@ TEST_P(ParseArguments, AcceptsOrNamesTheProblem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ParseArguments,
-    testing::Values(ParseCase{{"a.vqa"}, true, 1, false, 1, ""},
-                    ParseCase{{"--info", "a.vqa", "b"}, true, 1, true, 2, ""},
-                    ParseCase{{"--jobs", "3", "a.vqa"}, true, 3, false, 1, ""},
-                    ParseCase{{"-j", "64", "a.vqa"}, true, 64, false, 1, ""},
-                    ParseCase{{"--jobs=2", "a.vqa"}, true, 2, false, 1, ""},
-                    ParseCase{{"-j2", "a.vqa"}, true, 2, false, 1, ""},
-                    ParseCase{{"-j0", "a.vqa"}, false, 0, false, 0, "--jobs"},
-                    ParseCase{{"--", "--info"}, true, 1, false, 1, ""},
-                    ParseCase{{"--help"}, true, 1, false, 0, ""},
-                    ParseCase{{}, false, 0, false, 0, "no VQA file"},
-                    ParseCase{{"--jobs", "0", "a"}, false, 0, false, 0, "--jobs"},
-                    ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
-                    ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
-                    ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
-                    ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"},
-                    ParseCase{{"-o", "out", "a.vqa"}, true, 1, false, 1, ""},
-                    ParseCase{{"--output-dir=out", "a", "b"}, true, 1, false, 2, ""},
-                    ParseCase{{"a.vqa", "--output-dir"}, false, 0, false, 0, "wants a folder"},
-                    ParseCase{{"-o", "", "a.vqa"}, false, 0, false, 0, "wants a folder"}));
+    testing::Values(
+        ParseCase{{"a.vqa"}, true, 1, false, 1, ""},
+        ParseCase{{"--info", "a.vqa", "b"}, true, 1, true, 2, ""},
+        ParseCase{{"--jobs", "3", "a.vqa"}, true, 3, false, 1, ""},
+        ParseCase{{"--jobs=2", "a.vqa"}, true, 2, false, 1, ""},
+        ParseCase{{"-j0", "a.vqa"}, false, 0, false, 0, "--jobs"},
+        ParseCase{{"--", "--info"}, true, 1, false, 1, ""},
+        ParseCase{{"--help"}, true, 1, false, 0, ""},
+        ParseCase{{}, false, 0, false, 0, "no VQA file"},
+        ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
+        ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
+        ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
+        ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"},
+        ParseCase{{"-o", "out", "a.vqa"}, true, 1, false, 1, ""},
+        ParseCase{{"--output-dir=out", "a", "b"}, true, 1, false, 2, ""},
+        ParseCase{{"a.vqa", "--output-dir"}, false, 0, false, 0, "wants a folder"},
+        // --frames and --thumbnail: combinations checked before anything runs.
+        ParseCase{{"--frames", "d", "a.vqa"}, true, 1, false, 1, ""},
+        ParseCase{{"--thumbnail", "t.png", "--size=64", "a.vqa"}, true, 1, false, 1, ""},
+        ParseCase{{"--frames", "d", "a", "b"}, false, 0, false, 0, "exactly one VQA"},
+        ParseCase{{"--frames", "d", "--thumbnail", "t", "a"}, false, 0, false, 0, "used together"},
+        ParseCase{{"--size", "64", "a"}, false, 0, false, 0, "--size goes with"},
+        ParseCase{{"--force", "a"}, false, 0, false, 0, "--force goes with --frames"},
+        ParseCase{{"--thumbnail", "t", "--size", "0", "a"}, false, 0, false, 0, "--size wants"},
+        ParseCase{{"--info", "--frames", "d", "a"}, false, 0, false, 0, "--info cannot"},
+        ParseCase{{"a", "--frames"}, false, 0, false, 0, "--frames wants a path"}));
 
 // ---- The program ----
 
@@ -139,59 +147,62 @@ TEST_F(CliProgram, LongVideosGiveTheSameBytesInOneOrTwoParts) {
     }
 }
 
-TEST_F(CliProgram, AFolderStandsForItsVqaFilesInAnyCase) {
-    Put("d/a.vqa", Video());
-    Put("d/B.VQA", Video());
-    Put("d/c.Vqa", Video());
-    Put("d/notes.txt", {'x'});
-    const test::CliRun r = Run({"--jobs", "2", "d"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
-    EXPECT_EQ(Listing("d"), (std::vector<std::string>{"B.VQA", "B.avi", "a.avi", "a.vqa", "c.Vqa",
-                                                      "c.avi", "notes.txt"}));
-    for (const char* avi : {"d/a.avi", "d/B.avi", "d/c.avi"}) EXPECT_TRUE(ValidAvi(avi)) << avi;
-}
-
-// The properties of each file that can be read, a blank line between two; a file that fails says
-// so on stderr only.
+// The properties of each file that can be read and of each video in an archive, a blank line
+// between two; a file that fails says so on stderr only.
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
-    Put("clip.vqa", Video(1800 / 100));
-    Put("d/long.vqa", test::SmallVideo(900, 32, 16).file);
-    const test::CliRun r = Run({"--info", "clip.vqa", "gone.vqa", "d/long.vqa"});
+    Put("clip.vqa", Video(18));
+    Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}, {0x20, {'x'}}, {0x30, Video(100)}}));
+    const test::CliRun r = Run({"--info", "clip.vqa", "gone.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
-    auto size = [&](const char* name) {
-        return FormatFileSize(static_cast<int64_t>(fs::file_size(m_dir / name)));
-    };
-    const std::string expected = "Filename             " + (m_dir / "clip.vqa").string() +
-                                 "\n"
-                                 "Number of Frames     18\n"
-                                 "Width                64\n"
-                                 "Height               32\n"
-                                 "Blockwidth           4\n"
-                                 "Blockheight          2\n"
-                                 "Filesize             " +
-                                 size("clip.vqa") +
-                                 "\n"
-                                 "Videolength (mm.ss)  00:01\n"
-                                 "Outputfilesize       0.18 MB\n"
-                                 "\n"
-                                 "Filename             " +
-                                 (m_dir / "d/long.vqa").string() +
-                                 "\n"
-                                 "Number of Frames     900\n"
-                                 "Width                32\n"
-                                 "Height               16\n"
-                                 "Blockwidth           4\n"
-                                 "Blockheight          2\n"
-                                 "Filesize             " +
-                                 size("d/long.vqa") +
-                                 "\n"
-                                 "Videolength (mm.ss)  01:00\n"
-                                 "Outputfilesize       3.90 MB\n";
+    const std::string mix = (m_dir / "MOVIES.MIX").string();
+    const std::string expected =
+        "Filename             " + (m_dir / "clip.vqa").string() +
+        "\n"
+        "Number of Frames     18\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             " +
+        FormatFileSize(static_cast<int64_t>(fs::file_size(m_dir / "clip.vqa"))) +
+        "\n"
+        "Videolength (mm.ss)  00:01\n"
+        "Outputfilesize       0.18 MB\n"
+        "\n"
+        "Filename             " +
+        mix +
+        " entry 1 (id 00000010)\n"
+        "Entry                1\n"
+        "Id                   00000010\n"
+        "Number of Frames     6\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             0.02 MB\n"
+        "Videolength (mm.ss)  00:00\n"
+        "Outputfilesize       0.07 MB\n"
+        "\n"
+        "Filename             " +
+        mix +
+        " entry 3 (id 00000030)\n"
+        "Entry                3\n"
+        "Id                   00000030\n"
+        "Number of Frames     100\n"
+        "Width                64\n"
+        "Height               32\n"
+        "Blockwidth           4\n"
+        "Blockheight          2\n"
+        "Filesize             0.15 MB\n"
+        "Videolength (mm.ss)  00:06\n"
+        "Outputfilesize       0.89 MB\n";
     EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(r.ErrLines(), 1u) << r.err;
+    EXPECT_EQ(r.ErrLines(), 2u) << r.err;
     EXPECT_NE(r.err.find("gone.vqa"), std::string::npos) << r.err;
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa", "d"}));
+    EXPECT_NE(r.err.find("\"MOVIES.MIX\": 1 entry that is not a VQA video skipped"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa"}));
 }
 
 // Runs the program in the folder with a terminal for its output; returns all it wrote there.
@@ -262,17 +273,6 @@ TEST_F(CliProgram, AFailureSaysWhyAndTheOtherFilesAreConverted) {
               "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
     EXPECT_EQ(r.out, "Converted \"good.vqa\" to \"good.avi\"\n");
     EXPECT_EQ(Listing(), (std::vector<std::string>{"good.avi", "good.vqa", "nothing"}));
-}
-
-TEST_F(CliProgram, ConcealedDamageIsAWarningAndTheFileIsComplete) {
-    auto bytes = Video(10);
-    bytes.resize(bytes.size() - 500);
-    Put("cut.vqa", bytes);
-    const test::CliRun r = Run({"cut.vqa"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err.rfind("reelwright-cli: warning: \"cut.vqa\": ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("repeat the previous picture"), std::string::npos) << r.err;
-    EXPECT_TRUE(ValidAvi("cut.avi"));
 }
 
 struct ClashCase {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "convert/frame_export.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
@@ -167,34 +166,6 @@ TEST_F(CliExport, ThumbnailIsALitFrameScaledToFit) {
         ASSERT_EQ(pixels.size(), size_t(3 * w * h));
         EXPECT_NE(std::count(pixels.begin(), pixels.end(), 0), std::ptrdiff_t(pixels.size()));
         EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.vqa", "t.png"}));
-    }
-    const test::CliRun bad = Run({"--thumbnail", "t2.png", "missing.vqa"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("missing.vqa"), std::string::npos);
-    EXPECT_FALSE(fs::exists(m_dir / "t2.png"));
-}
-
-TEST(CliExportOptions, CombinationsAreCheckedBeforeAnythingRuns) {
-    struct Case {
-        std::vector<std::string> args;
-        const char* says;  // empty: accepted
-    } cases[] = {
-        {{"--frames", "d", "a.vqa"}, ""},
-        {{"--thumbnail", "t.png", "--size=64", "a.vqa"}, ""},
-        {{"--frames", "d", "a.vqa", "b.vqa"}, "exactly one VQA file"},
-        {{"--frames", "d", "--thumbnail", "t.png", "a.vqa"}, "cannot be used together"},
-        {{"--size", "64", "a.vqa"}, "--size goes with --thumbnail"},
-        {{"--force", "a.vqa"}, "--force goes with --frames"},
-        {{"--thumbnail", "t.png", "--size", "0", "a.vqa"}, "--size wants"},
-        {{"--info", "--frames", "d", "a.vqa"}, "--info cannot"},
-        {{"a.vqa", "--frames"}, "--frames wants a path"},
-    };
-    for (const Case& c : cases) {
-        auto o = cli::ParseArguments(c.args);
-        EXPECT_EQ(o.ok(), *c.says == 0) << testing::PrintToString(c.args);
-        if (!o.ok()) {
-            EXPECT_NE(o.error().message.find(c.says), std::string::npos) << o.error().message;
-        }
     }
 }
 

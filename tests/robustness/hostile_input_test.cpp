@@ -130,21 +130,6 @@ TEST_P(Hostile, ConvertsCompletelyOrRefusesInOneLineChangingNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, Hostile, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A frame with two images shows the last.
-TEST(Pictures, TheLastOfTwoImagesIsWritten) {
-    TinyVqa v = test::TinyThreeFrames();
-    v.frames[1].picture = {test::TinySolidPicture(9, 9), test::TinySolidPicture(7, 8)};
-    ScratchFolder dir;
-    dir.Put("clip.vqa", BuildTinyVqa(v));
-    ASSERT_EQ(dir.Run({"clip.vqa"}).status, 0);
-    const test::Bytes avi = dir.Get("clip.avi").value_or(test::Bytes{});
-    const test::AviWalk walk = test::WalkAvi(avi);
-    ASSERT_EQ(walk.problem, "");
-    ASSERT_EQ(walk.videoFrames.size(), 3u);
-    EXPECT_EQ(test::Bytes(walk.videoFrames[1].begin(), walk.videoFrames[1].end()),
-              test::TinyVideoChunk(7, 8));
-}
-
 // A small file may declare a picture of up to 2 GB that an AVI header can still describe. The run
 // needs two such pictures; where the memory is not there, it ends with a message, not a crash.
 // (Sanitizer builds reserve more address space than any such limit, so the test runs without.)

@@ -7,6 +7,10 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/support/fixtures.h"
+#include "tests/support/memory_file.h"
+#include "vqa/vqa_header.h"
+
 namespace rw::test {
 
 void ScriptedMessageBoxes::ShowMessage(const QString& text, bool stopIcon) {
@@ -166,6 +170,18 @@ std::vector<uint8_t> ReadAll(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray data = f.readAll();
     return {data.begin(), data.end()};
+}
+
+std::vector<uint8_t> AviInMemory(const std::vector<uint8_t>& vqa) {
+    MemoryInputFile in(vqa, "in");
+    MemoryOutputFile out("out");
+    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
+    auto index = ReadFrameIndex(in, props.frames);
+    EXPECT_TRUE(index.ok());
+    NullObserver quiet;
+    EXPECT_EQ(ConvertFrames(in, out, props, *index, quiet).status,
+              ConversionOutcome::Status::Completed);
+    return out.Data();
 }
 
 }  // namespace rw::test

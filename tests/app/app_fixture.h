@@ -131,4 +131,7 @@ std::vector<uint8_t> HeaderOnlyVqa(int frames, int width, int height, int blockW
 // The file's bytes, or an empty vector.
 std::vector<uint8_t> ReadAll(const QString& path);
 
+// What the core writes for a whole VQA file, converted in memory: the AVI a run must leave.
+std::vector<uint8_t> AviInMemory(const std::vector<uint8_t>& vqa);
+
 }  // namespace rw::test

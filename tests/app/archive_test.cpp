@@ -9,9 +9,7 @@
 #include "app/control_ids.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fixtures.h"
-#include "tests/support/memory_file.h"
 #include "tools/synth/mix_pack.h"
-#include "vqa/vqa_header.h"
 
 namespace rw::test {
 namespace {
@@ -66,18 +64,6 @@ class ArchiveTest : public AppTest {
         EXPECT_TRUE(m_picker.picks.empty()) << "archive picks left over";
         AppTest::TearDown();
     }
-    // What the core writes for the same video loose, converted in memory.
-    static std::vector<uint8_t> LooseAvi(const std::vector<uint8_t>& video) {
-        MemoryInputFile in(video, "in");
-        MemoryOutputFile out("out");
-        const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(video)).properties;
-        auto index = ReadFrameIndex(in, props.frames);
-        EXPECT_TRUE(index.ok());
-        NullObserver quiet;
-        EXPECT_EQ(ConvertFrames(in, out, props, *index, quiet).status,
-                  ConversionOutcome::Status::Completed);
-        return out.Data();
-    }
     void LoadFromArchive(int row) {
         m_picker.picks.push_back(row);
         Load(m_archive);
@@ -107,7 +93,7 @@ TEST_F(ArchiveTest, PicksTheSecondVideoAndConvertsItIntoAChosenFolder) {
     ASSERT_EQ(m_files.folderTitles.size(), 1);
     EXPECT_TRUE(m_files.folderTitles[0].contains(QStringLiteral("\"GAME.MIX\" cannot be written")));
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("chosen/GAME-0003-00000300.avi"))),
-              LooseAvi(SmallVideo(12, 80, 40).file));
+              AviInMemory(SmallVideo(12, 80, 40).file));
     EXPECT_EQ(QDir(PathOf(QStringLiteral("chosen"))).entryList(QDir::Files),
               QStringList{QStringLiteral("GAME-0003-00000300.avi")});
     EXPECT_EQ(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("GAME.MIX")});
@@ -139,7 +125,7 @@ TEST_F(ArchiveTest, AWritableFolderTakesTheAviBesideTheArchive) {
     ASSERT_TRUE(WaitForCompletion());
     EXPECT_TRUE(m_files.folderTitles.isEmpty());
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("GAME-0004-00000400.avi"))),
-              LooseAvi(SmallVideo(5, 32, 32).file));
+              AviInMemory(SmallVideo(5, 32, 32).file));
 }
 
 TEST_F(ArchiveTest, CancellingThePickerOrTheFolderChangesNothing) {

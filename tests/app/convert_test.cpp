@@ -6,12 +6,7 @@
 #include <QTest>
 
 #include "app/control_ids.h"
-#include "convert/convert_frames.h"
-#include "platform/file.h"
 #include "tests/app/app_fixture.h"
-#include "tests/support/fixtures.h"
-#include "tests/support/memory_file.h"
-#include "vqa/vqa_header.h"
 
 namespace rw::test {
 namespace {
@@ -26,18 +21,8 @@ synth::SynthOptions Small(int frames = 12) {
     return o;
 }
 
-// What the core writes for the same file, converted in memory.
 std::vector<uint8_t> ExpectedAvi(const QString& vqaPath) {
-    const std::vector<uint8_t> bytes = ReadAll(vqaPath);
-    MemoryInputFile in(bytes, "in");
-    MemoryOutputFile out("out");
-    const VqaHeaderResult header = ReadVqaHeader(std::span<const uint8_t>(bytes));
-    auto index = ReadFrameIndex(in, header.properties.frames);
-    EXPECT_TRUE(index.ok());
-    NullObserver quiet;
-    const ConversionOutcome outcome = ConvertFrames(in, out, header.properties, *index, quiet);
-    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Completed);
-    return out.Data();
+    return AviInMemory(ReadAll(vqaPath));
 }
 
 TEST_F(ConvertTest, ConvertsIntoTheAviBesideTheFileAndShowsTheLastProgress) {

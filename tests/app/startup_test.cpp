@@ -34,22 +34,6 @@ TEST(Resources, IconLoadsInEverySize) {
     EXPECT_FALSE(LoadApplicationIcon().pixmap(32, 32).isNull());
 }
 
-TEST(Resources, SplashIs320By201With256Colours) {
-    const QImage image(QString::fromLatin1(kSplashResource));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(320, 201));
-    EXPECT_EQ(image.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(image.colorCount(), 256);
-}
-
-TEST(Resources, StartupSoundLiesBesideTheProgram) {
-    QFile wav(QStringLiteral(RW_BINARY_DIR "/bin/intro.wav"));
-    ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
-    const QByteArray head = wav.read(44);
-    EXPECT_EQ(head.left(4), QByteArray("RIFF"));
-    EXPECT_EQ(head.mid(8, 8), QByteArray("WAVEfmt "));
-}
-
 TEST(StartupSound, LookedUpAsNamedThenBesideTheProgram) {
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("program"));
@@ -201,11 +185,6 @@ TEST_F(WindowTest, InitialisationSetsTheIconAndPlaysTheSoundBesideTheProgram) {
     EXPECT_FALSE(m_dlg->IsConverting());
 }
 
-TEST_F(WindowTest, CaptionOfTheMessageBoxesIsTheExecutableName) {
-    EXPECT_EQ(ApplicationCaption(), QStringLiteral("app_tests"));
-    EXPECT_FALSE(m_dlg->windowTitle().isEmpty());
-}
-
 TEST_F(WindowTest, ButtonsInTabOrderWithConvertAsDefault) {
     auto* load = qobject_cast<QPushButton*>(m_dlg->Control(IDC_LOAD_FILE));
     auto* convert = qobject_cast<QPushButton*>(m_dlg->Control(IDOK));
@@ -227,38 +206,6 @@ TEST_F(WindowTest, ButtonsInTabOrderWithConvertAsDefault) {
     for (QGroupBox* box : m_dlg->findChildren<QGroupBox*>()) {
         EXPECT_LT(box->geometry().bottom(), load->y());
     }
-}
-
-TEST_F(WindowTest, FieldsSitInTheirGroupsAndRows) {
-    const auto boxes = m_dlg->findChildren<QGroupBox*>();
-    ASSERT_EQ(boxes.size(), 2);
-    const QGroupBox* info = boxes[0]->title() == "VQA-Info" ? boxes[0] : boxes[1];
-    const QGroupBox* progress = info == boxes[0] ? boxes[1] : boxes[0];
-    EXPECT_EQ(info->title(), QStringLiteral("VQA-Info"));
-    EXPECT_EQ(progress->title(), QStringLiteral("Progress"));
-    EXPECT_LT(info->geometry().right(), progress->x());
-    // Each group's fields from the top: path, frames, width, height, block width, block height,
-    // size, length; then remaining, elapsed, finish, frame, output size, percent.
-    const std::pair<const QGroupBox*, std::vector<int>> columns[] = {
-        {info,
-         {IDC_FILENAME, IDC_NUMBER_OF_FRAMES, IDC_WIDTH, IDC_HEIGHT, IDC_BLOCK_WIDTH,
-          IDC_BLOCK_HEIGHT, IDC_FILESIZE, IDC_VIDEO_LENGTH}},
-        {progress,
-         {IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME, IDC_CONVERTING_FRAME,
-          IDC_OUTPUT_FILESIZE, IDC_PERCENT_CONVERTED}},
-    };
-    for (const auto& [box, ids] : columns) {
-        for (size_t i = 0; i < ids.size(); ++i) {
-            EXPECT_TRUE(box->geometry().contains(m_dlg->Control(ids[i])->geometry())) << ids[i];
-            if (i > 0) {
-                EXPECT_LT(m_dlg->Control(ids[i - 1])->y(), m_dlg->Control(ids[i])->y()) << ids[i];
-            }
-        }
-    }
-    for (int id : {IDC_LABEL_TIME_REMAINING, IDC_LABEL_ELAPSED_TIME, IDC_LABEL_FINISH_TIME}) {
-        EXPECT_FALSE(m_dlg->FieldText(id).isEmpty()) << id;
-    }
-    EXPECT_EQ(m_dlg->FieldText(IDC_LABEL_TIME_REMAINING), QStringLiteral("Time remaining:"));
 }
 
 TEST(DialogUnits, ConvertWithTheFontsBaseUnits) {

@@ -95,12 +95,6 @@ TEST(WriteVideoChunk, StoresTheRowsBottomRowFirst) {
     EXPECT_EQ(std::vector<uint8_t>(bottomUp.Data().begin() + 8, bottomUp.Data().end()), image);
 }
 
-TEST(WriteVideoChunk, RefusesAnImageOfTheWrongSize) {
-    MemoryOutputFile out;
-    EXPECT_FALSE(WriteVideoChunk(out, std::vector<uint8_t>(17), AviFormat{1, 2, 3, 22050}).ok());
-    EXPECT_TRUE(out.Data().empty());
-}
-
 TEST(WriteSoundChunk, NeverReadsPastTheDecodedSound) {
     struct Case {
         size_t decoded;
@@ -118,12 +112,15 @@ TEST(WriteSoundChunk, NeverReadsPastTheDecodedSound) {
     }
 }
 
-TEST(WriteIndexChunk, RefusesPositionTablesOfTheWrongLength) {
+// Pictures and position tables that do not match the format are refused and nothing is written.
+TEST(MovieChunks, InputsThatDoNotMatchTheFormatAreRefused) {
+    const AviFormat p{2, 4, 2, 22050};
     MemoryOutputFile out;
+    EXPECT_FALSE(WriteVideoChunk(out, std::vector<uint8_t>(23), p).ok());
     const uint32_t two[] = {1, 2};
     const uint32_t one[] = {1};
-    EXPECT_FALSE(WriteIndexChunk(out, 524, two, one, AviFormat{2, 4, 2, 22050}).ok());
-    EXPECT_FALSE(WriteIndexChunk(out, 524, one, one, AviFormat{2, 4, 2, 22050}).ok());
+    EXPECT_FALSE(WriteIndexChunk(out, 524, two, one, p).ok());
+    EXPECT_FALSE(WriteIndexChunk(out, 524, one, one, p).ok());
     EXPECT_TRUE(out.Data().empty());
 }
 

@@ -154,20 +154,6 @@ TEST(DiskOutputFile, HandedOverBuffersLandInOrder) {
     }
 }
 
-// Space set aside beforehand changes nothing in what the file holds once written.
-TEST(DiskOutputFile, PreallocatedFileHoldsExactlyTheBytesWritten) {
-    auto path = TestPath("preallocated.bin");
-    const Bytes data = Counting(300000);
-    DiskOutputFile out;
-    ASSERT_TRUE(out.Create(path, 65536).ok());
-    out.Preallocate(static_cast<int64_t>(data.size()));
-    ASSERT_TRUE(out.Write(data).ok());
-    ASSERT_TRUE(out.Close().ok());
-    auto back = ReadWholeFile(path);
-    ASSERT_TRUE(back.ok());
-    EXPECT_EQ(*back, data);
-}
-
 // A failed write on the helper thread stops the file: a later Write reports it, and so does Close.
 TEST(DiskOutputFile, FailureOnTheHelperThreadIsReportedLater) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";

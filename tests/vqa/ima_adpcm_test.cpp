@@ -48,13 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
         FromZero{"Byte0FNegative", Hex("0F"), Hex("F4 FF F6 FF"), -10, 7}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ImaAdpcm, CountZeroLeavesTheStateAlone) {
-    ImaAdpcmState state{1234, 40};
-    EXPECT_TRUE(DecodeImaAdpcm({}, state).empty());
-    EXPECT_EQ(state.predictor, 1234);
-    EXPECT_EQ(state.stepIndex, 40);
-}
-
 struct Run {
     const char* name;
     uint8_t byte;

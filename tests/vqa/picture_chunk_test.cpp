@@ -78,7 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DispatchCase{
             "PackedPalette", Sub("CPLZ", PackLiterally(kColours)), {}, kColours, 0, Status::Ok},
-        DispatchCase{"PlainPalette", Sub("CPL0", kColours), {}, kColours, 0, Status::Ok},
         // A pad byte follows odd-sized data (if it is there), ending the chunk or not; only one is
         // skipped, so a second 00 begins an identifier (here 00 'Q' 'T' '0': a pointer table).
         DispatchCase{"PadByteEndsTheChunk",
@@ -128,8 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                      kColours,
                      0,
                      Status::Ok},
-        DispatchCase{
-            "UnknownPackedIsUnpacked", Sub("XXQZ", PackLiterally(kBook)), {}, {}, 0, Status::Ok},
         // Unpacked before the dispatch, whatever the third letter: bad data is damage.
         DispatchCase{
             "UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), {}, {}, 0, Status::Damaged}),
@@ -175,16 +172,13 @@ TEST_P(Damage, EndsTheWalkWithAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Broken, Damage,
-    testing::Values(
-        DamageCase{"HeaderPastEnd", Concat({Text("CBF0"), Hex("00 00")}), "runs past the end",
-                   false},
-        DamageCase{"HeaderPastEndAfterPad", Concat({Hex("00"), Text("CBF0"), Hex("00")}),
-                   "runs past the end", false},
-        DamageCase{"SizePastEnd", Concat({Text("CBF0"), U32Be(0x100), kBook}),
-                   "declares 256 bytes"},
-        DamageCase{"NegativeSize", Concat({Text("CBF0"), U32Be(0xFFFFFFF0), kBook}), "declares"},
-        DamageCase{"BadPackedTable", Sub("VPTZ", Hex("81 41 00 05 80")), "'VPTZ'"},
-        DamageCase{"PackedTableWithoutEnd", Sub("VPTZ", Hex("81 41")), "without an end command"}),
+    testing::Values(DamageCase{"HeaderPastEnd", Concat({Text("CBF0"), Hex("00 00")}),
+                               "runs past the end", false},
+                    DamageCase{"SizePastEnd", Concat({Text("CBF0"), U32Be(0x100), kBook}),
+                               "declares 256 bytes"},
+                    DamageCase{"BadPackedTable", Sub("VPTZ", Hex("81 41 00 05 80")), "'VPTZ'"},
+                    DamageCase{"PackedTableWithoutEnd", Sub("VPTZ", Hex("81 41")),
+                               "without an end command"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Codebook parts and the switch ----
@@ -215,17 +209,23 @@ TEST(CodebookSwitch, EighthPartsFrameStillDrawsWithTheOldCodebook) {
     EXPECT_EQ(seen[0].codebook, assembled);
 }
 
-TEST(CodebookSwitch, PartsCountAcrossFramesWithoutImages) {
+// Parts count across frames that draw nothing; the switch waits for the next image, and takes
+// every part, more than eight too.
+TEST(CodebookSwitch, PartsCountAcrossFramesUntilTheNextImage) {
     VqaDecodeState state;
-    // Eight parts over three frames that draw nothing; no switch until an image is drawn.
-    RunFrame(Concat({Sub("CBP0", Part(0)), Sub("CBP0", Part(1)), Sub("CBP0", Part(2))}), state);
-    RunFrame(Concat({Sub("CBP0", Part(3)), Sub("CBP0", Part(4))}), state);
-    RunFrame(Concat({Sub("CBP0", Part(5)), Sub("CBP0", Part(6)), Sub("CBP0", Part(7))}), state);
-    EXPECT_EQ(state.partCount, 8);
+    Bytes parts;
+    for (const auto& frame : {std::vector<uint8_t>{0, 1, 2}, {3, 4}, {5, 6, 7, 8}}) {
+        Bytes data;
+        for (uint8_t n : frame) {
+            data = Concat({data, Sub("CBP0", Part(n))});
+            parts = Concat({parts, Part(n)});
+        }
+        RunFrame(data, state);
+    }
     EXPECT_TRUE(state.codebook.empty());
     RunFrame(Sub("VPT0", Hex("00 00")), state);
     EXPECT_EQ(state.partCount, 0);
-    EXPECT_EQ(state.codebook.size(), 64u);
+    EXPECT_EQ(state.codebook, parts);
 }
 
 TEST(CodebookSwitch, FullCodebookLeavesPendingPartsAlone) {
@@ -245,19 +245,6 @@ TEST(CodebookSwitch, FullCodebookLeavesPendingPartsAlone) {
         parts = Concat({parts, Part(n)});
     }
     EXPECT_EQ(state.codebook, parts);
-}
-
-TEST(CodebookSwitch, MoreThanEightPartsSwitchAtTheNextImage) {
-    VqaDecodeState state;
-    Bytes data;
-    Bytes parts;
-    for (uint8_t n = 0; n < 9; ++n) {
-        data = Concat({data, Sub("CBP0", Part(n))});
-        parts = Concat({parts, Part(n)});
-    }
-    RunFrame(Concat({data, Sub("VPT0", Hex("00 00"))}), state);
-    EXPECT_EQ(state.codebook, parts);
-    EXPECT_EQ(state.partCount, 0);
 }
 
 // One packed stream cut into eight pieces, as the original tools write codebook parts: the first
@@ -301,20 +288,6 @@ TEST(CodebookSwitch, PartsThatUnpackNeitherWayKeepTheOldCodebook) {
     EXPECT_TRUE(state.palette.empty());  // the walk stopped at the damage
 }
 
-TEST(CodebookSwitch, GenerationsCountChanges) {
-    VqaDecodeState state;
-    RunFrame(Concat({Sub("CBF0", kBook), Sub("CPL0", kColours), Sub("VPT0", Hex("00 00"))}), state);
-    EXPECT_EQ(state.codebookGeneration, 1u);
-    EXPECT_EQ(state.paletteGeneration, 1u);
-    Bytes data;
-    for (uint8_t n = 0; n < 8; ++n) data = Concat({data, Sub("CBP0", Part(n))});
-    RunFrame(data, state);
-    EXPECT_EQ(state.codebookGeneration, 1u);  // parts alone change nothing drawn
-    RunFrame(Sub("VPT0", Hex("00 00")), state);
-    EXPECT_EQ(state.codebookGeneration, 2u);
-    EXPECT_EQ(state.paletteGeneration, 1u);
-}
-
 // ---- Reading the chunk from the file ----
 
 struct ReadCase {
@@ -355,12 +328,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"IdentifierNotCompared", Concat({Text("JUNK"), U32Be(kChunkSize), kChunkData}),
                  Status::Ok, 1},
         ReadCase{"SizeZero", Concat({Text("VQFR"), U32Be(0)}), Status::Ok, 0},
-        ReadCase{"SizeOne", Concat({Text("VQFR"), U32Be(1), Hex("00")}), Status::Ok, 0},
         ReadCase{"SizePastEnd", Concat({Text("VQFR"), U32Be(kChunkSize + 1), kChunkData}),
                  Status::Truncated, 0},
-        ReadCase{"SizeHuge", Concat({Text("VQFR"), U32Be(0xFFFFFFFF), kChunkData}),
-                 Status::Truncated, 0},
-        ReadCase{"EmptyFile", {}, Status::Truncated, 0},
         ReadCase{"HeaderCut", Concat({Hex("00"), Text("VQFR"), Hex("00 00")}), Status::Truncated,
                  0},
         ReadCase{"DamagedSubChunk",

@@ -101,13 +101,11 @@ TEST_P(PaletteBytes, BecomeOutputBytes) {
     EXPECT_EQ(image, GetParam().bgr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Colours, PaletteBytes,
-    testing::Values(PaletteCase{"PureRed", Hex("3F 00 00"), Hex("00 00 FC")},
-                    PaletteCase{"ByteFFGives252", Hex("FF FF FF"), Hex("FC FC FC")},
-                    PaletteCase{"Byte40GivesZero", Hex("40 40 40"), Hex("00 00 00")},
-                    PaletteCase{"Mixed", Hex("01 82 C3"), Hex("0C 08 04")}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Colours, PaletteBytes,
+                         testing::Values(PaletteCase{"ByteFFGives252", Hex("FF FF FF"),
+                                                     Hex("FC FC FC")},
+                                         PaletteCase{"Mixed", Hex("01 82 C3"), Hex("0C 08 04")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct MissingCase {
     const char* name;

@@ -2,7 +2,6 @@
 // back with an outside reader (ffmpeg); the folder rules and the failure policy.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,23 +10,17 @@
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/shell.h"
 
 namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The standard output of a shell command.
+// The standard output of a shell command, as bytes.
 std::vector<uint8_t> Capture(const std::string& command) {
-    std::vector<uint8_t> out;
-    std::FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    uint8_t buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) {
-        out.insert(out.end(), buffer, buffer + n);
-    }
-    pclose(p);
-    return out;
+    const std::string out = test::RunShell(command).out;
+    return {out.begin(), out.end()};
 }
 
 // Raw pixels of PNG pictures (an ffmpeg input pattern), blue green red, top row first.

@@ -3,7 +3,6 @@
 // decode, and an outside reader (ffprobe / ffmpeg) against our own reading of the file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/shell.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
 
@@ -136,17 +136,9 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EndToEnd, testing::ValuesIn(kShapes),
 // ---- The outside reader ----
 
 std::string RunCommand(const std::string& command, int& status) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) {
-        status = -1;
-        return out;
-    }
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    status = pclose(p);
-    return out;
+    test::ShellRun r = test::RunShell(command);
+    status = r.status;
+    return r.out;
 }
 
 bool HaveFfmpeg() {

@@ -190,7 +190,7 @@ int CConvertThread::Run() {
     if (std::error_code ec; std::filesystem::is_directory(m_aviPath, ec)) {
         return Fail(cannot + "the output \"" + m_aviPath + "\" is a folder");
     }
-    const RunPlan plan = PlanFor(m_processors, props.frames);
+    const RunPlan plan = m_plan ? *m_plan : PlanFor(m_processors, props.frames);
     // A file of this run's own, so nothing else is written through or removed.
     if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, plan.writeBehind); !r) {
         return Fail(cannot + r.error().message);

@@ -95,6 +95,9 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // does everything.
     void SetProcessors(unsigned processors) { m_processors = processors; }
     static unsigned DefaultProcessors();
+    // Runs with this plan instead of the one made from the processors (the benchmark of the
+    // plans compares them; the tests force each path).
+    void SetPlan(RunPlan plan) { m_plan = plan; }
     // Reads the video from `source` (a file, or an archive's entry in place) and writes `aviPath`
     // instead of the host's file and the AVI beside it (before ResumeThread). The host's Path()
     // then only names the video in messages.
@@ -140,6 +143,7 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     bool m_ownsTemporary = false;  // the temporary file exists and is this run's
     int32_t m_frames = 0;
     unsigned m_processors = DefaultProcessors();
+    std::optional<RunPlan> m_plan;
     ConversionHost* m_host = nullptr;  // m_pDlg as read at the start of Run
     ConversionOutcome m_outcome;
     bool m_wantsPictures = false;

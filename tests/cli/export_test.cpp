@@ -32,11 +32,9 @@ std::vector<uint8_t> DecodedPictures(const fs::path& input) {
 // The AVI's frames, top row first, joined.
 std::vector<uint8_t> TopDown(const test::AviWalk& avi) {
     std::vector<uint8_t> out;
-    const size_t row = 3 * size_t{avi.width};
     for (auto frame : avi.videoFrames) {
-        for (size_t y = avi.height; y-- > 0;) {
-            out.insert(out.end(), frame.begin() + y * row, frame.begin() + (y + 1) * row);
-        }
+        const test::Bytes picture = test::FlipRows(frame, avi.width, avi.height);
+        out.insert(out.end(), picture.begin(), picture.end());
     }
     return out;
 }
@@ -75,12 +73,8 @@ TEST_F(CliExport, FramesAndSoundAreTheAvisPixelsAndSamplesAtTheVideosRate) {
     ASSERT_EQ(walk.problem, "");
     EXPECT_EQ(DecodedPictures(m_dir / "out/frame-%04d.png"), TopDown(walk));
 
-    // Each sound chunk's whole samples: the leading chunk of 11025 bytes ends in half a sample.
-    std::vector<uint8_t> samples;
-    for (const test::AviChunk& c : walk.movie) {
-        if (c.id == "01wb")
-            samples.insert(samples.end(), c.data.begin(), c.data.end() - c.size % 2);
-    }
+    // The leading chunk of 11025 bytes ends in half a sample.
+    const std::vector<uint8_t> samples = test::WholeSamples(walk);
     auto wav = m_dir.Get("out/sound.wav");
     ASSERT_TRUE(wav && wav->size() > 44);
     EXPECT_EQ(test::Le32(*wav, 24), 11025u);

@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 using test::BuildTinyVqa;
 using test::TinyFrame;
-using test::TinyPalette;
-using test::TinySolidPicture;
 using test::TinyVqa;
 
 // Records every call the worker makes, in order, as one line each.
@@ -98,17 +96,12 @@ class ConvertThreadTest : public testing::Test {
         worker.Join();
         return worker.ExitCode();
     }
-    std::vector<std::string> Listing() const { return m_dir.Listing(); }
 
     test::ScratchFolder m_dir;
 };
 
-TinyVqa ThreeFrames() {
-    return test::TinyThreeFrames();
-}
-
 TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
     Write("clip.avi", {'o', 'l', 'd'});  // replaced by the complete file
     RecordingHost host(vqa, PropsOf(vqa));
     FixedClock clock;
@@ -120,15 +113,12 @@ TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
                                                "frame 2  66.67% 00:00 00:00 23:59:50",
                                                "frame 3 100.00% 00:00 00:01 23:59:50", "finished"};
     EXPECT_EQ(host.Calls(), expected);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
-    const auto avi = Read((m_dir / "clip.avi").string());
-    EXPECT_EQ(test::WalkAvi(avi).problem, "");
-    EXPECT_EQ(avi.size(), 524u + 8 + 300 + 3 * (8 + 40 + 8 + 48) + 8 + 16 * 7);
-    EXPECT_EQ(worker.Outcome().status, ConversionOutcome::Status::Completed);
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
 }
 
 TEST_F(ConvertThreadTest, ReportsConcealedDamageBeforeFinishing) {
-    TinyVqa v = ThreeFrames();
+    TinyVqa v = test::TinyThreeFrames();
     v.frames[2].omit = true;
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
     RecordingHost host(vqa, PropsOf(vqa));
@@ -154,9 +144,8 @@ class Fatal : public ConvertThreadTest, public testing::WithParamInterface<Fatal
 TEST_P(Fatal, EndsWithAMessageAndLeavesNothingBehind) {
     const std::string vqa = GetParam().prepare(*this, m_dir.Path());
     const std::string avi = vqa.substr(0, vqa.size() - 3) + "avi";
-    const bool aviIsInput = avi == vqa;
-    if (!aviIsInput) Write(fs::path(avi).filename(), {'o', 'l', 'd'});
-    const auto before = Listing();
+    Write(fs::path(avi).filename(), {'o', 'l', 'd'});
+    const auto before = m_dir.Listing();
     const auto inputBytes = Read(vqa);
 
     VqaProperties props = PropsOf(vqa);
@@ -171,10 +160,8 @@ TEST_P(Fatal, EndsWithAMessageAndLeavesNothingBehind) {
     EXPECT_NE(calls.back().find(GetParam().says), std::string::npos) << calls.back();
     for (const auto& c : calls) EXPECT_NE(c, "finished");
     worker.CloseAndDiscard();
-    EXPECT_EQ(Listing(), before);
-    if (!aviIsInput) {
-        EXPECT_EQ(Read(avi), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    }
+    EXPECT_EQ(m_dir.Listing(), before);
+    EXPECT_EQ(Read(avi), (std::vector<uint8_t>{'o', 'l', 'd'}));
     if (fs::is_regular_file(vqa)) {
         EXPECT_EQ(Read(vqa), inputBytes);
     }
@@ -187,22 +174,17 @@ INSTANTIATE_TEST_SUITE_P(
                                   return (dir / "gone.vqa").string();
                               },
                               "No such file or directory"},
-                    FatalCase{"InputNamedLikeItsOutput",
-                              [](ConvertThreadTest& t, const fs::path&) {
-                                  return t.Write("video.avi", BuildTinyVqa(ThreeFrames()));
-                              },
-                              "would overwrite"},
                     // The AVI file's name fits, a longer one beside it does not.
                     FatalCase{"TemporaryFileCannotBeCreated",
                               [](ConvertThreadTest& t, const fs::path&) {
                                   return t.Write(std::string(247, 'a') + ".vqa",
-                                                 BuildTinyVqa(ThreeFrames()));
+                                                 BuildTinyVqa(test::TinyThreeFrames()));
                               },
                               "Cannot create a temporary file beside"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilDiscarded) {
-    TinyVqa v = ThreeFrames();
+    TinyVqa v = test::TinyThreeFrames();
     v.rawIndexEntries = {{1, 0x3FFFFFFC}};
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
     Write("clip.avi", {'o', 'l', 'd'});
@@ -218,12 +200,12 @@ TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilD
     EXPECT_FALSE(worker.m_fileVqa.IsOpen());
     worker.CloseAndDiscard();
     EXPECT_FALSE(worker.m_fileAvi.IsOpen());
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_EQ(Read((m_dir / "clip.avi").string()), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST_F(ConvertThreadTest, CancelStopsBeforeTheNextFrameAndDiscardRemovesTheOutput) {
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
     RecordingHost host(vqa, PropsOf(vqa));
     CConvertThread worker;
     worker.RequestCancel();
@@ -231,13 +213,13 @@ TEST_F(ConvertThreadTest, CancelStopsBeforeTheNextFrameAndDiscardRemovesTheOutpu
     EXPECT_TRUE(host.Calls().empty());
     const std::string part = fs::path(worker.TemporaryPath()).filename();
     EXPECT_EQ(part.rfind("clip.avi.", 0), 0u) << part;
-    EXPECT_EQ(Listing(), (std::vector<std::string>{part, "clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{part, "clip.vqa"}));
     worker.CloseAndDiscard();
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.vqa"}));
 }
 
 TEST_F(ConvertThreadTest, AHostMayReleaseTheWorkerFromConversionFinished) {
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
+    const std::string vqa = Write("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
     RecordingHost host(vqa, PropsOf(vqa));
     auto worker = std::make_unique<CConvertThread>();
     std::mutex m;
@@ -253,11 +235,11 @@ TEST_F(ConvertThreadTest, AHostMayReleaseTheWorkerFromConversionFinished) {
     worker->ResumeThread();
     std::unique_lock lock(m);
     ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return released; }));
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
 }
 
 TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFile) {
-    TinyVqa v = ThreeFrames();
+    TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 2000; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
     RecordingHost host(vqa, PropsOf(vqa));
@@ -267,7 +249,7 @@ TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFi
         worker.ResumeThread();
     }
     // Either it finished before the release (then the AVI is complete) or nothing is left.
-    const auto names = Listing();
+    const auto names = m_dir.Listing();
     if (names.size() == 2) {
         EXPECT_EQ(names[0], "clip.avi");
         EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
@@ -277,14 +259,14 @@ TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFi
 }
 
 // The temporary output is a new file of the run's own: a link or a file already there under the
-// old fixed name is neither written through nor removed, and an AVI path that is a folder is
-// refused before any frame.
+// old fixed name is neither written through nor removed. (An AVI path that is a folder, or that is
+// the input itself, is refused through the command line, which runs this worker.)
 TEST_F(ConvertThreadTest, LeavesEverythingButItsOwnFilesAlone) {
     Write("victim", {'m', 'i', 'n', 'e'});
     for (const bool link : {false, true}) {
         SCOPED_TRACE(link ? "a link planted at clip.avi.part" : "a file of that name");
         const std::string sub = link ? "link" : "file";
-        const std::string vqa = Write(sub + "/clip.vqa", BuildTinyVqa(ThreeFrames()));
+        const std::string vqa = Write(sub + "/clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
         if (link) {
             fs::create_symlink(m_dir / "victim", m_dir / sub / "clip.avi.part");
         } else {
@@ -305,22 +287,9 @@ TEST_F(ConvertThreadTest, LeavesEverythingButItsOwnFilesAlone) {
     EXPECT_EQ(Read((m_dir / "victim").string()), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
 }
 
-TEST_F(ConvertThreadTest, RefusesAnAviPathThatIsAFolder) {
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(ThreeFrames()));
-    fs::create_directory(m_dir / "clip.avi");
-    RecordingHost host(vqa, PropsOf(vqa));
-    CConvertThread worker;
-    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
-    const std::vector<std::string> expected = {"failed Cannot convert \"" + vqa +
-                                               "\": the output \"" + (m_dir / "clip.avi").string() +
-                                               "\" is a folder"};
-    EXPECT_EQ(host.Calls(), expected);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
-}
-
 // Two runs of the same video at once each write a file of their own and end with a complete AVI.
 TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
-    TinyVqa v = ThreeFrames();
+    TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 300; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
     RecordingHost host1(vqa, PropsOf(vqa));
@@ -336,14 +305,14 @@ TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
     EXPECT_EQ(worker1.ExitCode(), CConvertThread::kCompleted);
     EXPECT_EQ(worker2.ExitCode(), CConvertThread::kCompleted);
     EXPECT_NE(worker1.TemporaryPath(), worker2.TemporaryPath());
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
 }
 
 // In one part and in two, the first report starts the clock (which counts from boot) and the last
 // one of a complete run is its last frame.
 TEST_F(ConvertThreadTest, ProgressStartsAtTheFirstReportAndEndsWithTheLastFrameInEitherMode) {
-    TinyVqa v = ThreeFrames();
+    TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 97; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("long.vqa", BuildTinyVqa(v));
     for (const unsigned processors : {1u, 2u}) {

@@ -9,15 +9,12 @@
 
 #include "avi/avi_header.h"
 #include "convert/avi_format_of.h"
-#include "convert/convert_frames.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
-#include "tests/support/memory_file.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/shell.h"
 #include "tools/synth/vqa_synth.h"
-#include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
@@ -58,28 +55,10 @@ struct Converted {
 Converted ConvertShape(const Shape& s) {
     Converted c;
     c.video = synth::SynthesizeVqa(OptionsFor(s));
-    MemoryInputFile in(c.video.file, std::string(s.name) + ".vqa");
-    auto header = ReadVqaHeader(in);
-    EXPECT_EQ(header.status, VqaHeaderResult::Status::Ok);
-    EXPECT_EQ(header.properties, c.video.properties);
-    auto index = ReadFrameIndex(in, header.properties.frames);
-    EXPECT_TRUE(index.ok());
-    MemoryOutputFile out(std::string(s.name) + ".avi");
-    test::NullObserver observer;
-    c.outcome = ConvertFrames(in, out, header.properties, *index, observer);
-    c.avi = out.Data();
+    test::InMemory r = test::ConvertInMemory(c.video.file);
+    c.outcome = r.outcome;
+    c.avi = std::move(r.avi);
     return c;
-}
-
-// A picture as the video chunk stores it: rows bottom row first.
-std::vector<uint8_t> BottomUp(const std::vector<uint8_t>& topDown, int32_t width, int32_t height) {
-    const size_t row = 3 * static_cast<size_t>(width);
-    std::vector<uint8_t> out;
-    out.reserve(topDown.size());
-    for (int32_t y = height; y-- > 0;) {
-        out.insert(out.end(), topDown.begin() + y * row, topDown.begin() + (y + 1) * row);
-    }
-    return out;
 }
 
 class EndToEnd : public testing::TestWithParam<Shape> {};
@@ -97,7 +76,7 @@ TEST_P(EndToEnd, SizesPicturesAndSoundAgree) {
     ASSERT_EQ(walk.videoFrames.size(), static_cast<size_t>(s.frames));
     ASSERT_EQ(walk.index.size(), 2u * s.frames + 1);
     for (int32_t f = 0; f < s.frames; ++f) {
-        const auto expected = BottomUp(c.video.images[f], s.width, s.height);
+        const auto expected = test::FlipRows(c.video.images[f], s.width, s.height);
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), walk.videoFrames[f].begin(),
                                walk.videoFrames[f].end()))
             << "picture of frame " << f;

@@ -12,9 +12,7 @@
 #include "convert/playback_source.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
-#include "tests/support/memory_file.h"
 #include "tests/support/scratch_folder.h"
-#include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
@@ -42,29 +40,14 @@ std::vector<uint8_t> VideoAt(int32_t rate, int32_t frames = 6) {
     return synth::SynthesizeVqa(o).file;
 }
 
-std::vector<uint8_t> ConvertInMemory(const std::vector<uint8_t>& vqa) {
-    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
-    MemoryInputFile in(vqa, "in.vqa");
-    auto index = ReadFrameIndex(in, props.frames);
-    MemoryOutputFile out("out.avi");
-    test::NullObserver quiet;
-    EXPECT_EQ(ConvertFrames(in, out, props, *index, quiet).status,
-              ConversionOutcome::Status::Completed);
-    return out.Data();
-}
-
 // The AVI file's bytes fed in pieces of any size: the same pictures, and every sound chunk's
 // whole samples (at 11025 Hz the leading chunk has 11025 bytes, the last one half a sample).
 TEST(AviChunkSink, HandsOnTheAvisPicturesAndWholeSamplesInAnyPieces) {
     for (int32_t rate : {11025, 22050, 0}) {
-        const std::vector<uint8_t> avi = ConvertInMemory(VideoAt(rate));
+        const std::vector<uint8_t> avi = test::ConvertInMemory(VideoAt(rate)).avi;
         const test::AviWalk walk = test::WalkAvi(avi);
         ASSERT_EQ(walk.problem, "");
-        std::vector<uint8_t> samples;
-        for (const test::AviChunk& c : walk.movie) {
-            if (c.id == "01wb")
-                samples.insert(samples.end(), c.data.begin(), c.data.end() - c.size % 2);
-        }
+        const std::vector<uint8_t> samples = test::WholeSamples(walk);
         for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, avi.size()}) {
             SCOPED_TRACE(std::to_string(rate) + " Hz in pieces of " + std::to_string(piece));
             Collect got;

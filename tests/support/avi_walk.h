@@ -94,6 +94,16 @@ inline AviWalk WalkAvi(std::span<const uint8_t> file) {
     return w;
 }
 
+// The whole 16-bit samples of all sound chunks (an odd-sized chunk ends in half a sample).
+inline std::vector<uint8_t> WholeSamples(const AviWalk& w) {
+    std::vector<uint8_t> samples;
+    for (const AviChunk& c : w.movie) {
+        if (c.id == "01wb")
+            samples.insert(samples.end(), c.data.begin(), c.data.end() - c.size % 2);
+    }
+    return samples;
+}
+
 // The chunks of the movie list as "id@offset+size" and the index entries' flags, for golden
 // layouts: "01wb@524+22050 00db@22582+24 | 0 16".
 inline std::string Layout(const AviWalk& w) {

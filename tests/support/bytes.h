@@ -71,6 +71,16 @@ inline Bytes PackLiterally(std::span<const uint8_t> data) {
     return out;
 }
 
+// A picture of 3-byte pixels with its rows in the opposite order: top row first <-> bottom row
+// first.
+inline Bytes FlipRows(std::span<const uint8_t> image, size_t width, size_t height) {
+    Bytes out;
+    for (size_t y = height, row = 3 * width; y-- > 0;) {
+        out.insert(out.end(), image.begin() + y * row, image.begin() + (y + 1) * row);
+    }
+    return out;
+}
+
 // A stable fingerprint of bytes for golden results (64-bit FNV-1a), as 16 hex digits.
 inline std::string Fingerprint(std::span<const uint8_t> bytes) {
     uint64_t h = 0xcbf29ce484222325u;

@@ -1,6 +1,6 @@
 // Shortcuts several test areas share: video properties from a few numbers, an observer that
-// neither reports nor cancels, and small synthesised videos (without their expected pictures and
-// sound).
+// neither reports nor cancels, a whole conversion in memory, and small synthesised videos (without
+// their expected pictures and sound).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "convert/convert_frames.h"
+#include "tests/support/memory_file.h"
 #include "tools/synth/vqa_synth.h"
+#include "vqa/vqa_header.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw::test {
@@ -31,6 +33,27 @@ class NullObserver final : public ConversionObserver {
     void OnFrameStart(int32_t) override {}
     bool CancelRequested() override { return false; }
 };
+
+struct InMemory {
+    ConversionOutcome outcome;
+    std::vector<uint8_t> avi;
+};
+// The file "clip.vqa" converted in one part to "clip.avi", both kept in memory.
+inline InMemory ConvertInMemory(std::span<const uint8_t> vqa) {
+    InMemory r;
+    MemoryInputFile in(vqa, "clip.vqa");
+    const VqaHeaderResult header = ReadVqaHeader(in);
+    auto index = ReadFrameIndex(in, header.properties.frames);
+    if (header.status != VqaHeaderResult::Status::Ok || !index) {
+        r.outcome = {ConversionOutcome::Status::Failed, "cannot read the header or the index"};
+        return r;
+    }
+    MemoryOutputFile out("clip.avi");
+    NullObserver quiet;
+    r.outcome = ConvertFrames(in, out, header.properties, *index, quiet);
+    r.avi = out.Data();
+    return r;
+}
 
 // The synthesiser's default video at that shape, without its expected pictures and sound.
 inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height) {

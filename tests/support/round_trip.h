@@ -10,11 +10,8 @@
 #include <vector>
 
 #include "avi/avi_reader.h"
-#include "convert/convert_frames.h"
 #include "encode/sound_input.h"
-#include "platform/file.h"
-#include "tests/support/memory_file.h"
-#include "vqa/vqa_header.h"
+#include "tests/support/fixtures.h"
 
 namespace rw::test {
 
@@ -28,26 +25,15 @@ struct RoundTrip {
 };
 
 inline RoundTrip ConvertBack(std::span<const uint8_t> vqa) {
-    class Quiet final : public ConversionObserver {
-      public:
-        void OnFrameStart(int32_t) override {}
-        bool CancelRequested() override { return false; }
-    };
     RoundTrip t;
-    MemoryInputFile in(vqa, "encoded.vqa");
-    const VqaHeaderResult header = ReadVqaHeader(in);
-    if (header.status != VqaHeaderResult::Status::Ok) return t.problem = "header", t;
-    t.properties = header.properties;
-    auto index = ReadFrameIndex(in, header.properties.frames);
-    if (!index) return t.problem = index.error().message, t;
-    MemoryOutputFile out("encoded.avi");
-    Quiet quiet;
-    t.outcome = ConvertFrames(in, out, header.properties, *index, quiet);
+    t.properties = ReadVqaHeader(vqa).properties;
+    InMemory converted = ConvertInMemory(vqa);
+    t.outcome = converted.outcome;
     if (t.outcome.status != ConversionOutcome::Status::Completed || t.outcome.damagedFrames != 0 ||
         t.outcome.leadingSoundMissing || !t.outcome.message.empty()) {
         return t.problem = "conversion reported: " + t.outcome.message, t;
     }
-    t.avi = out.Data();
+    t.avi = std::move(converted.avi);
     MemoryInputFile aviIn(t.avi, "encoded.avi");
     auto reader = AviReader::Open(aviIn);
     if (!reader) return t.problem = reader.error().message, t;

@@ -51,18 +51,6 @@ Bytes Bgr(size_t k) {  // the ramp palette's entry k as output bytes
             static_cast<uint8_t>(k % 64 * 4)};
 }
 
-// The two renderings of the cached path and the bottom-up function, flipped back to top first.
-Bytes FlipRows(const Bytes& image, int32_t width, int32_t height) {
-    Bytes out(image.size());
-    size_t row = static_cast<size_t>(width) * 3;
-    for (int32_t y = 0; y < height; ++y) {
-        std::copy_n(
-            image.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(y)), row,
-            out.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(height - 1 - y)));
-    }
-    return out;
-}
-
 TEST(RenderFrame, SolidBlocksTakeTheirColourFromThePalette) {
     const auto props = Props(8, 2, 4, 2);
     Bytes codebook(0x10000 * 8, 0x30);  // would be colour 0x30 if it were used
@@ -213,10 +201,10 @@ TEST(RenderFrame, AllDrawingPathsGiveTheSamePixels) {
         ASSERT_EQ(top.size(), static_cast<size_t>(w * h * 3));
         Bytes bottomUp(top.size(), 0xAB);
         RenderFrameBottomUp(f.table, state.codebook, state.palette, f.props, bottomUp);
-        EXPECT_EQ(FlipRows(bottomUp, w, h), top) << "round " << round;
+        EXPECT_EQ(test::FlipRows(bottomUp, w, h), top) << "round " << round;
         Bytes cached(top.size(), 0xCD);
         renderer.RenderBottomUp(f.table, state, f.props, cached);
-        EXPECT_EQ(FlipRows(cached, w, h), top) << "round " << round;
+        EXPECT_EQ(test::FlipRows(cached, w, h), top) << "round " << round;
     }
 }
 

@@ -16,12 +16,6 @@ namespace {
 
 using test::AviSpec;
 
-AviSpec With(void (*change)(AviSpec&)) {
-    AviSpec s;
-    change(s);
-    return s;
-}
-
 struct ReadCase {
     const char* name;
     AviSpec spec;
@@ -53,31 +47,16 @@ TEST_P(AviReaderReads, ThePicturesAndSoundThatWentIn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, AviReaderReads,
-    ::testing::Values(ReadCase{"BottomUp24", AviSpec{}}, ReadCase{"TopDown32", With([](AviSpec& s) {
-                                                                      s.bits = 32;
-                                                                      s.topDown = true;
-                                                                  })},
-                      ReadCase{"PaddedRows", With([](AviSpec& s) {
-                                   s.width = 5;
-                                   s.height = 3;
-                               })},
-                      ReadCase{"NoIndex", With([](AviSpec& s) { s.index = AviSpec::Index::None; })},
-                      ReadCase{"AbsoluteIndex",
-                               With([](AviSpec& s) { s.index = AviSpec::Index::Absolute; })},
-                      ReadCase{"RecLists", With([](AviSpec& s) {
-                                   s.recLists = true;
-                                   s.index = AviSpec::Index::None;
-                               })},
-                      ReadCase{"OpenDml", With([](AviSpec& s) {
-                                   s.extended = true;
-                                   s.frames = 4;
-                               })},
-                      ReadCase{"Silent", With([](AviSpec& s) { s.sound = false; })},
-                      ReadCase{"StereoBytes", With([](AviSpec& s) {
-                                   s.channels = 2;
-                                   s.soundBits = 8;
-                                   s.soundBytes = 10;
-                               })}),
+    ::testing::Values(
+        ReadCase{"BottomUp24", AviSpec{}},
+        ReadCase{"TopDown32", AviSpec{.bits = 32, .topDown = true}},
+        ReadCase{"PaddedRows", AviSpec{.width = 5, .height = 3}},
+        ReadCase{"NoIndex", AviSpec{.index = AviSpec::Index::None}},
+        ReadCase{"AbsoluteIndex", AviSpec{.index = AviSpec::Index::Absolute}},
+        ReadCase{"RecLists", AviSpec{.index = AviSpec::Index::None, .recLists = true}},
+        ReadCase{"OpenDml", AviSpec{.frames = 4, .extended = true}},
+        ReadCase{"Silent", AviSpec{.sound = false}},
+        ReadCase{"StereoBytes", AviSpec{.channels = 2, .soundBits = 8, .soundBytes = 10}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusalCase {
@@ -107,24 +86,17 @@ INSTANTIATE_TEST_SUITE_P(
     Files, AviReaderRefuses,
     ::testing::Values(
         RefusalCase{"NotRiff", test::Text("RIFX....AVI "), "is not an AVI file"},
-        RefusalCase{"Compressed",
-                    test::BuildAvi(With([](AviSpec& s) { s.compression = "MJPG"; })).file,
+        RefusalCase{"Compressed", test::BuildAvi({.compression = "MJPG"}).file,
                     "compressed video (MJPG)"},
-        RefusalCase{"Palettised", test::BuildAvi(With([](AviSpec& s) { s.bits = 8; })).file,
-                    "8-bit pictures"},
-        RefusalCase{"CompressedSound",
-                    test::BuildAvi(With([](AviSpec& s) { s.soundTag = 0x55; })).file,
-                    "compressed sound"},
+        RefusalCase{"Palettised", test::BuildAvi({.bits = 8}).file, "8-bit pictures"},
+        RefusalCase{"CompressedSound", test::BuildAvi({.soundTag = 0x55}).file, "compressed sound"},
         RefusalCase{"CutHeader", Cut(test::BuildAvi(AviSpec{}).file, 250),
                     "ends inside its header list"},
         RefusalCase{"NoMovie", Cut(test::BuildAvi(AviSpec{}).file, 312), "has no movie list"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AviReader, ShortFrameIsAnErrorNotARead) {
-    test::BuiltAvi built = test::BuildAvi(With([](AviSpec& s) {
-        s.sound = false;
-        s.index = AviSpec::Index::None;
-    }));
+    test::BuiltAvi built = test::BuildAvi({.sound = false, .index = AviSpec::Index::None});
     MemoryInputFile file(built.file, "in.avi");
     auto reader = AviReader::Open(file);
     ASSERT_TRUE(reader.ok());

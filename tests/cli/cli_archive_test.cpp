@@ -126,16 +126,6 @@ INSTANTIATE_TEST_SUITE_P(
             {"\"M.MIX\": 1 entry that is not a VQA video skipped", "no VQA video to work on"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CliArchive, AFailedWriteLeavesNothingBehind) {
-    m_dir.Put("M.MIX", Archive());
-    const test::CliRun r =
-        m_dir.Run({"-o", "out", "M.MIX"}, 200000);  // the long video's AVI is larger
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("Cannot convert \"M.MIX entry 3 (id 00000030)\""), std::string::npos)
-        << r.err;
-    EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"M-0001-00000010.avi"});
-}
-
 TEST_F(CliArchive, OutputDirTakesLooseFilesAndArchivesAndIsCreated) {
     m_dir.Put("disc/M.MIX", Archive());
     m_dir.Put("disc/intro.vqa", ShortVideo());

@@ -75,18 +75,5 @@ TEST(EncodeProgram, RoundTripFromATerminal) {
     EXPECT_EQ(test::ConvertBack(*dir.Get("new.vqa")).problem, "");
 }
 
-TEST(EncodeProgram, ExportedFramesComeBackWithTheSoundToTheSample) {
-    test::ScratchFolder dir;
-    dir.Put("movie.vqa", test::SmallVideo(12, 64, 32).file);
-    ASSERT_EQ(dir.Run({"--frames", "shots", "movie.vqa"}).status, 0);
-    const test::CliRun r = dir.Run({"--encode", "shots"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const test::RoundTrip before = test::ConvertBack(*dir.Get("movie.vqa"));
-    const test::RoundTrip after = test::ConvertBack(*dir.Get("shots.vqa"));
-    ASSERT_EQ(after.problem, "");
-    EXPECT_EQ(after.properties, before.properties);
-    EXPECT_EQ(after.sound, before.sound);
-}
-
 }  // namespace
 }  // namespace rw::cli

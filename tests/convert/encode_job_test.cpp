@@ -192,7 +192,6 @@ INSTANTIATE_TEST_SUITE_P(
             "NotAvi",
             [](const test::ScratchFolder& d) { d.Put("in.avi", test::Text("RIFF....WAVE")); },
             "in.avi", true, "in.avi\" is not an AVI file"},
-        RefusedCase{"Missing", [](const test::ScratchFolder&) {}, "gone.avi", true, "gone.avi"},
         RefusedCase{"EmptyFolder",
                     [](const test::ScratchFolder& d) { d.Put("film/notes.txt", test::Text("x")); },
                     "film", true, "holds no .png frames"},

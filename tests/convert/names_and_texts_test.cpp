@@ -66,11 +66,5 @@ INSTANTIATE_TEST_SUITE_P(
                     PropertiesCase{Props(65535, 640, 400, 22050), "72:49", "48186.04 MB",
                                    int64_t{65535} * (768000 + 48 + 2940) + 22050 + 556}));
 
-TEST(FormatFileSize, Megabytes) {
-    EXPECT_EQ(FormatFileSize(10000000), "9.54 MB");
-    EXPECT_EQ(FormatFileSize(0), "0.00 MB");
-    EXPECT_EQ(FormatFileSize(1048576), "1.00 MB");
-}
-
 }  // namespace
 }  // namespace rw

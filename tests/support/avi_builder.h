@@ -15,7 +15,7 @@ struct AviSpec {
     int32_t height = 4;
     int32_t bits = 24;  // 24 or 32
     bool topDown = false;
-    std::string compression;  // empty: BI_RGB; else a four-character code
+    std::string compression = "";  // empty: BI_RGB; else a four-character code
     uint32_t rate = 15, scale = 1;
     int32_t frames = 3;
     bool sound = true;
@@ -23,8 +23,8 @@ struct AviSpec {
     int32_t soundBits = 16;
     uint32_t sampleRate = 22050;
     uint16_t soundTag = 1;
-    size_t soundBytes = 9;           // per frame: odd sizes need a pad byte
-    std::vector<Bytes> soundChunks;  // when given, frame f's sound instead
+    size_t soundBytes = 9;                // per frame: odd sizes need a pad byte
+    std::vector<Bytes> soundChunks = {};  // when given, frame f's sound instead
     enum class Index { None, FromMovie, Absolute } index = Index::FromMovie;
     bool recLists = false;  // each frame's chunks in a "rec " list
     bool extended = false;  // the frames after the first in an OpenDML "AVIX" part

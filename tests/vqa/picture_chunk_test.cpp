@@ -52,10 +52,10 @@ Bytes Part(uint8_t n) {
 struct DispatchCase {
     const char* name;
     Bytes data;
-    Bytes codebook;  // expected state afterwards
+    int images;  // expected afterwards, with the state:
     Bytes palette;
-    int images;
-    Status status;
+    Bytes codebook = {};
+    Status status = Status::Ok;
 };
 
 class Dispatch : public testing::TestWithParam<DispatchCase> {};
@@ -71,65 +71,30 @@ TEST_P(Dispatch, ActsOnTheThirdLetterAfterUnpacking) {
 }
 
 const Bytes kColours = Hex("01 02 03 3F 3E 3D");
+const Bytes kOdd = Hex("01 02 03");
+const Bytes kNone;
 const Bytes kBook = Hex("01 01 02 02 03 03 04 04");
 
 INSTANTIATE_TEST_SUITE_P(
     Letters, Dispatch,
     testing::Values(
-        DispatchCase{
-            "PackedPalette", Sub("CPLZ", PackLiterally(kColours)), {}, kColours, 0, Status::Ok},
         // A pad byte follows odd-sized data (if it is there), ending the chunk or not; only one is
         // skipped, so a second 00 begins an identifier (here 00 'Q' 'T' '0': a pointer table).
-        DispatchCase{"PadByteEndsTheChunk",
-                     Sub("CPL0", Hex("01 02 03")),
-                     {},
-                     Hex("01 02 03"),
-                     0,
-                     Status::Ok},
-        DispatchCase{"PadByteSkipped",
-                     Concat({Sub("CPL0", Hex("01 02 03")), Sub("VPT0", kBook)}),
-                     {},
-                     Hex("01 02 03"),
-                     1,
-                     Status::Ok},
-        DispatchCase{"PadByteMissing",
-                     Concat({Sub("CPL0", Hex("01 02 03"), false), Sub("VPT0", kBook)}),
-                     {},
-                     Hex("01 02 03"),
-                     1,
-                     Status::Ok},
+        DispatchCase{"PadByteEndsTheChunk", Sub("CPL0", kOdd), 0, kOdd},
+        DispatchCase{"PadByteSkipped", Concat({Sub("CPL0", kOdd), Sub("VPT0", kBook)}), 1, kOdd},
+        DispatchCase{"PadByteMissing", Concat({Sub("CPL0", kOdd, false), Sub("VPT0", kBook)}), 1,
+                     kOdd},
         DispatchCase{"SecondPadByteBeginsAnIdentifier",
-                     Concat({Hex("00 00"), Text("QT0"), U32Be(2), Hex("01 02")}),
-                     {},
-                     {},
-                     1,
-                     Status::Ok},
-        DispatchCase{
-            "PackedFullCodebook", Sub("CBFZ", PackLiterally(kBook)), kBook, {}, 0, Status::Ok},
+                     Concat({Hex("00 00"), Text("QT0"), U32Be(2), Hex("01 02")}), 1, kNone},
         // Without the 'Z' the bytes stand as they are, even when they look packed.
-        DispatchCase{"PlainFullCodebookNotUnpacked",
-                     Sub("CBF0", PackLiterally(kBook)),
-                     PackLiterally(kBook),
-                     {},
-                     0,
-                     Status::Ok},
-        DispatchCase{
-            "PackedPointerTable", Sub("VPTZ", PackLiterally(Hex("01 02"))), {}, {}, 1, Status::Ok},
-        DispatchCase{"FirstLettersPlayNoPart",
-                     Sub("XXLZ", PackLiterally(kColours)),
-                     {},
-                     kColours,
-                     0,
-                     Status::Ok},
-        DispatchCase{"UnknownLetterNoEffect",
-                     Concat({Sub("ABCD", kBook), Sub("CPL0", kColours)}),
-                     {},
-                     kColours,
-                     0,
-                     Status::Ok},
+        DispatchCase{"PlainFullCodebookNotUnpacked", Sub("CBF0", PackLiterally(kBook)), 0, kNone,
+                     PackLiterally(kBook)},
+        DispatchCase{"FirstLettersPlayNoPart", Sub("XXLZ", PackLiterally(kColours)), 0, kColours},
+        DispatchCase{"UnknownLetterNoEffect", Concat({Sub("ABCD", kBook), Sub("CPL0", kColours)}),
+                     0, kColours},
         // Unpacked before the dispatch, whatever the third letter: bad data is damage.
-        DispatchCase{
-            "UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), {}, {}, 0, Status::Damaged}),
+        DispatchCase{"UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), 0, kNone, kNone,
+                     Status::Damaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WalkPictureChunk, TwoPointerTablesGiveTwoImagesInOrder) {

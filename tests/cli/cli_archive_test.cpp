@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, BothLayouts, testing::Bool(),
 struct ProblemCase {
     const char* name;
     Bytes archive;
-    std::vector<std::string> converted;  // outputs written
-    std::vector<std::string> says;       // lines expected on stderr (parts of them)
+    const char* converted;  // the outputs written, in order
+    const char* says;       // the lines on stderr, the program's name left out
 };
 class ArchiveProblem : public CliArchive, public testing::WithParamInterface<ProblemCase> {};
 
@@ -82,14 +82,12 @@ TEST_P(ArchiveProblem, IsReportedAndTheOthersConvert) {
     m_dir.Put("M.MIX", c.archive);
     const test::CliRun r = m_dir.Run({"M.MIX"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.ErrLines(), c.says.size()) << r.err;
-    for (const std::string& line : c.says) {
-        EXPECT_NE(r.err.find("reelwright-cli: " + line), std::string::npos) << line << "\n"
-                                                                            << r.err;
-    }
-    std::vector<std::string> expected = c.converted;
-    expected.push_back("M.MIX");
-    EXPECT_EQ(m_dir.Listing(), expected);
+    std::string err = r.err;  // without the program's name before each line
+    for (size_t at; (at = err.find("reelwright-cli: ")) != std::string::npos;) err.erase(at, 16);
+    EXPECT_EQ(err, c.says);
+    std::string written;
+    for (const std::string& name : m_dir.Listing()) written += name + " ";
+    EXPECT_EQ(written, std::string(c.converted) + "M.MIX ");
 }
 
 Bytes WithEntryField(Bytes archive, size_t entry, int field, uint32_t value) {
@@ -105,25 +103,22 @@ Bytes Cut(Bytes bytes, size_t size) {
 INSTANTIATE_TEST_SUITE_P(
     Archives, ArchiveProblem,
     testing::Values(
-        ProblemCase{"encrypted",
-                    Archive(Text(), {true, 2, 0}),
-                    {},
-                    {"Cannot read \"M.MIX\": the archive's table of contents is encrypted; extract "
-                     "its files with an archive tool first"}},
-        ProblemCase{"entry_past_the_end",
-                    WithEntryField(Archive(), 0, 2, 0x7FFFFFFF),
-                    {"M-0003-00000030.avi"},
-                    {"\"M.MIX\": entry 1 (id 00000010) lies past the end of the archive",
-                     "\"M.MIX\": 1 entry that is not a VQA video skipped"}},
-        ProblemCase{"video_cut_in_its_header",
-                    Archive(Cut(ShortVideo(), 30)),
-                    {"M-0001-00000010.avi", "M-0003-00000030.avi"},
-                    {"\"M.MIX entry 2 (id 00000020)\" ends inside the VQA header"}},
+        ProblemCase{"encrypted", Archive(Text(), {true, 2, 0}), "",
+                    "Cannot read \"M.MIX\": the archive's table of contents is encrypted; extract "
+                    "its files with an archive tool first\n"},
+        ProblemCase{"entry_past_the_end", WithEntryField(Archive(), 0, 2, 0x7FFFFFFF),
+                    "M-0003-00000030.avi ",
+                    "\"M.MIX\": 1 entry that is not a VQA video skipped\n"
+                    "\"M.MIX\": entry 1 (id 00000010) lies past the end of the archive (offset 0, "
+                    "length 2147483647); skipped\n"},
         ProblemCase{
-            "no_video_at_all",
-            synth::PackMix({{1, Text()}}),
-            {},
-            {"\"M.MIX\": 1 entry that is not a VQA video skipped", "no VQA video to work on"}}),
+            "video_cut_in_its_header", Archive(Cut(ShortVideo(), 30)),
+            "M-0001-00000010.avi M-0003-00000030.avi ",
+            "\"M.MIX entry 2 (id 00000020)\" ends inside the VQA header: it holds 30 bytes, "
+            "the header needs 46\n"},
+        ProblemCase{
+            "no_video_at_all", synth::PackMix({{1, Text()}}), "",
+            "\"M.MIX\": 1 entry that is not a VQA video skipped\nno VQA video to work on\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliArchive, OutputDirTakesLooseFilesAndArchivesAndIsCreated) {

@@ -31,11 +31,8 @@ class Retiming : public ::testing::TestWithParam<RetimeCase> {};
 
 TEST_P(Retiming, ShowsTheFrameOnScreenAtEachFifteenthOfASecond) {
     const RetimeCase& c = GetParam();
-    test::AviSpec spec;
-    spec.rate = c.rate;
-    spec.scale = c.scale;
-    spec.frames = c.frames;
-    const test::BuiltAvi built = test::BuildAvi(spec);
+    const test::BuiltAvi built =
+        test::BuildAvi({.rate = c.rate, .scale = c.scale, .frames = c.frames});
     test::ScratchFolder dir;
     dir.Put("in.avi", built.file);
     auto source = OpenAviSource((dir / "in.avi").string());
@@ -93,10 +90,7 @@ TEST(EncodeJob, OwnAviComesBackWithTheSameSoundToTheSample) {
 TEST(EncodeJob, ResamplesStereoSoundInTime) {
     // One second of a 440 Hz tone at 44100 Hz, the same on both channels, over 15 frames.
     auto tone = [](double t) { return 8000 * std::sin(2 * std::numbers::pi * 440 * t); };
-    test::AviSpec spec;
-    spec.frames = 15;
-    spec.channels = 2;
-    spec.sampleRate = 44100;
+    test::AviSpec spec{.frames = 15, .channels = 2, .sampleRate = 44100};
     for (size_t f = 0; f < 15; ++f) {
         test::Bytes pcm;
         for (size_t i = f * 2940; i < (f + 1) * 2940; ++i) {

@@ -23,26 +23,18 @@ TEST(DataSearchPathFor, OwnFolderThenRelativeDataThenInstalledData) {
         Paths expected;
     };
     const Case cases[] = {
-        {"installed under /usr",
-         "/usr/bin/reelwright",
-         {"../share/reelwright", "/usr/share/reelwright"},
-         {"/usr/bin", "/usr/share/reelwright"}},
-        {"copied to another prefix",
-         "/opt/rw/bin/reelwright",
+        {"installed under /usr", "/usr/bin/reelwright",
+         {"../share/reelwright", "/usr/share/reelwright"}, {"/usr/bin", "/usr/share/reelwright"}},
+        {"copied to another prefix", "/opt/rw/bin/reelwright",
          {"../share/reelwright", "/usr/local/share/reelwright"},
          {"/opt/rw/bin", "/opt/rw/share/reelwright", "/usr/local/share/reelwright"}},
         {"no relative layout", "/p/bin/reelwright", {"", "/srv/rw"}, {"/p/bin", "/srv/rw"}},
-        {"absolute layout is not joined",
-         "/p/bin/reelwright",
-         {"/elsewhere", "/srv/rw"},
+        {"absolute layout is not joined", "/p/bin/reelwright", {"/elsewhere", "/srv/rw"},
          {"/p/bin", "/srv/rw"}},
-        {"executable unknown",
-         "",
-         {"../share/reelwright", "/usr/share/reelwright"},
+        {"executable unknown", "", {"../share/reelwright", "/usr/share/reelwright"},
          {"/usr/share/reelwright"}},
         {"data beside the executable", "/p/reelwright", {".", "/p/"}, {"/p"}},
-        {"unnormalised installed folder",
-         "/usr/bin/reelwright",
+        {"unnormalised installed folder", "/usr/bin/reelwright",
          {"../share/reelwright", "/usr/./share/x/../reelwright/"},
          {"/usr/bin", "/usr/share/reelwright"}},
     };
@@ -71,21 +63,14 @@ TEST(FindDataFileIn, FirstFolderHoldingAFileWinsAndNamesStayInside) {
     dir.Put("secret.wav", {1});
     dir.Put("second/sub/inner.wav", {1});
     EXPECT_EQ(FindDataFileIn("intro.wav", folders), dir / "second/intro.wav");
-    EXPECT_EQ(FindDataFileIn("intro.wav", {dir / "missing", dir / "third"}),
-              dir / "third/intro.wav");
+    EXPECT_EQ(FindDataFileIn("intro.wav", {dir / "missing", dir / "third"}), dir / "third/intro.wav");
     EXPECT_TRUE(FindDataFileIn("intro.wav", {}).empty());
 
     const std::pair<std::string, bool> names[] = {
-        {"", false},
-        {"../secret.wav", false},
-        {"sub/../../secret.wav", false},
-        {"sub/../inner.wav", false},
-        {"sub/", false},
-        {".", false},
-        {(dir / "secret.wav").string(), false},
-        {"other.wav", false},
-        {"sub/inner.wav", true},
-        {"./sub/inner.wav", true},
+        {"", false},         {"../secret.wav", false}, {"sub/../../secret.wav", false},
+        {"sub/../inner.wav", false}, {"sub/", false},  {".", false},
+        {(dir / "secret.wav").string(), false},        {"other.wav", false},
+        {"sub/inner.wav", true},     {"./sub/inner.wav", true},
     };
     for (const auto& [name, found] : names) {
         EXPECT_EQ(!FindDataFileIn(name, folders).empty(), found) << '"' << name << '"';

@@ -100,36 +100,33 @@ class ConvertThreadTest : public testing::Test {
     test::ScratchFolder m_dir;
 };
 
-TEST_F(ConvertThreadTest, CompletesWithProgressTextsInOrderAndTheFileInPlace) {
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
-    Write("clip.avi", {'o', 'l', 'd'});  // replaced by the complete file
-    RecordingHost host(vqa, PropsOf(vqa));
-    FixedClock clock;
-    CConvertThread worker(&clock);
-    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
-    EXPECT_TRUE(worker.Finished());
-    // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
-    const std::vector<std::string> expected = {"frame 1  33.33%",
-                                               "frame 2  66.67% 00:00 00:00 23:59:50",
-                                               "frame 3 100.00% 00:00 00:01 23:59:50", "finished"};
-    EXPECT_EQ(host.Calls(), expected);
-    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
-    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
-}
-
-TEST_F(ConvertThreadTest, ReportsConcealedDamageBeforeFinishing) {
-    TinyVqa v = test::TinyThreeFrames();
-    v.frames[2].omit = true;
-    const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
-    RecordingHost host(vqa, PropsOf(vqa));
-    CConvertThread worker;
-    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
-    const auto calls = host.Calls();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls.back(), "finished");
-    EXPECT_EQ(calls[calls.size() - 2].rfind("damage 1 \"" + vqa + "\"", 0), 0u)
-        << calls[calls.size() - 2];
-    EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+// A frame past the end of the file is concealed, and reported before the run finishes.
+TEST_F(ConvertThreadTest, CompletesWithItsReportsInOrderAndTheFileInPlace) {
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "the last frame missing" : "intact");
+        TinyVqa v = test::TinyThreeFrames();
+        v.frames[2].omit = damaged;
+        const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
+        Write("clip.avi", {'o', 'l', 'd'});  // replaced by the complete file
+        RecordingHost host(vqa, PropsOf(vqa));
+        FixedClock clock;
+        CConvertThread worker(&clock);
+        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        EXPECT_TRUE(worker.Finished());
+        // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
+        std::vector<std::string> expected = {"frame 1  33.33%",
+                                             "frame 2  66.67% 00:00 00:00 23:59:50",
+                                             "frame 3 100.00% 00:00 00:01 23:59:50", "finished"};
+        if (damaged) {
+            expected.insert(expected.end() - 1,
+                            "damage 1 \"" + vqa +
+                                "\": 1 frame was damaged or missing (the first is frame 3); they "
+                                "repeat the previous picture");
+        }
+        EXPECT_EQ(host.Calls(), expected);
+        EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+        EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
+    }
 }
 
 // Fatal problems: the run ends with one ConversionFailed naming the file and the problem, and

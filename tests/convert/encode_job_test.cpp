@@ -182,10 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
                         d.Put("old.vqa", test::Text("the original film"));
                     },
                     "in.avi", false, "already exists; give --force"},
-        RefusedCase{
-            "NotAvi",
-            [](const test::ScratchFolder& d) { d.Put("in.avi", test::Text("RIFF....WAVE")); },
-            "in.avi", true, "in.avi\" is not an AVI file"},
         RefusedCase{"EmptyFolder",
                     [](const test::ScratchFolder& d) { d.Put("film/notes.txt", test::Text("x")); },
                     "film", true, "holds no .png frames"},

@@ -132,28 +132,6 @@ std::vector<uint8_t> SoundChunk(const RunResult& r, size_t chunk) {
     return std::vector<uint8_t>(d.begin(), d.end());
 }
 
-TEST(ConvertFrames, WritesEveryFrameOfAnIntactFile) {
-    const RunResult r = Convert(BuildTinyVqa(test::TinyThreeFrames()));
-    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::Completed) << r.outcome.message;
-    ASSERT_EQ(r.walk.problem, "");
-    EXPECT_EQ(r.outcome.damagedFrames, 0);
-    EXPECT_EQ(r.outcome.message, "");
-    EXPECT_EQ(r.starts, (std::vector<int32_t>{0, 1, 2}));
-    EXPECT_EQ(Video(r, 0), TinyVideoChunk(1, 2));
-    EXPECT_EQ(Video(r, 1), TinyVideoChunk(3, 4));
-    EXPECT_EQ(Video(r, 2), TinyVideoChunk(5, 6));
-
-    // The sound is one stream: the leading block, then each frame's, with the state carried on.
-    ImaAdpcmState state;
-    auto leading = DecodeImaAdpcm(test::TinyRamp(75, 1), state);
-    EXPECT_EQ(SoundChunk(r, 0), leading);  // R = 300 = 4 * 75: nothing to fill
-    for (size_t f = 0; f < 3; ++f) {
-        EXPECT_EQ(SoundChunk(r, f + 1),
-                  DecodeImaAdpcm(test::TinyRamp(10, static_cast<uint8_t>(2 + f)), state))
-            << f;
-    }
-}
-
 // TinyPalette moved down by one: index k shows what k + 1 shows there.
 test::TinySubChunk ShiftedPalette() {
     test::TinySubChunk s{"CPL0", {}};

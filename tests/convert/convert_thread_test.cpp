@@ -131,54 +131,35 @@ TEST_F(ConvertThreadTest, CompletesWithItsReportsInOrderAndTheFileInPlace) {
 
 // Fatal problems: the run ends with one ConversionFailed naming the file and the problem, and
 // leaves nothing behind; an existing AVI file of that name stays as it was.
-struct FatalCase {
-    const char* name;
-    std::function<std::string(ConvertThreadTest&, const fs::path&)> prepare;  // returns the input
-    const char* says;
-};
-class Fatal : public ConvertThreadTest, public testing::WithParamInterface<FatalCase> {};
-
-TEST_P(Fatal, EndsWithAMessageAndLeavesNothingBehind) {
-    const std::string vqa = GetParam().prepare(*this, m_dir.Path());
-    const std::string avi = vqa.substr(0, vqa.size() - 3) + "avi";
-    Write(fs::path(avi).filename(), {'o', 'l', 'd'});
-    const auto before = m_dir.Listing();
-    const auto inputBytes = Read(vqa);
-
-    VqaProperties props = PropsOf(vqa);
-    if (!fs::is_regular_file(vqa)) props.frames = 3;  // loaded, then removed
-    RecordingHost host(vqa, props);
-    CConvertThread worker;
-    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
-    const auto calls = host.Calls();
-    ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back().rfind("failed ", 0), 0u) << calls.back();
-    EXPECT_NE(calls.back().find(vqa), std::string::npos) << calls.back();
-    EXPECT_NE(calls.back().find(GetParam().says), std::string::npos) << calls.back();
-    for (const auto& c : calls) EXPECT_NE(c, "finished");
-    worker.CloseAndDiscard();
-    EXPECT_EQ(m_dir.Listing(), before);
-    EXPECT_EQ(Read(avi), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    if (fs::is_regular_file(vqa)) {
+TEST_F(ConvertThreadTest, AFatalProblemEndsWithAMessageAndLeavesNothingBehind) {
+    // The AVI file's name fits, a longer one beside it does not.
+    const std::string tooLong =
+        Write(std::string(247, 'a') + ".vqa", BuildTinyVqa(test::TinyThreeFrames()));
+    for (const auto& [vqa, says] :
+         {std::pair{(m_dir / "gone.vqa").string(), "No such file or directory"},
+          std::pair{tooLong, "Cannot create a temporary file beside"}}) {
+        SCOPED_TRACE(says);
+        const std::string avi = vqa.substr(0, vqa.size() - 3) + "avi";
+        Write(fs::path(avi).filename(), {'o', 'l', 'd'});
+        const auto before = m_dir.Listing();
+        const auto inputBytes = Read(vqa);
+        VqaProperties props = PropsOf(vqa);
+        if (!fs::is_regular_file(vqa)) props.frames = 3;  // loaded, then removed
+        RecordingHost host(vqa, props);
+        CConvertThread worker;
+        EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
+        const auto calls = host.Calls();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back().rfind("failed ", 0), 0u) << calls.back();
+        EXPECT_NE(calls.back().find(vqa), std::string::npos) << calls.back();
+        EXPECT_NE(calls.back().find(says), std::string::npos) << calls.back();
+        for (const auto& c : calls) EXPECT_NE(c, "finished");
+        worker.CloseAndDiscard();
+        EXPECT_EQ(m_dir.Listing(), before);
+        EXPECT_EQ(Read(avi), (std::vector<uint8_t>{'o', 'l', 'd'}));
         EXPECT_EQ(Read(vqa), inputBytes);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Problems, Fatal,
-    testing::Values(FatalCase{"Missing",
-                              [](ConvertThreadTest&, const fs::path& dir) {
-                                  return (dir / "gone.vqa").string();
-                              },
-                              "No such file or directory"},
-                    // The AVI file's name fits, a longer one beside it does not.
-                    FatalCase{"TemporaryFileCannotBeCreated",
-                              [](ConvertThreadTest& t, const fs::path&) {
-                                  return t.Write(std::string(247, 'a') + ".vqa",
-                                                 BuildTinyVqa(test::TinyThreeFrames()));
-                              },
-                              "Cannot create a temporary file beside"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilDiscarded) {
     TinyVqa v = test::TinyThreeFrames();

@@ -161,7 +161,7 @@ TEST_P(Refused, SaysWhyAndLeavesTheFolderAsItWas) {
     test::ScratchFolder dir;
     GetParam().setUp(dir);
     const std::vector<std::string> before = dir.Listing();
-    const std::string kept = dir.Text("old.vqa");
+    const auto kept = dir.Get("old.vqa");
     EncodeJobOptions options;
     options.force = GetParam().force;
     options.output = (dir / "old.vqa").string();
@@ -170,7 +170,7 @@ TEST_P(Refused, SaysWhyAndLeavesTheFolderAsItWas) {
     EXPECT_NE(result.error().message.find(GetParam().words), std::string::npos)
         << result.error().message;
     EXPECT_EQ(dir.Listing(), before);
-    EXPECT_EQ(dir.Text("old.vqa"), kept);
+    EXPECT_EQ(dir.Get("old.vqa"), kept);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -100,8 +100,8 @@ TEST_P(Hostile, ConvertsCompletelyOrRefusesInOneLineChangingNothing) {
     ScratchFolder dir;
     c.prepare(dir);
     const std::vector<std::string> before = dir.Listing();
-    std::vector<std::string> contents;
-    for (const std::string& name : before) contents.push_back(dir.Text(name));
+    std::vector<std::optional<test::Bytes>> contents;
+    for (const std::string& name : before) contents.push_back(dir.Get(name));
 
     const test::CliRun r = dir.Run({c.input});
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
@@ -111,7 +111,7 @@ TEST_P(Hostile, ConvertsCompletelyOrRefusesInOneLineChangingNothing) {
         EXPECT_NE(r.err.find(c.input), std::string::npos) << "names the file: " << r.err;
         EXPECT_EQ(r.out, "");
         ASSERT_EQ(dir.Listing(), before);
-        for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(dir.Text(before[i]), contents[i]);
+        for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(dir.Get(before[i]), contents[i]);
         return;
     }
     EXPECT_EQ(r.status, 0) << r.err;

@@ -171,10 +171,6 @@ class ScratchFolder {
         if (!r) return std::nullopt;
         return std::move(r).value();
     }
-    std::string Text(const std::string& name) const {
-        auto bytes = Get(name);
-        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-    }
     // The names in the folder (or in one of its folders), sorted.
     std::vector<std::string> Listing(const std::string& sub = "") const {
         std::vector<std::string> names;

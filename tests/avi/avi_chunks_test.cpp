@@ -14,7 +14,6 @@ namespace rw {
 namespace {
 
 using test::Le32;
-using test::PrintTo;
 
 // A complete file written by hand through the writers, as the run does, with frame f's picture
 // filled with the byte f + 1 and its sound with 0x40 + f.

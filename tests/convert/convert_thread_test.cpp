@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "tests/support/avi_walk.h"
-#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "vqa/vqa_header.h"
@@ -20,7 +19,6 @@
 namespace rw {
 namespace {
 
-using test::PrintTo;
 namespace fs = std::filesystem;
 
 using test::BuildTinyVqa;

@@ -12,7 +12,6 @@ namespace {
 
 using Status = VqaHeaderResult::Status;
 using test::Bytes;
-using test::Hex;
 using test::PrintTo;
 
 // A front part up to the frame index: FORM, size, WVQAVQHD, size, then the header fields.

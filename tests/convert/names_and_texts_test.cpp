@@ -58,13 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
     WorkedExamples, PropertyTextsTest,
     testing::Values(PropertiesCase{Props(1800, 320, 200, 22050), "02:00", "334.74 MB", 351001006},
                     PropertiesCase{Props(1, 320, 200, 22050), "00:00", "0.21 MB", 217594},
-                    PropertiesCase{Props(899, 320, 200, 22050), "00:59", "167.20 MB",
-                                   int64_t{899} * (192000 + 48 + 2940) + 22050 + 556},
-                    PropertiesCase{Props(900, 320, 200, 22050), "01:00", "167.38 MB",
-                                   int64_t{900} * (192000 + 48 + 2940) + 22050 + 556},
+                    PropertiesCase{Props(899, 320, 200, 22050), "00:59", "167.20 MB", 175316818},
+                    PropertiesCase{Props(900, 320, 200, 22050), "01:00", "167.38 MB", 175511806},
                     // Past the 32-bit range the estimate is still right.
                     PropertiesCase{Props(65535, 640, 400, 22050), "72:49", "48186.04 MB",
-                                   int64_t{65535} * (768000 + 48 + 2940) + 22050 + 556}));
+                                   50526721186}));
 
 }  // namespace
 }  // namespace rw

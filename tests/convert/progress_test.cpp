@@ -97,16 +97,5 @@ TEST(Progress, RemainingTimeDoesNotOverflowOnLongConversions) {
     EXPECT_EQ(t.elapsedTime, "72:00");
 }
 
-TEST(Progress, TimingStateBelongsToEachEstimator) {
-    FakeClock clock;
-    clock.ticks = {0, 500, 100000, 100700};
-    ProgressEstimator first(clock);
-    first.UpdateProgress(0, 100);
-    first.UpdateProgress(1, 100);
-    ProgressEstimator second(clock);  // a new run starts from zero
-    second.UpdateProgress(0, 100);
-    EXPECT_EQ(second.UpdateProgress(1, 100).timeRemaining, "00:34");  // 99 * 700 / 2000
-}
-
 }  // namespace
 }  // namespace rw

@@ -29,6 +29,7 @@ class PresetFile final : public rw::OpenFileDialog {
   public:
     explicit PresetFile(QString path) : m_path(std::move(path)) {}
     QString GetOpenFileName(const QString&, const QString&) override { return m_path; }
+    QString GetExistingFolder(const QString&) override { return {}; }
 
   private:
     QString m_path;

@@ -48,6 +48,10 @@ VqaProperties ConverterSession::Properties() const {
     return m_properties;
 }
 
+std::string ConverterSession::AviPath() const {
+    return m_archiveVideo ? m_archiveAviPath : AviPathFor(Path());
+}
+
 void ConverterSession::Keep(const std::string& path, const VqaProperties& properties) {
     std::lock_guard lock(m_stateMutex);
     m_path = path;
@@ -243,7 +247,7 @@ void ConverterSession::Finished() {
 // After a complete run: the MPEG companion when it is there, then "another one?", which loads the
 // next video or ends the program.
 void ConverterSession::RunCompletion() {
-    const std::string avi = m_archiveVideo ? m_archiveAviPath : AviPathFor(Path());
+    const std::string avi = AviPath();
     if (IsFile(m_companion) && m_view.AskYesNo(kAskMpeg)) {
         // An argument list, not a command line: paths with spaces or quotes arrive as they are.
         m_view.RunCompanion({m_companion, "Reelwright", avi, MpegPathFor(avi)});

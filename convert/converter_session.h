@@ -98,6 +98,8 @@ class ConverterSession {
     // The loaded file (its name in messages) and its header values; read from any thread.
     std::string Path() const;
     VqaProperties Properties() const;
+    // Where the loaded video's AVI file goes (for an archive's video, as chosen at Convert).
+    std::string AviPath() const;
 
     bool IsConverting() const { return m_worker != nullptr; }
     bool IsCompleting() const { return m_completing; }

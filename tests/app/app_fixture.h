@@ -124,10 +124,6 @@ class AppTest : public ::testing::Test {
     std::vector<int> m_finished;  // results of the dialog's end
 };
 
-// A header-only VQA file: the check, the six values and an index of zeros.
-std::vector<uint8_t> HeaderOnlyVqa(int frames, int width, int height, int blockWidth,
-                                   int blockHeight, int soundRate);
-
 // The file's bytes, or an empty vector.
 std::vector<uint8_t> ReadAll(const QString& path);
 

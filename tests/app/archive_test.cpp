@@ -1,6 +1,5 @@
-// MIX archives in the desktop program: the file dialog offers them, loading one shows its videos to
-// pick one, and the video converts beside the archive or, when the archive's folder cannot be
-// written, into a folder the user chooses once per session.
+// MIX archives in the window: loading one shows its videos in the picker, and the picked video
+// converts into a folder the user chooses when the archive's folder cannot be written.
 #include <QDir>
 #include <QFileInfo>
 #include <QTreeWidget>
@@ -49,7 +48,7 @@ class ArchiveTest : public AppTest {
         AppTest::SetUp();
         m_services.archivePicker = &m_picker;
         m_services.canWriteIn = [this](const QString& folder) {
-            return !m_readOnly || QDir(folder) != QDir(m_dir->path());
+            return QDir(folder) != QDir(m_dir->path());
         };
         MakeDialog();
         QDir(m_dir->path()).mkdir(QStringLiteral("chosen"));
@@ -71,7 +70,6 @@ class ArchiveTest : public AppTest {
 
     ScriptedArchivePicker m_picker;
     QString m_archive;
-    bool m_readOnly = true;
 };
 
 TEST_F(ArchiveTest, PicksTheSecondVideoAndConvertsItIntoAChosenFolder) {
@@ -97,62 +95,6 @@ TEST_F(ArchiveTest, PicksTheSecondVideoAndConvertsItIntoAChosenFolder) {
     EXPECT_EQ(QDir(PathOf(QStringLiteral("chosen"))).entryList(QDir::Files),
               QStringList{QStringLiteral("GAME-0003-00000300.avi")});
     EXPECT_EQ(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("GAME.MIX")});
-}
-
-TEST_F(ArchiveTest, AsksForTheFolderOncePerSession) {
-    m_files.folderPicks.push_back(PathOf(QStringLiteral("chosen")));
-    LoadFromArchive(0);
-    m_boxes.Answer(kAskAnother, {true, false});
-    m_dlg->OnOK();
-    // "Another one?" loads the archive again; the next video goes to the same folder unasked.
-    m_files.picks.push_back(m_archive);
-    m_picker.picks.push_back(2);
-    ASSERT_TRUE(WaitForCompletion());
-    EXPECT_EQ(m_dlg->FieldText(IDC_NUMBER_OF_FRAMES), QStringLiteral("5"));
-    m_dlg->OnOK();
-    ASSERT_TRUE(WaitForCompletion());
-    EXPECT_EQ(m_files.folderTitles.size(), 1);
-    EXPECT_EQ(QDir(PathOf(QStringLiteral("chosen"))).entryList(QDir::Files),
-              (QStringList{QStringLiteral("GAME-0001-00000100.avi"),
-                           QStringLiteral("GAME-0004-00000400.avi")}));
-}
-
-TEST_F(ArchiveTest, AWritableFolderTakesTheAviBesideTheArchive) {
-    m_readOnly = false;
-    LoadFromArchive(2);
-    m_boxes.Answer(kAskAnother, {false});
-    m_dlg->OnOK();
-    ASSERT_TRUE(WaitForCompletion());
-    EXPECT_TRUE(m_files.folderTitles.isEmpty());
-    EXPECT_EQ(ReadAll(PathOf(QStringLiteral("GAME-0004-00000400.avi"))),
-              AviInMemory(SmallVideo(5, 32, 32).file));
-}
-
-TEST_F(ArchiveTest, CancellingThePickerOrTheFolderChangesNothing) {
-    LoadFromArchive(-1);
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), QString());
-    LoadFromArchive(0);
-    m_files.folderPicks.push_back(QString());
-    m_dlg->OnOK();
-    EXPECT_FALSE(m_dlg->IsConverting());
-    EXPECT_EQ(QDir(PathOf(QStringLiteral("chosen"))).entryList(QDir::Files), QStringList{});
-    EXPECT_TRUE(m_boxes.shown.empty());
-}
-
-TEST_F(ArchiveTest, AnArchiveThatCannotBeReadIsAStopMessage) {
-    const QString encrypted =
-        Write(QStringLiteral("LATER.MIX"),
-              synth::PackMix({{1, SmallVideo(8, 64, 48).file}}, {true, 2, 0}));
-    const QString noVideos = Write(QStringLiteral("SOUNDS.MIX"), synth::PackMix({{1, {'x'}}}));
-    Load(encrypted);
-    Load(noVideos);
-    ASSERT_EQ(m_boxes.shown.size(), 2u);
-    EXPECT_TRUE(m_boxes.shown[0].stopIcon);
-    EXPECT_TRUE(m_boxes.shown[0].text.contains(QStringLiteral("table of contents is encrypted")));
-    EXPECT_EQ(m_boxes.shown[1].text,
-              QStringLiteral("The archive \"%1\" holds no VQA videos.").arg(noVideos));
-    EXPECT_FALSE(m_dlg->IsClosed());
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), QString());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The completion step: the MPEG companion, "convert another", and the guard while it runs.
+// The MPEG companion after a run: the argument list it receives, and Exit while it runs.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,78 +77,16 @@ TEST_F(CompletionTest, CompanionReceivesExactlyItsArgumentList) {
     EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
 }
 
-TEST_F(CompletionTest, CompanionDeclinedIsNotStarted) {
-    PlaceCompanion();
-    m_boxes.Answer(kAskMpeg, {false});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_TRUE(m_recorder.runs.empty());
-    EXPECT_EQ(m_boxes.Count(), 2);
-}
-
-TEST_F(CompletionTest, CompanionThatCannotStartIsIgnored) {
+TEST(ProcessRunner, AFileThatIsNoProgramIsNotStarted) {
+    QTemporaryDir dir;
+    const QString tool = dir.filePath(QStringLiteral("Marrowgate.exe"));
+    QFile f(tool);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a program");
+    f.close();
     PosixProcessRunner runner;
-    m_services.processes = &runner;
-    MakeDialog();
-    const QString tool = PathOf(QStringLiteral("program/Marrowgate.exe"));
-    {
-        QFile f(tool);  // a file of that name that is no program
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("not a program");
-    }
-    m_boxes.Answer(kAskMpeg, {true});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
+    runner.RunAndWait(tool, {tool});
     EXPECT_FALSE(runner.LastStarted());
-    EXPECT_EQ(m_boxes.Count(), 2);
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
-}
-
-TEST_F(CompletionTest, AnotherVideoClearsTheProgressAndShowsTheNewFile) {
-    const QString second = Write(QStringLiteral("b.vqa"), HeaderOnlyVqa(900, 640, 400, 4, 4, 0));
-    m_boxes.Answer(kAskAnother, {true});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()), {second});
-
-    EXPECT_TRUE(m_finished.empty());
-    EXPECT_FALSE(m_dlg->IsClosed());
-    for (int id : {IDC_CONVERTING_FRAME, IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME,
-                   IDC_PERCENT_CONVERTED}) {
-        EXPECT_EQ(m_dlg->FieldText(id), QString()) << "progress field " << id;
-    }
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), second);
-    EXPECT_EQ(m_dlg->FieldText(IDC_NUMBER_OF_FRAMES), QStringLiteral("900"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_WIDTH), QStringLiteral("640"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_HEIGHT), QStringLiteral("400"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_VIDEO_LENGTH), QStringLiteral("01:00"));
-    EXPECT_EQ(m_dlg->Path(), QFile::encodeName(second).toStdString());
-    EXPECT_FALSE(m_dlg->IsConverting());
-    EXPECT_FALSE(m_dlg->IsCompleting());
-}
-
-TEST_F(CompletionTest, AnotherVideoWithTheFileDialogCancelledEndsTheDialog) {
-    m_boxes.Answer(kAskAnother, {true});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()), {QString()});
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-    EXPECT_TRUE(m_dlg->Path().empty());
-}
-
-TEST_F(CompletionTest, ConvertAndLoadAreRefusedWhileTheQuestionsRun) {
-    PlaceCompanion();
-    m_boxes.Answer(kAskMpeg, {false});
-    m_boxes.Answer(kAskAnother, {false});
-    bool acted = false;
-    m_boxes.whileOpen = [&](const QString& text) {
-        if (acted || text != QString::fromLatin1(kAskMpeg)) return;
-        acted = true;  // the user presses Convert and Load File while the question is open
-        m_dlg->OnOK();
-        m_dlg->OnLoadFile();
-    };
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_EQ(
-        m_boxes.Texts(),
-        (QStringList{QString::fromLatin1(kAskMpeg), QString::fromLatin1(kRefuseConvertRunning),
-                     QString::fromLatin1(kRefuseLoad), QString::fromLatin1(kAskAnother)}));
-    EXPECT_EQ(m_files.calls, 1);  // only the first load
 }
 
 TEST_F(CompletionTest, ExitWhileTheCompanionRunsLeavesItRunning) {

@@ -1,6 +1,7 @@
 // The desktop program's decisions without its widgets: what a load shows or refuses, the questions
-// after a run and what they start or end, and where an archive's video is converted to. A fake
-// window records every call as a line of text, with the test's folder written as "D".
+// after a run and what they start or end, and where an archive's video goes. A fake window writes
+// every call as a line (the test's folder as "D", the fixed texts by their names) and takes the
+// user's answers and choices from one script.
 #include "convert/converter_session.h"
 
 #include <gtest/gtest.h>
@@ -20,83 +21,81 @@
 namespace rw::test {
 namespace {
 
-using Log = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
+using Script = std::vector<std::string>;
 
 class FakeView final : public SessionView {
   public:
     explicit FakeView(std::string dir) : m_dir(std::move(dir)) {}
 
-    void ShowMessage(const std::string& text, bool stopIcon) override {
-        Add((stopIcon ? "stop: " : "box: ") + text);
+    void ShowMessage(const std::string& text, bool stop) override {
+        Add(stop ? "stop" : "box", text);
     }
-    bool AskYesNo(const std::string& question) override {
-        Add("ask: " + question);
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << question;
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::string ChooseFile() override { return Pop(files, "file dialog"); }
+    // Answers: "yes" or "no", a file in the test's folder, a row of the picker; "" cancels.
+    bool AskYesNo(const std::string& question) override { return Reply("ask", question) == "yes"; }
+    std::string ChooseFile() override { return InFolder(Reply("file dialog", "")); }
     std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) override {
-        Add("picker: " + std::to_string(contents.videos.size()) + " videos");
-        if (picks.empty()) ADD_FAILURE() << "unexpected picker";
-        const std::optional<size_t> pick = picks.empty() ? std::nullopt : picks.front();
-        if (!picks.empty()) picks.pop_front();
-        return pick;
+        const std::string row = Reply("picker", std::to_string(contents.videos.size()) + " videos");
+        return row.empty() ? std::nullopt : std::optional<size_t>(std::stoul(row));
     }
     std::string ChooseFolder(const std::string& title) override {
-        return Pop(folders, "folder: " + title);
+        return InFolder(Reply("folder", title));
     }
     bool CanWriteIn(const std::string&) override { return writable; }
-    void ShowFileName(const std::string& name) override { Add("name: " + name); }
-    void ShowProperties(const PropertyTexts& t, const std::string& fileSize) override {
-        Add("fields: " + t.frames + " " + t.width + "x" + t.height + " " + t.blockWidth + "x" +
-            t.blockHeight + " " + t.videoLength + " " + t.outputSize + " / " + fileSize);
+    void ShowFileName(const std::string& name) override { Add("name", name); }
+    void ShowProperties(const PropertyTexts& t, const std::string& size) override {
+        Add("fields", t.frames + " " + t.width + "x" + t.height + " " + t.blockWidth + "x" +
+                          t.blockHeight + " " + t.videoLength + " " + t.outputSize + " " + size);
     }
-    void ClearProgress() override { Add("clear progress"); }
-    void ShowVideo(const VqaSource& video) override { Add("video: " + video.name); }
-    void SetConverting(bool on) override { Add(on ? "converting" : "idle"); }
-    void FocusConvert() override { Add("focus"); }
+    void ClearProgress() override { Add("clear progress", ""); }
+    void ShowVideo(const VqaSource& video) override { Add("video", video.name); }
+    void SetConverting(bool on) override { Add(on ? "converting" : "idle", ""); }
+    void FocusConvert() override { Add("focus", ""); }
     void RunCompanion(const std::vector<std::string>& arguments) override {
-        std::string line = "run:";
-        for (const std::string& a : arguments) line += " [" + a + "]";
-        Add(line);
+        std::string line;
+        for (const std::string& a : arguments) line += "[" + a + "]";
+        Add("run", line);
     }
-    void EndDialog(bool accepted) override { Add(accepted ? "end: accepted" : "end: rejected"); }
+    void EndDialog(bool accepted) override { Add("end", accepted ? "accepted" : "rejected"); }
 
-    Log log;
-    std::deque<bool> answers;
-    std::deque<std::string> files, folders;  // an empty string: Cancel
-    std::deque<std::optional<size_t>> picks;
+    std::string log;
+    std::deque<std::string> script;
     bool writable = true;
-    // Called with every line as it is added: the user acting while a box or program is open.
-    std::function<void(const std::string&)> during;
+    std::function<void(const std::string& line)> during;  // the user acting meanwhile
 
   private:
-    void Add(std::string line) {
-        for (size_t at; (at = line.find(m_dir)) != std::string::npos;)
-            line.replace(at, m_dir.size(), "D");
-        log.push_back(line);
+    void Add(const std::string& call, std::string text) {
+        for (const auto& [fixed, name] : {std::pair{kAskMpeg, "MPEG?"},
+                                          {kAskAnother, "another?"},
+                                          {kAskTerminate, "stop?"},
+                                          {kRefuseLoad, "no load"},
+                                          {kRefuseConvertRunning, "no convert: running"},
+                                          {kRefuseConvertNoFile, "no convert: no file"}}) {
+            if (text == fixed) text = name;
+        }
+        for (size_t at; (at = text.find(m_dir)) != std::string::npos;)
+            text.replace(at, m_dir.size(), "D");
+        const std::string line = text.empty() ? call : call + ": " + text;
+        log += line + "\n";
         if (during) during(line);
     }
-    std::string Pop(std::deque<std::string>& queue, const std::string& line) {
-        Add(line);
-        if (queue.empty()) {
-            ADD_FAILURE() << "unexpected " << line;
+    std::string Reply(const std::string& call, const std::string& text) {
+        Add(call, text);
+        if (script.empty()) {
+            ADD_FAILURE() << "unexpected " << call << " " << text;
             return {};
         }
-        std::string pick = queue.front();
-        queue.pop_front();
-        return pick.empty() ? pick : m_dir + "/" + pick;
+        std::string reply = script.front();
+        script.pop_front();
+        return reply;
+    }
+    std::string InFolder(const std::string& name) const {
+        return name.empty() ? name : m_dir + "/" + name;
     }
     std::string m_dir;
 };
 
-// What a run reports goes nowhere: these tests only start runs and stop them.
+// Runs only start and are stopped here: what they report goes nowhere, but their end is seen.
 class QuietHost final : public ConversionHost {
   public:
     std::string Path() const override { return session->Path(); }
@@ -116,25 +115,43 @@ Bytes Video(size_t frames) {
     return BuildTinyVqa(v);
 }
 
-// Entries 1 to 3: a video of three frames, a text file and a video of two.
-Bytes Archive() {
-    return synth::PackMix({{0x100, Video(3)}, {0x200, {'t', 'x', 't'}}, {0x300, Video(2)}});
+Bytes NotVqa() {
+    Bytes b = Video(1);
+    std::copy_n("WAVEfmt ", 8, b.begin() + 8);
+    return b;
 }
 
 class SessionTest : public testing::Test {
   protected:
-    SessionTest() : m_view(m_dir.Path().string()), m_session(m_view, m_host, nullptr, Companion()) {
+    SessionTest()
+        : m_view(m_dir.Path().string()), m_session(m_view, m_host, nullptr, Full("M.exe")) {
         m_host.session = &m_session;
         m_dir.Put("good.vqa", Video(3));
-        m_dir.Put("program/readme", {});
+        m_dir.Put("video.vqa", Video(2));
+        m_dir.Put("notvqa.vqa", NotVqa());
+        m_dir.Put("empty.vqa", Video(0));
+        // Entries 1 to 3: a video of three frames, a text file and a video of two.
+        m_dir.Put("GAME.MIX", synth::PackMix({{0x100, Video(3)}, {2, {'t'}}, {0x300, Video(2)}}));
+        m_dir.Put("SOUNDS.MIX", synth::PackMix({{1, {'x'}}}));
+        m_dir.Put("LATER.MIX", synth::PackMix({{1, Video(1)}}, {true, 2, 0}));
     }
-    std::string Companion() const { return (m_dir / "program/Marrowgate.exe").string(); }
     std::string Full(const std::string& name) const { return (m_dir / name).string(); }
-    // Loads a file through Load File and forgets what that showed.
-    void Load(const std::string& name) {
-        m_view.files.push_back(name);
-        m_session.LoadFile();
+    // What the window was told while `action` ran with the user's `script`.
+    std::string Run(const Script& script, const std::function<void()>& action) {
         m_view.log.clear();
+        m_view.script.assign(script.begin(), script.end());
+        action();
+        EXPECT_TRUE(m_view.script.empty()) << "left unanswered: " << m_view.script.front();
+        return m_view.log;
+    }
+    void Load(const Script& script) {
+        Run(script, [&] { m_session.LoadFile(); });
+    }
+    std::string Loaded() const {
+        const std::string path = m_session.Path();
+        return path.starts_with(m_dir.Path().string())
+                   ? "D" + path.substr(m_dir.Path().string().size())
+                   : path;
     }
 
     ScratchFolder m_dir;
@@ -143,110 +160,55 @@ class SessionTest : public testing::Test {
     ConverterSession m_session;
 };
 
-// ---- Load File: every outcome, with a good video loaded before -------------------------------
+// ---- Load File, with a video loaded before ---------------------------------------------------
 
 struct LoadCase {
     const char* name;
-    Bytes (*bytes)();                           // null: no such file
-    const char* pick;                           // the file dialog's answer; "" is Cancel
-    std::vector<std::optional<size_t>> videos;  // the archive picker's answers
-    Log log;                                    // after the file dialog
-    const char* loaded;                         // the loaded file afterwards
+    Script script;
+    const char* log;  // after the file dialog
 };
-
-Bytes NotVqa() {
-    Bytes b = Video(1);
-    std::copy_n("WAVEfmt ", 8, b.begin() + 8);
-    return b;
-}
 
 const LoadCase kLoads[] = {
     {"Video",
-     [] { return Video(2); },
-     "new.vqa",
-     {},
-     {"name: D/new.vqa", "fields: 2 4x4 4x2 00:00 0.00 MB / 0.01 MB", "video: D/new.vqa", "focus"},
-     "D/new.vqa"},
+     {"video.vqa"},
+     "name: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
     // The name stands in its field while the stop box is open; then the program ends.
     {"NotAVqaFileEndsTheProgram",
-     NotVqa,
-     "new.vqa",
-     {},
-     {"name: D/new.vqa", "stop: The file \"D/new.vqa\" is no VQA-Videofile!\nTerminating Program!.",
-      "end: rejected"},
-     "D/good.vqa"},
+     {"notvqa.vqa"},
+     "name: D/notvqa.vqa\nstop: The file \"D/notvqa.vqa\" is no VQA-Videofile!\nTerminating "
+     "Program!.\nend: rejected\n"},
     {"Missing",
-     nullptr,
-     "new.vqa",
-     {},
-     {"stop: Cannot open \"D/new.vqa\": No such file or directory", "focus"},
-     "D/good.vqa"},
-    {"EndsInsideTheHeader",
-     [] {
-         TinyVqa v = TinyThreeFrames();
-         v.cutAt = 30;
-         return BuildTinyVqa(v);
-     },
-     "new.vqa",
-     {},
-     {"stop: \"D/new.vqa\" ends inside the VQA header: it holds 30 bytes, the header needs 46",
-      "focus"},
-     "D/good.vqa"},
+     {"gone.vqa"},
+     "stop: Cannot open \"D/gone.vqa\": No such file or directory\nfocus\n"},
     {"NoFrames",
-     [] { return Video(0); },
-     "new.vqa",
-     {},
-     {"stop: The file \"D/new.vqa\" cannot be converted:\nthe video has no frames", "focus"},
-     "D/good.vqa"},
-    {"Cancelled", nullptr, "", {}, {"focus"}, "D/good.vqa"},
+     {"empty.vqa"},
+     "stop: The file \"D/empty.vqa\" cannot be converted:\nthe video has no frames\nfocus\n"},
+    {"Cancelled", {""}, "focus\n"},
     {"ArchiveVideo",
-     Archive,
-     "GAME.MIX",
-     {1},
-     {"picker: 2 videos", "name: D/GAME.MIX entry 3 (id 00000300)",
-      "fields: 2 4x4 4x2 00:00 0.00 MB / 0.01 MB", "video: D/GAME.MIX entry 3 (id 00000300)",
-      "focus"},
-     "D/GAME.MIX entry 3 (id 00000300)"},
-    {"ArchivePickerCancelled",
-     Archive,
-     "GAME.MIX",
-     {std::nullopt},
-     {"picker: 2 videos", "focus"},
-     "D/good.vqa"},
+     {"GAME.MIX", "1"},
+     "picker: 2 videos\nname: D/GAME.MIX entry 3 (id 00000300)\nfields: 2 4x4 4x2 00:00 0.00 MB "
+     "0.01 MB\nvideo: D/GAME.MIX entry 3 (id 00000300)\nfocus\n"},
+    {"ArchivePickerCancelled", {"GAME.MIX", ""}, "picker: 2 videos\nfocus\n"},
     {"ArchiveWithoutVideos",
-     [] {
-         return synth::PackMix({{1, {'x'}}});
-     },
-     "SOUNDS.MIX",
-     {},
-     {"stop: The archive \"D/SOUNDS.MIX\" holds no VQA videos.", "focus"},
-     "D/good.vqa"},
+     {"SOUNDS.MIX"},
+     "stop: The archive \"D/SOUNDS.MIX\" holds no VQA videos.\nfocus\n"},
     {"EncryptedArchive",
-     [] {
-         return synth::PackMix({{1, Video(1)}}, {true, 2, 0});
-     },
-     "LATER.MIX",
-     {},
-     {"stop: Cannot read \"D/LATER.MIX\": the archive's table of contents is encrypted; extract "
-      "its files with an archive tool first",
-      "focus"},
-     "D/good.vqa"},
+     {"LATER.MIX"},
+     "stop: Cannot read \"D/LATER.MIX\": the archive's table of contents is encrypted; extract its "
+     "files with an archive tool first\nfocus\n"},
 };
 
 class LoadTest : public SessionTest, public testing::WithParamInterface<LoadCase> {};
 
+// A load that shows a video makes it the loaded file; any other keeps the one before.
 TEST_P(LoadTest, ShowsOrRefusesTheChosenFile) {
-    const LoadCase& c = GetParam();
-    Load("good.vqa");
-    if (c.bytes) m_dir.Put(c.pick, c.bytes());
-    m_view.files.push_back(c.pick);
-    m_view.picks.assign(c.videos.begin(), c.videos.end());
-    m_session.LoadFile();
-    Log expected{"file dialog"};
-    expected.insert(expected.end(), c.log.begin(), c.log.end());
-    EXPECT_EQ(m_view.log, expected);
-    std::string loaded = m_session.Path();
-    EXPECT_EQ(loaded.replace(0, m_dir.Path().string().size(), "D"), c.loaded);
+    Load({"good.vqa"});
+    const std::string log = Run(GetParam().script, [&] { m_session.LoadFile(); });
+    EXPECT_EQ(log, std::string("file dialog\n") + GetParam().log);
+    const size_t video = log.find("video: ");
+    EXPECT_EQ(Loaded(), video == std::string::npos
+                            ? "D/good.vqa"
+                            : log.substr(video + 7, log.find('\n', video) - video - 7));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, LoadTest, testing::ValuesIn(kLoads),
@@ -256,59 +218,51 @@ INSTANTIATE_TEST_SUITE_P(Files, LoadTest, testing::ValuesIn(kLoads),
 
 struct CompletionCase {
     const char* name;
-    bool companion;                  // the companion program is there
-    std::vector<bool> answers;       // in the order asked
-    std::vector<std::string> picks;  // of the file dialog after "another one?"
-    bool exitWhileCompanionRuns = false;
-    Log log;
+    bool companion;  // the companion program is there
+    Script script;
+    const char* log;
+    bool exitWhileTheCompanionRuns = false;
 };
 
-const std::string kMpeg = std::string("ask: ") + kAskMpeg;
-const std::string kAnother = std::string("ask: ") + kAskAnother;
-const std::string kRun = "run: [D/program/Marrowgate.exe] [Reelwright] [D/good.avi] [D/good.mpg]";
-
 const CompletionCase kCompletions[] = {
-    {"NoCompanionNoMore", false, {false}, {}, false, {kAnother, "end: accepted"}},
-    {"CompanionStarted", true, {true, false}, {}, false, {kMpeg, kRun, kAnother, "end: accepted"}},
-    {"CompanionDeclined", true, {false, false}, {}, false, {kMpeg, kAnother, "end: accepted"}},
-    {"ExitWhileTheCompanionRuns", true, {true}, {}, true, {kMpeg, kRun, "end: rejected"}},
+    {"NoCompanion", false, {"no"}, "ask: another?\nend: accepted\n"},
+    {"CompanionStarted",
+     true,
+     {"yes", "no"},
+     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nask: another?\nend: "
+     "accepted\n"},
+    {"CompanionDeclined", true, {"no", "no"}, "ask: MPEG?\nask: another?\nend: accepted\n"},
+    {"ExitWhileTheCompanionRuns",
+     true,
+     {"yes"},
+     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nend: rejected\n",
+     true},
     {"AnotherVideo",
      false,
-     {true},
-     {"new.vqa"},
+     {"yes", "video.vqa"},
+     "ask: another?\nclear progress\nfile dialog\nname: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 "
+     "MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
+    {"AnotherCancelled",
      false,
-     {kAnother, "clear progress", "file dialog", "name: D/new.vqa",
-      "fields: 3 4x4 4x2 00:00 0.00 MB / 0.01 MB", "video: D/new.vqa", "focus"}},
-    {"AnotherVideoCancelled",
-     false,
-     {true},
-     {""},
-     false,
-     {kAnother, "clear progress", "file dialog", "focus", "end: rejected"}},
+     {"yes", ""},
+     "ask: another?\nclear progress\nfile dialog\nfocus\nend: rejected\n"},
     {"AnotherThatIsNoVideoEndsOnce",
      false,
-     {true},
-     {"bad.vqa"},
-     false,
-     {kAnother, "clear progress", "file dialog", "name: D/bad.vqa",
-      "stop: The file \"D/bad.vqa\" is no VQA-Videofile!\nTerminating Program!.", "end: rejected"}},
+     {"yes", "notvqa.vqa"},
+     "ask: another?\nclear progress\nfile dialog\nname: D/notvqa.vqa\nstop: The file "
+     "\"D/notvqa.vqa\" is no VQA-Videofile!\nTerminating Program!.\nend: rejected\n"},
 };
 
 class CompletionTest : public SessionTest, public testing::WithParamInterface<CompletionCase> {};
 
 TEST_P(CompletionTest, AsksAndStartsInOrder) {
     const CompletionCase& c = GetParam();
-    if (c.companion) m_dir.Put("program/Marrowgate.exe", {});
-    m_dir.Put("new.vqa", Video(3));
-    m_dir.Put("bad.vqa", NotVqa());
-    Load("good.vqa");
-    m_view.answers.assign(c.answers.begin(), c.answers.end());
-    m_view.files.assign(c.picks.begin(), c.picks.end());
+    if (c.companion) m_dir.Put("M.exe", {});
+    Load({"good.vqa"});
     m_view.during = [&](const std::string& line) {
-        if (c.exitWhileCompanionRuns && line.starts_with("run:")) m_session.Exit();
+        if (c.exitWhileTheCompanionRuns && line.starts_with("run:")) m_session.Exit();
     };
-    m_session.Finished();
-    EXPECT_EQ(m_view.log, c.log);
+    EXPECT_EQ(Run(c.script, [&] { m_session.Finished(); }), c.log);
     EXPECT_FALSE(m_session.IsCompleting());
 }
 
@@ -316,78 +270,54 @@ INSTANTIATE_TEST_SUITE_P(Answers, CompletionTest, testing::ValuesIn(kCompletions
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SessionTest, ARunGoesFromConvertToTheQuestionsWithTheAviInPlace) {
-    Load("good.vqa");
-    m_view.answers = {false};
+    Load({"good.vqa"});
     m_session.Convert();
     for (int i = 0; i < 3000 && !m_host.finished; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    m_session.Finished();
-    EXPECT_EQ(m_view.log, (Log{"converting", "idle", kAnother, "end: accepted"}));
+    EXPECT_EQ(Run({"no"}, [&] { m_session.Finished(); }), "idle\nask: another?\nend: accepted\n");
     EXPECT_TRUE(m_dir.Get("good.avi").has_value());
-    EXPECT_FALSE(m_session.IsConverting());
 }
 
 // ---- Refusals ---------------------------------------------------------------------------------
 
 TEST_F(SessionTest, RefusesWhatCannotBeDoneNow) {
-    m_session.Convert();
-    m_dir.Put("program/Marrowgate.exe", {});
-    Load("good.vqa");
-    // The user presses Convert, Load File and drops a file while a question after the run is open.
-    m_view.answers = {false, false};
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "box: no convert: no file\n");
+    m_dir.Put("M.exe", {});
+    Load({"good.vqa"});
+    // Convert, Load File and a dropped file while a question after the run is open.
     m_view.during = [&](const std::string& line) {
-        if (line != kMpeg) return;
+        if (line != "ask: MPEG?") return;
         m_session.Convert();
         m_session.LoadFile();
-        m_session.OpenFile(Full("good.vqa"));
+        m_session.OpenFile(Full("video.vqa"));
     };
-    m_session.Finished();
-    const std::string busy = std::string("box: ") + kRefuseLoad;
-    EXPECT_EQ(m_view.log, (Log{kMpeg, std::string("box: ") + kRefuseConvertRunning, busy, busy,
-                               kAnother, "end: accepted"}));
-    m_view.log.clear();
-    m_session.Exit();  // the window has gone: nothing more
-    EXPECT_EQ(m_view.log, Log{});
-}
-
-TEST_F(SessionTest, ConvertWithoutAFileIsRefused) {
-    m_session.Convert();
-    EXPECT_EQ(m_view.log, Log{std::string("box: ") + kRefuseConvertNoFile});
-    EXPECT_FALSE(m_session.IsConverting());
+    EXPECT_EQ(Run({"no", "no"}, [&] { m_session.Finished(); }),
+              "ask: MPEG?\nbox: no convert: running\nbox: no load\nbox: no load\nask: "
+              "another?\nend: accepted\n");
+    EXPECT_EQ(Run({}, [&] { m_session.Exit(); }), "");  // the window has gone: nothing more
 }
 
 // ---- Where an archive's video goes -----------------------------------------------------------
 
-TEST_F(SessionTest, AReadOnlyArchiveFolderAsksForAFolderOncePerSession) {
-    m_dir.Put("GAME.MIX", Archive());
-    m_view.writable = false;
-    m_view.picks = {0};
-    Load("GAME.MIX");
-    m_view.folders = {"", "chosen"};
-    m_session.Convert();  // cancelled: nothing starts
-    EXPECT_FALSE(m_session.IsConverting());
-    m_session.Convert();
+TEST_F(SessionTest, BesideTheArchiveOrInAFolderChosenOncePerSession) {
+    Load({"GAME.MIX", "1"});
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "converting\n");
     m_session.Abandon();
-    const std::string title =
-        "folder: The folder of \"GAME.MIX\" cannot be written: choose a folder for the AVI files";
-    EXPECT_EQ(m_view.log, (Log{title, title, "converting"}));
-    m_view.picks = {1};
-    Load("GAME.MIX");
-    m_session.Convert();  // the same folder, unasked
-    m_session.Abandon();
-    EXPECT_EQ(m_view.log, Log{"converting"});
-    EXPECT_EQ(m_session.AviPath(), Full("chosen/GAME-0003-00000300.avi"));
-}
-
-TEST_F(SessionTest, AWritableArchiveFolderTakesTheAviBesideTheArchive) {
-    m_dir.Put("GAME.MIX", Archive());
-    m_view.picks = {1};
-    Load("GAME.MIX");
-    m_session.Convert();
-    m_session.Abandon();
-    EXPECT_EQ(m_view.log, Log{"converting"});
     EXPECT_EQ(m_session.AviPath(), Full("GAME-0003-00000300.avi"));
+
+    m_view.writable = false;
+    const std::string folder =
+        "folder: The folder of \"GAME.MIX\" cannot be written: choose a folder for the AVI files\n";
+    EXPECT_EQ(Run({""}, [&] { m_session.Convert(); }), folder);  // cancelled: no run
+    EXPECT_EQ(Run({"chosen"}, [&] { m_session.Convert(); }), folder + "converting\n");
+    m_session.Abandon();
+    Load({"GAME.MIX", "0"});
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "converting\n");
+    m_session.Abandon();
+    EXPECT_EQ(m_session.AviPath(), Full("chosen/GAME-0002-00000100.avi"));
+    Load({"good.vqa"});  // a loose file goes beside itself again
+    EXPECT_EQ(m_session.AviPath(), Full("good.avi"));
 }
 
 }  // namespace

@@ -83,7 +83,6 @@ void AppTest::SetUp() {
     m_services.messages = &m_boxes;
     m_services.fileDialog = &m_files;
     m_services.sound = &m_sound;
-    m_services.processes = &m_recorder;
     // A program directory of the test's own, without a companion unless a test puts one there.
     QDir(m_dir->path()).mkdir(QStringLiteral("program"));
     m_services.programDirectory = PathOf(QStringLiteral("program"));

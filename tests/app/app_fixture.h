@@ -71,17 +71,6 @@ class ScriptedFileDialog final : public OpenFileDialog {
     QString lastFilter, lastSuffix;
 };
 
-class RecordingProcessRunner final : public ProcessRunner {
-  public:
-    void RunAndWait(const QString& program, const QStringList& arguments) override {
-        runs.push_back({program, arguments});
-    }
-    void Abandon() override { ++abandons; }
-
-    std::vector<std::pair<QString, QStringList>> runs;
-    int abandons = 0;
-};
-
 // A clock that takes its time: every reading waits a few milliseconds, so that a conversion of a
 // few hundred frames is still running when the test acts on it.
 class SlowClock final : public ProgressClock {
@@ -116,7 +105,6 @@ class AppTest : public ::testing::Test {
     ScriptedMessageBoxes m_boxes;
     ScriptedFileDialog m_files;
     SilentSoundPlayer m_sound;
-    RecordingProcessRunner m_recorder;
     DialogServices m_services;
     std::unique_ptr<CConverterDlg> m_dlg;
     int m_completions = 0;

@@ -1,4 +1,5 @@
-// The MPEG companion after a run: the argument list it receives, and Exit while it runs.
+// The MPEG companion after a run: the argument list it receives, Exit while it runs, and a file of
+// its name that is no program.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,62 +20,61 @@ synth::SynthOptions Small() {
     return o;
 }
 
-class CompletionTest : public AppTest {
-  protected:
-    // Converts `vqa` and waits for the end of the completion step.
-    // `laterPicks` answer the file dialog of "convert another".
-    void ConvertAndComplete(const QString& vqa, std::initializer_list<QString> laterPicks = {}) {
-        Load(vqa);
-        m_files.picks.insert(m_files.picks.end(), laterPicks.begin(), laterPicks.end());
-        m_dlg->OnOK();
-        ASSERT_TRUE(WaitForCompletion());
-    }
-    // Puts the recording stand-in into the program directory as the companion.
-    QString PlaceCompanion() {
-        const QString tool = PathOf(QStringLiteral("program/Marrowgate.exe"));
-        EXPECT_TRUE(QFile::copy(QStringLiteral(RW_FAKE_COMPANION), tool));
-        QFile(tool).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
-        return tool;
-    }
-    QStringList CompanionArguments() const {
-        const std::vector<uint8_t> raw = ReadAll(PathOf(QStringLiteral("program/companion-args")));
-        QStringList args;
-        QByteArray current;
-        for (uint8_t b : raw) {
-            if (b == 0) {
-                args << QFile::decodeName(current);
-                current.clear();
-            } else {
-                current.append(static_cast<char>(b));
-            }
-        }
-        return args;
-    }
-};
+// The arguments the recording stand-in received.
+QStringList CompanionArguments(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QStringList args;
+    for (const QByteArray& a : f.readAll().split('\0')) args << QFile::decodeName(a);
+    args.removeLast();  // after the last NUL
+    return args;
+}
 
-TEST_F(CompletionTest, CompanionReceivesExactlyItsArgumentList) {
+// The companion gets exactly its argument list (spaces and quotes in the path arrive as they are)
+// once the AVI file is in place, and Exit while it runs ends the window without stopping it.
+TEST_F(AppTest, TheCompanionGetsItsArgumentListAndOutlivesExit) {
     PosixProcessRunner runner;
     m_services.processes = &runner;
     MakeDialog();
-    const QString tool = PlaceCompanion();
-    // Spaces and quote characters in the path arrive as they are.
+    const QString tool = PathOf(QStringLiteral("program/Marrowgate.exe"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RW_FAKE_COMPANION), tool));
+    QFile(tool).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                               QFileDevice::ExeOwner);
+    Write(QStringLiteral("program/hold"), {});
     ASSERT_TRUE(QDir(m_dir->path()).mkpath(QStringLiteral("my videos/it's \"one\"")));
     const QString vqa = WriteSynth(QStringLiteral("my videos/it's \"one\"/clip one.vqa"), Small());
+    const QString base = vqa.left(vqa.size() - 3);
+    const QString args = PathOf(QStringLiteral("program/companion-args"));
+    bool aviInPlace = false;
+    // Once the companion has started, the user presses Exit in the still responsive window.
+    std::function<void()> exitWhenStarted = [&] {
+        if (!QFileInfo::exists(args)) {
+            QTimer::singleShot(5, m_dlg.get(), exitWhenStarted);
+            return;
+        }
+        aviInPlace = QFileInfo::exists(base + QStringLiteral("avi"));
+        m_dlg->OnCancel();
+    };
+    m_boxes.whileOpen = [&](const QString& text) {
+        if (text == QString::fromLatin1(kAskMpeg))
+            QTimer::singleShot(0, m_dlg.get(), exitWhenStarted);
+    };
     m_boxes.Answer(kAskMpeg, {true});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(vqa);
+    Load(vqa);
+    m_dlg->OnOK();
+    ASSERT_TRUE(WaitForCompletion());
 
     EXPECT_TRUE(runner.LastStarted());
-    const QString base = vqa.left(vqa.size() - 3);
-    EXPECT_EQ(CompanionArguments(),
+    EXPECT_EQ(CompanionArguments(args),
               (QStringList{tool, QStringLiteral("Reelwright"), base + QStringLiteral("avi"),
                            base + QStringLiteral("mpg")}));
-    EXPECT_EQ(m_boxes.Texts(),
-              (QStringList{QString::fromLatin1(kAskMpeg), QString::fromLatin1(kAskAnother)}));
-    // The AVI is complete and closed when the companion starts.
-    EXPECT_TRUE(QFileInfo::exists(base + QStringLiteral("avi")));
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
+    EXPECT_TRUE(aviInPlace);
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
+    EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskMpeg)});  // no more questions
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("program/done"))));
+    // The companion goes on and finishes its work.
+    Write(QStringLiteral("program/release"), {});
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("program/done"))); }));
 }
 
 TEST(ProcessRunner, AFileThatIsNoProgramIsNotStarted) {
@@ -87,36 +87,6 @@ TEST(ProcessRunner, AFileThatIsNoProgramIsNotStarted) {
     PosixProcessRunner runner;
     runner.RunAndWait(tool, {tool});
     EXPECT_FALSE(runner.LastStarted());
-}
-
-TEST_F(CompletionTest, ExitWhileTheCompanionRunsLeavesItRunning) {
-    PosixProcessRunner runner;
-    m_services.processes = &runner;
-    MakeDialog();
-    PlaceCompanion();
-    Write(QStringLiteral("program/hold"), {});
-    const QString args = PathOf(QStringLiteral("program/companion-args"));
-    m_boxes.Answer(kAskMpeg, {true});
-    // Once the companion has started, the user presses Exit in the still responsive window.
-    std::function<void()> exitWhenStarted = [&] {
-        if (QFileInfo::exists(args)) {
-            m_dlg->OnCancel();
-        } else {
-            QTimer::singleShot(5, m_dlg.get(), exitWhenStarted);
-        }
-    };
-    m_boxes.whileOpen = [&](const QString& text) {
-        if (text == QString::fromLatin1(kAskMpeg))
-            QTimer::singleShot(0, m_dlg.get(), exitWhenStarted);
-    };
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-    EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskMpeg)});  // no more questions
-    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("program/done"))));
-    // The companion goes on and finishes its work.
-    Write(QStringLiteral("program/release"), {});
-    EXPECT_TRUE(WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("program/done"))); }));
 }
 
 }  // namespace

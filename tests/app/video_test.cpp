@@ -179,6 +179,7 @@ TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
     ASSERT_GE(shown.size(), 2u);
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << testing::PrintToString(shown);
     EXPECT_GT(shown.back(), shown.front());
+    EXPECT_TRUE(Video()->PlayButton()->isEnabled());  // the player is back after the run
     EXPECT_EQ(std::count(exact.begin(), exact.end(), true), std::ptrdiff_t(exact.size()));
 }
 

@@ -36,6 +36,18 @@ std::string CodecName(uint32_t code) {
     return name;
 }
 
+// The next chunk of a list held in memory: its id and its body (cut short at the list's end); the
+// reader moves past the body and its pad byte. False at the list's end.
+bool NextChunk(ByteReader& r, FourCc& id, std::span<const uint8_t>& body) {
+    if (r.Remaining() < 8) return false;
+    auto head = r.Bytes(4);
+    id = ToFourCc(head->data());
+    const uint32_t size = *r.U32Le();
+    body = *r.Bytes(std::min<size_t>(size, r.Remaining()));
+    r.Skip(size % 2);
+    return true;
+}
+
 struct ChunkHeader {
     FourCc id{};
     uint32_t size = 0;
@@ -225,16 +237,13 @@ void Parser::AddChunk(const FourCc& id, int64_t dataAt, uint32_t size) {
 
 Expected<void> Parser::ParseHeaderList(std::span<const uint8_t> list) {
     ByteReader r(list);
-    while (r.Remaining() >= 8) {
-        const FourCc id = ToFourCc(list.data() + r.Position());
-        r.Skip(4);
-        const uint32_t size = *r.U32Le();
-        auto body = r.Bytes(std::min<size_t>(size, r.Remaining()));
-        r.Skip(size % 2);
-        if (Is(id, "avih") && body->size() >= 4) {
-            m_microSecPerFrame = ByteReader::LoadU32Le(body->data());
-        } else if (Is(id, "LIST") && body->size() >= 4 && Is(ToFourCc(body->data()), "strl")) {
-            if (auto s = ParseStream(body->subspan(4)); !s) return s;
+    FourCc id{};
+    std::span<const uint8_t> body;
+    while (NextChunk(r, id, body)) {
+        if (Is(id, "avih") && body.size() >= 4) {
+            m_microSecPerFrame = ByteReader::LoadU32Le(body.data());
+        } else if (Is(id, "LIST") && body.size() >= 4 && Is(ToFourCc(body.data()), "strl")) {
+            if (auto s = ParseStream(body.subspan(4)); !s) return s;
             ++m_streams;
         }
     }
@@ -245,23 +254,20 @@ Expected<void> Parser::ParseStream(std::span<const uint8_t> strl) {
     ByteReader r(strl);
     FourCc type{};
     uint32_t scale = 0, rate = 0;
-    while (r.Remaining() >= 8) {
-        const FourCc id = ToFourCc(strl.data() + r.Position());
-        r.Skip(4);
-        const uint32_t size = *r.U32Le();
-        auto body = r.Bytes(std::min<size_t>(size, r.Remaining()));
-        r.Skip(size % 2);
-        if (Is(id, "strh") && body->size() >= 28) {
-            type = ToFourCc(body->data());
-            scale = ByteReader::LoadU32Le(body->data() + 20);
-            rate = ByteReader::LoadU32Le(body->data() + 24);
+    FourCc id{};
+    std::span<const uint8_t> body;
+    while (NextChunk(r, id, body)) {
+        if (Is(id, "strh") && body.size() >= 28) {
+            type = ToFourCc(body.data());
+            scale = ByteReader::LoadU32Le(body.data() + 20);
+            rate = ByteReader::LoadU32Le(body.data() + 24);
         } else if (Is(id, "strf") && Is(type, "vids") && m_videoStream < 0) {
-            if (auto v = ParseVideoFormat(ByteReader(*body)); !v) return v;
+            if (auto v = ParseVideoFormat(ByteReader(body)); !v) return v;
             m_videoStream = m_streams;
             m_info.rate = rate;
             m_info.scale = scale;
         } else if (Is(id, "strf") && Is(type, "auds") && m_soundStream < 0) {
-            if (auto s = ParseSoundFormat(ByteReader(*body)); !s) return s;
+            if (auto s = ParseSoundFormat(ByteReader(body)); !s) return s;
             m_soundStream = m_streams;
         }
     }

@@ -137,7 +137,7 @@ class SameFiles final : public ConversionFiles {
     }
     Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
         auto file = std::make_unique<DiskOutputFile>();
-        if (auto r = file->OpenSameFileAt(m_output, position, kWriteBuffer, false); !r) {
+        if (auto r = file->OpenSameFileAt(m_output, position, kWriteBuffer); !r) {
             return r.error();
         }
         return std::unique_ptr<OutputFile>(std::move(file));
@@ -152,12 +152,8 @@ class SameFiles final : public ConversionFiles {
 
 RunPlan CConvertThread::PlanFor(unsigned processors, int32_t frames) {
     // A long video is converted in two parts side by side when there is a processor for each;
-    // each part then writes its own frames itself. Otherwise a spare processor writes the frames
-    // while the next ones are drawn.
-    RunPlan plan;
-    plan.twoParts = processors >= 2 && frames >= kMinFramesForTwoParts;
-    plan.writeBehind = processors >= 2 && !plan.twoParts;
-    return plan;
+    // each part writes its own frames. Anything else is converted by the run's own thread.
+    return RunPlan{.twoParts = processors >= 2 && frames >= kMinFramesForTwoParts};
 }
 
 unsigned CConvertThread::DefaultProcessors() {
@@ -192,7 +188,7 @@ int CConvertThread::Run() {
     }
     const RunPlan plan = m_plan ? *m_plan : PlanFor(m_processors, props.frames);
     // A file of this run's own, so nothing else is written through or removed.
-    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer, plan.writeBehind); !r) {
+    if (auto r = m_fileAvi.CreateUniqueBeside(m_aviPath, kWriteBuffer); !r) {
         return Fail(cannot + r.error().message);
     }
     m_temporaryPath = m_fileAvi.Name();

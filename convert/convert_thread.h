@@ -21,8 +21,7 @@ namespace rw {
 
 // How a run uses the processors it may keep busy: one plan, made from the budget and the video.
 struct RunPlan {
-    bool twoParts = false;     // a long video in two parts at once, each writing its own frames
-    bool writeBehind = false;  // a helper thread writes the frames while the next are drawn
+    bool twoParts = false;  // a long video in two parts at once, each writing its own frames
 };
 
 class CExampleThread {
@@ -90,9 +89,8 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
 
     // How many processors the run may keep busy (before ResumeThread): all of the machine's,
     // unless set lower (the command line does when it runs several conversions side by side).
-    // With two or more, a long video is converted in two parts at once, and a short one is
-    // written by a helper thread while its next frames are drawn; with one, the run's own thread
-    // does everything.
+    // With two or more, a long video is converted in two parts at once; otherwise the run's own
+    // thread does everything.
     void SetProcessors(unsigned processors) { m_processors = processors; }
     static unsigned DefaultProcessors();
     // Runs with this plan instead of the one made from the processors (the benchmark of the
@@ -107,8 +105,7 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     }
     // Videos shorter than this are converted in one part.
     static constexpr int32_t kMinFramesForTwoParts = 64;
-    // Two processors or more: a long video in two parts, a short one written behind; one: the
-    // run's own thread does everything.
+    // Two processors or more: a long video in two parts; otherwise one part.
     static RunPlan PlanFor(unsigned processors, int32_t frames);
 
     // How the last run ended (valid once the thread has finished).

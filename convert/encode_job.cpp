@@ -94,7 +94,7 @@ std::string Rate(uint32_t rate, uint32_t scale) {
 // an existing file is never replaced, even one that appeared while encoding.
 Expected<void> WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes, bool force) {
     DiskOutputFile out;
-    if (auto r = out.CreateUniqueBeside(path, 1 << 20, false); !r) return r.error();
+    if (auto r = out.CreateUniqueBeside(path); !r) return r.error();
     const std::string temporary = out.Name();
     auto fail = [&](const std::string& why) {
         out.Abandon();

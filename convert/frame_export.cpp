@@ -33,7 +33,7 @@ ConversionOutcome Failed(std::string message) {
 
 Expected<void> WriteFile(const fs::path& path, std::span<const uint8_t> bytes) {
     DiskOutputFile file;
-    if (auto r = file.Create(path, bytes.size() + 1, false); !r) return r;
+    if (auto r = file.Create(path, bytes.size() + 1); !r) return r;
     if (auto r = file.Write(bytes); !r) {
         file.Abandon();
         return r;
@@ -135,7 +135,7 @@ class ExportWriter final : public AviChunkReceiver {
         auto header =
             WavHeader(static_cast<uint32_t>(m_props.soundRate), static_cast<uint32_t>(bytes));
         if (!header) return header.error();
-        if (auto r = m_wav.Create(m_staging / kSoundFileName, size_t{1} << 20, false); !r) return r;
+        if (auto r = m_wav.Create(m_staging / kSoundFileName); !r) return r;
         return m_wav.Write(*header);
     }
 

@@ -17,18 +17,17 @@ DiskOutputFile::~DiskOutputFile() {
     Abandon();
 }
 
-Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize,
-                                      bool writeBehind) {
+Expected<void> DiskOutputFile::Create(const std::filesystem::path& path, size_t bufferSize) {
     Abandon();
     m_name = path.string();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return SystemError("Cannot create", m_name, errno);
-    Start(fd, 0, bufferSize, writeBehind);
+    Start(fd, 0, bufferSize);
     return {};
 }
 
 Expected<void> DiskOutputFile::CreateUniqueBeside(const std::filesystem::path& finalPath,
-                                                  size_t bufferSize, bool writeBehind) {
+                                                  size_t bufferSize) {
     Abandon();
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -43,7 +42,7 @@ Expected<void> DiskOutputFile::CreateUniqueBeside(const std::filesystem::path& f
             ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             m_name = name;
-            Start(fd, 0, bufferSize, writeBehind);
+            Start(fd, 0, bufferSize);
             return {};
         }
         err = errno;
@@ -53,7 +52,7 @@ Expected<void> DiskOutputFile::CreateUniqueBeside(const std::filesystem::path& f
 }
 
 Expected<void> DiskOutputFile::OpenSameFileAt(const DiskOutputFile& other, int64_t position,
-                                              size_t bufferSize, bool writeBehind) {
+                                              size_t bufferSize) {
     Abandon();
     m_name = other.m_name;
     if (other.m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
@@ -63,19 +62,17 @@ Expected<void> DiskOutputFile::OpenSameFileAt(const DiskOutputFile& other, int64
     }
     const int fd = ::fcntl(other.m_fd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return SystemError("Cannot open", m_name, errno);
-    Start(fd, position, bufferSize, writeBehind);
+    Start(fd, position, bufferSize);
     return {};
 }
 
-void DiskOutputFile::Start(int fd, int64_t position, size_t bufferSize, bool writeBehind) {
+void DiskOutputFile::Start(int fd, int64_t position, size_t bufferSize) {
     m_fd = fd;
     m_position = position;
     m_diskPosition = position;
     m_buffer.assign(std::max<size_t>(bufferSize, 4096), 0);
     m_bufferLength = 0;
-    m_writeBehind = writeBehind;
     m_failure.reset();
-    m_failed.store(false);
 }
 
 void DiskOutputFile::Preallocate(int64_t length) {
@@ -106,13 +103,21 @@ Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
     return {};
 }
 
+Expected<void> DiskOutputFile::Flush() {
+    if (m_failure) return *m_failure;
+    if (m_bufferLength == 0) return {};
+    if (auto r = WriteRaw(std::span<const uint8_t>(m_buffer.data(), m_bufferLength)); !r) {
+        m_failure = r.error();  // nothing more is written: the file would have a gap
+        return r;
+    }
+    m_bufferLength = 0;
+    return {};
+}
+
 Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
     m_reservedInBuffer = false;
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
-    if (m_failed.load(std::memory_order_relaxed)) {
-        std::lock_guard lock(m_mutex);
-        return *m_failure;
-    }
+    if (m_failure) return *m_failure;
     if (data.empty()) return {};
     const size_t room = m_buffer.size() - m_bufferLength;
     if (data.size() <= room) {
@@ -120,13 +125,16 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
         m_bufferLength += data.size();
     } else if (data.size() >= m_buffer.size()) {
         // Larger than a buffer: everything before it goes first, then it is written directly.
-        if (auto r = Drain(); !r) return r;
-        if (auto r = WriteRaw(data); !r) return r;
+        if (auto r = Flush(); !r) return r;
+        if (auto r = WriteRaw(data); !r) {
+            m_failure = r.error();
+            return r;
+        }
     } else {
-        // Fill the buffer, hand it over, and start the next one with the rest.
+        // Fill the buffer, write it, and start the next one with the rest.
         std::memcpy(m_buffer.data() + m_bufferLength, data.data(), room);
         m_bufferLength += room;
-        if (auto r = HandOff(); !r) return r;
+        if (auto r = Flush(); !r) return r;
         std::memcpy(m_buffer.data(), data.data() + room, data.size() - room);
         m_bufferLength = data.size() - room;
     }
@@ -137,14 +145,11 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
 Expected<std::span<uint8_t>> DiskOutputFile::Reserve(size_t size) {
     m_reservedInBuffer = false;
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
-    if (m_failed.load(std::memory_order_relaxed)) {
-        std::lock_guard lock(m_mutex);
-        return *m_failure;
-    }
+    if (m_failure) return *m_failure;
     // Room larger than a buffer comes from the base class and is written on commit.
     if (size > m_buffer.size()) return OutputFile::Reserve(size);
     if (size > m_buffer.size() - m_bufferLength) {
-        if (auto r = HandOff(); !r) return r.error();
+        if (auto r = Flush(); !r) return r.error();
     }
     m_reservedInBuffer = true;
     return std::span<uint8_t>(m_buffer.data() + m_bufferLength, size);
@@ -163,8 +168,7 @@ Expected<void> DiskOutputFile::CommitReserved(size_t size) {
 
 Expected<void> DiskOutputFile::Close() {
     if (m_fd < 0) return {};
-    auto written = Drain();
-    StopHelper();
+    auto written = Flush();
     int rc = ::close(m_fd);
     int err = errno;
     m_fd = -1;
@@ -175,7 +179,6 @@ Expected<void> DiskOutputFile::Close() {
 }
 
 void DiskOutputFile::Abandon() {
-    StopHelper();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_bufferLength = 0;

@@ -1,6 +1,6 @@
 // Draws the program's own pictures and start-up sound: the splash picture (320 x 201, 256
 // colours), the application icon in four sizes and a short chime. The results are checked in
-// beside this file; run app/assets/make-assets to make them again.
+// in app/assets; run tools/make-assets to make them again.
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>

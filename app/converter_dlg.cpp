@@ -1,5 +1,7 @@
 #include "app/converter_dlg.h"
 
+#include <unistd.h>
+
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -14,20 +16,15 @@
 #include <QMetaObject>
 #include <QMimeData>
 #include <QPushButton>
-#include <exception>
 
 #include "app/about_dlg.h"
+#include "app/archive_picker_dlg.h"
 #include "app/control_ids.h"
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
 #include "app/video_panel.h"
 #include "convert/convert_frames.h"
-#include "convert/convert_thread.h"
-#include "convert/inspect.h"
-#include "convert/output_names.h"
-#include "convert/properties_text.h"
-#include "mix/mix_archive.h"
 #include "platform/data_paths.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
@@ -94,11 +91,6 @@ QString NativeToQString(const std::string& path) {
 
 }  // namespace
 
-QString NotVqaMessage(const QString& path) {
-    return QStringLiteral("The file \"") + path +
-           QStringLiteral("\" is no VQA-Videofile!\nTerminating Program!.");
-}
-
 // Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
 // over, so that its boxes never open on top of one another.
 CConverterDlg::ModalScope::ModalScope(CConverterDlg& dlg) : m_dlg(dlg) {
@@ -113,7 +105,12 @@ CConverterDlg::ModalScope::~ModalScope() {
 }
 
 CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
-    : QDialog(parent), m_services(services), m_hIcon(LoadApplicationIcon()) {
+    : QDialog(parent),
+      m_services(services),
+      m_hIcon(LoadApplicationIcon()),
+      m_session(*this, *this, services.clock,
+                QFile::encodeName(ProgramDirectory() + QString::fromLatin1(kCompanionName))
+                    .toStdString()) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -122,12 +119,7 @@ CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
 
 CConverterDlg::~CConverterDlg() {
     // A window that goes away while a worker exists stops it and removes its unfinished output.
-    if (m_pConvertThread) {
-        m_pConvertThread->RequestCancel();
-        m_pConvertThread->Join();
-        m_pConvertThread->CloseAndDiscard();
-        m_pConvertThread.reset();
-    }
+    m_session.Abandon();
     std::lock_guard lock(m_eventMutex);
     m_workerEvents.clear();
 }
@@ -186,7 +178,6 @@ void CConverterDlg::BuildControls() {
 
 bool CConverterDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
-    m_pConvertThread.reset();
     if (m_services.sound) {
         // The name as it stands, then beside the program, then (an installed copy) in the
         // program's data folder.
@@ -232,95 +223,50 @@ QString CConverterDlg::ProgramDirectory() const {
     return dir;
 }
 
-void CConverterDlg::Message(const QString& text, bool stopIcon) {
+// ---- What the session shows and asks ---------------------------------------------------------
+
+void CConverterDlg::ShowMessage(const std::string& text, bool stopIcon) {
     ModalScope scope(*this);
-    m_services.messages->ShowMessage(text, stopIcon);
+    m_services.messages->ShowMessage(QString::fromStdString(text), stopIcon);
 }
 
-bool CConverterDlg::Ask(const QString& text) {
+bool CConverterDlg::AskYesNo(const std::string& question) {
     ModalScope scope(*this);
-    return m_services.messages->AskYesNo(text);
+    return m_services.messages->AskYesNo(QString::fromStdString(question));
 }
 
-void CConverterDlg::EndDialog(int result) {
-    m_closed = true;
-    if (m_services.processes) m_services.processes->Abandon();
-    QDialog::done(result);
+std::string CConverterDlg::ChooseFile() {
+    ModalScope scope(*this);
+    const QString chosen = m_services.fileDialog->GetOpenFileName(
+        QString::fromLatin1(kFileFilter) + QStringLiteral(";;") +
+            QString::fromLatin1(kMixFileFilter),
+        QString::fromLatin1(kDefaultExtension));
+    return QFile::encodeName(chosen).toStdString();
 }
 
-// ---- Load File --------------------------------------------------------------------------------
-
-void CConverterDlg::OnLoadFile() {
-    // The completion step runs its own load; the button is refused until it is over.
-    if (m_pConvertThread || m_completing) {
-        Message(QString::fromLatin1(kRefuseLoad));
-        return;
-    }
-    LoadFile();
+std::optional<size_t> CConverterDlg::ChooseArchiveVideo(const ArchiveContents& contents) {
+    ModalScope scope(*this);
+    QtArchivePicker realPicker(this);
+    ArchivePicker* picker = m_services.archivePicker ? m_services.archivePicker : &realPicker;
+    return picker->PickVideo(contents);
 }
 
-void CConverterDlg::LoadFile() {
-    QString chosen;
-    {
-        ModalScope scope(*this);
-        chosen = m_services.fileDialog->GetOpenFileName(QString::fromLatin1(kFileFilter) +
-                                                            QStringLiteral(";;") +
-                                                            QString::fromLatin1(kMixFileFilter),
-                                                        QString::fromLatin1(kDefaultExtension));
-    }
-    LoadChosen(chosen);
+std::string CConverterDlg::ChooseFolder(const std::string& title) {
+    ModalScope scope(*this);
+    const QString folder = m_services.fileDialog->GetExistingFolder(NativeToQString(title));
+    return QFile::encodeName(folder).toStdString();
 }
 
-void CConverterDlg::OnOpenFile(const QString& path) {
-    if (m_pConvertThread || m_completing) {
-        Message(QString::fromLatin1(kRefuseLoad));
-        return;
-    }
-    LoadChosen(path);
+bool CConverterDlg::CanWriteIn(const std::string& folder) {
+    if (m_services.canWriteIn) return m_services.canWriteIn(NativeToQString(folder));
+    return ::access(folder.c_str(), W_OK) == 0;
 }
 
-void CConverterDlg::LoadChosen(const QString& chosen) {
-    if (!chosen.isEmpty() && HasMixExtension(QFile::encodeName(chosen).toStdString())) {
-        LoadArchiveVideo(chosen);
-    } else if (!chosen.isEmpty()) {
-        const std::filesystem::path path(QFile::encodeName(chosen).toStdString());
-        // Everything is read before anything is shown, so that a file that cannot be used leaves
-        // the loaded file and its fields as they were.
-        const VqaInspection file = InspectVqaFile(path);
-        if (file.status == VqaInspection::Status::NotVqa) {
-            SetField(IDC_FILENAME, chosen);
-            Message(NotVqaMessage(chosen), /*stopIcon=*/true);
-            EndDialog(QDialog::Rejected);
-            return;
-        }
-        QString problem;
-        if (file.status == VqaInspection::Status::CannotRead) {
-            problem = QString::fromStdString(file.reason);
-            if (problem.isEmpty())
-                problem = QStringLiteral("The file \"%1\" cannot be read.").arg(chosen);
-        } else if (file.status == VqaInspection::Status::NotConvertible) {
-            problem = QStringLiteral("The file \"%1\" cannot be converted:\n%2")
-                          .arg(chosen, QString::fromStdString(file.reason));
-        }
-        if (!problem.isEmpty()) {
-            Message(problem, /*stopIcon=*/true);
-        } else {
-            {
-                std::lock_guard lock(m_stateMutex);
-                m_strPath = path.string();
-                m_properties = file.properties;
-            }
-            m_archiveVideo.reset();
-            ShowLoaded(chosen, file.properties, file.fileSize);
-            m_video->Load(chosen);
-        }
-    }
-    m_btnConvert->setFocus();
+void CConverterDlg::ShowFileName(const std::string& name) {
+    SetField(IDC_FILENAME, NativeToQString(name));
 }
 
-void CConverterDlg::ShowLoaded(const QString& name, const VqaProperties& properties, int64_t size) {
-    const PropertyTexts texts = FormatProperties(properties);
-    SetField(IDC_FILENAME, name);
+void CConverterDlg::ShowProperties(const PropertyTexts& texts, const std::string& fileSize) {
     SetField(IDC_NUMBER_OF_FRAMES, QString::fromStdString(texts.frames));
     SetField(IDC_WIDTH, QString::fromStdString(texts.width));
     SetField(IDC_HEIGHT, QString::fromStdString(texts.height));
@@ -328,63 +274,67 @@ void CConverterDlg::ShowLoaded(const QString& name, const VqaProperties& propert
     SetField(IDC_BLOCK_HEIGHT, QString::fromStdString(texts.blockHeight));
     SetField(IDC_VIDEO_LENGTH, QString::fromStdString(texts.videoLength));
     SetField(IDC_OUTPUT_FILESIZE, QString::fromStdString(texts.outputSize));
-    SetField(IDC_FILESIZE, QString::fromStdString(FormatFileSize(size)));
+    SetField(IDC_FILESIZE, QString::fromStdString(fileSize));
 }
 
-// ---- Convert and Exit -------------------------------------------------------------------------
+void CConverterDlg::ClearProgress() {
+    for (int id : {IDC_TIME_REMAINING, IDC_FINISH_TIME, IDC_ELAPSED_TIME, IDC_PERCENT_CONVERTED,
+                   IDC_CONVERTING_FRAME}) {
+        SetField(id, QString());
+    }
+}
+
+void CConverterDlg::ShowVideo(const VqaSource& video) {
+    m_video->Load(video);
+}
+
+void CConverterDlg::SetConverting(bool converting) {
+    m_video->SetConverting(converting);
+}
+
+void CConverterDlg::FocusConvert() {
+    m_btnConvert->setFocus();
+}
+
+void CConverterDlg::RunCompanion(const std::vector<std::string>& arguments) {
+    if (!m_services.processes) return;
+    QStringList list;
+    for (const std::string& a : arguments) list << NativeToQString(a);
+    ModalScope scope(*this);
+    m_services.processes->RunAndWait(list.front(), list);
+}
+
+void CConverterDlg::EndDialog(bool accepted) {
+    if (m_services.processes) m_services.processes->Abandon();
+    QDialog::done(accepted ? QDialog::Accepted : QDialog::Rejected);
+}
+
+// ---- Buttons ----------------------------------------------------------------------------------
+
+void CConverterDlg::OnLoadFile() {
+    m_session.LoadFile();
+}
+
+void CConverterDlg::OnOpenFile(const QString& path) {
+    m_session.OpenFile(QFile::encodeName(path).toStdString());
+}
 
 void CConverterDlg::OnOK() {
-    if (Path().empty()) {
-        Message(QString::fromLatin1(kRefuseConvertNoFile));
-        return;
-    }
-    if (m_pConvertThread || m_completing) {
-        Message(QString::fromLatin1(kRefuseConvertRunning));
-        return;
-    }
-    if (m_archiveVideo && !ChooseArchiveOutput()) return;
-    m_video->SetConverting(true);
-    m_pConvertThread = std::make_unique<CConvertThread>(m_services.clock);
-    if (m_archiveVideo) m_pConvertThread->SetSource(*m_archiveVideo, m_archiveAviPath);
-    m_pConvertThread->m_pDlg = this;
-    try {
-        m_pConvertThread->ResumeThread();
-    } catch (const std::exception& e) {
-        m_pConvertThread.reset();
-        m_video->SetConverting(false);
-        Message(QStringLiteral("The conversion of \"%1\" could not be started: %2")
-                    .arg(NativeToQString(Path()), QString::fromLocal8Bit(e.what())),
-                /*stopIcon=*/true);
-    }
+    m_session.Convert();
 }
 
 void CConverterDlg::OnCancel() {
-    if (m_closed) return;
-    if (!m_pConvertThread) {
-        EndDialog(QDialog::Rejected);
-        return;
-    }
-    if (!Ask(QString::fromLatin1(kAskTerminate))) return;
-    // The run may have ended while the question was open.
-    if (m_pConvertThread) {
-        m_pConvertThread->RequestCancel();
-        m_pConvertThread->Join();
-        m_pConvertThread->CloseAndDiscard();
-        m_pConvertThread.reset();
-    }
-    EndDialog(QDialog::Rejected);
+    m_session.Exit();
 }
 
 // ---- Calls of the worker ----------------------------------------------------------------------
 
 std::string CConverterDlg::Path() const {
-    std::lock_guard lock(m_stateMutex);
-    return m_strPath;
+    return m_session.Path();
 }
 
 VqaProperties CConverterDlg::Properties() const {
-    std::lock_guard lock(m_stateMutex);
-    return m_properties;
+    return m_session.Properties();
 }
 
 void CConverterDlg::PostWorkerEvent(std::function<void()> event) {
@@ -405,7 +355,7 @@ void CConverterDlg::PumpWorkerEvents() {
         std::function<void()> event;
         {
             std::lock_guard lock(m_eventMutex);
-            if (m_closed) m_workerEvents.clear();
+            if (m_session.IsClosed()) m_workerEvents.clear();
             if (m_workerEvents.empty()) break;
             event = std::move(m_workerEvents.front());
             m_workerEvents.pop_front();
@@ -436,37 +386,26 @@ void CConverterDlg::ProgressChanged(const ProgressTexts& progress) {
 
 void CConverterDlg::SeekFailed(uint32_t frame, uint32_t position) {
     // Two boxes: the frame from 0, then the position sought, both unsigned.
-    PostWorkerEvent([this, frame] { Message(QString::number(frame)); });
-    PostWorkerEvent([this, position] { Message(QString::number(position)); });
+    PostWorkerEvent([this, frame] { m_session.Notify(std::to_string(frame)); });
+    PostWorkerEvent([this, position] { m_session.Notify(std::to_string(position)); });
 }
 
 void CConverterDlg::ConcealedDamage(int32_t /*damagedFrames*/, const std::string& message) {
-    PostWorkerEvent([this, t = QString::fromStdString(message)] { Message(t); });
+    PostWorkerEvent([this, message] { m_session.Notify(message); });
 }
 
 void CConverterDlg::ConversionFailed(const std::string& message) {
-    PostWorkerEvent([this, t = QString::fromStdString(message)] {
-        ReleaseWorker();
-        Message(t, /*stopIcon=*/true);
+    PostWorkerEvent([this, message] {
+        m_session.Failed(message);
         emit failureReported();
     });
 }
 
 void CConverterDlg::ConversionFinished() {
     PostWorkerEvent([this] {
-        m_completing = true;
-        ReleaseWorker();
-        RunCompletion();
-        m_completing = false;
+        m_session.Finished();
         emit completionDone();
     });
-}
-
-void CConverterDlg::ReleaseWorker() {
-    if (!m_pConvertThread) return;
-    m_pConvertThread->Join();
-    m_pConvertThread.reset();
-    m_video->SetConverting(false);
 }
 
 void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) {
@@ -475,38 +414,6 @@ void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBott
     QMetaObject::invokeMethod(
         m_video, [v = m_video, frame, image] { v->ShowConvertedFrame(frame, image); },
         Qt::QueuedConnection);
-}
-
-void CConverterDlg::RunCompletion() {
-    const std::string avi = m_archiveVideo ? m_archiveAviPath : AviPathFor(Path());
-    const QString tool = ProgramDirectory() + QString::fromLatin1(kCompanionName);
-    if (QFileInfo(tool).isFile() && Ask(QString::fromLatin1(kAskMpeg))) {
-        // An argument list, not a command line: paths with spaces or quotes arrive as they are.
-        const QStringList arguments{tool, QStringLiteral("Reelwright"), NativeToQString(avi),
-                                    NativeToQString(MpegPathFor(avi))};
-        if (m_services.processes) {
-            ModalScope scope(*this);
-            m_services.processes->RunAndWait(tool, arguments);
-        }
-        if (m_closed) return;
-    }
-    if (m_closed) return;
-    if (!Ask(QString::fromLatin1(kAskAnother))) {
-        EndDialog(QDialog::Accepted);
-        return;
-    }
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_strPath.clear();
-    }
-    m_archiveVideo.reset();
-    for (int id : {IDC_TIME_REMAINING, IDC_FINISH_TIME, IDC_ELAPSED_TIME, IDC_PERCENT_CONVERTED,
-                   IDC_CONVERTING_FRAME}) {
-        SetField(id, QString());
-    }
-    LoadFile();
-    if (m_closed) return;
-    if (Path().empty()) EndDialog(QDialog::Rejected);
 }
 
 // ---- Start-up, menu and painting --------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "convert/conversion_host.h"
+#include "convert/converter_session.h"
 #include "convert/vqa_source.h"
 #include "vqa/vqa_properties.h"
 
@@ -28,7 +29,6 @@ namespace rw {
 
 class ArchivePicker;
 class AudioOutput;
-class CConvertThread;
 class MessageBoxes;
 class OpenFileDialog;
 class ProcessRunner;
@@ -69,22 +69,12 @@ inline constexpr const char* kDefaultExtension = "vqa";
 inline constexpr const char* kMixFileFilter = "C&C MIX-Archive (*.mix *.MIX)";
 inline constexpr const char* kCompanionName = "Marrowgate.exe";
 inline constexpr const char* kStartupSound = "intro.wav";
-inline constexpr const char* kRefuseLoad =
-    "You can't load a VQA-file while you convert another one.";
-inline constexpr const char* kRefuseConvertNoFile =
-    "You have to load a file before you can convert a VQA";
-inline constexpr const char* kRefuseConvertRunning = "Already converting this file!";
-inline constexpr const char* kAskTerminate = "Currently converting! Terminate process?";
-inline constexpr const char* kAskMpeg =
-    "VQA-Video converted into a AVI-File.\nDo you want to convert the AVI-file into a MPEG-file?";
-inline constexpr const char* kAskAnother = "Do you want to convert another VQA-Video?";
 // The system-menu command of the About entry.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
 
-// The message for a file that fails the VQA check.
-QString NotVqaMessage(const QString& path);
-
-class CConverterDlg : public QDialog, public ConversionHost {
+// Widgets and wiring: the buttons and the worker's reports go to a ConverterSession, which decides;
+// the dialog shows what it is told through the services.
+class CConverterDlg : public QDialog, public ConversionHost, private SessionView {
     Q_OBJECT
 
   public:
@@ -112,11 +102,11 @@ class CConverterDlg : public QDialog, public ConversionHost {
     std::unique_ptr<QMenu> CreateSystemMenu();
 
     // True from Convert until the worker has been released.
-    bool IsConverting() const { return m_pConvertThread != nullptr; }
+    bool IsConverting() const { return m_session.IsConverting(); }
     // True while the completion questions run.
-    bool IsCompleting() const { return m_completing; }
+    bool IsCompleting() const { return m_session.IsCompleting(); }
     // True once the dialog has ended (by Exit, the completion step or a rejected file).
-    bool IsClosed() const { return m_closed; }
+    bool IsClosed() const { return m_session.IsClosed(); }
     // The directory the companion is looked for in, with a trailing '/'.
     QString ProgramDirectory() const;
     // The picture and player beside the properties.
@@ -158,42 +148,33 @@ class CConverterDlg : public QDialog, public ConversionHost {
     class ModalScope;
 
     void BuildControls();
-    void LoadFile();
-    // Shows the loaded video's name and properties.
-    void ShowLoaded(const QString& name, const VqaProperties& properties, int64_t size);
-    // Lets the user pick a video inside an archive and loads it (converter_dlg_archive.cpp).
-    void LoadArchiveVideo(const QString& archive);
-    // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the
-    // user chooses once per session when the archive's folder cannot be written. False when the
-    // user cancelled.
-    bool ChooseArchiveOutput();
-    void LoadChosen(const QString& chosen);
-    void RunCompletion();
-    void ReleaseWorker();
-    void EndDialog(int result);
     void SetField(int controlId, const QString& text);
-    void Message(const QString& text, bool stopIcon = false);
-    bool Ask(const QString& text);
     void PostWorkerEvent(std::function<void()> event);
     void PumpWorkerEvents();
 
-    DialogServices m_services;
+    // SessionView
+    void ShowMessage(const std::string& text, bool stopIcon) override;
+    bool AskYesNo(const std::string& question) override;
+    std::string ChooseFile() override;
+    std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) override;
+    std::string ChooseFolder(const std::string& title) override;
+    bool CanWriteIn(const std::string& folder) override;
+    void ShowFileName(const std::string& name) override;
+    void ShowProperties(const PropertyTexts& texts, const std::string& fileSize) override;
+    void ClearProgress() override;
+    void ShowVideo(const VqaSource& video) override;
+    void SetConverting(bool converting) override;
+    void FocusConvert() override;
+    void RunCompanion(const std::vector<std::string>& arguments) override;
+    void EndDialog(bool accepted) override;
 
-    // Declared in the order of the original members.
-    std::unique_ptr<CConvertThread> m_pConvertThread;
-    std::string m_strPath;       // native path of the loaded file; guarded by m_stateMutex
-    VqaProperties m_properties;  // guarded by m_stateMutex
-    mutable std::mutex m_stateMutex;
+    DialogServices m_services;
     QPushButton* m_btnConvert = nullptr;
     std::map<int, QWidget*> m_controls;
     QIcon m_hIcon;
-    std::optional<VqaSource> m_archiveVideo;  // the loaded video lies inside an archive
-    std::string m_archiveAviPath;             // and is converted into this file
-    QString m_sessionOutputFolder;            // chosen when an archive's folder is read-only
     VideoPanel* m_video = nullptr;
+    ConverterSession m_session;  // after the widgets it shows on
 
-    bool m_completing = false;
-    bool m_closed = false;
     bool m_pumping = false;
     int m_modalDepth = 0;
     std::mutex m_eventMutex;

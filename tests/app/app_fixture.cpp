@@ -83,7 +83,6 @@ void AppTest::SetUp() {
     m_services.messages = &m_boxes;
     m_services.fileDialog = &m_files;
     m_services.sound = &m_sound;
-    m_services.processes = &m_recorder;
     // A program directory of the test's own, without a companion unless a test puts one there.
     QDir(m_dir->path()).mkdir(QStringLiteral("program"));
     m_services.programDirectory = PathOf(QStringLiteral("program"));
@@ -145,24 +144,6 @@ bool AppTest::WaitFor(const std::function<bool()>& done, int milliseconds) {
 bool AppTest::WaitForCompletion() {
     const int before = m_completions;
     return WaitFor([&] { return m_completions > before; });
-}
-
-std::vector<uint8_t> HeaderOnlyVqa(int frames, int width, int height, int blockWidth,
-                                   int blockHeight, int soundRate) {
-    std::vector<uint8_t> b(70 + 4 * static_cast<size_t>(frames), 0);
-    auto put16 = [&](size_t at, int v) {
-        b[at] = static_cast<uint8_t>(v);
-        b[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    const char* check = "FORM\0\0\0\0WVQAVQHD";
-    for (int i = 0; i < 16; ++i) b[static_cast<size_t>(i)] = static_cast<uint8_t>(check[i]);
-    put16(24, frames);
-    put16(26, width);
-    put16(28, height);
-    b[30] = static_cast<uint8_t>(blockWidth);
-    b[31] = static_cast<uint8_t>(blockHeight);
-    put16(44, soundRate);
-    return b;
 }
 
 std::vector<uint8_t> ReadAll(const QString& path) {

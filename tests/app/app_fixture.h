@@ -71,17 +71,6 @@ class ScriptedFileDialog final : public OpenFileDialog {
     QString lastFilter, lastSuffix;
 };
 
-class RecordingProcessRunner final : public ProcessRunner {
-  public:
-    void RunAndWait(const QString& program, const QStringList& arguments) override {
-        runs.push_back({program, arguments});
-    }
-    void Abandon() override { ++abandons; }
-
-    std::vector<std::pair<QString, QStringList>> runs;
-    int abandons = 0;
-};
-
 // A clock that takes its time: every reading waits a few milliseconds, so that a conversion of a
 // few hundred frames is still running when the test acts on it.
 class SlowClock final : public ProgressClock {
@@ -116,17 +105,12 @@ class AppTest : public ::testing::Test {
     ScriptedMessageBoxes m_boxes;
     ScriptedFileDialog m_files;
     SilentSoundPlayer m_sound;
-    RecordingProcessRunner m_recorder;
     DialogServices m_services;
     std::unique_ptr<CConverterDlg> m_dlg;
     int m_completions = 0;
     int m_failures = 0;
     std::vector<int> m_finished;  // results of the dialog's end
 };
-
-// A header-only VQA file: the check, the six values and an index of zeros.
-std::vector<uint8_t> HeaderOnlyVqa(int frames, int width, int height, int blockWidth,
-                                   int blockHeight, int soundRate);
 
 // The file's bytes, or an empty vector.
 std::vector<uint8_t> ReadAll(const QString& path);

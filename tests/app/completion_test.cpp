@@ -1,4 +1,5 @@
-// The completion step: the MPEG companion, "convert another", and the guard while it runs.
+// The MPEG companion after a run: the argument list it receives, Exit while it runs, and a file of
+// its name that is no program.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,166 +20,73 @@ synth::SynthOptions Small() {
     return o;
 }
 
-class CompletionTest : public AppTest {
-  protected:
-    // Converts `vqa` and waits for the end of the completion step.
-    // `laterPicks` answer the file dialog of "convert another".
-    void ConvertAndComplete(const QString& vqa, std::initializer_list<QString> laterPicks = {}) {
-        Load(vqa);
-        m_files.picks.insert(m_files.picks.end(), laterPicks.begin(), laterPicks.end());
-        m_dlg->OnOK();
-        ASSERT_TRUE(WaitForCompletion());
-    }
-    // Puts the recording stand-in into the program directory as the companion.
-    QString PlaceCompanion() {
-        const QString tool = PathOf(QStringLiteral("program/Marrowgate.exe"));
-        EXPECT_TRUE(QFile::copy(QStringLiteral(RW_FAKE_COMPANION), tool));
-        QFile(tool).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
-        return tool;
-    }
-    QStringList CompanionArguments() const {
-        const std::vector<uint8_t> raw = ReadAll(PathOf(QStringLiteral("program/companion-args")));
-        QStringList args;
-        QByteArray current;
-        for (uint8_t b : raw) {
-            if (b == 0) {
-                args << QFile::decodeName(current);
-                current.clear();
-            } else {
-                current.append(static_cast<char>(b));
-            }
-        }
-        return args;
-    }
-};
-
-TEST_F(CompletionTest, CompanionReceivesExactlyItsArgumentList) {
-    PosixProcessRunner runner;
-    m_services.processes = &runner;
-    MakeDialog();
-    const QString tool = PlaceCompanion();
-    // Spaces and quote characters in the path arrive as they are.
-    ASSERT_TRUE(QDir(m_dir->path()).mkpath(QStringLiteral("my videos/it's \"one\"")));
-    const QString vqa = WriteSynth(QStringLiteral("my videos/it's \"one\"/clip one.vqa"), Small());
-    m_boxes.Answer(kAskMpeg, {true});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(vqa);
-
-    EXPECT_TRUE(runner.LastStarted());
-    const QString base = vqa.left(vqa.size() - 3);
-    EXPECT_EQ(CompanionArguments(),
-              (QStringList{tool, QStringLiteral("Reelwright"), base + QStringLiteral("avi"),
-                           base + QStringLiteral("mpg")}));
-    EXPECT_EQ(m_boxes.Texts(),
-              (QStringList{QString::fromLatin1(kAskMpeg), QString::fromLatin1(kAskAnother)}));
-    // The AVI is complete and closed when the companion starts.
-    EXPECT_TRUE(QFileInfo::exists(base + QStringLiteral("avi")));
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
+// The arguments the recording stand-in received.
+QStringList CompanionArguments(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QStringList args;
+    for (const QByteArray& a : f.readAll().split('\0')) args << QFile::decodeName(a);
+    args.removeLast();  // after the last NUL
+    return args;
 }
 
-TEST_F(CompletionTest, CompanionDeclinedIsNotStarted) {
-    PlaceCompanion();
-    m_boxes.Answer(kAskMpeg, {false});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_TRUE(m_recorder.runs.empty());
-    EXPECT_EQ(m_boxes.Count(), 2);
-}
-
-TEST_F(CompletionTest, CompanionThatCannotStartIsIgnored) {
+// The companion gets exactly its argument list (spaces and quotes in the path arrive as they are)
+// once the AVI file is in place, and Exit while it runs ends the window without stopping it.
+TEST_F(AppTest, TheCompanionGetsItsArgumentListAndOutlivesExit) {
     PosixProcessRunner runner;
     m_services.processes = &runner;
     MakeDialog();
     const QString tool = PathOf(QStringLiteral("program/Marrowgate.exe"));
-    {
-        QFile f(tool);  // a file of that name that is no program
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("not a program");
-    }
-    m_boxes.Answer(kAskMpeg, {true});
-    m_boxes.Answer(kAskAnother, {false});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_FALSE(runner.LastStarted());
-    EXPECT_EQ(m_boxes.Count(), 2);
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
-}
-
-TEST_F(CompletionTest, AnotherVideoClearsTheProgressAndShowsTheNewFile) {
-    const QString second = Write(QStringLiteral("b.vqa"), HeaderOnlyVqa(900, 640, 400, 4, 4, 0));
-    m_boxes.Answer(kAskAnother, {true});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()), {second});
-
-    EXPECT_TRUE(m_finished.empty());
-    EXPECT_FALSE(m_dlg->IsClosed());
-    for (int id : {IDC_CONVERTING_FRAME, IDC_TIME_REMAINING, IDC_ELAPSED_TIME, IDC_FINISH_TIME,
-                   IDC_PERCENT_CONVERTED}) {
-        EXPECT_EQ(m_dlg->FieldText(id), QString()) << "progress field " << id;
-    }
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), second);
-    EXPECT_EQ(m_dlg->FieldText(IDC_NUMBER_OF_FRAMES), QStringLiteral("900"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_WIDTH), QStringLiteral("640"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_HEIGHT), QStringLiteral("400"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_VIDEO_LENGTH), QStringLiteral("01:00"));
-    EXPECT_EQ(m_dlg->Path(), QFile::encodeName(second).toStdString());
-    EXPECT_FALSE(m_dlg->IsConverting());
-    EXPECT_FALSE(m_dlg->IsCompleting());
-}
-
-TEST_F(CompletionTest, AnotherVideoWithTheFileDialogCancelledEndsTheDialog) {
-    m_boxes.Answer(kAskAnother, {true});
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()), {QString()});
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
-    EXPECT_TRUE(m_dlg->Path().empty());
-}
-
-TEST_F(CompletionTest, ConvertAndLoadAreRefusedWhileTheQuestionsRun) {
-    PlaceCompanion();
-    m_boxes.Answer(kAskMpeg, {false});
-    m_boxes.Answer(kAskAnother, {false});
-    bool acted = false;
-    m_boxes.whileOpen = [&](const QString& text) {
-        if (acted || text != QString::fromLatin1(kAskMpeg)) return;
-        acted = true;  // the user presses Convert and Load File while the question is open
-        m_dlg->OnOK();
-        m_dlg->OnLoadFile();
-    };
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
-    EXPECT_EQ(
-        m_boxes.Texts(),
-        (QStringList{QString::fromLatin1(kAskMpeg), QString::fromLatin1(kRefuseConvertRunning),
-                     QString::fromLatin1(kRefuseLoad), QString::fromLatin1(kAskAnother)}));
-    EXPECT_EQ(m_files.calls, 1);  // only the first load
-}
-
-TEST_F(CompletionTest, ExitWhileTheCompanionRunsLeavesItRunning) {
-    PosixProcessRunner runner;
-    m_services.processes = &runner;
-    MakeDialog();
-    PlaceCompanion();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RW_FAKE_COMPANION), tool));
+    QFile(tool).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                               QFileDevice::ExeOwner);
     Write(QStringLiteral("program/hold"), {});
+    ASSERT_TRUE(QDir(m_dir->path()).mkpath(QStringLiteral("my videos/it's \"one\"")));
+    const QString vqa = WriteSynth(QStringLiteral("my videos/it's \"one\"/clip one.vqa"), Small());
+    const QString base = vqa.left(vqa.size() - 3);
     const QString args = PathOf(QStringLiteral("program/companion-args"));
-    m_boxes.Answer(kAskMpeg, {true});
+    bool aviInPlace = false;
     // Once the companion has started, the user presses Exit in the still responsive window.
     std::function<void()> exitWhenStarted = [&] {
-        if (QFileInfo::exists(args)) {
-            m_dlg->OnCancel();
-        } else {
+        if (!QFileInfo::exists(args)) {
             QTimer::singleShot(5, m_dlg.get(), exitWhenStarted);
+            return;
         }
+        aviInPlace = QFileInfo::exists(base + QStringLiteral("avi"));
+        m_dlg->OnCancel();
     };
     m_boxes.whileOpen = [&](const QString& text) {
         if (text == QString::fromLatin1(kAskMpeg))
             QTimer::singleShot(0, m_dlg.get(), exitWhenStarted);
     };
-    ConvertAndComplete(WriteSynth(QStringLiteral("a.vqa"), Small()));
+    m_boxes.Answer(kAskMpeg, {true});
+    Load(vqa);
+    m_dlg->OnOK();
+    ASSERT_TRUE(WaitForCompletion());
 
+    EXPECT_TRUE(runner.LastStarted());
+    EXPECT_EQ(CompanionArguments(args),
+              (QStringList{tool, QStringLiteral("Reelwright"), base + QStringLiteral("avi"),
+                           base + QStringLiteral("mpg")}));
+    EXPECT_TRUE(aviInPlace);
     EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
     EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskMpeg)});  // no more questions
     EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("program/done"))));
     // The companion goes on and finishes its work.
     Write(QStringLiteral("program/release"), {});
     EXPECT_TRUE(WaitFor([&] { return QFileInfo::exists(PathOf(QStringLiteral("program/done"))); }));
+}
+
+TEST(ProcessRunner, AFileThatIsNoProgramIsNotStarted) {
+    QTemporaryDir dir;
+    const QString tool = dir.filePath(QStringLiteral("Marrowgate.exe"));
+    QFile f(tool);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a program");
+    f.close();
+    PosixProcessRunner runner;
+    runner.RunAndWait(tool, {tool});
+    EXPECT_FALSE(runner.LastStarted());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Convert and Exit: the refusals, a whole run into the AVI file, the seek failure, a fatal run and
-// Exit during a conversion.
+// The window around a run: the loaded file's fields, a whole run into the AVI file, the worker's
+// reports in boxes, Exit during a run, and a run that ends while the Exit question is open.
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,32 +25,49 @@ std::vector<uint8_t> ExpectedAvi(const QString& vqaPath) {
     return AviInMemory(ReadAll(vqaPath));
 }
 
-TEST_F(ConvertTest, ConvertsIntoTheAviBesideTheFileAndShowsTheLastProgress) {
+constexpr int kProgressFields[] = {IDC_CONVERTING_FRAME, IDC_PERCENT_CONVERTED, IDC_TIME_REMAINING,
+                                   IDC_ELAPSED_TIME, IDC_FINISH_TIME};
+
+// Load File fills every field and moves the focus to Convert; the run's last progress stands while
+// "another one?" is open, and is cleared for the next file.
+TEST_F(ConvertTest, ShowsTheFileConvertsItAndClearsTheProgressForTheNext) {
     const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Small(12));
+    m_dlg->Control(IDC_LOAD_FILE)->setFocus();
     Load(vqa);
-    m_boxes.Answer(kAskAnother, {false});
+    EXPECT_EQ(m_files.lastFilter,
+              QStringLiteral("C&C VQA-Videodateien (*.vqa);;C&C MIX-Archive (*.mix *.MIX)"));
+    EXPECT_EQ(m_files.lastSuffix, QStringLiteral("vqa"));
+    EXPECT_EQ(m_dlg->focusWidget(), m_dlg->Control(IDOK));
+    QStringList fields;
+    for (int id : {IDC_FILENAME, IDC_NUMBER_OF_FRAMES, IDC_WIDTH, IDC_HEIGHT, IDC_BLOCK_WIDTH,
+                   IDC_BLOCK_HEIGHT, IDC_VIDEO_LENGTH, IDC_OUTPUT_FILESIZE, IDC_FILESIZE}) {
+        fields << m_dlg->FieldText(id);
+    }
+    EXPECT_EQ(fields,
+              (QStringList{vqa, "12", "64", "48", "4", "2", "00:00", "0.16 MB", "0.03 MB"}));
+
+    QStringList progress;
+    m_boxes.whileOpen = [&](const QString&) {
+        for (int id : kProgressFields) progress << m_dlg->FieldText(id);
+    };
+    m_boxes.Answer(kAskAnother, {true});
+    m_files.picks.push_back(QString());  // no other file: the window ends
     m_dlg->OnOK();
     EXPECT_TRUE(m_dlg->IsConverting());
     ASSERT_TRUE(WaitForCompletion());
-
-    // The completion step asked only its last question (no companion), then ended the dialog.
     EXPECT_EQ(m_boxes.Texts(), QStringList{QString::fromLatin1(kAskAnother)});
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Accepted});
+    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
     EXPECT_FALSE(m_dlg->IsConverting());
-    EXPECT_TRUE(m_recorder.runs.empty());
-
-    const QString avi = PathOf(QStringLiteral("clip.avi"));
-    EXPECT_EQ(ReadAll(avi), ExpectedAvi(vqa)) << "the AVI differs from the core's conversion";
+    EXPECT_EQ(ReadAll(PathOf(QStringLiteral("clip.avi"))), ExpectedAvi(vqa));
     EXPECT_EQ(TemporaryFiles(), 0);
 
-    EXPECT_EQ(m_dlg->FieldText(IDC_CONVERTING_FRAME), QStringLiteral("12"));
-    EXPECT_EQ(m_dlg->FieldText(IDC_PERCENT_CONVERTED), QStringLiteral("100.00%"));
-    const QRegularExpression mmss(QStringLiteral("^\\d\\d:\\d\\d$"));
-    EXPECT_TRUE(mmss.match(m_dlg->FieldText(IDC_TIME_REMAINING)).hasMatch());
-    EXPECT_TRUE(mmss.match(m_dlg->FieldText(IDC_ELAPSED_TIME)).hasMatch());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
-                    .match(m_dlg->FieldText(IDC_FINISH_TIME))
-                    .hasMatch());
+    // Frame, percent, remaining, elapsed and finish time.
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^12 100.00% \\d\\d:\\d\\d \\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(progress.join(QLatin1Char(' ')))
+                    .hasMatch())
+        << progress.join(QLatin1Char(' ')).toStdString();
+    for (int id : kProgressFields) EXPECT_EQ(m_dlg->FieldText(id), QString()) << id;
 }
 
 // A frame index entry whose position is negative as a signed 32-bit number: frame 1 cannot be
@@ -63,51 +80,29 @@ QString WriteSeekFailure(AppTest& t, const QString& name) {
     return t.Write(name, bytes);
 }
 
-class SeekFailureTest : public AppTest {
-  protected:
-    void Fail() {
-        Load(WriteSeekFailure(*this, QStringLiteral("seek.vqa")));
-        m_dlg->OnOK();
-        ASSERT_TRUE(WaitFor([&] { return m_boxes.Count() >= 2; }));
-        // The frame from 0 and the position sought, as unsigned numbers.
-        EXPECT_EQ(m_boxes.Texts(),
-                  (QStringList{QStringLiteral("1"), QStringLiteral("2147483654")}));
-        // The progress was updated for the frame before its seek: frame 2 of 4.
-        EXPECT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_CONVERTING_FRAME) == "2"; }));
-        m_boxes.shown.clear();
-    }
-};
-
-TEST_F(SeekFailureTest, ConvertAndLoadKeepRefusing) {
-    Fail();
+// The frame and the position sought in two boxes; the run then stays until Exit or the window goes,
+// and Convert and Load File are refused meanwhile.
+TEST_F(ConvertTest, ASeekFailureShowsTwoNumbersAndKeepsTheRunUntilTheWindowGoes) {
+    Load(WriteSeekFailure(*this, QStringLiteral("seek.vqa")));
+    m_dlg->OnOK();
+    ASSERT_TRUE(WaitFor([&] { return m_boxes.Count() >= 2; }));
+    EXPECT_EQ(m_boxes.Texts(), (QStringList{QStringLiteral("1"), QStringLiteral("2147483654")}));
+    // The progress was updated for the frame before its seek: frame 2 of 4.
+    EXPECT_TRUE(WaitFor([&] { return m_dlg->FieldText(IDC_CONVERTING_FRAME) == "2"; }));
+    m_boxes.shown.clear();
+    m_boxes.Answer(kAskTerminate, {false});
     m_dlg->OnOK();
     m_dlg->OnLoadFile();
+    m_dlg->OnCancel();
     EXPECT_EQ(m_boxes.Texts(),
-              (QStringList{QStringLiteral("Already converting this file!"),
-                           QStringLiteral("You can't load a VQA-file while you convert another "
-                                          "one.")}));
-    EXPECT_TRUE(m_dlg->IsConverting());
-    EXPECT_EQ(m_files.calls, 1);
-    // The window going away discards the unfinished output too.
-    m_dlg.reset();
-    EXPECT_EQ(TemporaryFiles(), 0);
-}
-
-TEST_F(SeekFailureTest, ExitAsksAndDeletesThePartialOutput) {
-    Fail();
-    EXPECT_EQ(TemporaryFiles(), 1);
-    m_boxes.Answer(kAskTerminate, {false, true});
-    m_dlg->OnCancel();  // No: nothing changes
+              (QStringList{QString::fromLatin1(kRefuseConvertRunning),
+                           QString::fromLatin1(kRefuseLoad), QString::fromLatin1(kAskTerminate)}));
     EXPECT_TRUE(m_dlg->IsConverting());
     EXPECT_TRUE(m_finished.empty());
+    EXPECT_EQ(m_files.calls, 1);
     EXPECT_EQ(TemporaryFiles(), 1);
-    m_dlg->OnCancel();  // Yes
-    EXPECT_EQ(m_boxes.Texts(), (QStringList{QString::fromLatin1(kAskTerminate),
-                                            QString::fromLatin1(kAskTerminate)}));
-    EXPECT_FALSE(m_dlg->IsConverting());
-    EXPECT_EQ(m_finished, std::vector<int>{QDialog::Rejected});
+    m_dlg.reset();
     EXPECT_EQ(TemporaryFiles(), 0);
-    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("seek.avi"))));
 }
 
 TEST_F(ConvertTest, ExitDuringAConversionStopsItAndDeletesThePartialAvi) {
@@ -136,10 +131,14 @@ TEST_F(ConvertTest, ExitDuringAConversionStopsItAndDeletesThePartialAvi) {
     EXPECT_EQ(m_boxes.Count(), 2);
 }
 
-TEST_F(ConvertTest, AFatalRunShowsItsMessageAndLeavesTheDialogUsable) {
-    const QString vqa = WriteSynth(QStringLiteral("fatal.vqa"), Small(6));
+// A run that fails shows its stop box and leaves the window usable; a run with damaged frames says
+// so before the questions.
+TEST_F(ConvertTest, FailedAndDamagedRunsAreReportedInBoxes) {
+    synth::SynthOptions o = Small(10);
+    o.keepExpected = false;
+    std::vector<uint8_t> bytes = synth::SynthesizeVqa(o).file;
+    const QString vqa = Write(QStringLiteral("cut.vqa"), bytes);
     Load(vqa);
-    const std::vector<uint8_t> bytes = ReadAll(vqa);
     ASSERT_TRUE(QFile::remove(vqa));  // gone between Load and Convert
     m_dlg->OnOK();
     ASSERT_TRUE(WaitFor([&] { return m_failures == 1; }));
@@ -148,36 +147,19 @@ TEST_F(ConvertTest, AFatalRunShowsItsMessageAndLeavesTheDialogUsable) {
     EXPECT_TRUE(m_boxes.shown[0].text.contains(vqa)) << m_boxes.shown[0].text.toStdString();
     EXPECT_FALSE(m_dlg->IsConverting());
     EXPECT_FALSE(m_dlg->IsClosed());
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), vqa);
-    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("fatal.avi"))));
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("cut.avi"))));
     EXPECT_EQ(TemporaryFiles(), 0);
 
-    // Idle again with the file still loaded: the next Convert runs.
-    Write(QStringLiteral("fatal.vqa"), bytes);
+    bytes.resize(bytes.size() * 2 / 3);  // back, without its last frames
+    Write(QStringLiteral("cut.vqa"), bytes);
     m_boxes.Answer(kAskAnother, {false});
     m_dlg->OnOK();
     ASSERT_TRUE(WaitForCompletion());
-    EXPECT_EQ(ReadAll(PathOf(QStringLiteral("fatal.avi"))), ExpectedAvi(vqa));
-}
-
-TEST_F(ConvertTest, ConcealedDamageIsReportedBeforeTheCompletionQuestions) {
-    synth::SynthOptions o = Small(10);
-    o.keepExpected = false;
-    std::vector<uint8_t> bytes = synth::SynthesizeVqa(o).file;
-    bytes.resize(bytes.size() * 2 / 3);  // the last frames are missing
-    const QString vqa = Write(QStringLiteral("cut.vqa"), bytes);
-    Load(vqa);
-    m_boxes.Answer(kAskAnother, {true});
-    m_files.picks.push_back(vqa);  // the same file again
-    m_dlg->OnOK();
-    ASSERT_TRUE(WaitForCompletion());
-    ASSERT_EQ(m_boxes.Count(), 2);
-    EXPECT_FALSE(m_boxes.shown[0].question);
-    EXPECT_TRUE(m_boxes.shown[0].text.contains(vqa)) << m_boxes.shown[0].text.toStdString();
-    EXPECT_EQ(m_boxes.shown[1].text, QString::fromLatin1(kAskAnother));
+    ASSERT_EQ(m_boxes.Count(), 3);
+    EXPECT_FALSE(m_boxes.shown[1].question);
+    EXPECT_TRUE(m_boxes.shown[1].text.contains(vqa)) << m_boxes.shown[1].text.toStdString();
+    EXPECT_EQ(m_boxes.shown[2].text, QString::fromLatin1(kAskAnother));
     EXPECT_TRUE(QFileInfo::exists(PathOf(QStringLiteral("cut.avi"))));
-    EXPECT_FALSE(m_dlg->IsClosed());
-    EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), vqa);
 }
 
 // The run ends while the Exit question is open (its event loop running): the completion waits

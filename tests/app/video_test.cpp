@@ -98,21 +98,15 @@ class VideoTest : public AppTest {
     }
 };
 
-TEST_F(VideoTest, ALoadedFileShowsItsFirstFrameAtAWholeFactor) {
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(8));
-    Load(vqa);
-    ASSERT_TRUE(WaitForFrame(0));
-    EXPECT_TRUE(ShowsFrame(DecodeAll(vqa).frames[0]));
-    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:00 of 00:00"));
-    EXPECT_TRUE(Video()->PlayButton()->isEnabled());
-}
-
-TEST_F(VideoTest, SeekingLandsOnTheFramesExactPixels) {
+TEST_F(VideoTest, ShowsTheFirstFrameAndSeeksToTheFramesExactPixels) {
     // Past the palette change half-way and several codebook switches.
     const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(40));
     const Decoded decoded = DecodeAll(vqa);
-    Load(vqa);
+    Load(vqa);  // the first frame at a whole factor
     ASSERT_TRUE(WaitForFrame(0));
+    EXPECT_TRUE(ShowsFrame(decoded.frames[0]));
+    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:00 of 00:02"));
+    EXPECT_TRUE(Video()->PlayButton()->isEnabled());
     for (int frame : {31, 3, 39}) {
         Video()->SeekTo(frame);
         ASSERT_TRUE(WaitForFrame(frame));
@@ -185,6 +179,7 @@ TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
     ASSERT_GE(shown.size(), 2u);
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << testing::PrintToString(shown);
     EXPECT_GT(shown.back(), shown.front());
+    EXPECT_TRUE(Video()->PlayButton()->isEnabled());  // the player is back after the run
     EXPECT_EQ(std::count(exact.begin(), exact.end(), true), std::ptrdiff_t(exact.size()));
 }
 

@@ -113,8 +113,10 @@ TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
 
 // ---- An interrupt ----
 
+// The run lasts several times as long as the command line may take to notice an interrupt (it
+// looks every 20 ms), so the interrupt lands inside it.
 TEST(Interrupt, StopsTheConversionAndKeepsTheEarlierAvi) {
-    const synth::SynthVideo& v = SmallVideo(150, 320, 160);
+    const synth::SynthVideo& v = SmallVideo(1000, 320, 200);
     test::ScratchFolder dir;
     dir.Put("clip.vqa", v.file);
     const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};

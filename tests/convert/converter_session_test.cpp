@@ -1,0 +1,310 @@
+// The desktop program's decisions without its widgets: what a load shows or refuses, the questions
+// after a run and what they start or end, and where an archive's video goes. A fake window writes
+// every call as a line (the test's folder as "D", the fixed texts by their names) and takes the
+// user's answers and choices from one script.
+#include "convert/converter_session.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+#include "convert/archive_videos.h"
+#include "convert/conversion_host.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/tiny_vqa.h"
+#include "tools/synth/mix_pack.h"
+
+namespace rw::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Script = std::vector<std::string>;
+
+class FakeView final : public SessionView {
+  public:
+    explicit FakeView(std::string dir) : m_dir(std::move(dir)) {}
+
+    void ShowMessage(const std::string& text, bool stop) override {
+        Add(stop ? "stop" : "box", text);
+    }
+    // Answers: "yes" or "no", a file in the test's folder, a row of the picker; "" cancels.
+    bool AskYesNo(const std::string& question) override { return Reply("ask", question) == "yes"; }
+    std::string ChooseFile() override { return InFolder(Reply("file dialog", "")); }
+    std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) override {
+        const std::string row = Reply("picker", std::to_string(contents.videos.size()) + " videos");
+        return row.empty() ? std::nullopt : std::optional<size_t>(std::stoul(row));
+    }
+    std::string ChooseFolder(const std::string& title) override {
+        return InFolder(Reply("folder", title));
+    }
+    bool CanWriteIn(const std::string&) override { return writable; }
+    void ShowFileName(const std::string& name) override { Add("name", name); }
+    void ShowProperties(const PropertyTexts& t, const std::string& size) override {
+        Add("fields", t.frames + " " + t.width + "x" + t.height + " " + t.blockWidth + "x" +
+                          t.blockHeight + " " + t.videoLength + " " + t.outputSize + " " + size);
+    }
+    void ClearProgress() override { Add("clear progress", ""); }
+    void ShowVideo(const VqaSource& video) override { Add("video", video.name); }
+    void SetConverting(bool on) override { Add(on ? "converting" : "idle", ""); }
+    void FocusConvert() override { Add("focus", ""); }
+    void RunCompanion(const std::vector<std::string>& arguments) override {
+        std::string line;
+        for (const std::string& a : arguments) line += "[" + a + "]";
+        Add("run", line);
+    }
+    void EndDialog(bool accepted) override { Add("end", accepted ? "accepted" : "rejected"); }
+
+    std::string log;
+    std::deque<std::string> script;
+    bool writable = true;
+    std::function<void(const std::string& line)> during;  // the user acting meanwhile
+
+  private:
+    void Add(const std::string& call, std::string text) {
+        for (const auto& [fixed, name] : {std::pair{kAskMpeg, "MPEG?"},
+                                          {kAskAnother, "another?"},
+                                          {kAskTerminate, "stop?"},
+                                          {kRefuseLoad, "no load"},
+                                          {kRefuseConvertRunning, "no convert: running"},
+                                          {kRefuseConvertNoFile, "no convert: no file"}}) {
+            if (text == fixed) text = name;
+        }
+        for (size_t at; (at = text.find(m_dir)) != std::string::npos;)
+            text.replace(at, m_dir.size(), "D");
+        const std::string line = text.empty() ? call : call + ": " + text;
+        log += line + "\n";
+        if (during) during(line);
+    }
+    std::string Reply(const std::string& call, const std::string& text) {
+        Add(call, text);
+        if (script.empty()) {
+            ADD_FAILURE() << "unexpected " << call << " " << text;
+            return {};
+        }
+        std::string reply = script.front();
+        script.pop_front();
+        return reply;
+    }
+    std::string InFolder(const std::string& name) const {
+        return name.empty() ? name : m_dir + "/" + name;
+    }
+    std::string m_dir;
+};
+
+// Runs only start and are stopped here: what they report goes nowhere.
+class QuietHost final : public ConversionHost {
+  public:
+    std::string Path() const override { return session->Path(); }
+    VqaProperties Properties() const override { return session->Properties(); }
+    void ProgressChanged(const ProgressTexts&) override {}
+    void SeekFailed(uint32_t, uint32_t) override {}
+    void ConcealedDamage(int32_t, const std::string&) override {}
+    void ConversionFinished() override {}
+    void ConversionFailed(const std::string&) override {}
+    ConverterSession* session = nullptr;
+};
+
+Bytes Video(size_t frames) {
+    TinyVqa v = TinyThreeFrames();
+    v.frames.resize(frames);
+    return BuildTinyVqa(v);
+}
+
+Bytes NotVqa() {
+    Bytes b = Video(1);
+    std::copy_n("WAVEfmt ", 8, b.begin() + 8);
+    return b;
+}
+
+class SessionTest : public testing::Test {
+  protected:
+    SessionTest()
+        : m_view(m_dir.Path().string()), m_session(m_view, m_host, nullptr, Full("M.exe")) {
+        m_host.session = &m_session;
+        m_dir.Put("good.vqa", Video(3));
+        m_dir.Put("video.vqa", Video(2));
+        m_dir.Put("notvqa.vqa", NotVqa());
+        m_dir.Put("empty.vqa", Video(0));
+        // Entries 1 to 3: a video of three frames, a text file and a video of two.
+        m_dir.Put("GAME.MIX", synth::PackMix({{0x100, Video(3)}, {2, {'t'}}, {0x300, Video(2)}}));
+        m_dir.Put("SOUNDS.MIX", synth::PackMix({{1, {'x'}}}));
+        m_dir.Put("LATER.MIX", synth::PackMix({{1, Video(1)}}, {true, 2, 0}));
+    }
+    std::string Full(const std::string& name) const { return (m_dir / name).string(); }
+    // What the window was told while `action` ran with the user's `script`.
+    std::string Run(const Script& script, const std::function<void()>& action) {
+        m_view.log.clear();
+        m_view.script.assign(script.begin(), script.end());
+        action();
+        EXPECT_TRUE(m_view.script.empty()) << "left unanswered: " << m_view.script.front();
+        return m_view.log;
+    }
+    void Load(const Script& script) {
+        Run(script, [&] { m_session.LoadFile(); });
+    }
+    std::string Loaded() const {
+        const std::string path = m_session.Path();
+        return path.starts_with(m_dir.Path().string())
+                   ? "D" + path.substr(m_dir.Path().string().size())
+                   : path;
+    }
+
+    ScratchFolder m_dir;
+    FakeView m_view;
+    QuietHost m_host;
+    ConverterSession m_session;
+};
+
+// ---- Load File, with a video loaded before ---------------------------------------------------
+
+struct LoadCase {
+    const char* name;
+    Script script;
+    const char* log;  // after the file dialog
+};
+
+const LoadCase kLoads[] = {
+    {"Video",
+     {"video.vqa"},
+     "name: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
+    // The name stands in its field while the stop box is open; then the program ends.
+    {"NotAVqaFileEndsTheProgram",
+     {"notvqa.vqa"},
+     "name: D/notvqa.vqa\nstop: The file \"D/notvqa.vqa\" is no VQA-Videofile!\nTerminating "
+     "Program!.\nend: rejected\n"},
+    {"Missing",
+     {"gone.vqa"},
+     "stop: Cannot open \"D/gone.vqa\": No such file or directory\nfocus\n"},
+    {"NoFrames",
+     {"empty.vqa"},
+     "stop: The file \"D/empty.vqa\" cannot be converted:\nthe video has no frames\nfocus\n"},
+    {"Cancelled", {""}, "focus\n"},
+    {"ArchiveVideo",
+     {"GAME.MIX", "1"},
+     "picker: 2 videos\nname: D/GAME.MIX entry 3 (id 00000300)\nfields: 2 4x4 4x2 00:00 0.00 MB "
+     "0.01 MB\nvideo: D/GAME.MIX entry 3 (id 00000300)\nfocus\n"},
+    {"ArchivePickerCancelled", {"GAME.MIX", ""}, "picker: 2 videos\nfocus\n"},
+    {"ArchiveWithoutVideos",
+     {"SOUNDS.MIX"},
+     "stop: The archive \"D/SOUNDS.MIX\" holds no VQA videos.\nfocus\n"},
+    {"EncryptedArchive",
+     {"LATER.MIX"},
+     "stop: Cannot read \"D/LATER.MIX\": the archive's table of contents is encrypted; extract its "
+     "files with an archive tool first\nfocus\n"},
+};
+
+class LoadTest : public SessionTest, public testing::WithParamInterface<LoadCase> {};
+
+// A load that shows a video makes it the loaded file; any other keeps the one before.
+TEST_P(LoadTest, ShowsOrRefusesTheChosenFile) {
+    Load({"good.vqa"});
+    const std::string log = Run(GetParam().script, [&] { m_session.LoadFile(); });
+    EXPECT_EQ(log, std::string("file dialog\n") + GetParam().log);
+    const size_t video = log.find("video: ");
+    EXPECT_EQ(Loaded(), video == std::string::npos
+                            ? "D/good.vqa"
+                            : log.substr(video + 7, log.find('\n', video) - video - 7));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadTest, testing::ValuesIn(kLoads),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- After a complete run ---------------------------------------------------------------------
+
+struct CompletionCase {
+    const char* name;
+    bool companion;  // the companion program is there
+    Script script;
+    const char* log;
+    bool exitWhileTheCompanionRuns = false;
+};
+
+const CompletionCase kCompletions[] = {
+    {"NoCompanion", false, {"no"}, "ask: another?\nend: accepted\n"},
+    {"CompanionStarted",
+     true,
+     {"yes", "no"},
+     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nask: another?\nend: "
+     "accepted\n"},
+    {"CompanionDeclined", true, {"no", "no"}, "ask: MPEG?\nask: another?\nend: accepted\n"},
+    {"ExitWhileTheCompanionRuns",
+     true,
+     {"yes"},
+     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nend: rejected\n",
+     true},
+    {"AnotherVideo",
+     false,
+     {"yes", "video.vqa"},
+     "ask: another?\nclear progress\nfile dialog\nname: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 "
+     "MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
+    {"AnotherCancelled",
+     false,
+     {"yes", ""},
+     "ask: another?\nclear progress\nfile dialog\nfocus\nend: rejected\n"},
+    {"AnotherThatIsNoVideoEndsOnce",
+     false,
+     {"yes", "notvqa.vqa"},
+     "ask: another?\nclear progress\nfile dialog\nname: D/notvqa.vqa\nstop: The file "
+     "\"D/notvqa.vqa\" is no VQA-Videofile!\nTerminating Program!.\nend: rejected\n"},
+};
+
+class CompletionTest : public SessionTest, public testing::WithParamInterface<CompletionCase> {};
+
+TEST_P(CompletionTest, AsksAndStartsInOrder) {
+    const CompletionCase& c = GetParam();
+    if (c.companion) m_dir.Put("M.exe", {});
+    Load({"good.vqa"});
+    m_view.during = [&](const std::string& line) {
+        if (c.exitWhileTheCompanionRuns && line.starts_with("run:")) m_session.Exit();
+    };
+    EXPECT_EQ(Run(c.script, [&] { m_session.Finished(); }), c.log);
+    EXPECT_FALSE(m_session.IsCompleting());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CompletionTest, testing::ValuesIn(kCompletions),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Refusals ---------------------------------------------------------------------------------
+
+TEST_F(SessionTest, RefusesWhatCannotBeDoneNow) {
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "box: no convert: no file\n");
+    m_dir.Put("M.exe", {});
+    Load({"good.vqa"});
+    // Convert, Load File and a dropped file while a question after the run is open.
+    m_view.during = [&](const std::string& line) {
+        if (line != "ask: MPEG?") return;
+        m_session.Convert();
+        m_session.LoadFile();
+        m_session.OpenFile(Full("video.vqa"));
+    };
+    EXPECT_EQ(Run({"no", "no"}, [&] { m_session.Finished(); }),
+              "ask: MPEG?\nbox: no convert: running\nbox: no load\nbox: no load\nask: "
+              "another?\nend: accepted\n");
+    EXPECT_EQ(Run({}, [&] { m_session.Exit(); }), "");  // the window has gone: nothing more
+}
+
+// ---- Where an archive's video goes -----------------------------------------------------------
+
+TEST_F(SessionTest, BesideTheArchiveOrInAFolderChosenOncePerSession) {
+    Load({"GAME.MIX", "1"});
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "converting\n");
+    m_session.Abandon();
+    EXPECT_EQ(m_session.AviPath(), Full("GAME-0003-00000300.avi"));
+
+    m_view.writable = false;
+    const std::string folder =
+        "folder: The folder of \"GAME.MIX\" cannot be written: choose a folder for the AVI files\n";
+    EXPECT_EQ(Run({""}, [&] { m_session.Convert(); }), folder);  // cancelled: no run
+    EXPECT_EQ(Run({"chosen"}, [&] { m_session.Convert(); }), folder + "converting\n");
+    m_session.Abandon();
+    Load({"GAME.MIX", "0"});
+    EXPECT_EQ(Run({}, [&] { m_session.Convert(); }), "converting\n");
+    m_session.Abandon();
+    EXPECT_EQ(m_session.AviPath(), Full("chosen/GAME-0002-00000100.avi"));
+    Load({"good.vqa"});  // a loose file goes beside itself again
+    EXPECT_EQ(m_session.AviPath(), Full("good.avi"));
+}
+
+}  // namespace
+}  // namespace rw::test

@@ -103,24 +103,9 @@ TEST(FrameFileName, TakesTheDigitsTheLastFrameNeeds) {
     }
 }
 
-TEST_F(CliExport, AFolderWithFilesIsRefusedUnlessForced) {
-    PutVideo(3);
-    m_dir.Put("out/keep.txt", {'k'});
-    const test::CliRun refused = m_dir.Run({"--frames", "out", "clip.vqa"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("\"out\" is not empty (--force writes into it)"), std::string::npos)
-        << refused.err;
-    EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"keep.txt"});
-
-    const test::CliRun forced = m_dir.Run({"--frames", "out", "--force", "clip.vqa"});
-    EXPECT_EQ(forced.status, 0) << forced.err;
-    EXPECT_EQ(m_dir.Listing("out"),
-              (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png",
-                                        "keep.txt", "sound.wav"}));
-}
-
-// A disk that fills up half-way: the folder the export made is gone again, with everything in it.
-TEST_F(CliExport, AFailureLeavesNothingBehind) {
+// A disk that fills up half-way: the folder the export made is gone again, with everything in it;
+// a folder with files is refused unless forced, and then keeps its own files whatever happens.
+TEST_F(CliExport, AFailureLeavesNothingBehindAndAFolderWithFilesNeedsForce) {
     PutVideo(40);
     const test::CliRun r = m_dir.Run({"--frames", "out", "clip.vqa"}, rlim_t{16384});
     EXPECT_EQ(r.status, 1);
@@ -128,9 +113,17 @@ TEST_F(CliExport, AFailureLeavesNothingBehind) {
     EXPECT_FALSE(fs::exists(m_dir / "out"));
 
     m_dir.Put("out/keep.txt", {'k'});
-    const test::CliRun again = m_dir.Run({"--frames", "out", "--force", "clip.vqa"}, rlim_t{16384});
-    EXPECT_EQ(again.status, 1);
+    const test::CliRun refused = m_dir.Run({"--frames", "out", "clip.vqa"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("\"out\" is not empty (--force writes into it)"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(m_dir.Run({"--frames", "out", "--force", "clip.vqa"}, rlim_t{16384}).status, 1);
     EXPECT_EQ(m_dir.Listing("out"), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(m_dir.Run({"--frames", "out", "--force", "clip.vqa"}).status, 0);
+    const std::vector<std::string> written = m_dir.Listing("out");
+    ASSERT_EQ(written.size(), 42u);
+    EXPECT_EQ(written[39], "frame-0039.png");
+    EXPECT_EQ(written[40], "keep.txt");
 }
 
 TEST_F(CliExport, ThumbnailIsALitFrameScaledToFit) {

@@ -4,11 +4,9 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "avi/avi_header.h"
@@ -277,38 +275,7 @@ TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {
     EXPECT_NE(r.outcome.message.find("silence"), std::string::npos) << r.outcome.message;
 }
 
-// A synthesised video (codebook parts and switches, palettes) in two parts, whole and with frames
-// around the split damaged in several ways: Convert checks the two parts make the same file.
-// The second part's writer, slowed down so that the second part ends well after the first.
-class SlowSecondPart final : public ConversionFiles {
-  public:
-    explicit SlowSecondPart(std::span<const uint8_t> vqa) : m_files(vqa) {}
-    Expected<std::unique_ptr<InputFile>> OpenInputAgain() override {
-        return m_files.OpenInputAgain();
-    }
-    Expected<std::unique_ptr<OutputFile>> OpenOutputAt(int64_t position) override {
-        auto to = m_files.OpenOutputAt(position);
-        if (!to) return to.error();
-        return std::unique_ptr<OutputFile>(std::make_unique<Slow>(std::move(*to)));
-    }
-
-  private:
-    class Slow final : public OutputFile {
-      public:
-        explicit Slow(std::unique_ptr<OutputFile> to) : m_to(std::move(to)) {}
-        Expected<void> Write(std::span<const uint8_t> data) override {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            return m_to->Write(data);
-        }
-        int64_t Position() const override { return m_to->Position(); }
-        const std::string& Name() const override { return m_to->Name(); }
-
-      private:
-        std::unique_ptr<OutputFile> m_to;
-    };
-    test::MemoryFiles m_files;
-};
-
+// The second part's writer slowed down, so that the second part ends well after the first.
 TEST(ConvertFrames, TwoPartsEndWithTheLastFrameWhenTheSecondPartEndsLast) {
     TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 61; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
@@ -318,13 +285,16 @@ TEST(ConvertFrames, TwoPartsEndWithTheLastFrameWhenTheSecondPartEndsLast) {
     auto index = ReadFrameIndex(in, props.frames);
     ASSERT_TRUE(index.ok());
     MemoryOutputFile out("tiny.avi");
-    SlowSecondPart files(vqa);
+    test::MemoryFiles files(vqa);
+    files.writeDelay = std::chrono::milliseconds(2);
     Recorder recorder;
     const ConversionOutcome o = ConvertFramesInTwoParts(in, out, props, *index, recorder, files);
     ASSERT_EQ(o.status, ConversionOutcome::Status::Completed) << o.message;
     ExpectProgressEnds(recorder.starts, o, props.frames, "slow second part");
 }
 
+// A synthesised video (codebook parts and switches, palettes) in two parts, whole and with frames
+// around the split damaged in several ways: Convert checks the two parts make the same file.
 TEST(ConvertFrames, TwoPartsMakeTheSameFileAsOne) {
     const synth::SynthVideo& video = test::SmallVideo(40, 64, 48);
     const size_t split = 40 * 9 / 16;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
+#include "tests/support/bytes.h"
 #include "vqa/picture_chunk.h"
 #include "vqa/render.h"
 
@@ -32,17 +33,9 @@ class CheckingSink final : public rw::FrameImageSink {
         const std::vector<uint8_t> topDown =
             rw::RenderFrame(table, state.codebook, state.palette, m_props);
         m_renderer.RenderBottomUp(table, state, m_props, m_bottomUp);
-        if (topDown.size() != m_bottomUp.size()) std::abort();
-        const size_t row = 3 * static_cast<size_t>(m_props.width);
-        const size_t rows = static_cast<size_t>(m_props.height);
-        for (size_t r = 0; r < rows; ++r) {
-            if (!std::equal(
-                    topDown.begin() + static_cast<std::ptrdiff_t>(r * row),
-                    topDown.begin() + static_cast<std::ptrdiff_t>((r + 1) * row),
-                    m_bottomUp.begin() + static_cast<std::ptrdiff_t>((rows - 1 - r) * row))) {
-                std::abort();
-            }
-        }
+        const auto width = static_cast<size_t>(m_props.width);
+        const auto height = static_cast<size_t>(m_props.height);
+        if (rw::test::FlipRows(m_bottomUp, width, height) != topDown) std::abort();
     }
 
   private:

@@ -10,7 +10,6 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
-#include "tests/support/tiny_vqa.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,14 @@ struct TinyVqa {
 inline void PutLe(std::vector<uint8_t>& b, size_t at, uint32_t v, int n) {
     for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
-inline void AppendBe32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-inline void AppendId(std::vector<uint8_t>& b, const std::string& id) {
+// A chunk as the file holds it: identifier, big-endian size, data, a pad byte after odd data.
+inline void AppendChunk(std::vector<uint8_t>& b, const std::string& id,
+                        std::span<const uint8_t> data, int64_t declared = -1) {
+    const auto size = static_cast<uint32_t>(declared >= 0 ? declared : int64_t(data.size()));
     b.insert(b.end(), id.begin(), id.begin() + 4);
+    for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(size >> (8 * i)));
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() % 2) b.push_back(0);
 }
 
 inline std::vector<uint8_t> BuildTinyVqa(const TinyVqa& v) {
@@ -63,27 +67,13 @@ inline std::vector<uint8_t> BuildTinyVqa(const TinyVqa& v) {
         if (f == 0) {
             // The leading sound chunk; the frame itself starts 5520 bytes further on.
             const size_t start = b.size();
-            AppendId(b, "SND2");
-            AppendBe32(b, static_cast<uint32_t>(v.leadingSound.size()));
-            b.insert(b.end(), v.leadingSound.begin(), v.leadingSound.end());
+            AppendChunk(b, "SND2", v.leadingSound);
             b.resize(start + 5520, 0);
         }
-        AppendId(b, "SND2");
-        AppendBe32(b, static_cast<uint32_t>(frame.sound.size()));
-        b.insert(b.end(), frame.sound.begin(), frame.sound.end());
-        if (frame.sound.size() % 2) b.push_back(0);
+        AppendChunk(b, "SND2", frame.sound);
         std::vector<uint8_t> data;
-        for (const TinySubChunk& s : frame.picture) {
-            AppendId(data, s.id);
-            AppendBe32(data, static_cast<uint32_t>(s.data.size()));
-            data.insert(data.end(), s.data.begin(), s.data.end());
-            if (s.data.size() % 2) data.push_back(0);
-        }
-        AppendId(b, "VQFR");
-        AppendBe32(b, frame.pictureSizeOverride >= 0
-                          ? static_cast<uint32_t>(frame.pictureSizeOverride)
-                          : static_cast<uint32_t>(data.size()));
-        b.insert(b.end(), data.begin(), data.end());
+        for (const TinySubChunk& s : frame.picture) AppendChunk(data, s.id, s.data);
+        AppendChunk(b, "VQFR", data, frame.pictureSizeOverride);
     }
     for (size_t f = 0; f < count; ++f) PutLe(b, 70 + 4 * f, offsets[f] / 2, 4);
     for (auto [f, raw] : v.rawIndexEntries) PutLe(b, 70 + 4 * f, raw, 4);

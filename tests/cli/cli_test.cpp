@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/cli_options.h"
@@ -217,29 +218,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ClashCase{{"-o", "out", "b.vqa", "d/b.vqa"}, "would both write \"out/b.avi\""},
                     ClashCase{{"--output-dir=out", "d", "e/M.MIX"}, "would both write \"out/M-"}));
 
-struct UsageCase {
-    std::vector<std::string> args;
-    int status;
-    const char* out;
-    const char* err;
-};
-void PrintTo(const UsageCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.args);
+TEST_F(CliProgram, HelpVersionAndUsageErrors) {
+    for (const auto& [args, status, out, err] :
+         {std::tuple{std::vector<std::string>{"--help"}, 0, "Usage: reelwright-cli", ""},
+          std::tuple{std::vector<std::string>{"--version"}, 0, "reelwright-cli 1.", ""},
+          std::tuple{std::vector<std::string>{"-j", "x", "a.vqa"}, 2, "",
+                     "Try 'reelwright-cli --help'"}}) {
+        const test::CliRun r = m_dir.Run(args);
+        EXPECT_EQ(r.status, status) << args[0];
+        EXPECT_NE(r.out.find(out), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+    }
 }
-class CliUsage : public CliProgram, public testing::WithParamInterface<UsageCase> {};
-
-TEST_P(CliUsage, ExitStatusAndText) {
-    const test::CliRun r = m_dir.Run(GetParam().args);
-    EXPECT_EQ(r.status, GetParam().status);
-    EXPECT_NE(r.out.find(GetParam().out), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find(GetParam().err), std::string::npos) << r.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, CliUsage,
-    testing::Values(UsageCase{{"--help"}, 0, "Usage: reelwright-cli", ""},
-                    UsageCase{{"--version"}, 0, "reelwright-cli 1.", ""},
-                    UsageCase{{"-j", "x", "a.vqa"}, 2, "", "Try 'reelwright-cli --help'"}));
 
 }  // namespace
 }  // namespace rw

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "avi/avi_header.h"
@@ -339,37 +340,26 @@ TEST(ConvertFrames, TwoPartsMakeTheSameFileAsOne) {
 
 // A seek to a position that is negative as a signed 32-bit number fails: the run stops at that
 // frame with the frame's number and the position, and writes no index.
-struct SeekCase {
-    size_t frame;
-    uint32_t entry;
-    uint32_t position;
-};
-void PrintTo(const SeekCase& c, std::ostream* os) {
-    *os << "frame " << c.frame << ", index entry " << c.entry;
+TEST(ConvertFrames, StopsAtTheFrameWhoseSeekFails) {
+    // Frame, index entry, position: (0x3FFFFFFC * 2) + 8 = 0x80000000; frame 0 adds 5520:
+    // 0x7FFFEA70 + 5520 + 8 = 0x80000008.
+    for (const auto& [frame, entry, position] :
+         {std::tuple{size_t{1}, 0x3FFFFFFCu, 0x80000000u},
+          std::tuple{size_t{2}, 0xFFFFFFFFu, 0x80000006u},
+          std::tuple{size_t{0}, 0x7FFFEA70u / 2, 0x80000008u}}) {
+        SCOPED_TRACE(frame);
+        TinyVqa v = test::TinyThreeFrames();
+        v.rawIndexEntries = {{frame, entry}};
+        const RunResult r = Convert(BuildTinyVqa(v));
+        ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::SeekFailed);
+        EXPECT_EQ(r.outcome.failedFrame, frame);
+        EXPECT_EQ(r.outcome.failedPosition, position);
+        // Progress was shown for the failing frame before the seek.
+        EXPECT_EQ(r.starts.size(), frame + 1);
+        // The header, the leading sound chunk and the complete chunks of the frames before it.
+        EXPECT_EQ(r.avi.size(), 524 + 8 + 300 + frame * (8 + 40 + 8 + 48));
+    }
 }
-class SeekFailure : public testing::TestWithParam<SeekCase> {};
-
-TEST_P(SeekFailure, StopsAtTheFrame) {
-    TinyVqa v = test::TinyThreeFrames();
-    v.rawIndexEntries = {{GetParam().frame, GetParam().entry}};
-    const RunResult r = Convert(BuildTinyVqa(v));
-    ASSERT_EQ(r.outcome.status, ConversionOutcome::Status::SeekFailed);
-    EXPECT_EQ(r.outcome.failedFrame, GetParam().frame);
-    EXPECT_EQ(r.outcome.failedPosition, GetParam().position);
-    // Progress was shown for the failing frame before the seek.
-    EXPECT_EQ(r.starts.size(), GetParam().frame + 1);
-    // The header, the leading sound chunk and the complete chunks of the frames before it.
-    const size_t expected = 524 + 8 + 300 + GetParam().frame * (8 + 40 + 8 + 48);
-    EXPECT_EQ(r.avi.size(), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Positions, SeekFailure,
-                         testing::Values(
-                             // (0x3FFFFFFC * 2) + 8 = 0x80000000.
-                             SeekCase{1, 0x3FFFFFFC, 0x80000000u},
-                             SeekCase{2, 0xFFFFFFFF, 0x80000006u},
-                             // Frame 0 adds 5520: 0x7FFFEA70 + 5520 + 8 = 0x80000008.
-                             SeekCase{0, 0x7FFFEA70 / 2, 0x80000008u}));
 
 TEST(ConvertFrames, StopsBetweenFramesWhenCancelled) {
     const RunResult r = Convert(BuildTinyVqa(test::TinyThreeFrames()), -1, 2);

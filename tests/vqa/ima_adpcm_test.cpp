@@ -7,48 +7,40 @@
 #include <tuple>
 
 #include "tests/support/bytes.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
 
 using test::Bytes;
 using test::Hex;
-using test::PrintTo;
 
 int16_t SampleAt(const Bytes& pcm, size_t i) {
     return static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
 }
 
-struct FromZero {
-    const char* name;
-    Bytes input;
-    Bytes output;
-    int32_t predictorAfter;
-    int32_t stepIndexAfter;
-};
-
-class AdpcmFromZero : public testing::TestWithParam<FromZero> {};
-
-TEST_P(AdpcmFromZero, DecodesTheBytes) {
-    ImaAdpcmState state;
-    EXPECT_EQ(DecodeImaAdpcm(GetParam().input, state), GetParam().output);
-    EXPECT_EQ(state.predictor, GetParam().predictorAfter);
-    EXPECT_EQ(state.stepIndex, GetParam().stepIndexAfter);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, AdpcmFromZero,
-    testing::Values(
+TEST(ImaAdpcm, DecodesTheWorkedExamplesFromZero) {
+    const struct {
+        const char* name;
+        Bytes input, output;
+        int32_t predictorAfter, stepIndexAfter;
+    } cases[] = {
         // 7*7/4 + 7/8 = 12, index 8; then step 16: 0 + 2 = 2, index 7.
-        FromZero{"Byte07LowNibbleFirst", Hex("07"), Hex("0C 00 0E 00"), 14, 7},
+        {"Byte07LowNibbleFirst", Hex("07"), Hex("0C 00 0E 00"), 14, 7},
         // Sign set, magnitude 0: -(0 + 7/8) = 0; the index stays at 0.
-        FromZero{"Byte08", Hex("08"), Hex("00 00 00 00"), 0, 0},
+        {"Byte08", Hex("08"), Hex("00 00 00 00"), 0, 0},
         // One multiplication: 7*3/4 + 0 = 5 (the shift-sum form would give 4). Index stays 0.
-        FromZero{"Magnitude3AddsFive", Hex("33"), Hex("05 00 0A 00"), 10, 0},
+        {"Magnitude3AddsFive", Hex("33"), Hex("05 00 0A 00"), 10, 0},
         // -12, index 8; then step 16: +2 -> -10, index 7.
-        FromZero{"Byte0FNegative", Hex("0F"), Hex("F4 FF F6 FF"), -10, 7}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"Byte0FNegative", Hex("0F"), Hex("F4 FF F6 FF"), -10, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImaAdpcmState state;
+        EXPECT_EQ(DecodeImaAdpcm(c.input, state), c.output);
+        EXPECT_EQ(state.predictor, c.predictorAfter);
+        EXPECT_EQ(state.stepIndex, c.stepIndexAfter);
+    }
+}
 
 // Code 7 raises the index by 8 a sample: 88 is reached and never passed, and the predictor moves
 // monotonically to the limit and stays there.

@@ -372,37 +372,25 @@ TEST(ConvertFrames, StopsBetweenFramesWhenCancelled) {
 }
 
 // Headers the run refuses before writing anything.
-struct RefuseCase {
-    VqaProperties props;
-    const char* says;
-};
-void PrintTo(const RefuseCase& c, std::ostream* os) {
-    PrintTo(c.props, os);
+TEST(ConvertFrames, RefusesBeforeAnythingIsWritten) {
+    const auto p = [](int32_t f, int32_t w, int32_t h, int32_t bw, int32_t bh) {
+        return VqaProperties{f, h, w, bw, bh, 22050};
+    };
+    for (const auto& [props, says] : {std::pair{p(0, 320, 200, 4, 2), "no frames"},
+                                      std::pair{p(10, 320, 200, 0, 2), "block size"},
+                                      std::pair{p(10, 0, 200, 4, 2), "no picture"},
+                                      std::pair{p(65535, 640, 400, 4, 2), "too large"}}) {
+        EXPECT_NE(CheckConvertible(props).find(says), std::string::npos) << CheckConvertible(props);
+        std::vector<uint8_t> nothing;
+        MemoryInputFile in(nothing);
+        MemoryOutputFile out;
+        Recorder recorder;
+        std::vector<int32_t> index(static_cast<size_t>(props.frames), 100);
+        EXPECT_EQ(ConvertFrames(in, out, props, index, recorder).status,
+                  ConversionOutcome::Status::Failed);
+        EXPECT_TRUE(out.Data().empty()) << says;
+    }
 }
-class Refusal : public testing::TestWithParam<RefuseCase> {};
-
-TEST_P(Refusal, BeforeAnythingIsWritten) {
-    EXPECT_NE(CheckConvertible(GetParam().props).find(GetParam().says), std::string::npos)
-        << CheckConvertible(GetParam().props);
-    std::vector<uint8_t> nothing;
-    MemoryInputFile in(nothing);
-    MemoryOutputFile out;
-    Recorder recorder;
-    std::vector<int32_t> index(static_cast<size_t>(std::max(GetParam().props.frames, 0)), 100);
-    const ConversionOutcome o = ConvertFrames(in, out, GetParam().props, index, recorder);
-    EXPECT_EQ(o.status, ConversionOutcome::Status::Failed);
-    EXPECT_TRUE(out.Data().empty());
-}
-
-VqaProperties P(int32_t f, int32_t w, int32_t h, int32_t bw, int32_t bh, int32_t r) {
-    return VqaProperties{f, h, w, bw, bh, r};
-}
-
-INSTANTIATE_TEST_SUITE_P(Headers, Refusal,
-                         testing::Values(RefuseCase{P(0, 320, 200, 4, 2, 22050), "no frames"},
-                                         RefuseCase{P(10, 320, 200, 0, 2, 22050), "block size"},
-                                         RefuseCase{P(10, 0, 200, 4, 2, 22050), "no picture"},
-                                         RefuseCase{P(65535, 640, 400, 4, 2, 22050), "too large"}));
 
 }  // namespace
 }  // namespace rw

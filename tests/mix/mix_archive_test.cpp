@@ -35,42 +35,34 @@ void SetField(std::vector<uint8_t>& archive, size_t headerSize, size_t index, in
     for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-struct LayoutCase {
-    const char* name;
-    MixPackOptions options;
-    MixTable::Layout layout;
-};
-
-class BothLayouts : public testing::TestWithParam<LayoutCase> {};
-
-TEST_P(BothLayouts, GiveEveryFileAtItsPlace) {
+TEST(MixTable, BothLayoutsGiveEveryFileAtItsPlace) {
     const std::vector<MixFile> files = ThreeFiles();
-    const std::vector<uint8_t> archive = synth::PackMix(files, GetParam().options);
-    auto table = Parse(archive);
-    ASSERT_TRUE(table.ok()) << table.error().message;
-    EXPECT_EQ(table->layout, GetParam().layout);
-    EXPECT_EQ(table->declaredEntries, 3u);
-    EXPECT_TRUE(table->skipped.empty());
-    ASSERT_EQ(table->entries.size(), 3u);
-    // The table is sorted by signed id; each entry's bytes are the file's.
-    const uint32_t ids[] = {0x80000001u, 0x00000005u, 0x7FFFFFFFu};
-    for (size_t i = 0; i < 3; ++i) {
-        const MixEntry& e = table->entries[i];
-        EXPECT_EQ(e.number, i + 1);
-        EXPECT_EQ(e.id, ids[i]);
-        const std::vector<uint8_t> at(archive.begin() + e.offset,
-                                      archive.begin() + e.offset + e.length);
-        EXPECT_EQ(at, files[i].bytes) << "entry " << e.number;
+    using enum MixTable::Layout;
+    for (const auto& [options, layout] :
+         {std::pair{MixPackOptions{}, Classic}, std::pair{MixPackOptions{false, 0, 9}, Classic},
+          std::pair{MixPackOptions{true, 0, 0}, Extended},
+          std::pair{MixPackOptions{true, 1, 0}, Extended}}) {
+        SCOPED_TRACE(std::to_string(options.extended) + " " + std::to_string(options.flags) + " " +
+                     std::to_string(options.slack));
+        const std::vector<uint8_t> archive = synth::PackMix(files, options);
+        auto table = Parse(archive);
+        ASSERT_TRUE(table.ok()) << table.error().message;
+        EXPECT_EQ(table->layout, layout);
+        EXPECT_EQ(table->declaredEntries, 3u);
+        EXPECT_TRUE(table->skipped.empty());
+        ASSERT_EQ(table->entries.size(), 3u);
+        // The table is sorted by signed id; each entry's bytes are the file's.
+        const uint32_t ids[] = {0x80000001u, 0x00000005u, 0x7FFFFFFFu};
+        for (size_t i = 0; i < 3; ++i) {
+            const MixEntry& e = table->entries[i];
+            EXPECT_EQ(e.number, i + 1);
+            EXPECT_EQ(e.id, ids[i]);
+            const std::vector<uint8_t> at(archive.begin() + e.offset,
+                                          archive.begin() + e.offset + e.length);
+            EXPECT_EQ(at, files[i].bytes) << "entry " << e.number;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, BothLayouts,
-    testing::Values(LayoutCase{"classic", {}, MixTable::Layout::Classic},
-                    LayoutCase{"classic_with_slack", {false, 0, 9}, MixTable::Layout::Classic},
-                    LayoutCase{"extended", {true, 0, 0}, MixTable::Layout::Extended},
-                    LayoutCase{"extended_checksum", {true, 1, 0}, MixTable::Layout::Extended}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
     bytes.resize(size);

@@ -21,37 +21,32 @@ struct EncodeParseCase {
     const char* words;  // in the error, or the output path when ok
 };
 
-class EncodeArguments : public testing::TestWithParam<EncodeParseCase> {};
-
-TEST_P(EncodeArguments, AcceptsOrNamesTheProblem) {
-    const EncodeParseCase& c = GetParam();
-    EXPECT_TRUE(IsEncodeCommand(c.args));
-    auto parsed = ParseEncodeArguments(c.args);
-    ASSERT_EQ(parsed.ok(), c.ok) << (parsed.ok() ? "" : parsed.error().message);
-    if (!c.ok) {
-        EXPECT_NE(parsed.error().message.find(c.words), std::string::npos)
-            << parsed.error().message;
-        return;
+TEST(EncodeArguments, AcceptsOrNamesTheProblemAndOnlyWhenAskedFor) {
+    const EncodeParseCase cases[] = {
+        {{"--encode", "a.avi"}, true, 2, 2, ""},
+        {{"--encode=a.avi", "-o", "b.vqa", "--block", "4x4"}, true, 4, 2, "b.vqa"},
+        {{"--quality=best", "--encode", "d", "--output=x.vqa"}, true, 2, 3, "x.vqa"},
+        {{"--encode", "a.avi", "--quality", "fast", "--force"}, true, 2, 1, ""},
+        {{"--encode"}, false, 0, 0, "--encode wants a value"},
+        {{"--encode", "a", "--block", "8x8"}, false, 0, 0, "4x2 or 4x4"},
+        {{"--encode", "a", "--quality", "max"}, false, 0, 0, "fast, normal or best"},
+        {{"--encode", "a", "b.avi"}, false, 0, 0, "\"b.avi\""},
+        {{"--encode", "a", "--encode", "b"}, false, 0, 0, "one AVI file"},
+    };
+    for (const EncodeParseCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_TRUE(IsEncodeCommand(c.args));
+        auto parsed = ParseEncodeArguments(c.args);
+        EXPECT_EQ(parsed.ok(), c.ok) << (parsed.ok() ? "" : parsed.error().message);
+        if (!parsed.ok()) {
+            EXPECT_NE(parsed.error().message.find(c.words), std::string::npos)
+                << parsed.error().message;
+        } else if (c.ok) {
+            EXPECT_EQ(parsed->options.settings.blockHeight, c.blockHeight);
+            EXPECT_EQ(parsed->options.settings.effort, c.effort);
+            EXPECT_EQ(parsed->options.output, c.words);
+        }
     }
-    EXPECT_EQ(parsed->options.settings.blockHeight, c.blockHeight);
-    EXPECT_EQ(parsed->options.settings.effort, c.effort);
-    EXPECT_EQ(parsed->options.output, c.words);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, EncodeArguments,
-    testing::Values(
-        EncodeParseCase{{"--encode", "a.avi"}, true, 2, 2, ""},
-        EncodeParseCase{{"--encode=a.avi", "-o", "b.vqa", "--block", "4x4"}, true, 4, 2, "b.vqa"},
-        EncodeParseCase{{"--quality=best", "--encode", "d", "--output=x.vqa"}, true, 2, 3, "x.vqa"},
-        EncodeParseCase{{"--encode", "a.avi", "--quality", "fast", "--force"}, true, 2, 1, ""},
-        EncodeParseCase{{"--encode"}, false, 0, 0, "--encode wants a value"},
-        EncodeParseCase{{"--encode", "a", "--block", "8x8"}, false, 0, 0, "4x2 or 4x4"},
-        EncodeParseCase{{"--encode", "a", "--quality", "max"}, false, 0, 0, "fast, normal or best"},
-        EncodeParseCase{{"--encode", "a", "b.avi"}, false, 0, 0, "\"b.avi\""},
-        EncodeParseCase{{"--encode", "a", "--encode", "b"}, false, 0, 0, "one AVI file"}));
-
-TEST(EncodeArguments, OnlyWhenAskedFor) {
     EXPECT_FALSE(IsEncodeCommand(std::vector<std::string>{"a.vqa", "--jobs", "2"}));
     EXPECT_FALSE(IsEncodeCommand(std::vector<std::string>{"--", "--encode"}));
 }

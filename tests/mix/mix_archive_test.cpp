@@ -95,40 +95,37 @@ struct DamageCase {
     const char* says;  // the lines about the entries skipped
 };
 
-class DamagedEntries : public testing::TestWithParam<DamageCase> {};
-
-TEST_P(DamagedEntries, AreReportedAndSkipped) {
-    const DamageCase& c = GetParam();
-    std::vector<uint8_t> archive = synth::PackMix(ThreeFiles());
-    SetField(archive, 6, c.index, c.field, c.value);
-    auto table = Parse(archive);
-    ASSERT_TRUE(table.ok()) << table.error().message;
-    std::string kept, says;
-    for (const MixEntry& e : table->entries) kept += std::to_string(e.number);
-    for (const std::string& line : table->skipped) says += line + "\n";
-    EXPECT_EQ(kept, c.kept);
-    EXPECT_EQ(says, c.says);
-}
-
 // The data area holds 17 bytes: entry 1 at 0..10, entry 2 empty at 10, entry 3 at 10..17.
-INSTANTIATE_TEST_SUITE_P(
-    Tables, DamagedEntries,
-    testing::Values(
-        DamageCase{"length_past_the_end", 2, 2, 8, "12",
-                   "entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length 8); "
-                   "skipped\n"},
-        DamageCase{"offset_past_the_end", 0, 1, 0xFFFFFFF0u, "23",
-                   "entry 1 (id 80000001) lies past the end of the archive (offset 4294967280, "
-                   "length 10); skipped\n"},
-        DamageCase{"length_wraps_around", 2, 2, 0xFFFFFFFFu, "12",
-                   "entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length "
-                   "4294967295); skipped\n"},
-        DamageCase{"overlapping", 2, 1, 9, "2",
-                   "entry 1 (id 80000001) overlaps another entry; skipped\n"
-                   "entry 3 (id 7FFFFFFF) overlaps another entry; skipped\n"},
-        DamageCase{"empty_entry_inside_another", 1, 1, 3, "123", ""},
-        DamageCase{"touching_entries", 2, 2, 7, "123", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(MixTable, DamagedEntriesAreReportedAndSkipped) {
+    const DamageCase cases[] = {
+        {"length_past_the_end", 2, 2, 8, "12",
+         "entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length 8); "
+         "skipped\n"},
+        {"offset_past_the_end", 0, 1, 0xFFFFFFF0u, "23",
+         "entry 1 (id 80000001) lies past the end of the archive (offset 4294967280, "
+         "length 10); skipped\n"},
+        {"length_wraps_around", 2, 2, 0xFFFFFFFFu, "12",
+         "entry 3 (id 7FFFFFFF) lies past the end of the archive (offset 10, length "
+         "4294967295); skipped\n"},
+        {"overlapping", 2, 1, 9, "2",
+         "entry 1 (id 80000001) overlaps another entry; skipped\n"
+         "entry 3 (id 7FFFFFFF) overlaps another entry; skipped\n"},
+        {"empty_entry_inside_another", 1, 1, 3, "123", ""},
+        {"touching_entries", 2, 2, 7, "123", ""},
+    };
+    for (const DamageCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> archive = synth::PackMix(ThreeFiles());
+        SetField(archive, 6, c.index, c.field, c.value);
+        auto table = Parse(archive);
+        ASSERT_TRUE(table.ok()) << table.error().message;
+        std::string kept, says;
+        for (const MixEntry& e : table->entries) kept += std::to_string(e.number);
+        for (const std::string& line : table->skipped) says += line + "\n";
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(says, c.says);
+    }
+}
 
 }  // namespace
 }  // namespace rw

@@ -16,7 +16,6 @@
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/memory_file.h"
-#include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"
@@ -24,7 +23,6 @@
 namespace rw {
 namespace {
 
-using test::PrintTo;
 
 using test::SmallVideo;
 

@@ -9,14 +9,12 @@
 #include <random>
 
 #include "tests/support/bytes.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
 
 using test::Bytes;
 using test::Hex;
-using test::PrintTo;
 
 VqaProperties Props(int32_t width, int32_t height, int32_t bw, int32_t bh) {
     VqaProperties p;
@@ -61,37 +59,32 @@ struct MissingCase {
     const char* pixels;
 };
 
-class MissingData : public testing::TestWithParam<MissingCase> {};
-
 const Bytes kNone;
 
-TEST_P(MissingData, DrawsBlack) {
-    const auto props = Props(4, 1, 2, 1);
-    const auto& c = GetParam();
-    auto image = RenderFrame(c.table, c.codebook, c.palette, props);
-    ASSERT_EQ(image.size(), 12u);
-    for (int32_t x = 0; x < 4; ++x) {
-        const char k = c.pixels[x];
-        Bytes expected = k == '-' ? Bytes(3, 0) : Bgr(static_cast<size_t>(k - '0'));
-        EXPECT_EQ(Bytes(image.begin() + 3 * x, image.begin() + 3 * x + 3), expected)
-            << "pixel " << x;
+TEST(RenderFrame, MissingDataIsDrawnBlack) {
+    const MissingCase cases[] = {
+        {"NoCodebook", Hex("00 05 00 0F"), kNone, RampPalette(), "--55"},
+        {"NoPalette", Hex("00 05 00 0F"), Hex("01 02"), kNone, "----"},
+        {"TableHalfMissing", Hex("00 05 00"), Hex("01 02"), RampPalette(), "12--"},
+        {"EmptyTable", kNone, Hex("01 02"), RampPalette(), "----"},
+        {"EntryPastCodebook", Hex("00 01 00 00"), Hex("01 02"), RampPalette(), "12--"},
+        {"EntryCutShort", Hex("00 01 00 00"), Hex("01 02 03"), RampPalette(), "123-"},
+        {"ColourPastPalette", Hex("00 09 00 0F"), Hex("01 02"), Hex("00 01 02 01 02 03"), "1---"},
+        {"PaletteEntryCutShort", Hex("00 01 0F 0F"), kNone, Hex("00 01 02 01 02"), "00--"},
+    };
+    for (const MissingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto props = Props(4, 1, 2, 1);
+        auto image = RenderFrame(c.table, c.codebook, c.palette, props);
+        ASSERT_EQ(image.size(), 12u);
+        for (int32_t x = 0; x < 4; ++x) {
+            const char k = c.pixels[x];
+            Bytes expected = k == '-' ? Bytes(3, 0) : Bgr(static_cast<size_t>(k - '0'));
+            EXPECT_EQ(Bytes(image.begin() + 3 * x, image.begin() + 3 * x + 3), expected)
+                << "pixel " << x;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Bounds, MissingData,
-    testing::Values(
-        MissingCase{"NoCodebook", Hex("00 05 00 0F"), kNone, RampPalette(), "--55"},
-        MissingCase{"NoPalette", Hex("00 05 00 0F"), Hex("01 02"), kNone, "----"},
-        MissingCase{"TableHalfMissing", Hex("00 05 00"), Hex("01 02"), RampPalette(), "12--"},
-        MissingCase{"EmptyTable", kNone, Hex("01 02"), RampPalette(), "----"},
-        MissingCase{"EntryPastCodebook", Hex("00 01 00 00"), Hex("01 02"), RampPalette(), "12--"},
-        MissingCase{"EntryCutShort", Hex("00 01 00 00"), Hex("01 02 03"), RampPalette(), "123-"},
-        MissingCase{"ColourPastPalette", Hex("00 09 00 0F"), Hex("01 02"), Hex("00 01 02 01 02 03"),
-                    "1---"},
-        MissingCase{"PaletteEntryCutShort", Hex("00 01 0F 0F"), kNone, Hex("00 01 02 01 02"),
-                    "00--"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A block size of 0, or an empty pointer table (which may have no storage at all), gives a
 // black image. (The other ways of drawing agree with this one; see below.)

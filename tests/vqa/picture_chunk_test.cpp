@@ -4,7 +4,6 @@
 
 #include "tests/support/bytes.h"
 #include "tests/support/memory_file.h"
-#include "tests/support/names.h"
 
 namespace rw {
 namespace {
@@ -14,7 +13,6 @@ using test::Bytes;
 using test::Concat;
 using test::Hex;
 using test::PackLiterally;
-using test::PrintTo;
 using test::Text;
 using test::U32Be;
 
@@ -58,44 +56,39 @@ struct DispatchCase {
     Status status = Status::Ok;
 };
 
-class Dispatch : public testing::TestWithParam<DispatchCase> {};
-
-TEST_P(Dispatch, ActsOnTheThirdLetterAfterUnpacking) {
-    VqaDecodeState state;
-    RecordingSink sink;
-    auto result = WalkPictureChunk(GetParam().data, state, sink);
-    EXPECT_EQ(result.status, GetParam().status) << result.message;
-    EXPECT_EQ(result.images, GetParam().images);
-    EXPECT_EQ(state.codebook, GetParam().codebook);
-    EXPECT_EQ(state.palette, GetParam().palette);
-}
-
 const Bytes kColours = Hex("01 02 03 3F 3E 3D");
 const Bytes kOdd = Hex("01 02 03");
 const Bytes kNone;
 const Bytes kBook = Hex("01 01 02 02 03 03 04 04");
 
-INSTANTIATE_TEST_SUITE_P(
-    Letters, Dispatch,
-    testing::Values(
+TEST(WalkPictureChunk, ActsOnTheThirdLetterAfterUnpacking) {
+    const DispatchCase cases[] = {
         // A pad byte follows odd-sized data (if it is there), ending the chunk or not; only one is
         // skipped, so a second 00 begins an identifier (here 00 'Q' 'T' '0': a pointer table).
-        DispatchCase{"PadByteEndsTheChunk", Sub("CPL0", kOdd), 0, kOdd},
-        DispatchCase{"PadByteSkipped", Concat({Sub("CPL0", kOdd), Sub("VPT0", kBook)}), 1, kOdd},
-        DispatchCase{"PadByteMissing", Concat({Sub("CPL0", kOdd, false), Sub("VPT0", kBook)}), 1,
-                     kOdd},
-        DispatchCase{"SecondPadByteBeginsAnIdentifier",
-                     Concat({Hex("00 00"), Text("QT0"), U32Be(2), Hex("01 02")}), 1, kNone},
+        {"PadByteEndsTheChunk", Sub("CPL0", kOdd), 0, kOdd},
+        {"PadByteSkipped", Concat({Sub("CPL0", kOdd), Sub("VPT0", kBook)}), 1, kOdd},
+        {"PadByteMissing", Concat({Sub("CPL0", kOdd, false), Sub("VPT0", kBook)}), 1, kOdd},
+        {"SecondPadByteBeginsAnIdentifier",
+         Concat({Hex("00 00"), Text("QT0"), U32Be(2), Hex("01 02")}), 1, kNone},
         // Without the 'Z' the bytes stand as they are, even when they look packed.
-        DispatchCase{"PlainFullCodebookNotUnpacked", Sub("CBF0", PackLiterally(kBook)), 0, kNone,
-                     PackLiterally(kBook)},
-        DispatchCase{"FirstLettersPlayNoPart", Sub("XXLZ", PackLiterally(kColours)), 0, kColours},
-        DispatchCase{"UnknownLetterNoEffect", Concat({Sub("ABCD", kBook), Sub("CPL0", kColours)}),
-                     0, kColours},
+        {"PlainFullCodebookNotUnpacked", Sub("CBF0", PackLiterally(kBook)), 0, kNone,
+         PackLiterally(kBook)},
+        {"FirstLettersPlayNoPart", Sub("XXLZ", PackLiterally(kColours)), 0, kColours},
+        {"UnknownLetterNoEffect", Concat({Sub("ABCD", kBook), Sub("CPL0", kColours)}), 0, kColours},
         // Unpacked before the dispatch, whatever the third letter: bad data is damage.
-        DispatchCase{"UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), 0, kNone, kNone,
-                     Status::Damaged}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"UnknownPackedBadData", Sub("XXQZ", Hex("00 01 80")), 0, kNone, kNone, Status::Damaged},
+    };
+    for (const DispatchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VqaDecodeState state;
+        RecordingSink sink;
+        auto result = WalkPictureChunk(c.data, state, sink);
+        EXPECT_EQ(result.status, c.status) << result.message;
+        EXPECT_EQ(result.images, c.images);
+        EXPECT_EQ(state.codebook, c.codebook);
+        EXPECT_EQ(state.palette, c.palette);
+    }
+}
 
 TEST(WalkPictureChunk, TwoPointerTablesGiveTwoImagesInOrder) {
     VqaDecodeState state;

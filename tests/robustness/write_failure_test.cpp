@@ -23,7 +23,6 @@
 namespace rw {
 namespace {
 
-
 using test::SmallVideo;
 
 // ---- A full disk, through the command line ----

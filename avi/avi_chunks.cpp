@@ -59,26 +59,6 @@ Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
     return pos;
 }
 
-Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> image,
-                                   const AviFormat& format) {
-    const size_t rowBytes = 3 * static_cast<size_t>(std::max(format.width, 0));
-    const size_t rows = static_cast<size_t>(std::max(format.height, 0));
-    if (image.size() != rowBytes * rows || image.size() > std::numeric_limits<int32_t>::max()) {
-        return Error{"Cannot write a video chunk to \"" + file.Name() + "\": the image holds " +
-                     std::to_string(image.size()) + " bytes, not " +
-                     std::to_string(rowBytes * rows)};
-    }
-    auto pos = CurrentPosition(file);
-    if (!pos) return pos;
-    if (auto r = WriteChunkHeader(file, "00db", static_cast<uint32_t>(image.size())); !r) {
-        return r.error();
-    }
-    for (size_t row = rows; row-- > 0;) {
-        if (auto r = file.Write(image.subspan(row * rowBytes, rowBytes)); !r) return r.error();
-    }
-    return pos;
-}
-
 Expected<VideoChunkRoom> BeginVideoChunk(OutputFile& file, size_t imageBytes) {
     if (imageBytes > std::numeric_limits<int32_t>::max() - 8) {
         return Error{"Cannot write a video chunk of " + std::to_string(imageBytes) +
@@ -95,14 +75,6 @@ Expected<VideoChunkRoom> BeginVideoChunk(OutputFile& file, size_t imageBytes) {
 
 Expected<void> EndVideoChunk(OutputFile& file, const VideoChunkRoom& room) {
     return file.CommitReserved(8 + room.image.size());
-}
-
-Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image) {
-    auto room = BeginVideoChunk(file, image.size());
-    if (!room) return room.error();
-    if (!image.empty()) std::memcpy(room->image.data(), image.data(), image.size());
-    if (auto r = EndVideoChunk(file, *room); !r) return r.error();
-    return room->position;
 }
 
 Expected<void> WriteIndexChunk(OutputFile& file, uint32_t leadingSoundPosition,

@@ -16,13 +16,6 @@ namespace rw {
 Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
                                    std::span<const uint8_t> decoded, int32_t bytesToWrite);
 
-// "00db", V, then the image's rows from the bottom row up (the image is top row first, as
-// RenderFrame returns it).
-Expected<uint32_t> WriteVideoChunk(OutputFile& file, std::span<const uint8_t> image,
-                                   const AviFormat& format);
-// The same for an image already stored bottom row first (RenderFrameBottomUp).
-Expected<uint32_t> WriteVideoChunkBottomUp(OutputFile& file, std::span<const uint8_t> image);
-
 // A video chunk drawn in place: BeginVideoChunk gives room for the chunk in the file, with its
 // header filled in and `image` the room for imageBytes bytes stored bottom row first; once the
 // image is drawn, EndVideoChunk keeps the chunk. Nothing may be written to the file in between.

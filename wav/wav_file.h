@@ -18,7 +18,8 @@ inline constexpr uint32_t kMaxWavData = 0xFFFFFFFFu - 36 - 1;
 // `dataBytes` is followed in the file by one pad byte 0, which the header counts.
 Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t dataBytes);
 
-// A whole 16-bit mono file.
+// A whole 16-bit mono file in memory: the reference the tests and the WAV fuzz target build files
+// with (the frame export streams its sound behind WavHeader instead).
 Expected<std::vector<uint8_t>> EncodeWav(std::span<const int16_t> samples, uint32_t rate);
 
 // Sound as read: 16-bit samples, channels interleaved.

@@ -57,10 +57,16 @@ TEST(PngImage, RefusesPicturesItCannotWrite) {
     }
 }
 
-// (Damaged files, refused with a message, are in the corpus the PNG fuzz target replays.)
 // The checked-in corpus holds the same 2 x 2 picture in every colour type and depth: red, green
-// (lime), blue, white; the grey ones black, white, black, and mid grey (black in the 1-bit one).
-TEST(PngImage, ReadsEveryColourTypeAsRgb) {
+// (lime), blue, white; the grey ones black, white, black, and mid grey (black in the 1-bit one);
+// and damaged copies, which are refused (the fuzz target checks that a refusal has a message).
+TEST(PngImage, ReadsEveryColourTypeAsRgbAndRefusesDamagedFiles) {
+    const std::string corpus = std::string(RW_SOURCE_DIR) + "/fuzz/corpus/fuzz_png/";
+    for (const char* file : {"empty.png", "rgb8-cut-at-40.png", "rgb8-header-flipped.png"}) {
+        auto bytes = ReadWholeFile(corpus + file);
+        ASSERT_TRUE(bytes.ok()) << file;
+        EXPECT_FALSE(DecodePng(*bytes).ok()) << file;
+    }
     const std::vector<uint8_t> colour = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
     const std::vector<uint8_t> grey = {0, 0, 0, 255, 255, 255, 0, 0, 0, 128, 128, 128};
     const std::vector<uint8_t> bilevel = {0, 0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0};
@@ -74,7 +80,7 @@ TEST(PngImage, ReadsEveryColourTypeAsRgb) {
                  {"grey1.png", bilevel}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        auto bytes = ReadWholeFile(std::string(RW_SOURCE_DIR) + "/fuzz/corpus/fuzz_png/" + c.file);
+        auto bytes = ReadWholeFile(corpus + c.file);
         ASSERT_TRUE(bytes.ok());
         auto image = DecodePng(*bytes);
         ASSERT_TRUE(image.ok()) << image.error().message;

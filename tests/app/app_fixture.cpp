@@ -7,10 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/support/fixtures.h"
-#include "tests/support/memory_file.h"
-#include "vqa/vqa_header.h"
-
 namespace rw::test {
 
 void ScriptedMessageBoxes::ShowMessage(const QString& text, bool stopIcon) {
@@ -21,10 +17,8 @@ void ScriptedMessageBoxes::ShowMessage(const QString& text, bool stopIcon) {
 }
 
 bool ScriptedMessageBoxes::AskYesNo(const QString& text) {
-    shown.push_back({true, text, false});
-    maxOpen = std::max(maxOpen, ++open);
-    if (whileOpen) whileOpen(text);
-    --open;
+    ShowMessage(text, false);
+    shown.back().question = true;
     auto it = answers.find(text);
     if (it == answers.end() || it->second.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
@@ -151,18 +145,6 @@ std::vector<uint8_t> ReadAll(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray data = f.readAll();
     return {data.begin(), data.end()};
-}
-
-std::vector<uint8_t> AviInMemory(const std::vector<uint8_t>& vqa) {
-    MemoryInputFile in(vqa, "in");
-    MemoryOutputFile out("out");
-    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
-    auto index = ReadFrameIndex(in, props.frames);
-    EXPECT_TRUE(index.ok());
-    NullObserver quiet;
-    EXPECT_EQ(ConvertFrames(in, out, props, *index, quiet).status,
-              ConversionOutcome::Status::Completed);
-    return out.Data();
 }
 
 }  // namespace rw::test

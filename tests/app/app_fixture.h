@@ -22,7 +22,7 @@
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/process_runner.h"
 #include "platform/qt/sound_player.h"
-#include "tools/synth/vqa_synth.h"
+#include "tests/support/fixtures.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -114,8 +114,5 @@ class AppTest : public ::testing::Test {
 
 // The file's bytes, or an empty vector.
 std::vector<uint8_t> ReadAll(const QString& path);
-
-// What the core writes for a whole VQA file, converted in memory: the AVI a run must leave.
-std::vector<uint8_t> AviInMemory(const std::vector<uint8_t>& vqa);
 
 }  // namespace rw::test

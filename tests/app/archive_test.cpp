@@ -58,7 +58,7 @@ TEST_F(AppTest, AnArchivesVideoIsPickedAndConvertedIntoAChosenFolder) {
               QStringList{"The folder of \"GAME.MIX\" cannot be written: choose a folder for the "
                           "AVI files"});
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("chosen/GAME-0003-00000300.avi"))),
-              AviInMemory(SmallVideo(12, 80, 40).file));
+              ConvertInMemory(SmallVideo(12, 80, 40).file).avi);
     EXPECT_EQ(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("GAME.MIX")});
 }
 

@@ -12,14 +12,6 @@
 namespace rw::test {
 namespace {
 
-synth::SynthOptions Small() {
-    synth::SynthOptions o;
-    o.frames = 6;
-    o.width = 32;
-    o.height = 32;
-    return o;
-}
-
 // The arguments the recording stand-in received.
 QStringList CompanionArguments(const QString& file) {
     QFile f(file);
@@ -42,7 +34,8 @@ TEST_F(AppTest, TheCompanionGetsItsArgumentListAndOutlivesExit) {
                                QFileDevice::ExeOwner);
     Write(QStringLiteral("program/hold"), {});
     ASSERT_TRUE(QDir(m_dir->path()).mkpath(QStringLiteral("my videos/it's \"one\"")));
-    const QString vqa = WriteSynth(QStringLiteral("my videos/it's \"one\"/clip one.vqa"), Small());
+    const QString vqa =
+        WriteSynth(QStringLiteral("my videos/it's \"one\"/clip one.vqa"), SmallOptions(6, 32, 32));
     const QString base = vqa.left(vqa.size() - 3);
     const QString args = PathOf(QStringLiteral("program/companion-args"));
     bool aviInPlace = false;

@@ -13,16 +13,8 @@ namespace {
 
 using ConvertTest = AppTest;
 
-synth::SynthOptions Small(int frames = 12) {
-    synth::SynthOptions o;
-    o.frames = frames;
-    o.width = 64;
-    o.height = 48;
-    return o;
-}
-
 std::vector<uint8_t> ExpectedAvi(const QString& vqaPath) {
-    return AviInMemory(ReadAll(vqaPath));
+    return ConvertInMemory(ReadAll(vqaPath)).avi;
 }
 
 constexpr int kProgressFields[] = {IDC_CONVERTING_FRAME, IDC_PERCENT_CONVERTED, IDC_TIME_REMAINING,
@@ -31,7 +23,7 @@ constexpr int kProgressFields[] = {IDC_CONVERTING_FRAME, IDC_PERCENT_CONVERTED, 
 // Load File fills every field and moves the focus to Convert; the run's last progress stands while
 // "another one?" is open, and is cleared for the next file.
 TEST_F(ConvertTest, ShowsTheFileConvertsItAndClearsTheProgressForTheNext) {
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Small(12));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(12, 64, 48));
     m_dlg->Control(IDC_LOAD_FILE)->setFocus();
     Load(vqa);
     EXPECT_EQ(m_files.lastFilter,
@@ -73,9 +65,7 @@ TEST_F(ConvertTest, ShowsTheFileConvertsItAndClearsTheProgressForTheNext) {
 // A frame index entry whose position is negative as a signed 32-bit number: frame 1 cannot be
 // sought. 0x3FFFFFFF * 2 + 8 = 0x80000006.
 QString WriteSeekFailure(AppTest& t, const QString& name) {
-    synth::SynthOptions o = Small(4);
-    o.keepExpected = false;
-    std::vector<uint8_t> bytes = synth::SynthesizeVqa(o).file;
+    std::vector<uint8_t> bytes = SmallVideo(4, 64, 48).file;
     for (int i = 0; i < 4; ++i) bytes[74 + static_cast<size_t>(i)] = 0xFF;
     return t.Write(name, bytes);
 }
@@ -109,10 +99,7 @@ TEST_F(ConvertTest, ExitDuringAConversionStopsItAndDeletesThePartialAvi) {
     SlowClock clock;
     m_services.clock = &clock;
     MakeDialog();
-    synth::SynthOptions o = Small(400);
-    o.width = 32;
-    o.height = 32;
-    Load(WriteSynth(QStringLiteral("long.vqa"), o));
+    Load(WriteSynth(QStringLiteral("long.vqa"), SmallOptions(400, 32, 32)));
     // An AVI of that name from earlier is not the run's output and stays.
     Write(QStringLiteral("long.avi"), std::vector<uint8_t>{1, 2, 3});
     m_dlg->OnOK();
@@ -134,9 +121,7 @@ TEST_F(ConvertTest, ExitDuringAConversionStopsItAndDeletesThePartialAvi) {
 // A run that fails shows its stop box and leaves the window usable; a run with damaged frames says
 // so before the questions.
 TEST_F(ConvertTest, FailedAndDamagedRunsAreReportedInBoxes) {
-    synth::SynthOptions o = Small(10);
-    o.keepExpected = false;
-    std::vector<uint8_t> bytes = synth::SynthesizeVqa(o).file;
+    std::vector<uint8_t> bytes = SmallVideo(10, 64, 48).file;
     const QString vqa = Write(QStringLiteral("cut.vqa"), bytes);
     Load(vqa);
     ASSERT_TRUE(QFile::remove(vqa));  // gone between Load and Convert
@@ -169,7 +154,7 @@ class FinishDuringExitQuestionTest : public AppTest {
     QString Start() {
         m_services.clock = &m_clock;
         MakeDialog();
-        const QString vqa = WriteSynth(QStringLiteral("race.vqa"), Small(20));
+        const QString vqa = WriteSynth(QStringLiteral("race.vqa"), SmallOptions(20, 64, 48));
         Load(vqa);
         m_dlg->OnOK();
         EXPECT_TRUE(WaitFor([&] { return !m_dlg->FieldText(IDC_CONVERTING_FRAME).isEmpty(); }));

@@ -44,11 +44,7 @@ class FakeAudio final : public AudioOutput {
 };
 
 synth::SynthOptions Clip(int frames) {
-    synth::SynthOptions o;
-    o.frames = frames;
-    o.width = 64;
-    o.height = 48;
-    return o;
+    return SmallOptions(frames, 64, 48);
 }
 
 // Frames as the conversion draws them, read one after another from the start, and the sound of

@@ -47,9 +47,12 @@ TEST_F(FileRange, ReadsOnlyTheRangeInSmallAndLargeReads) {
         EXPECT_EQ(got, Expected(at, expected)) << at;
         EXPECT_EQ(m_file.Position(), at + static_cast<int64_t>(expected));
     }
-    ASSERT_TRUE(m_file.Seek(150000).ok());
+    ASSERT_TRUE(m_file.Seek(160000).ok());
     Bytes got(10);
     EXPECT_EQ(*m_file.Read(got), 0u);
+    auto negative = m_file.Seek(-1);
+    ASSERT_FALSE(negative.ok());
+    EXPECT_NE(negative.error().message.find("archive.bin entry 2"), std::string::npos);
 }
 
 TEST_F(FileRange, AFileThatShrankEndsEarlierAndInvalidRangesAreRefused) {

@@ -27,58 +27,8 @@ std::filesystem::path TestPath(const std::string& name) {
     return dir / name;
 }
 
-// A disk file of 200000 bytes, more than one read buffer.
-class InputFiles : public testing::Test {
-  protected:
-    void SetUp() override {
-        m_data = Counting(200000);
-        auto path = TestPath("input.bin");
-        DiskOutputFile out;
-        ASSERT_TRUE(out.Create(path).ok());
-        ASSERT_TRUE(out.Write(m_data).ok());
-        ASSERT_TRUE(out.Close().ok());
-        auto disk = std::make_unique<DiskInputFile>();
-        ASSERT_TRUE(disk->Open(path).ok());
-        m_file = std::move(disk);
-    }
-
-    Bytes m_data;
-    std::unique_ptr<InputFile> m_file;
-};
-
-TEST_F(InputFiles, ReadsWhatWasWrittenAcrossBuffers) {
-    ASSERT_EQ(*m_file->Length(), 200000);
-    // Seek around, including back into an earlier buffer, in odd-sized reads.
-    for (int64_t at : {0, 65530, 131071, 10, 199990, 65536}) {
-        ASSERT_TRUE(m_file->Seek(at).ok());
-        Bytes got(9);
-        auto n = m_file->Read(got);
-        ASSERT_TRUE(n.ok());
-        size_t expected = std::min<size_t>(9, m_data.size() - static_cast<size_t>(at));
-        ASSERT_EQ(*n, expected) << at;
-        EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<ptrdiff_t>(expected),
-                               m_data.begin() + at))
-            << at;
-        EXPECT_EQ(m_file->Position(), at + static_cast<int64_t>(expected));
-    }
-}
-
-TEST_F(InputFiles, ShortReadsPastTheEndAndNegativeSeeksAreReported) {
-    Bytes got(10);
-    ASSERT_TRUE(m_file->Seek(199995).ok());
-    EXPECT_EQ(*m_file->Read(got), 5u);
-    ASSERT_TRUE(m_file->Seek(199995).ok());
-    auto exact = m_file->ReadExact(got);
-    ASSERT_FALSE(exact.ok());
-    EXPECT_NE(exact.error().message.find("input.bin"), std::string::npos) << exact.error().message;
-    EXPECT_NE(exact.error().message.find("ends early"), std::string::npos);
-    ASSERT_TRUE(m_file->Seek(300000).ok());
-    EXPECT_EQ(*m_file->Read(got), 0u);
-    auto negative = m_file->Seek(-1);
-    ASSERT_FALSE(negative.ok());
-    EXPECT_NE(negative.error().message.find("input.bin"), std::string::npos);
-}
-
+// (Reading across buffers, short reads at the end and seeks are tested on a byte range, the
+// same reader.)
 TEST(DiskInputFile, OpenFailuresNameTheFileAndReason) {
     DiskInputFile file;
     auto missing = file.Open(TestPath("no-such-file.bin"));

@@ -17,14 +17,7 @@ using test::Bytes;
 using test::Hex;
 
 VqaProperties Props(int32_t width, int32_t height, int32_t bw, int32_t bh) {
-    VqaProperties p;
-    p.frames = 1;
-    p.width = width;
-    p.height = height;
-    p.blockWidth = bw;
-    p.blockHeight = bh;
-    p.soundRate = 22050;
-    return p;
+    return {1, height, width, bw, bh, 22050};
 }
 
 // Palette where entry k is (k mod 64, (k + 1) mod 64, (k + 2) mod 64).

@@ -53,8 +53,7 @@ QString ScriptedFileDialog::GetOpenFileName(const QString& filter, const QString
     return pick;
 }
 
-QString ScriptedFileDialog::GetExistingFolder(const QString& title) {
-    folderTitles << title;
+QString ScriptedFileDialog::GetExistingFolder(const QString& /*title*/) {
     if (folderPicks.empty()) {
         ADD_FAILURE() << "unexpected folder dialog";
         return {};

@@ -66,7 +66,6 @@ class ScriptedFileDialog final : public OpenFileDialog {
 
     std::deque<QString> picks;  // an empty string means Cancel
     std::deque<QString> folderPicks;
-    QStringList folderTitles;  // of every folder dialog shown
     int calls = 0;
     QString lastFilter, lastSuffix;
 };

@@ -11,12 +11,9 @@
 
 #include "app/control_ids.h"
 #include "app/video_panel.h"
-#include "convert/convert_frames.h"
-#include "platform/file.h"
 #include "platform/qt/audio_output.h"
 #include "tests/app/app_fixture.h"
-#include "tests/support/memory_file.h"
-#include "vqa/vqa_header.h"
+#include "tests/support/avi_walk.h"
 
 namespace rw::test {
 namespace {
@@ -43,32 +40,20 @@ class FakeAudio final : public AudioOutput {
     int64_t played = 0;
 };
 
-synth::SynthOptions Clip(int frames) {
-    return SmallOptions(frames, 64, 48);
-}
-
-// Frames as the conversion draws them, read one after another from the start, and the sound of
-// the AVI file (leading sound, then every frame's chunk).
+// The frames and sound (leading sound, then every frame's chunk) of the video's AVI file.
 struct Decoded {
     std::vector<QImage> frames;
     QByteArray sound;
 };
 Decoded DecodeAll(const QString& path) {
-    const std::vector<uint8_t> bytes = ReadAll(path);
-    MemoryInputFile in(bytes, "in");
-    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(bytes)).properties;
-    auto index = ReadFrameIndex(in, props.frames);
-    EXPECT_TRUE(index.ok());
-    FrameReader reader(in, props, *index);
-    Decoded d;
-    std::vector<uint8_t> picture, sound;
-    EXPECT_TRUE(reader.Start(sound).ok());
-    d.sound.append(reinterpret_cast<const char*>(sound.data()), qsizetype(sound.size()));
-    for (int f = 0; f < props.frames; ++f) {
-        EXPECT_TRUE(reader.Next(picture, sound).ok());
-        d.frames.push_back(PictureImage(picture, props.width, props.height));
-        d.sound.append(reinterpret_cast<const char*>(sound.data()), qsizetype(sound.size()));
-    }
+    const std::vector<uint8_t> avi = ConvertInMemory(ReadAll(path)).avi;
+    const AviWalk walk = WalkAvi(avi);
+    EXPECT_EQ(walk.problem, "");
+    Decoded d{
+        {},
+        QByteArray(reinterpret_cast<const char*>(walk.sound.data()), qsizetype(walk.sound.size()))};
+    for (const auto frame : walk.videoFrames)
+        d.frames.push_back(PictureImage(frame, int(walk.width), int(walk.height)));
     return d;
 }
 
@@ -96,7 +81,7 @@ class VideoTest : public AppTest {
 
 TEST_F(VideoTest, ShowsTheFirstFrameAndSeeksToTheFramesExactPixels) {
     // Past the palette change half-way and several codebook switches.
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(40));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(40, 64, 48));
     const Decoded decoded = DecodeAll(vqa);
     Load(vqa);  // the first frame at a whole factor
     ASSERT_TRUE(WaitForFrame(0));
@@ -115,7 +100,7 @@ TEST_F(VideoTest, PlayingFollowsTheSamplesTheDeviceHasPlayed) {
     FakeAudio audio;
     m_services.audio = &audio;
     MakeDialog();
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(30));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(30, 64, 48));
     const Decoded decoded = DecodeAll(vqa);
     Load(vqa);
     ASSERT_TRUE(WaitForFrame(0));
@@ -141,7 +126,7 @@ TEST_F(VideoTest, PlayingFollowsTheSamplesTheDeviceHasPlayed) {
 
 // Without a sound device the player keeps time itself, and stops at the last frame.
 TEST_F(VideoTest, PlaysSilentlyWithoutASoundDeviceToTheEnd) {
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(20));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(20, 64, 48));
     Load(vqa);
     ASSERT_TRUE(WaitForFrame(0));
     QElapsedTimer clock;
@@ -157,7 +142,7 @@ TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
     SlowClock clock;  // a few milliseconds a frame: the run lasts long enough to see it
     m_services.clock = &clock;
     MakeDialog();
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), Clip(120));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(120, 64, 48));
     const Decoded decoded = DecodeAll(vqa);
     Load(vqa);
     ASSERT_TRUE(WaitForFrame(0));
@@ -181,8 +166,8 @@ TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {
 
 // A file named on the command line, or dropped on the window, is loaded by Load File's rules.
 TEST_F(VideoTest, FilesComeFromTheCommandLineAndFromDrops) {
-    const QString first = WriteSynth(QStringLiteral("first.vqa"), Clip(4));
-    const QString second = WriteSynth(QStringLiteral("second.VQA"), Clip(4));
+    const QString first = WriteSynth(QStringLiteral("first.vqa"), SmallOptions(4, 64, 48));
+    const QString second = WriteSynth(QStringLiteral("second.VQA"), SmallOptions(4, 64, 48));
     m_services.initialFile = first;
     MakeDialog();
     m_dlg->OnInitDialog();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
@@ -23,29 +24,22 @@ const Bytes& ShortVideo() {
 const Bytes& LongVideo() {
     return test::SmallVideo(100, 64, 32).file;
 }
-Bytes Text() {
-    const std::string t = "not a video\n";
-    return Bytes(t.begin(), t.end());
-}
+const Bytes kText = test::Text("not a video\n");
 
 // A short video, a text file and a long video (entries 1 to 3, ids 10, 20 and 30 in hex), or
 // other files in their places.
-Bytes Archive(const Bytes& second = Text(), synth::MixPackOptions options = {}) {
+Bytes Archive(const Bytes& second = kText, synth::MixPackOptions options = {}) {
     return synth::PackMix({{0x10, ShortVideo()}, {0x20, second}, {0x30, LongVideo()}}, options);
+}
+
+// Entry 1's length (the table's entries follow a 6-byte header, 12 bytes each) past the end.
+Bytes WithEntryPastTheEnd(Bytes archive) {
+    test::PutLe(archive, 6 + 8, 0x7FFFFFFF, 4);
+    return archive;
 }
 
 // Archives and entries that cannot be converted: a message naming the archive or the entry, exit
 // status 1, the other videos converted, and nothing else left behind.
-Bytes WithEntryField(Bytes archive, size_t entry, int field, uint32_t value) {
-    const size_t at = 6 + 12 * entry + 4 * static_cast<size_t>(field);
-    for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    return archive;
-}
-Bytes Cut(Bytes bytes, size_t size) {
-    bytes.resize(size);
-    return bytes;
-}
-
 TEST(ArchiveProblems, AreReportedAndTheOthersConvert) {
     const struct {
         const char* name;
@@ -53,18 +47,18 @@ TEST(ArchiveProblems, AreReportedAndTheOthersConvert) {
         const char* converted;  // the outputs written, in order
         const char* says;       // the lines on stderr, the program's name left out
     } cases[] = {
-        {"encrypted", Archive(Text(), {true, 2, 0}), "",
+        {"encrypted", Archive(kText, {true, 2, 0}), "",
          "Cannot read \"M.MIX\": the archive's table of contents is encrypted; extract "
          "its files with an archive tool first\n"},
-        {"entry_past_the_end", WithEntryField(Archive(), 0, 2, 0x7FFFFFFF), "M-0003-00000030.avi ",
+        {"entry_past_the_end", WithEntryPastTheEnd(Archive()), "M-0003-00000030.avi ",
          "\"M.MIX\": 1 entry that is not a VQA video skipped\n"
          "\"M.MIX\": entry 1 (id 00000010) lies past the end of the archive (offset 0, "
          "length 2147483647); skipped\n"},
-        {"video_cut_in_its_header", Archive(Cut(ShortVideo(), 30)),
+        {"video_cut_in_its_header", Archive(test::Cut(ShortVideo(), 30)),
          "M-0001-00000010.avi M-0003-00000030.avi ",
          "\"M.MIX entry 2 (id 00000020)\" ends inside the VQA header: it holds 30 bytes, "
          "the header needs 46\n"},
-        {"no_video_at_all", synth::PackMix({{1, Text()}}), "",
+        {"no_video_at_all", synth::PackMix({{1, kText}}), "",
          "\"M.MIX\": 1 entry that is not a VQA video skipped\nno VQA video to work on\n"},
     };
     for (const auto& c : cases) {
@@ -90,11 +84,11 @@ class BothLayouts : public testing::TestWithParam<bool> {
 };
 
 TEST_P(BothLayouts, OutputDirTakesLooseFilesAndArchivesAndIsCreated) {
-    m_dir.Put("disc/M.MIX", Archive(Text(), {GetParam(), 0, 0}));
+    m_dir.Put("disc/M.MIX", Archive(kText, {GetParam(), 0, 0}));
     m_dir.Put("disc/intro.vqa", ShortVideo());
     m_dir.Put("disc/long.vqa", LongVideo());
     m_dir.Put("disc/B.VQA", ShortVideo());  // any case; other files are left alone
-    m_dir.Put("disc/notes.txt", Text());
+    m_dir.Put("disc/notes.txt", kText);
     m_dir.Put("other/MORE.mix", synth::PackMix({{0xFFFFFFFF, ShortVideo()}}));
     const test::CliRun r = m_dir.Run({"--output-dir", "new/avi", "disc", "other/MORE.mix"});
     EXPECT_EQ(r.status, 0) << r.err;

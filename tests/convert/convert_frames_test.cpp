@@ -76,8 +76,10 @@ struct RunResult {
     std::vector<int32_t> starts;
 };
 
-// Converts in one part, and checks that two parts make the same file and end the same way.
-RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32_t cancelAt = -1) {
+// Converts in one part, and checks that two parts make the same file and end the same way (with
+// `delay`, each write of the second part takes that long: it ends well after the first).
+RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32_t cancelAt = -1,
+                  std::chrono::milliseconds delay = {}) {
     auto header = ReadVqaHeader(std::span<const uint8_t>(vqa));
     EXPECT_EQ(header.status, VqaHeaderResult::Status::Ok);
     RunResult r;
@@ -96,6 +98,7 @@ RunResult Convert(const std::vector<uint8_t>& vqa, int64_t failAfter = -1, int32
             continue;
         }
         test::MemoryFiles files(vqa, failAfter);
+        files.writeDelay = delay;
         const ConversionOutcome o =
             ConvertFramesInTwoParts(in, out, header.properties, *index, recorder, files);
         if (cancelAt > 0 && o.status != r.outcome.status) {
@@ -276,22 +279,11 @@ TEST(ConvertFrames, LeadingSoundPastTheEndIsSilence) {
     EXPECT_NE(r.outcome.message.find("silence"), std::string::npos) << r.outcome.message;
 }
 
-// The second part's writer slowed down, so that the second part ends well after the first.
 TEST(ConvertFrames, TwoPartsEndWithTheLastFrameWhenTheSecondPartEndsLast) {
     TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 61; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
-    const std::vector<uint8_t> vqa = BuildTinyVqa(v);
-    const VqaProperties props = ReadVqaHeader(std::span<const uint8_t>(vqa)).properties;
-    MemoryInputFile in(vqa, "tiny.vqa");
-    auto index = ReadFrameIndex(in, props.frames);
-    ASSERT_TRUE(index.ok());
-    MemoryOutputFile out("tiny.avi");
-    test::MemoryFiles files(vqa);
-    files.writeDelay = std::chrono::milliseconds(2);
-    Recorder recorder;
-    const ConversionOutcome o = ConvertFramesInTwoParts(in, out, props, *index, recorder, files);
-    ASSERT_EQ(o.status, ConversionOutcome::Status::Completed) << o.message;
-    ExpectProgressEnds(recorder.starts, o, props.frames, "slow second part");
+    const RunResult r = Convert(BuildTinyVqa(v), -1, -1, std::chrono::milliseconds(2));
+    EXPECT_EQ(r.outcome.status, ConversionOutcome::Status::Completed) << r.outcome.message;
 }
 
 // A synthesised video (codebook parts and switches, palettes) in two parts, whole and with frames

@@ -31,19 +31,17 @@ struct Shape {
 };
 
 synth::SynthOptions OptionsFor(const Shape& s) {
-    synth::SynthOptions o;
-    o.frames = s.frames;
-    o.width = s.width;
-    o.height = s.height;
-    o.blockWidth = s.blockWidth;
-    o.blockHeight = s.blockHeight;
-    o.soundRate = s.rate;
-    o.parts = s.parts;
-    o.compressPointerTables = s.compress;
-    o.compressCodebooks = s.compress;
-    o.compressPalettes = s.compress;
-    o.paletteChanges = s.paletteChanges;
-    return o;
+    return {.frames = s.frames,
+            .width = s.width,
+            .height = s.height,
+            .blockWidth = s.blockWidth,
+            .blockHeight = s.blockHeight,
+            .soundRate = s.rate,
+            .parts = s.parts,
+            .compressPointerTables = s.compress,
+            .compressCodebooks = s.compress,
+            .compressPalettes = s.compress,
+            .paletteChanges = s.paletteChanges};
 }
 
 struct Converted {

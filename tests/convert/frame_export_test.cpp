@@ -32,9 +32,7 @@ class Collect final : public AviChunkReceiver {
 };
 
 std::vector<uint8_t> VideoAt(int32_t rate, int32_t frames = 6) {
-    synth::SynthOptions o = test::SmallOptions(frames, 32, 16);
-    o.soundRate = rate;
-    return synth::SynthesizeVqa(o).file;
+    return synth::SynthesizeVqa(test::SmallOptions(frames, 32, 16, rate)).file;
 }
 
 // The AVI file's bytes fed in pieces of any size: the same pictures, and every sound chunk's

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw {
@@ -15,24 +16,13 @@ namespace {
 using synth::MixFile;
 using synth::MixPackOptions;
 
-std::vector<uint8_t> Bytes(size_t n, uint8_t fill) {
-    return std::vector<uint8_t>(n, fill);
-}
-
 // Three files of 10, 0 and 7 bytes, ids chosen so the table's order (signed) differs from theirs.
 std::vector<MixFile> ThreeFiles() {
-    return {{0x80000001u, Bytes(10, 1)}, {0x00000005u, {}}, {0x7FFFFFFFu, Bytes(7, 2)}};
+    return {{0x80000001u, test::Bytes(10, 1)}, {0x00000005u, {}}, {0x7FFFFFFFu, test::Bytes(7, 2)}};
 }
 
 Expected<MixTable> Parse(const std::vector<uint8_t>& archive) {
     return ParseMixTable(archive, static_cast<int64_t>(archive.size()), "T.MIX");
-}
-
-// Sets one field of the table entry at `index` (0-based): 0 id, 1 offset, 2 length.
-void SetField(std::vector<uint8_t>& archive, size_t headerSize, size_t index, int field,
-              uint32_t value) {
-    const size_t at = headerSize + 12 * index + 4 * static_cast<size_t>(field);
-    for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 TEST(MixTable, BothLayoutsGiveEveryFileAtItsPlace) {
@@ -64,17 +54,12 @@ TEST(MixTable, BothLayoutsGiveEveryFileAtItsPlace) {
     }
 }
 
-std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
-    bytes.resize(size);
-    return bytes;
-}
-
 TEST(MixTable, RefusedWithAMessageNamingTheArchive) {
     for (const auto& [archive, says] :
          {std::pair{synth::PackMix(ThreeFiles(), {true, 2, 0}),
                     "table of contents is encrypted; extract its files with an archive tool first"},
           std::pair{std::vector<uint8_t>{2, 0, 17}, "ends inside its header"},
-          std::pair{Cut(synth::PackMix(ThreeFiles()), 6 + 12 * 2),
+          std::pair{test::Cut(synth::PackMix(ThreeFiles()), 6 + 12 * 2),
                     "table of 3 entries runs past the end of the file (30 bytes)"},
           std::pair{std::vector<uint8_t>{0xFF, 0xFF, 0, 0, 0, 0, 1, 2, 3}, "65535 entries"}}) {
         auto table = Parse(archive);
@@ -116,7 +101,8 @@ TEST(MixTable, DamagedEntriesAreReportedAndSkipped) {
     for (const DamageCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> archive = synth::PackMix(ThreeFiles());
-        SetField(archive, 6, c.index, c.field, c.value);
+        // The table entry's field after the 6-byte header: 0 id, 1 offset, 2 length.
+        test::PutLe(archive, 6 + 12 * c.index + 4 * static_cast<size_t>(c.field), c.value, 4);
         auto table = Parse(archive);
         ASSERT_TRUE(table.ok()) << table.error().message;
         std::string kept, says;

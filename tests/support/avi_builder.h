@@ -57,47 +57,45 @@ inline Bytes List(const std::string& type, const Bytes& body) {
     data.insert(data.end(), body.begin(), body.end());
     return Chunk("LIST", data);
 }
+// A four-character code as a little-endian number.
+inline uint32_t Fcc(const std::string& id) {
+    Bytes b;
+    Code(b, id);
+    return Le32(b, 0);
+}
+// Little-endian fields {value, bytes}, zero-filled to `size` bytes.
+inline Bytes Fields(std::initializer_list<std::pair<uint32_t, int>> fields, size_t size = 0) {
+    Bytes b;
+    for (auto [value, n] : fields) Le(b, value, n);
+    if (b.size() < size) b.resize(size, 0);
+    return b;
+}
+// A stream's header and format chunks: the header's type, its scale and rate, then the format.
+inline Bytes StreamList(const char* type, uint32_t scale, uint32_t rate, const Bytes& format) {
+    const Bytes header =
+        Fields({{Fcc(type), 4}, {0, 4}, {0, 4}, {0, 4}, {0, 4}, {scale, 4}, {rate, 4}}, 56);
+    return List("strl", Concat({Chunk("strh", header), Chunk("strf", format)}));
+}
 inline Bytes HeaderList(const AviSpec& s) {
-    Bytes avih;
-    Le(avih, 1000000u * s.scale / s.rate, 4);
-    avih.resize(56, 0);
-    Bytes strh;
-    Code(strh, "vids");
-    strh.resize(20, 0);
-    Le(strh, s.scale, 4);
-    Le(strh, s.rate, 4);
-    strh.resize(56, 0);
-    Bytes strf;
-    Le(strf, 40, 4);
-    Le(strf, uint32_t(s.width), 4);
-    Le(strf, uint32_t(s.topDown ? -s.height : s.height), 4);
-    Le(strf, 1, 2);
-    Le(strf, uint32_t(s.bits), 2);
-    if (s.compression.empty())
-        Le(strf, 0, 4);
-    else
-        Code(strf, s.compression);
-    strf.resize(40, 0);
-    Bytes body = Chunk("avih", avih);
-    const Bytes video = List("strl", Concat({Chunk("strh", strh), Chunk("strf", strf)}));
-    body.insert(body.end(), video.begin(), video.end());
+    const uint32_t compression = s.compression.empty() ? 0 : Fcc(s.compression);
+    const Bytes video = Fields({{40, 4},
+                                {uint32_t(s.width), 4},
+                                {uint32_t(s.topDown ? -s.height : s.height), 4},
+                                {1, 2},
+                                {uint32_t(s.bits), 2},
+                                {compression, 4}},
+                               40);
+    Bytes body = Concat({Chunk("avih", Fields({{1000000u * s.scale / s.rate, 4}}, 56)),
+                         StreamList("vids", s.scale, s.rate, video)});
     if (s.sound) {
-        Bytes ah;
-        Code(ah, "auds");
-        ah.resize(20, 0);
-        Le(ah, 1, 4);
-        Le(ah, s.sampleRate, 4);
-        ah.resize(56, 0);
-        Bytes af;
         const uint32_t align = uint32_t(s.channels * s.soundBits / 8);
-        Le(af, s.soundTag, 2);
-        Le(af, uint32_t(s.channels), 2);
-        Le(af, s.sampleRate, 4);
-        Le(af, s.sampleRate * align, 4);
-        Le(af, align, 2);
-        Le(af, uint32_t(s.soundBits), 2);
-        const Bytes audio = List("strl", Concat({Chunk("strh", ah), Chunk("strf", af)}));
-        body.insert(body.end(), audio.begin(), audio.end());
+        const Bytes audio = Fields({{s.soundTag, 2},
+                                    {uint32_t(s.channels), 2},
+                                    {s.sampleRate, 4},
+                                    {s.sampleRate * align, 4},
+                                    {align, 2},
+                                    {uint32_t(s.soundBits), 2}});
+        body = Concat({body, StreamList("auds", 1, s.sampleRate, audio)});
     }
     return List("hdrl", body);
 }

@@ -39,6 +39,16 @@ inline Bytes Hex(std::string_view text) {
     return out;
 }
 
+// Writes `v` little-endian into `n` bytes at `at`.
+inline void PutLe(Bytes& b, size_t at, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+// The first `size` bytes.
+inline Bytes Cut(Bytes b, size_t size) {
+    b.resize(size);
+    return b;
+}
+
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());

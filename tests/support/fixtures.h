@@ -18,14 +18,7 @@ namespace rw::test {
 
 // Properties of a video of 4 x 2 blocks.
 inline VqaProperties Props(int32_t frames, int32_t width, int32_t height, int32_t rate) {
-    VqaProperties p;
-    p.frames = frames;
-    p.width = width;
-    p.height = height;
-    p.blockWidth = 4;
-    p.blockHeight = 2;
-    p.soundRate = rate;
-    return p;
+    return {frames, height, width, 4, 2, rate};
 }
 
 class NullObserver final : public ConversionObserver {
@@ -55,14 +48,15 @@ inline InMemory ConvertInMemory(std::span<const uint8_t> vqa) {
     return r;
 }
 
-// The synthesiser's default video at that shape, without its expected pictures and sound.
-inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height) {
-    synth::SynthOptions o;
-    o.frames = frames;
-    o.width = width;
-    o.height = height;
-    o.keepExpected = false;
-    return o;
+// The synthesiser's default video at that shape (and sound rate), without its expected pictures
+// and sound.
+inline synth::SynthOptions SmallOptions(int32_t frames, int32_t width, int32_t height,
+                                        int32_t rate = 22050) {
+    return {.frames = frames,
+            .width = width,
+            .height = height,
+            .soundRate = rate,
+            .keepExpected = false};
 }
 
 // Made once per shape and kept: synthesising takes a while under the sanitizers.

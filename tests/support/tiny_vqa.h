@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace rw::test {
 
 struct TinySubChunk {
@@ -34,9 +36,6 @@ struct TinyVqa {
     size_t cutAt = 0;  // when non-zero, the file ends after this many bytes
 };
 
-inline void PutLe(std::vector<uint8_t>& b, size_t at, uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 // A chunk as the file holds it: identifier, big-endian size, data, a pad byte after odd data.
 inline void AppendChunk(std::vector<uint8_t>& b, const std::string& id,
                         std::span<const uint8_t> data, int64_t declared = -1) {

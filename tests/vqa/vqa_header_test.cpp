@@ -11,6 +11,7 @@ namespace {
 
 using Status = VqaHeaderResult::Status;
 using test::Bytes;
+using test::Cut;
 
 // A front part up to the frame index: FORM, size, WVQAVQHD, size, then the header fields.
 Bytes MakeHeader(uint16_t frames, uint16_t width, uint16_t height, uint8_t bw, uint8_t bh,
@@ -38,11 +39,6 @@ struct CheckCase {
 
 Bytes Patched(Bytes b, size_t at, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) b[at + i] = static_cast<uint8_t>(text[i]);
-    return b;
-}
-
-Bytes Cut(Bytes b, size_t size) {
-    b.resize(size);
     return b;
 }
 

@@ -222,11 +222,8 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
     worker.SetProcessors(processors);
     worker.SetSource(job.source, job.aviPath);
     worker.m_pDlg = &host;
+    worker.CancelWhen(g_interrupted);  // an interrupt stops the run before its next frame
     worker.ResumeThread();
-    // Wakes as soon as the worker ends; the timeout only bounds how late an interrupt is noticed.
-    while (!worker.WaitFinished(std::chrono::milliseconds(20))) {
-        if (g_interrupted.load()) worker.RequestCancel();
-    }
     worker.Join();
 
     switch (worker.ExitCode()) {

@@ -1,6 +1,7 @@
 #include "convert/convert_thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -43,18 +44,9 @@ void CExampleThread::ResumeThread() {
         { std::lock_guard wait(status->mutex); }
         const int code = InitInstance() ? Run() : 0;
         status->exitCode.store(code);
-        {
-            std::lock_guard lock(status->mutex);
-            status->finished.store(true);
-        }
-        status->ended.notify_all();
+        status->finished.store(true);
     });
     gate.unlock();
-}
-
-bool CExampleThread::WaitFinished(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(m_status->mutex);
-    return m_status->ended.wait_for(lock, timeout, [this] { return m_status->finished.load(); });
 }
 
 void CExampleThread::Join() {

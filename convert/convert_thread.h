@@ -3,8 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,10 +38,6 @@ class CExampleThread {
     bool Started() const { return m_started; }
     bool Finished() const { return m_status->finished.load(); }
     int ExitCode() const { return m_status->exitCode.load(); }
-    // Waits until the thread has finished or the timeout has passed; true when it has finished.
-    // Returns at once when it finishes, so a caller that also watches for something else (an
-    // interrupt) loses no time to polling.
-    bool WaitFinished(std::chrono::milliseconds timeout) const;
 
     ConversionHost* m_pDlg = nullptr;  // the dialog that started the worker; not owned
 
@@ -60,8 +54,7 @@ class CExampleThread {
     struct ThreadStatus {
         std::atomic<bool> finished{false};
         std::atomic<int> exitCode{0};
-        std::mutex mutex;  // with `ended`, wakes WaitFinished when `finished` is set
-        std::condition_variable ended;
+        std::mutex mutex;  // holds the thread back until m_thread is assigned
     };
     std::shared_ptr<ThreadStatus> m_status = std::make_shared<ThreadStatus>();
     std::thread m_thread;
@@ -83,6 +76,9 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
     // Asks the run to stop before its next frame (Exit). The caller then joins the thread and
     // calls CloseAndDiscard.
     void RequestCancel() { m_cancel.store(true); }
+    // Also stops the run before its next frame once `flag` is set (before ResumeThread; the flag
+    // outlives the run). The command line passes its interrupt flag, which a signal handler sets.
+    void CancelWhen(const std::atomic<bool>& flag) { m_outerCancel = &flag; }
     // Closes both files and removes the unfinished output (never an existing, complete AVI file).
     // Only after the thread has ended.
     void CloseAndDiscard();
@@ -126,13 +122,16 @@ class CConvertThread final : public CExampleThread, private ConversionObserver {
   private:
     int Fail(const std::string& message);
     void OnFrameStart(int32_t frame) override;
-    bool CancelRequested() override { return m_cancel.load(); }
+    bool CancelRequested() override {
+        return m_cancel.load() || (m_outerCancel != nullptr && m_outerCancel->load());
+    }
     void OnFramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) override;
 
     std::unique_ptr<ProgressClock> m_ownClock;
     ProgressClock* m_clock;
     std::unique_ptr<ProgressEstimator> m_progress;
     std::atomic<bool> m_cancel{false};
+    const std::atomic<bool>* m_outerCancel = nullptr;
     std::optional<VqaSource> m_source;
     std::string m_chosenAviPath;
     std::string m_aviPath;

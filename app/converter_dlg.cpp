@@ -386,12 +386,12 @@ void CConverterDlg::ProgressChanged(const ProgressTexts& progress) {
 
 void CConverterDlg::SeekFailed(uint32_t frame, uint32_t position) {
     // Two boxes: the frame from 0, then the position sought, both unsigned.
-    PostWorkerEvent([this, frame] { m_session.Notify(std::to_string(frame)); });
-    PostWorkerEvent([this, position] { m_session.Notify(std::to_string(position)); });
+    PostWorkerEvent([this, frame] { ShowMessage(std::to_string(frame), false); });
+    PostWorkerEvent([this, position] { ShowMessage(std::to_string(position), false); });
 }
 
 void CConverterDlg::ConcealedDamage(int32_t /*damagedFrames*/, const std::string& message) {
-    PostWorkerEvent([this, message] { m_session.Notify(message); });
+    PostWorkerEvent([this, message] { ShowMessage(message, false); });
 }
 
 void CConverterDlg::ConversionFailed(const std::string& message) {

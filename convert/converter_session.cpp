@@ -228,10 +228,6 @@ void ConverterSession::ReleaseWorker() {
     m_view.SetConverting(false);
 }
 
-void ConverterSession::Notify(const std::string& text) {
-    m_view.ShowMessage(text, false);
-}
-
 void ConverterSession::Failed(const std::string& message) {
     ReleaseWorker();
     m_view.ShowMessage(message, true);

@@ -89,9 +89,8 @@ class ConverterSession {
     // Stops an active run and removes its unfinished output, without asking (the window goes).
     void Abandon();
 
-    // The worker's reports, on the window's thread: a plain message, a failed run, a finished run
-    // (its questions follow).
-    void Notify(const std::string& text);
+    // The worker's reports, on the window's thread: a failed run, a finished run (its questions
+    // follow).
     void Failed(const std::string& message);
     void Finished();
 

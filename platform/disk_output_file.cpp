@@ -103,21 +103,30 @@ Expected<void> DiskOutputFile::WriteRaw(std::span<const uint8_t> data) {
     return {};
 }
 
-Expected<void> DiskOutputFile::Flush() {
+Expected<void> DiskOutputFile::WriteOut(std::span<const uint8_t> data) {
     if (m_failure) return *m_failure;
-    if (m_bufferLength == 0) return {};
-    if (auto r = WriteRaw(std::span<const uint8_t>(m_buffer.data(), m_bufferLength)); !r) {
+    if (auto r = WriteRaw(data); !r) {
         m_failure = r.error();  // nothing more is written: the file would have a gap
         return r;
     }
+    return {};
+}
+
+Expected<void> DiskOutputFile::Flush() {
+    if (auto r = WriteOut(std::span<const uint8_t>(m_buffer.data(), m_bufferLength)); !r) return r;
     m_bufferLength = 0;
     return {};
 }
 
-Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
+Expected<void> DiskOutputFile::Writable() {
     m_reservedInBuffer = false;
     if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
     if (m_failure) return *m_failure;
+    return {};
+}
+
+Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
+    if (auto r = Writable(); !r) return r;
     if (data.empty()) return {};
     const size_t room = m_buffer.size() - m_bufferLength;
     if (data.size() <= room) {
@@ -126,10 +135,7 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
     } else if (data.size() >= m_buffer.size()) {
         // Larger than a buffer: everything before it goes first, then it is written directly.
         if (auto r = Flush(); !r) return r;
-        if (auto r = WriteRaw(data); !r) {
-            m_failure = r.error();
-            return r;
-        }
+        if (auto r = WriteOut(data); !r) return r;
     } else {
         // Fill the buffer, write it, and start the next one with the rest.
         std::memcpy(m_buffer.data() + m_bufferLength, data.data(), room);
@@ -143,9 +149,7 @@ Expected<void> DiskOutputFile::Write(std::span<const uint8_t> data) {
 }
 
 Expected<std::span<uint8_t>> DiskOutputFile::Reserve(size_t size) {
-    m_reservedInBuffer = false;
-    if (m_fd < 0) return Error{"\"" + m_name + "\" is not open for writing"};
-    if (m_failure) return *m_failure;
+    if (auto r = Writable(); !r) return r.error();
     // Room larger than a buffer comes from the base class and is written on commit.
     if (size > m_buffer.size()) return OutputFile::Reserve(size);
     if (size > m_buffer.size() - m_bufferLength) {

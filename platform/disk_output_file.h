@@ -53,8 +53,12 @@ class DiskOutputFile final : public OutputFile {
     const std::string& Name() const override { return m_name; }
 
   private:
+    // Forgets the last Reserve; an error when the file is not open or a write has failed.
+    Expected<void> Writable();
     // Writes the filled buffer and empties it.
     Expected<void> Flush();
+    // Writes `data` at the disk position; the first failure is kept and stops all later writes.
+    Expected<void> WriteOut(std::span<const uint8_t> data);
     Expected<void> WriteRaw(std::span<const uint8_t> data);
     void Start(int fd, int64_t position, size_t bufferSize);
 

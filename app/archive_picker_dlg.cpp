@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "convert/properties_text.h"
+#include "run/properties_text.h"
 
 namespace rw {
 namespace {

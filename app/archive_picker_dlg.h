@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "convert/archive_videos.h"
+#include "decode/archive_videos.h"
 
 class QTreeWidget;
 

@@ -24,7 +24,7 @@
 #include "app/resources.h"
 #include "app/splash_dlg.h"
 #include "app/video_panel.h"
-#include "convert/convert_frames.h"
+#include "run/convert_frames.h"
 #include "platform/data_paths.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"

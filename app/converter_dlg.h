@@ -14,9 +14,9 @@
 #include <span>
 #include <string>
 
-#include "convert/conversion_host.h"
-#include "convert/converter_session.h"
-#include "convert/vqa_source.h"
+#include "run/conversion_host.h"
+#include "session/converter_session.h"
+#include "decode/video_source.h"
 #include "vqa/vqa_properties.h"
 
 class QLabel;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <span>
 
-#include "convert/playback_source.h"
+#include "playback/playback_source.h"
 
 class QLabel;
 class QPushButton;

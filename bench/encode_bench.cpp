@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "avi/avi_header.h"
-#include "convert/avi_format_of.h"
+#include "run/avi_format_of.h"
 #include "convert/encode_job.h"
 #include "encode/vqa_encoder.h"
 #include "tests/support/round_trip.h"

@@ -14,8 +14,8 @@
 
 #include "avi/avi_chunks.h"
 #include "bench/bench_data.h"
-#include "convert/avi_format_of.h"
-#include "convert/convert_frames.h"
+#include "run/avi_format_of.h"
+#include "run/convert_frames.h"
 #include "platform/file.h"
 #include "tests/support/memory_file.h"
 #include "tools/synth/mix_pack.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/convert_thread.h"
-#include "convert/inspect.h"
-#include "convert/output_names.h"
+#include "run/conversion_worker.h"
+#include "run/inspect.h"
+#include "run/output_names.h"
 
 namespace {
 
@@ -22,10 +22,6 @@ using rw::RunPlan;
 
 class QuietHost final : public rw::ConversionHost {
   public:
-    QuietHost(std::string path, const rw::VqaProperties& props)
-        : m_path(std::move(path)), m_props(props) {}
-    std::string Path() const override { return m_path; }
-    rw::VqaProperties Properties() const override { return m_props; }
     void ProgressChanged(const rw::ProgressTexts&) override {}
     void SeekFailed(uint32_t, uint32_t) override {}
     void ConcealedDamage(int32_t, const std::string&) override {}
@@ -33,10 +29,6 @@ class QuietHost final : public rw::ConversionHost {
     void ConversionFailed(const std::string& message) override {
         std::fprintf(stderr, "rw_plan_bench: %s\n", message.c_str());
     }
-
-  private:
-    std::string m_path;
-    rw::VqaProperties m_props;
 };
 
 struct Plan {
@@ -45,17 +37,18 @@ struct Plan {
 };
 
 // One conversion with `plan`, from a fresh output; returns its seconds, or a negative number.
-double TimeOne(const std::string& path, const rw::VqaProperties& props, RunPlan plan) {
+double TimeOne(const std::string& path, RunPlan plan) {
     std::filesystem::remove(rw::AviPathFor(path));
-    QuietHost host(path, props);
-    rw::CConvertThread worker;
-    worker.SetPlan(plan);
-    worker.m_pDlg = &host;
+    QuietHost host;
+    rw::ConversionWorker worker;
+    rw::ConversionRequest request;
+    request.source = rw::LooseSource(path);
+    request.plan = plan;
     const auto start = std::chrono::steady_clock::now();
-    worker.ResumeThread();
+    worker.Start(std::move(request), host);
     worker.Join();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return worker.ExitCode() == rw::CConvertThread::kCompleted ? took.count() : -1.0;
+    return worker.Outcome().Completed() ? took.count() : -1.0;
 }
 
 double Median(std::vector<double> v) {
@@ -86,7 +79,7 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < std::size(plans); ++i) {
             // Each round starts with another plan, so a drift of the machine hits all alike.
             const size_t which = (i + static_cast<size_t>(run)) % std::size(plans);
-            const double seconds = TimeOne(path, file.properties, plans[which].plan);
+            const double seconds = TimeOne(path, plans[which].plan);
             if (seconds < 0) return 2;
             if (run > 0) times[which].push_back(seconds);  // round 0 warms up
         }

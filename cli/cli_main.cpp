@@ -18,11 +18,11 @@
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
-#include "convert/conversion_host.h"
-#include "convert/convert_thread.h"
-#include "convert/inspect.h"
-#include "convert/output_names.h"
-#include "convert/properties_text.h"
+#include "run/conversion_host.h"
+#include "run/conversion_worker.h"
+#include "run/inspect.h"
+#include "run/output_names.h"
+#include "run/properties_text.h"
 
 #ifndef RW_VERSION
 #define RW_VERSION "unknown"
@@ -105,22 +105,14 @@ std::string Trimmed(const std::string& text, const char* none) {
     return first == std::string::npos ? none : text.substr(first);
 }
 
-// What the conversion run sees of us: the file, its header values, and where its reports go.
+// Where a conversion run's reports go: the progress line, and the problems kept for the end.
 class CliHost final : public ConversionHost {
   public:
-    CliHost(std::string path, const VqaProperties& props, Console& console, size_t slot,
-            std::string label)
-        : m_path(std::move(path)),
-          m_props(props),
-          m_console(console),
-          m_slot(slot),
-          m_label(std::move(label)) {}
+    CliHost(Console& console, size_t slot, std::string label)
+        : m_console(console), m_slot(slot), m_label(std::move(label)) {}
     ~CliHost() override { m_console.ProgressDone(m_slot); }
     CliHost(const CliHost&) = delete;
     CliHost& operator=(const CliHost&) = delete;
-
-    std::string Path() const override { return m_path; }
-    VqaProperties Properties() const override { return m_props; }
 
     void ProgressChanged(const ProgressTexts& p) override {
         const std::string line = m_label + "frame " + Trimmed(p.frame, "-") + "/" +
@@ -144,8 +136,6 @@ class CliHost final : public ConversionHost {
     const std::string& Failure() const { return m_failure; }
 
   private:
-    std::string m_path;
-    VqaProperties m_props;
     Console& m_console;
     size_t m_slot;
     std::string m_label;
@@ -217,35 +207,37 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
         console.Err(prefix + file.error().message);
         return FileResult::Failed;
     }
-    CliHost host(path, file->properties, console, slot, label);
-    CConvertThread worker;
-    worker.SetProcessors(processors);
-    worker.SetSource(job.source, job.aviPath);
-    worker.m_pDlg = &host;
-    worker.CancelWhen(g_interrupted);  // an interrupt stops the run before its next frame
-    worker.ResumeThread();
+    CliHost host(console, slot, label);
+    ConversionWorker worker;
+    ConversionRequest request;
+    request.source = job.source;
+    request.outputPath = job.aviPath;
+    request.processors = processors;
+    request.cancelWhen = &g_interrupted;  // an interrupt stops the run before its next frame
+    worker.Start(std::move(request), host);
     worker.Join();
 
-    switch (worker.ExitCode()) {
-        case CConvertThread::kCompleted:
+    switch (worker.Outcome().status) {
+        case ConversionOutcome::Status::Completed:
             if (!host.Damage().empty()) console.Err(prefix + "warning: " + host.Damage());
             console.Out("Converted \"" + path + "\" to \"" + job.aviPath + "\"");
             return FileResult::Converted;
-        case CConvertThread::kSeekFailed:
+        case ConversionOutcome::Status::SeekFailed:
             worker.CloseAndDiscard();
             console.Err(prefix + "Cannot convert \"" + path + "\": " + host.SeekFailure() +
                         "; nothing was written");
             return FileResult::Failed;
-        case CConvertThread::kCancelled:
+        case ConversionOutcome::Status::Cancelled:
             worker.CloseAndDiscard();
             console.Err(prefix + "\"" + path + "\": interrupted; nothing was written");
             return FileResult::Interrupted;
-        default:
-            worker.CloseAndDiscard();
-            console.Err(prefix + (host.Failure().empty() ? "Cannot convert \"" + path + "\""
-                                                         : host.Failure()));
-            return FileResult::Failed;
+        case ConversionOutcome::Status::Failed:
+            break;
     }
+    worker.CloseAndDiscard();
+    console.Err(prefix + (host.Failure().empty() ? "Cannot convert \"" + path + "\""
+                                                 : host.Failure()));
+    return FileResult::Failed;
 }
 
 // The archives' problems and skipped entries; false when something cannot be converted.
@@ -322,7 +314,7 @@ int Main(int argc, char** argv) {
     const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
     // The processors are shared out among the files converted side by side.
     const unsigned processors =
-        std::max<unsigned>(1, CConvertThread::DefaultProcessors() /
+        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
                                   static_cast<unsigned>(std::max<size_t>(workers, 1)));
     auto work = [&] {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {

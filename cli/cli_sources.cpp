@@ -4,7 +4,7 @@
 #include <map>
 #include <system_error>
 
-#include "convert/output_names.h"
+#include "run/output_names.h"
 #include "mix/mix_archive.h"
 
 namespace rw::cli {

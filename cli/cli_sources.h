@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/archive_videos.h"
-#include "convert/vqa_source.h"
+#include "decode/archive_videos.h"
+#include "decode/video_source.h"
 
 namespace rw::cli {
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "convert/frame_export.h"
-#include "convert/progress.h"
+#include "export/frame_export.h"
+#include "run/progress.h"
 
 namespace rw::cli {
 namespace {
@@ -76,7 +76,7 @@ int Fail(const std::string& message) {
 
 int ExportFramesMode(const ExportOptions& options, const std::string& input,
                      const std::atomic<bool>& interrupted) {
-    auto video = OpenVideo(input);
+    auto video = OpenVideo(LooseSource(input));
     if (!video) return Fail(video.error().message);
     if (auto why = CheckExportFolder(options.framesFolder, options.force)) {
         return Fail("Cannot export \"" + input + "\": " + *why +
@@ -84,7 +84,7 @@ int ExportFramesMode(const ExportOptions& options, const std::string& input,
     }
     ExportProgress progress(video->props.frames, interrupted, isatty(STDERR_FILENO) == 1);
     const ConversionOutcome outcome =
-        ExportFrames(input, options.framesFolder, options.force, progress);
+        ExportFrames(LooseSource(input), options.framesFolder, options.force, progress);
     progress.Clear();
     switch (outcome.status) {
         case ConversionOutcome::Status::Completed:
@@ -108,7 +108,7 @@ int ExportFramesMode(const ExportOptions& options, const std::string& input,
 int ThumbnailMode(const ExportOptions& options, const std::string& input,
                   const std::atomic<bool>& interrupted) {
     ExportProgress progress(0, interrupted, false);
-    auto frame = RepresentativeFrame(input, progress);
+    auto frame = RepresentativeFrame(LooseSource(input), progress);
     if (!frame) {
         const bool stopped = interrupted.load();
         Fail(frame.error().message);

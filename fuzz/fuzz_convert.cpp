@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "avi/avi_header.h"
-#include "convert/avi_format_of.h"
-#include "convert/convert_frames.h"
+#include "run/avi_format_of.h"
+#include "run/convert_frames.h"
 #include "platform/file.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/memory_file.h"

@@ -7,9 +7,9 @@
 #include <span>
 
 #include "avi/avi_header.h"
-#include "convert/avi_format_of.h"
-#include "convert/convert_frames.h"
-#include "convert/properties_text.h"
+#include "run/avi_format_of.h"
+#include "run/convert_frames.h"
+#include "run/properties_text.h"
 #include "platform/file.h"
 #include "tests/support/memory_file.h"
 #include "vqa/vqa_header.h"

@@ -14,7 +14,7 @@
 
 #include "app/control_ids.h"
 #include "app/converter_dlg.h"
-#include "convert/progress.h"
+#include "run/progress.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/sound_player.h"

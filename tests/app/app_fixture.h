@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/converter_dlg.h"
-#include "convert/progress.h"
+#include "run/progress.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/process_runner.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "convert/avi_format_of.h"
+#include "run/avi_format_of.h"
 #include "tests/support/bytes.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/names.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/frame_export.h"
+#include "export/frame_export.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"

@@ -1,4 +1,5 @@
-#include "convert/convert_frames.h"
+#include "run/convert_frames.h"
+#include "playback/frame_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "convert/convert_thread.h"
+#include "run/conversion_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/avi_walk.h"
@@ -20,6 +21,7 @@ namespace rw {
 namespace {
 
 namespace fs = std::filesystem;
+using Status = ConversionOutcome::Status;
 
 using test::BuildTinyVqa;
 using test::TinyFrame;
@@ -28,11 +30,8 @@ using test::TinyVqa;
 // Records every call the worker makes, in order, as one line each.
 class RecordingHost final : public ConversionHost {
   public:
-    RecordingHost(std::string path, VqaProperties props)
-        : m_path(std::move(path)), m_props(props) {}
-    std::string Path() const override { return m_path; }
-    VqaProperties Properties() const override { return m_props; }
     void ProgressChanged(const ProgressTexts& p) override {
+        if (onProgress) onProgress();
         Add("frame " + p.frame + " " + p.percent +
             (p.hasTimes ? " " + p.timeRemaining + " " + p.elapsedTime + " " + p.finishTime : ""));
     }
@@ -53,14 +52,13 @@ class RecordingHost final : public ConversionHost {
         return m_calls;
     }
     std::function<void()> onFinished;
+    std::function<void()> onProgress;
 
   private:
     void Add(std::string call) {
         std::lock_guard lock(m_mutex);
         m_calls.push_back(std::move(call));
     }
-    std::string m_path;
-    VqaProperties m_props;
     std::mutex m_mutex;
     std::vector<std::string> m_calls;
 };
@@ -83,16 +81,20 @@ class ConvertThreadTest : public testing::Test {
         auto r = ReadWholeFile(path);
         return r ? *r : std::vector<uint8_t>{};
     }
-    static VqaProperties PropsOf(const std::string& path) {
-        auto h = ReadVqaHeader(fs::path(path));
-        return h.properties;
-    }
-    // Runs a worker to its end and returns its exit code.
-    static int RunToEnd(CConvertThread& worker, RecordingHost& host) {
-        worker.m_pDlg = &host;
-        worker.ResumeThread();
+    // Runs a worker on the video to its end and returns how it ended.
+    static Status RunToEnd(ConversionWorker& worker, RecordingHost& host, const std::string& vqa,
+                           unsigned processors = 1) {
+        ConversionRequest request;
+        request.source = LooseSource(vqa);
+        request.processors = processors;
+        worker.Start(std::move(request), host);
         worker.Join();
-        return worker.ExitCode();
+        return worker.Outcome().status;
+    }
+    static void Start(ConversionWorker& worker, RecordingHost& host, const std::string& vqa) {
+        ConversionRequest request;
+        request.source = LooseSource(vqa);
+        worker.Start(std::move(request), host);
     }
 
     test::ScratchFolder m_dir;
@@ -106,10 +108,10 @@ TEST_F(ConvertThreadTest, CompletesWithItsReportsInOrderAndTheFileInPlace) {
         v.frames[2].omit = damaged;
         const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
         Write("clip.avi", {'o', 'l', 'd'});  // replaced by the complete file
-        RecordingHost host(vqa, PropsOf(vqa));
+        RecordingHost host;
         FixedClock clock(1234567);  // counts from boot: the first report starts the run's clock
-        CConvertThread worker(&clock);
-        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        ConversionWorker worker(&clock);
+        ASSERT_EQ(RunToEnd(worker, host, vqa), Status::Completed);
         EXPECT_TRUE(worker.Finished());
         // 500 ms per frame; R = (3 - 1) * 500 / 2000 = 0, then (3 - 2) * 1000 / 3000 = 0.
         std::vector<std::string> expected = {"frame 1  33.33%",
@@ -141,11 +143,9 @@ TEST_F(ConvertThreadTest, AFatalProblemEndsWithAMessageAndLeavesNothingBehind) {
         Write(fs::path(avi).filename(), {'o', 'l', 'd'});
         const auto before = m_dir.Listing();
         const auto inputBytes = Read(vqa);
-        VqaProperties props = PropsOf(vqa);
-        if (!fs::is_regular_file(vqa)) props.frames = 3;  // loaded, then removed
-        RecordingHost host(vqa, props);
-        CConvertThread worker;
-        EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kFailed);
+        RecordingHost host;
+        ConversionWorker worker;
+        EXPECT_EQ(RunToEnd(worker, host, vqa), Status::Failed);
         const auto calls = host.Calls();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back().rfind("failed ", 0), 0u) << calls.back();
@@ -164,14 +164,12 @@ TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilD
     v.rawIndexEntries = {{1, 0x3FFFFFFC}};
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
     Write("clip.avi", {'o', 'l', 'd'});
-    RecordingHost host(vqa, PropsOf(vqa));
-    CConvertThread worker;
-    EXPECT_EQ(RunToEnd(worker, host), CConvertThread::kSeekFailed);
+    RecordingHost host;
+    ConversionWorker worker;
+    EXPECT_EQ(RunToEnd(worker, host, vqa), Status::SeekFailed);
     EXPECT_EQ(host.Calls().back(), "seek 1 2147483648");
-    EXPECT_TRUE(worker.m_fileAvi.IsOpen());
-    EXPECT_FALSE(worker.m_fileVqa.IsOpen());
+    EXPECT_TRUE(fs::exists(worker.TemporaryPath()));  // until discarded
     worker.CloseAndDiscard();
-    EXPECT_FALSE(worker.m_fileAvi.IsOpen());
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_EQ(Read((m_dir / "clip.avi").string()), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
@@ -180,8 +178,8 @@ TEST_F(ConvertThreadTest, SeekFailureShowsTwoMessagesAndKeepsTheOutputOpenUntilD
 // interrupt test runs this worker.)
 TEST_F(ConvertThreadTest, AHostMayReleaseTheWorkerFromConversionFinished) {
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(test::TinyThreeFrames()));
-    RecordingHost host(vqa, PropsOf(vqa));
-    auto worker = std::make_unique<CConvertThread>();
+    RecordingHost host;
+    auto worker = std::make_unique<ConversionWorker>();
     std::mutex m;
     std::condition_variable cv;
     bool released = false;
@@ -191,31 +189,44 @@ TEST_F(ConvertThreadTest, AHostMayReleaseTheWorkerFromConversionFinished) {
         released = true;
         cv.notify_all();
     };
-    worker->m_pDlg = &host;
-    worker->ResumeThread();
+    Start(*worker, host, vqa);
     std::unique_lock lock(m);
     ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return released; }));
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
 }
 
-TEST_F(ConvertThreadTest, ReleasingARunningWorkerStopsItAndRemovesTheTemporaryFile) {
+// A cancel stops the run before its next frame: the temporary file goes, the earlier AVI stays.
+TEST_F(ConvertThreadTest, ACancelStopsTheRunBeforeItsNextFrameAndLeavesNothingBehind) {
     TinyVqa v = test::TinyThreeFrames();
-    for (int i = 0; i < 2000; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
+    for (int i = 0; i < 200; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
-    RecordingHost host(vqa, PropsOf(vqa));
+    Write("clip.avi", {'o', 'l', 'd'});
+    RecordingHost host;
+    ConversionWorker worker;
+    // The run waits in its second frame's report until the cancel has been asked for.
+    std::mutex m;
+    std::condition_variable cv;
+    bool cancelled = false;
+    int reports = 0;
+    host.onProgress = [&] {
+        if (++reports != 2) return;
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return cancelled; });
+    };
+    Start(worker, host, vqa);
+    while (host.Calls().empty()) std::this_thread::yield();
+    worker.RequestCancel();
     {
-        CConvertThread worker;
-        worker.m_pDlg = &host;
-        worker.ResumeThread();
+        std::lock_guard lock(m);
+        cancelled = true;
     }
-    // Either it finished before the release (then the AVI is complete) or nothing is left.
-    const auto names = m_dir.Listing();
-    if (names.size() == 2) {
-        EXPECT_EQ(names[0], "clip.avi");
-        EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
-    } else {
-        EXPECT_EQ(names, (std::vector<std::string>{"clip.vqa"}));
-    }
+    cv.notify_all();
+    worker.Join();
+    EXPECT_EQ(worker.Outcome().status, Status::Cancelled);
+    EXPECT_EQ(host.Calls().size(), 2u);
+    worker.CloseAndDiscard();
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+    EXPECT_EQ(Read((m_dir / "clip.avi").string()), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
 // The temporary output is a new file of the run's own: a link or a file already there under the
@@ -232,9 +243,9 @@ TEST_F(ConvertThreadTest, LeavesEverythingButItsOwnFilesAlone) {
         } else {
             Write(sub + "/clip.avi.part", {'o', 'w', 'n'});
         }
-        RecordingHost host(vqa, PropsOf(vqa));
-        CConvertThread worker;
-        ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+        RecordingHost host;
+        ConversionWorker worker;
+        ASSERT_EQ(RunToEnd(worker, host, vqa), Status::Completed);
         EXPECT_EQ(m_dir.Listing(sub),
                   (std::vector<std::string>{"clip.avi", "clip.avi.part", "clip.vqa"}));
         EXPECT_EQ(fs::is_symlink(m_dir / sub / "clip.avi.part"), link);
@@ -252,18 +263,16 @@ TEST_F(ConvertThreadTest, TwoRunsAtOnceEachEndWithACompleteFile) {
     TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 300; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("clip.vqa", BuildTinyVqa(v));
-    RecordingHost host1(vqa, PropsOf(vqa));
-    RecordingHost host2(vqa, PropsOf(vqa));
-    CConvertThread worker1;
-    CConvertThread worker2;
-    worker1.m_pDlg = &host1;
-    worker2.m_pDlg = &host2;
-    worker1.ResumeThread();
-    worker2.ResumeThread();
+    RecordingHost host1;
+    RecordingHost host2;
+    ConversionWorker worker1;
+    ConversionWorker worker2;
+    Start(worker1, host1, vqa);
+    Start(worker2, host2, vqa);
     worker1.Join();
     worker2.Join();
-    EXPECT_EQ(worker1.ExitCode(), CConvertThread::kCompleted);
-    EXPECT_EQ(worker2.ExitCode(), CConvertThread::kCompleted);
+    EXPECT_EQ(worker1.Outcome().status, Status::Completed);
+    EXPECT_EQ(worker2.Outcome().status, Status::Completed);
     EXPECT_NE(worker1.TemporaryPath(), worker2.TemporaryPath());
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
     EXPECT_EQ(test::WalkAvi(Read((m_dir / "clip.avi").string())).problem, "");
@@ -275,11 +284,10 @@ TEST_F(ConvertThreadTest, ProgressStartsAtTheFirstReportAndEndsWithTheLastFrameI
     TinyVqa v = test::TinyThreeFrames();
     for (int i = 0; i < 97; ++i) v.frames.push_back(TinyFrame{std::vector<uint8_t>(10, 5), {}});
     const std::string vqa = Write("long.vqa", BuildTinyVqa(v));
-    RecordingHost host(vqa, PropsOf(vqa));
+    RecordingHost host;
     FixedClock clock(1234567);
-    CConvertThread worker(&clock);
-    worker.SetProcessors(2);
-    ASSERT_EQ(RunToEnd(worker, host), CConvertThread::kCompleted);
+    ConversionWorker worker(&clock);
+    ASSERT_EQ(RunToEnd(worker, host, vqa, 2), Status::Completed);
     auto calls = host.Calls();
     ASSERT_GE(calls.size(), 3u);
     EXPECT_EQ(calls.back(), "finished");

@@ -2,15 +2,15 @@
 // after a run and what they start or end, and where an archive's video goes. A fake window writes
 // every call as a line (the test's folder as "D", the fixed texts by their names) and takes the
 // user's answers and choices from one script.
-#include "convert/converter_session.h"
+#include "session/converter_session.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
-#include "convert/archive_videos.h"
-#include "convert/conversion_host.h"
+#include "decode/archive_videos.h"
+#include "run/conversion_host.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "tools/synth/mix_pack.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "avi/avi_header.h"
-#include "convert/avi_format_of.h"
+#include "run/avi_format_of.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"

@@ -1,6 +1,6 @@
 // The conversion's output taken apart for other uses: the chunk sink (export and player), the
 // player's decoding thread and clock, and the export of a silent video.
-#include "convert/frame_export.h"
+#include "export/frame_export.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/avi_chunk_sink.h"
-#include "convert/playback_source.h"
+#include "playback/playback_source.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/output_names.h"
-#include "convert/properties_text.h"
+#include "run/output_names.h"
+#include "run/properties_text.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"
 

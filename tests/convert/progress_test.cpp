@@ -1,4 +1,4 @@
-#include "convert/progress.h"
+#include "run/progress.h"
 
 #include <gtest/gtest.h>
 

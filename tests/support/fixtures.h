@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "convert/convert_frames.h"
+#include "run/convert_frames.h"
 #include "tests/support/memory_file.h"
 #include "tools/synth/vqa_synth.h"
 #include "vqa/vqa_header.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "convert/convert_frames.h"
+#include "run/convert_frames.h"
 #include "tests/support/memory_file.h"
 
 namespace rw::test {

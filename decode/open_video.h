@@ -1,0 +1,54 @@
+// The one place that opens a VQA video (a file of its own, or an entry of an archive read in
+// place), reads its header and frame index, and judges whether its frames can be decoded. Every
+// front end asks it what a file is; every run, export, thumbnail and the player open videos
+// through it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decode/video_source.h"
+#include "platform/expected.h"
+#include "platform/file.h"
+#include "vqa/vqa_properties.h"
+
+namespace rw {
+
+struct VqaInspection {
+    enum class Status {
+        Ok,              // a VQA video whose frames can be decoded (and passed `check`)
+        NotVqa,          // readable, but not a VQA video
+        CannotRead,      // missing, unreadable, or ends inside its header; `reason` says why
+        NotConvertible,  // a VQA video whose header values cannot be converted; `reason` says why
+    };
+    Status status = Status::CannotRead;
+    VqaProperties properties;  // Ok and NotConvertible
+    int64_t fileSize = 0;      // all but CannotRead
+    std::string reason;        // CannotRead (may be empty when the system gave none) and
+                               // NotConvertible
+};
+
+// Why a video of these header values cannot be decoded (no frames, no picture, no blocks, a
+// negative sound rate), or an empty string. An output adds its own limits to this check.
+std::string CheckDecodable(const VqaProperties& props);
+using PropertiesCheck = std::string (*)(const VqaProperties&);
+
+// What the video is, from its header alone.
+VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable);
+
+// An open video, ready to be decoded from its first frame.
+struct OpenedVideo {
+    std::unique_ptr<DiskInputFile> file;
+    VqaSource source;
+    VqaProperties props;
+    std::vector<int32_t> frameIndex;
+};
+// Opens the video and reads its header and frame index. Messages name the video and the problem:
+// "Cannot <verb> "name": why" for a video that cannot be decoded or whose index cannot be read.
+Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable,
+                                const std::string& verb = "read");
+
+}  // namespace rw

@@ -1,0 +1,59 @@
+#include "run/convert_frames.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "avi/avi_header.h"
+#include "avi/avi_target.h"
+#include "decode/frame_decoder.h"
+#include "decode/open_video.h"
+#include "run/avi_format_of.h"
+#include "decode/frame_stream.h"
+
+namespace rw {
+
+std::string CheckConvertible(const VqaProperties& props) {
+    if (std::string why = CheckDecodable(props); !why.empty()) return why;
+    if (auto why = CheckAviDescribable(AviFormatOf(props))) return *why;
+    return {};
+}
+
+ConversionOutcome OutOfMemory(const VqaProperties& props) {
+    const int64_t picture = 3 * int64_t{props.width} * props.height;
+    return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
+                " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
+                " bytes each)");
+}
+
+namespace {
+
+ConversionOutcome ConvertFramesUnguarded(InputFile& vqa, OutputFile& avi,
+                                         const VqaProperties& props, std::span<int32_t> frameIndex,
+                                         ConversionObserver& observer) {
+    if (std::string why = CheckConvertible(props); !why.empty()) return Fail(why);
+    AviPositions positions(static_cast<size_t>(props.frames));
+    AviTarget target(avi, AviFormatOf(props), positions);
+    ConversionOutcome outcome = RunFrames(vqa, props, frameIndex, target, observer);
+    if (!outcome.Completed()) return outcome;
+    if (auto r = target.WriteIndex(); !r) return Fail(r.error().message);
+    return outcome;
+}
+
+}  // namespace
+
+ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
+                                std::span<int32_t> frameIndex, ConversionObserver& observer) {
+    // A picture takes 3 * width * height bytes, up to 2 GB for the largest video an AVI header
+    // can describe, and a run may hold two (the room in the file for one that does not fit in the
+    // write buffer, and a kept previous picture); a machine without that much memory ends the run
+    // with a message instead of the program.
+    try {
+        return ConvertFramesUnguarded(vqa, avi, props, frameIndex, observer);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(props);
+    }
+}
+
+}  // namespace rw

@@ -114,9 +114,11 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     // Loads a file by Load File's rules without asking for it (a dropped file, the command line).
     void OnOpenFile(const QString& path);
 
+    // The loaded file and its header values.
+    std::string Path() const;
+    VqaProperties Properties() const;
+
     // ConversionHost: called from the worker's thread.
-    std::string Path() const override;
-    VqaProperties Properties() const override;
     void ProgressChanged(const ProgressTexts& progress) override;
     void SeekFailed(uint32_t frame, uint32_t position) override;
     void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;

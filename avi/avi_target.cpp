@@ -6,8 +6,7 @@ namespace rw {
 
 int64_t AviFramePosition(const AviLayout& layout, size_t frame) {
     return kAviHeaderBlockSize + 8 + layout.leadingSoundBytes +
-           static_cast<int64_t>(frame) *
-               (16 + layout.frameSoundWritten + layout.videoFrameBytes);
+           static_cast<int64_t>(frame) * (16 + layout.frameSoundWritten + layout.videoFrameBytes);
 }
 
 Expected<void> AviTarget::LeadingSound(std::span<const uint8_t> pcm) {

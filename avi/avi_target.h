@@ -31,13 +31,14 @@ int64_t AviFramePosition(const AviLayout& layout, size_t frame);
 class AviTarget final : public FrameTarget {
   public:
     AviTarget(OutputFile& file, const AviFormat& format, AviPositions& positions)
-        : m_file(file), m_format(format), m_layout(ComputeAviLayout(format)),
+        : m_file(file),
+          m_format(format),
+          m_layout(ComputeAviLayout(format)),
           m_positions(positions) {}
 
     // Writes the header block, then the leading sound chunk.
     Expected<void> LeadingSound(std::span<const uint8_t> pcm) override;
-    Expected<std::span<uint8_t>> BeginFrame(int32_t frame,
-                                            std::span<const uint8_t> sound) override;
+    Expected<std::span<uint8_t>> BeginFrame(int32_t frame, std::span<const uint8_t> sound) override;
     Expected<void> EndFrame(int32_t frame, bool damaged) override;
     // After the last frame of the whole file: the index, and the file's length checked.
     Expected<void> WriteIndex();

@@ -235,8 +235,8 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
             break;
     }
     worker.CloseAndDiscard();
-    console.Err(prefix + (host.Failure().empty() ? "Cannot convert \"" + path + "\""
-                                                 : host.Failure()));
+    console.Err(prefix +
+                (host.Failure().empty() ? "Cannot convert \"" + path + "\"" : host.Failure()));
     return FileResult::Failed;
 }
 

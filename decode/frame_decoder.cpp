@@ -53,8 +53,8 @@ Expected<VideoStart> StartVideo(InputFile& vqa, const VqaProperties& props,
     if (got == ReadResult::Error) return Error{error};
     start.leadingSoundMissing = got != ReadResult::Ok;
     start.leadingSound.resize(static_cast<size_t>(track.leadingOut));
-    DecodeSoundBlock(start.leadingSoundMissing ? std::span<const uint8_t>{} : soundIn,
-                     start.adpcm, start.leadingSound);
+    DecodeSoundBlock(start.leadingSoundMissing ? std::span<const uint8_t>{} : soundIn, start.adpcm,
+                     start.leadingSound);
     frameIndex[0] = Add32(frameIndex[0], kLeadingSoundSkip);
     return start;
 }

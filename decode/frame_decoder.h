@@ -39,10 +39,10 @@ StreamFormat StreamFormatOf(const VqaProperties& props);
 // of R Hz, then (2 * R) / 15 bytes a frame. The decoder fills each from one ADPCM block: R / 4
 // bytes before the first frame, (R / 15) / 2 bytes a frame, two samples a byte.
 struct SoundTrack {
-    int32_t leadingIn = 0;    // ADPCM bytes before the first frame
-    int32_t leadingOut = 0;   // bytes of leading sound
-    int32_t frameIn = 0;      // ADPCM bytes a frame
-    int32_t frameOut = 0;     // bytes of sound a frame
+    int32_t leadingIn = 0;   // ADPCM bytes before the first frame
+    int32_t leadingOut = 0;  // bytes of leading sound
+    int32_t frameIn = 0;     // ADPCM bytes a frame
+    int32_t frameOut = 0;    // bytes of sound a frame
     explicit SoundTrack(int32_t rate);
 };
 

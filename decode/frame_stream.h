@@ -27,8 +27,7 @@ class WatchedTarget final : public FrameTarget {
         : m_target(target), m_watcher(watcher) {}
 
     Expected<void> LeadingSound(std::span<const uint8_t> pcm) override;
-    Expected<std::span<uint8_t>> BeginFrame(int32_t frame,
-                                            std::span<const uint8_t> sound) override;
+    Expected<std::span<uint8_t>> BeginFrame(int32_t frame, std::span<const uint8_t> sound) override;
     Expected<void> EndFrame(int32_t frame, bool damaged) override;
 
   private:

@@ -1,11 +1,16 @@
 #include "decode/open_video.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
+
+std::string CheckNothing(const VqaProperties&) {
+    return {};
+}
 
 // Opens the video's bytes and reads the header; `file` stays open at the end of the header.
 VqaInspection Inspect(DiskInputFile& file, const VqaSource& source, PropertiesCheck check) {
@@ -62,7 +67,9 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
     OpenedVideo video;
     video.file = std::make_unique<DiskInputFile>();
     video.source = source;
-    const VqaInspection inspection = Inspect(*video.file, source, check);
+    // The header and index are read first: what cannot be read is reported before values that
+    // cannot be converted.
+    const VqaInspection inspection = Inspect(*video.file, source, CheckNothing);
     const std::string cannot = "Cannot " + verb + " \"" + source.name + "\": ";
     switch (inspection.status) {
         case VqaInspection::Status::Ok:
@@ -76,8 +83,9 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
             return Error{cannot + inspection.reason};
     }
     video.props = inspection.properties;
-    auto index = ReadFrameIndex(*video.file, video.props.frames);
+    auto index = ReadFrameIndex(*video.file, std::max(video.props.frames, 0));
     if (!index) return Error{cannot + index.error().message};
+    if (std::string why = check(video.props); !why.empty()) return Error{cannot + why};
     video.frameIndex = std::move(*index);
     return video;
 }

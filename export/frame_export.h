@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "decode/open_video.h"
+#include "png/png_image.h"
 #include "stream/conversion_observer.h"
 #include "stream/conversion_outcome.h"
-#include "png/png_image.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {

@@ -29,8 +29,7 @@ Expected<void> AtomicOutput::Commit() {
     if (ec) {
         const std::string temporary = m_temporary;
         Discard();
-        return Error{"Cannot rename \"" + temporary + "\" to \"" + m_final +
-                     "\": " + ec.message()};
+        return Error{"Cannot rename \"" + temporary + "\" to \"" + m_final + "\": " + ec.message()};
     }
     m_temporary.clear();
     return {};

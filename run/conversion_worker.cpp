@@ -72,7 +72,8 @@ class ConversionWorker::Observer final : public ConversionObserver {
         if (!m_wantsPictures) return;
         const int64_t now = m_worker.m_clock->NowMilliseconds();
         int64_t due = m_nextPicture.load();
-        if ((m_shown.load() && now < due) || !m_nextPicture.compare_exchange_strong(due, now + 200)) {
+        if ((m_shown.load() && now < due) ||
+            !m_nextPicture.compare_exchange_strong(due, now + 200)) {
             return;
         }
         m_shown.store(true);
@@ -171,7 +172,8 @@ ConversionOutcome ConversionWorker::Run() {
     }
     const unsigned processors =
         m_request.processors > 0 ? m_request.processors : DefaultProcessors();
-    const RunPlan plan = m_request.plan ? *m_request.plan : PlanFor(processors, video->props.frames);
+    const RunPlan plan =
+        m_request.plan ? *m_request.plan : PlanFor(processors, video->props.frames);
     // A file of this run's own, so nothing else is written through or removed.
     if (auto r = m_output.Create(m_outputPath, kWriteBuffer); !r) {
         return Failed(cannot + r.error().message);

@@ -25,12 +25,12 @@ struct RunPlan {
 };
 
 struct ConversionRequest {
-    VqaSource source;         // the video; its name names it in messages
-    std::string outputPath;   // the AVI file; empty: beside the video (AviPathFor)
+    VqaSource source;        // the video; its name names it in messages
+    std::string outputPath;  // the AVI file; empty: beside the video (AviPathFor)
     // How many processors the run may keep busy: with two or more, a long video is converted in
     // two parts at once. The command line gives less when it runs several conversions side by
     // side.
-    unsigned processors = 0;  // 0: all of the machine's
+    unsigned processors = 0;      // 0: all of the machine's
     std::optional<RunPlan> plan;  // instead of the one made from the processors (tests, bench)
     const std::atomic<bool>* cancelWhen = nullptr;  // also stops the run once set (Ctrl-C)
 };

@@ -8,9 +8,9 @@
 #include "avi/avi_header.h"
 #include "avi/avi_target.h"
 #include "decode/frame_decoder.h"
+#include "decode/frame_stream.h"
 #include "decode/open_video.h"
 #include "run/avi_format_of.h"
-#include "decode/frame_stream.h"
 
 namespace rw {
 

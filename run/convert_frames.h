@@ -12,13 +12,12 @@
 
 #include "platform/expected.h"
 #include "platform/file.h"
-#include "stream/conversion_outcome.h"
 #include "stream/conversion_observer.h"
+#include "stream/conversion_outcome.h"
 #include "stream/frame_target.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
-
 
 // Checks the header values before anything is written: frames, block sizes and the sizes the AVI
 // header block must describe. Returns a message naming the problem, or an empty string.
@@ -26,7 +25,6 @@ std::string CheckConvertible(const VqaProperties& props);
 
 // The message for pictures too large for memory.
 ConversionOutcome OutOfMemory(const VqaProperties& props);
-
 
 // Writes the AVI header block, the leading sound (frame 0's offset + 8, R / 4 bytes, then 5520
 // added to frame 0's offset), then per frame its sound chunk and one video chunk, then the index.
@@ -56,4 +54,3 @@ ConversionOutcome ConvertFramesInTwoParts(InputFile& vqa, OutputFile& avi,
                                           ConversionObserver& observer, ConversionFiles& files);
 
 }  // namespace rw
-

@@ -16,8 +16,8 @@
 
 #include "avi/avi_target.h"
 #include "decode/frame_decoder.h"
-#include "run/convert_frames.h"
 #include "decode/frame_stream.h"
+#include "run/convert_frames.h"
 
 namespace rw {
 

@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "decode/archive_videos.h"
-#include "run/convert_frames.h"
+#include "mix/mix_archive.h"
 #include "run/conversion_worker.h"
+#include "run/convert_frames.h"
 #include "run/inspect.h"
 #include "run/output_names.h"
-#include "mix/mix_archive.h"
 
 namespace rw {
 

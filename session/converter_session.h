@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "run/properties_text.h"
 #include "decode/video_source.h"
+#include "run/properties_text.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {

@@ -1,5 +1,3 @@
-#include "run/conversion_worker.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "run/conversion_worker.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"

@@ -95,8 +95,6 @@ class FakeView final : public SessionView {
 // Runs only start and are stopped here: what they report goes nowhere.
 class QuietHost final : public ConversionHost {
   public:
-    std::string Path() const override { return session->Path(); }
-    VqaProperties Properties() const override { return session->Properties(); }
     void ProgressChanged(const ProgressTexts&) override {}
     void SeekFailed(uint32_t, uint32_t) override {}
     void ConcealedDamage(int32_t, const std::string&) override {}
@@ -115,7 +113,6 @@ class SessionTest : public testing::Test {
   protected:
     SessionTest()
         : m_view(m_dir.Path().string()), m_session(m_view, m_host, nullptr, Full("M.exe")) {
-        m_host.session = &m_session;
         m_dir.Put("good.vqa", Video(3));
         m_dir.Put("video.vqa", Video(2));
         m_dir.Put("notvqa.vqa", Text("RIFF0000WAVEfmt "));

@@ -1,5 +1,5 @@
-// The conversion's output taken apart for other uses: the chunk sink (export and player), the
-// player's decoding thread and clock, and the export of a silent video.
+// The frame stream's other targets: the exported sound file, the player's decoding thread and
+// clock, and the export of a silent video.
 #include "export/frame_export.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/avi_chunk_sink.h"
+#include "platform/byte_reader.h"
 #include "playback/playback_source.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
@@ -16,49 +16,35 @@
 namespace rw {
 namespace {
 
-class Collect final : public AviChunkReceiver {
-  public:
-    Expected<void> OnSound(std::span<const uint8_t> pcm) override {
-        sound.insert(sound.end(), pcm.begin(), pcm.end());
-        return {};
-    }
-    Expected<void> OnPicture(int32_t frame, std::span<const uint8_t> picture) override {
-        EXPECT_EQ(frame, int32_t(pictures.size()));
-        pictures.emplace_back(picture.begin(), picture.end());
-        return {};
-    }
-    std::vector<uint8_t> sound;
-    std::vector<std::vector<uint8_t>> pictures;
-};
-
 std::vector<uint8_t> VideoAt(int32_t rate, int32_t frames = 6) {
     return synth::SynthesizeVqa(test::SmallOptions(frames, 32, 16, rate)).file;
 }
 
-// The AVI file's bytes fed in pieces of any size: the same pictures, and every sound chunk's
-// whole samples (at 11025 Hz the leading chunk has 11025 bytes, the last one half a sample).
-TEST(AviChunkSink, HandsOnTheAvisPicturesAndWholeSamplesInAnyPieces) {
-    for (int32_t rate : {11025, 22050, 0}) {
-        const std::vector<uint8_t> avi = test::ConvertInMemory(VideoAt(rate)).avi;
+// The exported sound file, read from its bytes: the sizes its header declares are what follows,
+// and the samples are the AVI file's whole samples (at 11025 Hz the leading chunk has 11025 bytes,
+// the last one half a sample).
+TEST(ExportFrames, TheSoundFileDeclaresWhatItHoldsAndHoldsTheAvisSamples) {
+    for (int32_t rate : {11025, 22050}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz");
+        test::ScratchFolder dir;
+        const std::vector<uint8_t> vqa = VideoAt(rate);
+        dir.Put("clip.vqa", vqa);
+        test::NullObserver quiet;
+        const ConversionOutcome done = ExportFrames(LooseSource((dir.Path() / "clip.vqa").string()),
+                                                    dir.Path() / "out", false, quiet);
+        ASSERT_EQ(done.status, ConversionOutcome::Status::Completed) << done.message;
+        const auto wav = ReadWholeFile(dir.Path() / "out" / "sound.wav");
+        ASSERT_TRUE(wav);
+        ASSERT_GE(wav->size(), 44u);
+        EXPECT_EQ(ByteReader::LoadU32Le(wav->data() + 4), wav->size() - 8);
+        EXPECT_EQ(std::string(wav->begin() + 36, wav->begin() + 40), "data");
+        EXPECT_EQ(ByteReader::LoadU32Le(wav->data() + 40), wav->size() - 44);
+        const std::vector<uint8_t> avi = test::ConvertInMemory(vqa).avi;  // the walk points into it
         const test::AviWalk walk = test::WalkAvi(avi);
         ASSERT_EQ(walk.problem, "");
         const std::vector<uint8_t> samples = test::WholeSamples(walk);
-        for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, avi.size()}) {
-            SCOPED_TRACE(std::to_string(rate) + " Hz in pieces of " + std::to_string(piece));
-            Collect got;
-            AviChunkSink sink(got, "sink");
-            for (size_t at = 0; at < avi.size(); at += piece) {
-                const size_t n = std::min(piece, avi.size() - at);
-                ASSERT_TRUE(sink.Write(std::span<const uint8_t>(avi).subspan(at, n)).ok());
-            }
-            EXPECT_EQ(sink.Position(), int64_t(avi.size()));
-            ASSERT_EQ(got.pictures.size(), walk.videoFrames.size());
-            for (size_t f = 0; f < got.pictures.size(); ++f) {
-                EXPECT_TRUE(std::equal(got.pictures[f].begin(), got.pictures[f].end(),
-                                       walk.videoFrames[f].begin(), walk.videoFrames[f].end()));
-            }
-            EXPECT_EQ(got.sound, samples);
-        }
+        ASSERT_EQ(wav->size() - 44, samples.size());
+        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wav->begin() + 44));
     }
 }
 
@@ -110,8 +96,8 @@ TEST(ExportFrames, ASilentVideoHasNoSoundFile) {
     test::ScratchFolder dir;
     dir.Put("silent.vqa", VideoAt(0, 3));
     test::NullObserver quiet;
-    const ConversionOutcome done =
-        ExportFrames((dir.Path() / "silent.vqa").string(), dir.Path() / "silent", false, quiet);
+    const ConversionOutcome done = ExportFrames(LooseSource((dir.Path() / "silent.vqa").string()),
+                                                dir.Path() / "silent", false, quiet);
     EXPECT_EQ(done.status, ConversionOutcome::Status::Completed) << done.message;
     EXPECT_EQ(dir.Listing("silent"),
               (std::vector<std::string>{"frame-0000.png", "frame-0001.png", "frame-0002.png"}));

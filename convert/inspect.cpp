@@ -6,6 +6,15 @@
 
 namespace rw {
 
+int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSize) {
+    int32_t beyond = 0;
+    for (size_t f = 0; f < frameIndex.size(); ++f) {
+        const int64_t start = int64_t{frameIndex[f]} + (f == 0 ? kLeadingSoundSkip : 0);
+        if (start >= fileSize) ++beyond;
+    }
+    return beyond;
+}
+
 VqaInspection InspectVqaFile(const std::filesystem::path& path) {
     return InspectVqaFile(LooseSource(path.string()));
 }
@@ -36,6 +45,11 @@ VqaInspection InspectVqaFile(const VqaSource& source) {
     result.reason = CheckConvertible(header.properties);
     result.status =
         result.reason.empty() ? VqaInspection::Status::Ok : VqaInspection::Status::NotConvertible;
+    if (result.status == VqaInspection::Status::Ok) {
+        const auto index = ReadFrameIndex(file, header.properties.frames);
+        result.framesBeyondEnd =
+            index ? CountFramesBeyondEnd(*index, result.fileSize) : header.properties.frames;
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "convert/vqa_source.h"
@@ -24,7 +25,14 @@ struct VqaInspection {
     int64_t fileSize = 0;      // all but CannotRead
     std::string reason;        // CannotRead (may be empty when the system gave none) and
                                // NotConvertible
+    // Ok: frames whose offset lies at or beyond the end of the file (a file cut short); all of
+    // them when the file ends inside the frame index.
+    int32_t framesBeyondEnd = 0;
 };
+
+// How many frames of `frameIndex` (ReadFrameIndex) start at or beyond `fileSize` bytes; frame 0
+// where its record follows the leading sound.
+int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSize);
 
 VqaInspection InspectVqaFile(const std::filesystem::path& path);
 // The same for a video that may lie inside an archive; messages use its name.

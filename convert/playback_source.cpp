@@ -8,6 +8,7 @@
 #include "convert/avi_format_of.h"
 #include "convert/convert_frames.h"
 #include "convert/frame_export.h"
+#include "convert/inspect.h"
 
 namespace rw {
 
@@ -67,6 +68,9 @@ Expected<void> PlaybackSource::Open(const VqaSource& source) {
         return Error{"Cannot play \"" + path + "\": " + r.error().message};
     }
     m_props = reader->video.props;
+    const Expected<int64_t> length = reader->video.file->Length();
+    m_playable =
+        m_props.frames - (length ? CountFramesBeyondEnd(reader->video.frameIndex, *length) : 0);
     m_leadingSound = std::move(leading);
     m_reader = std::move(reader);
     {
@@ -140,7 +144,7 @@ void PlaybackSource::Loop() {
         PlaybackFrame frame;
         if (restart) {
             step = reader.Seek(*restart);
-        } else if (reader.Position() >= m_props.frames) {
+        } else if (reader.Position() >= m_playable) {
             step = Error{""};
         } else {
             frame.frame = reader.Position();

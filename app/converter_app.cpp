@@ -31,7 +31,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("[file]"));
     const bool parsed = parser.parse(arguments);
     const QString name = QCoreApplication::applicationName();
-    if (parser.isSet(help)) return {CommandLine::Action::Print, {}, parser.helpText()};
+    if (parser.isSet(help)) {
+        // The usage line names the program as it is known, not the path it was started by.
+        QString text = parser.helpText();
+        text.replace(0, text.indexOf(u'\n'),
+                     QStringLiteral("Usage: %1 [options] [file]").arg(name));
+        return {CommandLine::Action::Print, {}, text};
+    }
     if (parser.isSet(version)) {
         return {CommandLine::Action::Print,
                 {},

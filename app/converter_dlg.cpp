@@ -17,6 +17,9 @@
 #include <QMimeData>
 #include <QPalette>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
 #include <string_view>
 
 #include "app/about_dlg.h"
@@ -506,6 +509,22 @@ void CConverterDlg::dropEvent(QDropEvent* event) {
     // Loaded after the drop has ended, so that boxes it may show are not inside the drag.
     QMetaObject::invokeMethod(
         this, [this, path] { OnOpenFile(path); }, Qt::QueuedConnection);
+}
+
+void CConverterDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // A window grown for a large picture is moved back onto its screen, as far as it fits.
+    if (!isVisible() || screen() == nullptr) return;
+    const QRect room = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint to = frame.topLeft();
+    if (frame.right() > room.right()) {
+        to.setX(std::max(room.left(), room.right() + 1 - frame.width()));
+    }
+    if (frame.bottom() > room.bottom()) {
+        to.setY(std::max(room.top(), room.bottom() + 1 - frame.height()));
+    }
+    if (to != frame.topLeft()) move(to);
 }
 
 void CConverterDlg::changeEvent(QEvent* event) {

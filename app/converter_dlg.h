@@ -23,6 +23,7 @@ class QLabel;
 class QMenu;
 class QDragEnterEvent;
 class QDropEvent;
+class QResizeEvent;
 class QPushButton;
 
 namespace rw {
@@ -143,6 +144,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     virtual void RunAboutBox();
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

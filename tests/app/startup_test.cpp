@@ -153,7 +153,11 @@ TEST(CommandLine, AnswersHelpAndVersionAndTakesOneFile) {
          true},
         {{"-h"}, Action::Print, {}, "  file           A VQA video to load, or a MIX archive", true},
         // Before the window system has taken its own options out of the line.
-        {{"-platform", "xcb", "--help"}, Action::Print, {}, "Usage: ", true},
+        {{"-platform", "xcb", "--help"},
+         Action::Print,
+         {},
+         "Usage: reelwright [options] [file]\n",
+         true},
         {{"--bogus"}, Action::Refuse, {}, "reelwright: Unknown option 'bogus'." + hint},
         {{"a.vqa", "b.vqa"},
          Action::Refuse,

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QUrl>
@@ -174,9 +175,11 @@ TEST_F(VideoTest, AClickOnTheSliderMovesToTheClickedPlace) {
     EXPECT_NEAR(Video()->ShownFrame(), 29, 3);  // 3/4 of the way to frame 39, not one page on
 }
 
-// Every video at least at its true size, the window growing for it while every control stays
-// where it is; a small one enlarged by a whole factor.
+// Every video at least at its true size, the window growing for it (and moving back onto its
+// screen) while every control stays where it is; a small one enlarged by a whole factor.
 TEST_F(VideoTest, ShowsEveryRowAndColumnGrowingTheWindowAsNeeded) {
+    const QRect room = m_dlg->screen()->availableGeometry();
+    m_dlg->move(room.topLeft() + QPoint(200, 50));
     std::map<int, QRect> before;
     for (int id :
          {IDC_LOAD_FILE, IDOK, IDCANCEL, IDC_FILENAME, IDC_PERCENT_CONVERTED, IDC_OUTPUT_PATH})
@@ -201,6 +204,8 @@ TEST_F(VideoTest, ShowsEveryRowAndColumnGrowingTheWindowAsNeeded) {
         EXPECT_TRUE(Video()->Picture()->rect().contains(shown)) << c.width;
         EXPECT_GE(shown.width() / c.width, c.factor) << c.width;
         EXPECT_TRUE(ShowsFrame(DecodeAll(vqa).frames[0])) << c.width;
+        const QRect frame = m_dlg->frameGeometry();
+        EXPECT_TRUE(frame.right() <= room.right() || frame.left() == room.left()) << c.width;
         for (const auto& [id, geometry] : before)
             EXPECT_EQ(m_dlg->Control(id)->geometry(), geometry) << id;
     }

@@ -24,5 +24,7 @@ inline constexpr int IDC_LABEL_FINISH_TIME = 1019;
 inline constexpr int IDC_PERCENT_CONVERTED = 1020;
 inline constexpr int IDC_LOAD_FILE = 1021;
 inline constexpr int IDC_SPLASH_BITMAP = 1022;
+inline constexpr int IDC_OUTPUT_PATH = 1023;  // where a complete run's output went
+inline constexpr int IDC_FRAMES_NOTE = 1024;  // frames that lie beyond the end of the file
 
 }  // namespace rw

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace rw {
@@ -12,6 +13,19 @@ class MessageBoxes;
 class OpenFileDialog;
 class ProcessRunner;
 class SoundPlayer;
+
+// What the program's command line asks for: the window (with a file to load, or none), a text to
+// print before ending (--help, --version), or nothing but a complaint about the line itself.
+struct CommandLine {
+    enum class Action { Run, Print, Refuse };
+    Action action = Action::Run;
+    QString file;  // Run: the file to load; may be empty
+    QString text;  // Print: for standard output; Refuse: for standard error
+};
+
+// Reads `arguments` (the program's name first). --help and --version win over anything else on
+// the line, so they also answer when the line carries options only the window system knows.
+CommandLine ParseCommandLine(const QStringList& arguments);
 
 class CConverterApp {
   public:

@@ -15,12 +15,18 @@
 #include <QMenu>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QPalette>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
+#include <string_view>
 
 #include "app/about_dlg.h"
 #include "app/archive_picker_dlg.h"
 #include "app/control_ids.h"
 #include "app/dialog_units.h"
+#include "app/elided_label.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
 #include "app/video_panel.h"
@@ -35,7 +41,8 @@ namespace rw {
 
 namespace {
 
-enum class Kind { Button, DefaultButton, Static, GroupBox };
+// Elided: a one-line field showing a long text with its middle left out; Note: a few lines.
+enum class Kind { Button, DefaultButton, Static, Elided, Note, GroupBox };
 
 struct ControlTemplate {
     int id;  // -1: no id of its own
@@ -55,14 +62,14 @@ constexpr ControlTemplate kTemplate[] = {
     {-1, Kind::Static, "Number of Frames", 15, 33, 58, 8},
     {-1, Kind::Static, "Converting Frame No.", 213, 52, 70, 8},
     {-1, Kind::Static, "Filename", 15, 22, 29, 8},
-    {IDC_FILENAME, Kind::Static, "", 81, 22, 95, 8},
-    {IDC_WIDTH, Kind::Static, "", 81, 44, 90, 8},
+    {IDC_FILENAME, Kind::Elided, "", 81, 22, 95, 8},
+    {IDC_WIDTH, Kind::Static, "", 81, 44, 27, 8},
     {-1, Kind::Static, "Width", 15, 44, 20, 8},
-    {IDC_HEIGHT, Kind::Static, "", 81, 55, 82, 8},
+    {IDC_HEIGHT, Kind::Static, "", 81, 55, 27, 8},
     {-1, Kind::Static, "Height", 15, 55, 22, 8},
-    {IDC_BLOCK_WIDTH, Kind::Static, "", 81, 66, 77, 8},
+    {IDC_BLOCK_WIDTH, Kind::Static, "", 81, 66, 27, 8},
     {-1, Kind::Static, "Blockwidth", 15, 66, 36, 8},
-    {IDC_BLOCK_HEIGHT, Kind::Static, "", 81, 77, 90, 8},
+    {IDC_BLOCK_HEIGHT, Kind::Static, "", 81, 77, 27, 8},
     {-1, Kind::Static, "Blockheight", 15, 77, 38, 8},
     {IDC_FILESIZE, Kind::Static, "", 81, 88, 85, 8},
     {-1, Kind::Static, "Filesize", 15, 88, 24, 8},
@@ -79,11 +86,51 @@ constexpr ControlTemplate kTemplate[] = {
     {IDC_LABEL_FINISH_TIME, Kind::Static, "Finish time:", 213, 42, 50, 8},
     {-1, Kind::Static, "Percent converted:", 213, 75, 62, 8},
     {IDC_PERCENT_CONVERTED, Kind::Static, "", 281, 75, 45, 8},
+    // Beside the short values of the picture's sizes; under the progress fields.
+    {IDC_FRAMES_NOTE, Kind::Note, "", 112, 44, 64, 40},
+    {-1, Kind::Static, "Written to:", 213, 86, 40, 8},
+    {IDC_OUTPUT_PATH, Kind::Elided, "", 257, 86, 101, 8},
 };
 
 // The template's 373 x 135 units, grown to the right for the picture and its player.
 constexpr QSize kTemplateSize(561, 135);
 constexpr QRect kVideoPanelUnits(374, 7, 180, 122);
+
+// One control of the template; `fitText` says whether its own text must fit its rectangle.
+QWidget* MakeControl(const ControlTemplate& t, QWidget* parent, bool& fitText) {
+    const QString text = QString::fromLatin1(t.text);
+    fitText = false;
+    switch (t.kind) {
+        case Kind::Button:
+        case Kind::DefaultButton: {
+            auto* button = new QPushButton(text, parent);
+            button->setDefault(t.kind == Kind::DefaultButton);
+            return button;
+        }
+        case Kind::Static: {
+            auto* label = new QLabel(text, parent);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            label->setTextFormat(Qt::PlainText);
+            fitText = !text.isEmpty();
+            return label;
+        }
+        case Kind::Elided:
+            return new ElidedLabel(parent);
+        case Kind::Note: {
+            auto* note = new QLabel(parent);
+            note->setTextFormat(Qt::PlainText);
+            note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            note->setWordWrap(true);
+            QPalette palette = note->palette();
+            palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
+            note->setPalette(palette);
+            return note;
+        }
+        case Kind::GroupBox:
+            break;
+    }
+    return new QGroupBox(text, parent);
+}
 
 QString NativeToQString(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -115,9 +162,12 @@ CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BuildControls();
+    // Boxes, above all the questions after a run, leave the run's final figures in sight.
+    if (m_services.messages) m_services.messages->KeepUncovered([this] { return ProgressArea(); });
 }
 
 CConverterDlg::~CConverterDlg() {
+    if (m_services.messages) m_services.messages->KeepUncovered({});
     // A window that goes away while a worker exists stops it and removes its unfinished output.
     m_session.Abandon();
     std::lock_guard lock(m_eventMutex);
@@ -128,40 +178,24 @@ void CConverterDlg::BuildControls() {
     auto* layout = new DialogUnitLayout(this, kTemplateSize);
     QWidget* previousButton = nullptr;
     for (const ControlTemplate& t : kTemplate) {
-        const QString text = QString::fromLatin1(t.text);
-        const QRect units(t.x, t.y, t.width, t.height);
-        QWidget* widget = nullptr;
         bool fitText = false;
-        switch (t.kind) {
-            case Kind::Button:
-            case Kind::DefaultButton: {
-                auto* button = new QPushButton(text, this);
-                button->setDefault(t.kind == Kind::DefaultButton);
-                if (previousButton) setTabOrder(previousButton, button);
-                previousButton = button;
-                widget = button;
-                break;
-            }
-            case Kind::Static: {
-                auto* label = new QLabel(text, this);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-                label->setTextFormat(Qt::PlainText);
-                fitText = !text.isEmpty();
-                widget = label;
-                break;
-            }
-            case Kind::GroupBox:
-                widget = new QGroupBox(text, this);
-                break;
+        QWidget* widget = MakeControl(t, this, fitText);
+        if (t.kind == Kind::GroupBox && std::string_view(t.text) == "Progress") {
+            m_progressBox = widget;
+        }
+        if (qobject_cast<QPushButton*>(widget)) {
+            if (previousButton) setTabOrder(previousButton, widget);
+            previousButton = widget;
         }
         if (t.id >= 0) {
             widget->setObjectName(QStringLiteral("control%1").arg(t.id));
             m_controls[t.id] = widget;
         }
-        layout->AddWidget(widget, units, fitText);
+        layout->AddWidget(widget, QRect(t.x, t.y, t.width, t.height), fitText);
     }
     m_video = new VideoPanel(m_services.audio, this);
-    layout->AddWidget(m_video, kVideoPanelUnits);
+    // Grows the window for a picture larger than its place, so that it is never scaled down.
+    layout->AddGrowingWidget(m_video, kVideoPanelUnits);
     setAcceptDrops(true);
     // Group boxes are frames behind the texts they surround.
     for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
@@ -212,7 +246,8 @@ QString CConverterDlg::FieldText(int controlId) const {
 void CConverterDlg::SetField(int controlId, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(Control(controlId))) {
         label->setText(text);
-        if (controlId == IDC_FILENAME) label->setToolTip(text);
+        // A field that may show only part of its text shows all of it as its tooltip.
+        if (dynamic_cast<ElidedLabel*>(label)) label->setToolTip(text);
     }
 }
 
@@ -279,9 +314,21 @@ void CConverterDlg::ShowProperties(const PropertyTexts& texts, const std::string
 
 void CConverterDlg::ClearProgress() {
     for (int id : {IDC_TIME_REMAINING, IDC_FINISH_TIME, IDC_ELAPSED_TIME, IDC_PERCENT_CONVERTED,
-                   IDC_CONVERTING_FRAME}) {
+                   IDC_CONVERTING_FRAME, IDC_OUTPUT_PATH}) {
         SetField(id, QString());
     }
+}
+
+void CConverterDlg::ShowNote(const std::string& note) {
+    SetField(IDC_FRAMES_NOTE, QString::fromStdString(note));
+}
+
+void CConverterDlg::ShowOutputPath(const std::string& path) {
+    SetField(IDC_OUTPUT_PATH, NativeToQString(path));
+}
+
+QRect CConverterDlg::ProgressArea() const {
+    return QRect(m_progressBox->mapToGlobal(QPoint(0, 0)), m_progressBox->size());
 }
 
 void CConverterDlg::ShowVideo(const VqaSource& video) {
@@ -462,6 +509,22 @@ void CConverterDlg::dropEvent(QDropEvent* event) {
     // Loaded after the drop has ended, so that boxes it may show are not inside the drag.
     QMetaObject::invokeMethod(
         this, [this, path] { OnOpenFile(path); }, Qt::QueuedConnection);
+}
+
+void CConverterDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // A window grown for a large picture is moved back onto its screen, as far as it fits.
+    if (!isVisible() || screen() == nullptr) return;
+    const QRect room = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint to = frame.topLeft();
+    if (frame.right() > room.right()) {
+        to.setX(std::max(room.left(), room.right() + 1 - frame.width()));
+    }
+    if (frame.bottom() > room.bottom()) {
+        to.setY(std::max(room.top(), room.bottom() + 1 - frame.height()));
+    }
+    if (to != frame.topLeft()) move(to);
 }
 
 void CConverterDlg::changeEvent(QEvent* event) {

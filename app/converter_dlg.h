@@ -23,6 +23,7 @@ class QLabel;
 class QMenu;
 class QDragEnterEvent;
 class QDropEvent;
+class QResizeEvent;
 class QPushButton;
 
 namespace rw {
@@ -111,6 +112,8 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     QString ProgramDirectory() const;
     // The picture and player beside the properties.
     VideoPanel* Video() const { return m_video; }
+    // The Progress group with the run's figures, in screen coordinates: boxes leave it uncovered.
+    QRect ProgressArea() const;
     // Loads a file by Load File's rules without asking for it (a dropped file, the command line).
     void OnOpenFile(const QString& path);
 
@@ -143,6 +146,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     virtual void RunAboutBox();
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -164,6 +168,8 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     void ShowFileName(const std::string& name) override;
     void ShowProperties(const PropertyTexts& texts, const std::string& fileSize) override;
     void ClearProgress() override;
+    void ShowNote(const std::string& note) override;
+    void ShowOutputPath(const std::string& path) override;
     void ShowVideo(const VqaSource& video) override;
     void SetConverting(bool converting) override;
     void FocusConvert() override;
@@ -175,6 +181,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     std::map<int, QWidget*> m_controls;
     QIcon m_hIcon;
     VideoPanel* m_video = nullptr;
+    QWidget* m_progressBox = nullptr;
     ConverterSession m_session;  // after the widgets it shows on
 
     bool m_pumping = false;

@@ -34,6 +34,12 @@ void DialogUnitLayout::AddWidget(QWidget* widget, const QRect& units, bool fitTe
     invalidate();
 }
 
+void DialogUnitLayout::AddGrowingWidget(QWidget* widget, const QRect& units) {
+    addChildWidget(widget);
+    m_items.push_back({new QWidgetItem(widget), units, false, true});
+    invalidate();
+}
+
 void DialogUnitLayout::addItem(QLayoutItem* item) {
     m_items.push_back({item, QRect(), false});
 }
@@ -63,16 +69,29 @@ DialogBaseUnits DialogUnitLayout::Base() const {
     return base;
 }
 
+QRect DialogUnitLayout::PixelsOf(const Entry& entry, DialogBaseUnits base) const {
+    QRect pixels = DialogUnitsToPixels(entry.units, base);
+    if (entry.grows) pixels.setSize(pixels.size().expandedTo(entry.item->minimumSize()));
+    return pixels;
+}
+
 QSize DialogUnitLayout::sizeHint() const {
-    return DialogUnitsToPixels(QRect(QPoint(0, 0), m_size), Base()).size();
+    const DialogBaseUnits base = Base();
+    const QSize size = DialogUnitsToPixels(QRect(QPoint(0, 0), m_size), base).size();
+    // A grown widget keeps its margins to the window's edges.
+    QSize growth(0, 0);
+    for (const Entry& e : m_items) {
+        if (e.grows)
+            growth = growth.expandedTo(PixelsOf(e, base).size() -
+                                       DialogUnitsToPixels(e.units, base).size());
+    }
+    return size + growth;
 }
 
 void DialogUnitLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     const DialogBaseUnits base = Base();
-    for (Entry& e : m_items) {
-        e.item->setGeometry(DialogUnitsToPixels(e.units, base).translated(rect.topLeft()));
-    }
+    for (Entry& e : m_items) e.item->setGeometry(PixelsOf(e, base).translated(rect.topLeft()));
 }
 
 }  // namespace rw

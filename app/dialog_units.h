@@ -29,6 +29,10 @@ class DialogUnitLayout final : public QLayout {
     // Places `widget` at `units`. With `fitText`, the widget's own text must fit its rectangle:
     // the horizontal unit grows until it does (fixed labels, whose fonts vary in proportion).
     void AddWidget(QWidget* widget, const QRect& units, bool fitText = false);
+    // Places `widget` at `units`, grown to the right and down to its minimum size when that is
+    // larger; the window grows with it. For the right-most and lowest widget only: nothing is
+    // moved out of its way.
+    void AddGrowingWidget(QWidget* widget, const QRect& units);
 
     void addItem(QLayoutItem* item) override;
     int count() const override { return static_cast<int>(m_items.size()); }
@@ -43,8 +47,10 @@ class DialogUnitLayout final : public QLayout {
         QLayoutItem* item;
         QRect units;
         bool fitText;
+        bool grows = false;
     };
     DialogBaseUnits Base() const;
+    QRect PixelsOf(const Entry& entry, DialogBaseUnits base) const;
 
     QSize m_size;
     std::vector<Entry> m_items;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 
 class QLabel;
 
@@ -16,6 +17,9 @@ inline constexpr int kSplashMilliseconds = 5400;
 // desktop coordinates: a screen beside another does not start at 0, 0); the halves truncate.
 QPoint SplashPosition(QRect screen, QSize picture);
 
+// The line under the title: "version " and the program's version.
+QString SplashVersionText();
+
 class CSplashDlg : public QDialog {
     Q_OBJECT
 
@@ -24,6 +28,8 @@ class CSplashDlg : public QDialog {
 
     // The picture control (id 1022).
     QLabel* Bitmap() const { return m_bitmap; }
+    // The version line over the picture.
+    QLabel* Version() const { return m_version; }
 
   protected:
     void timerEvent(QTimerEvent* event) override;
@@ -34,6 +40,7 @@ class CSplashDlg : public QDialog {
     bool OnInitDialog(int milliseconds);
 
     QLabel* m_bitmap = nullptr;
+    QLabel* m_version = nullptr;
     int m_timerId = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
@@ -18,6 +19,16 @@ namespace {
 
 constexpr int kTickMilliseconds = 10;
 constexpr size_t kMaxDecoded = 32;  // frames taken from the decoder ahead of the picture
+
+// A click on the slider's groove moves it to the place clicked, not a page towards it.
+class ClickToPlaceStyle final : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
 
 QString Clock(int64_t seconds) {
     return QStringLiteral("%1:%2")
@@ -34,7 +45,9 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {
 }
 
 void PictureView::SetImage(const QImage& image) {
+    const bool resized = image.size() != m_image.size();
     m_image = image;
+    if (resized) updateGeometry();
     update();
 }
 
@@ -49,6 +62,10 @@ QRect PictureView::PictureRect() const {
 
 QSize PictureView::sizeHint() const {
     return m_image.isNull() ? QSize(320, 200) : m_image.size();
+}
+
+QSize PictureView::minimumSizeHint() const {
+    return m_image.isNull() ? QSize(0, 0) : m_image.size();
 }
 
 void PictureView::paintEvent(QPaintEvent*) {
@@ -85,6 +102,10 @@ VideoPanel::VideoPanel(AudioOutput* audio, QWidget* parent)
     m_playButton->setFocusPolicy(Qt::TabFocus);
     m_slider->setFocusPolicy(Qt::TabFocus);
     m_time->setTextFormat(Qt::PlainText);
+    // A child made after the slider, so that it goes after the slider.
+    auto* style = new ClickToPlaceStyle;
+    style->setParent(this);
+    m_slider->setStyle(style);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(0, 0, 0, 0);
@@ -140,7 +161,7 @@ bool VideoPanel::Load(const VqaSource& video, QString* problem) {
 void VideoPanel::Play() {
     if (!m_source || m_converting || m_playing) return;
     int from = std::max(m_waitingFor >= 0 ? m_waitingFor : m_shownFrame, 0);
-    if (from >= m_props.frames - 1) from = 0;  // at the end: from the start again
+    if (from >= LastFrame()) from = 0;  // at the end: from the start again
     m_playing = true;
     StartFrom(from);
     UpdateControls();
@@ -157,7 +178,7 @@ void VideoPanel::Pause() {
 
 void VideoPanel::SeekTo(int frame) {
     if (!m_source || m_converting) return;
-    frame = std::clamp(frame, 0, std::max(m_props.frames - 1, 0));
+    frame = std::clamp(frame, 0, std::max(LastFrame(), 0));
     if (m_playing) {
         StartFrom(frame);
         return;
@@ -264,8 +285,13 @@ void VideoPanel::Tick() {
         m_decoded.pop_front();
     }
     if (latest) Show(*latest);
-    const bool lastShown = m_shownFrame >= m_props.frames - 1;
+    const bool lastShown = m_shownFrame >= LastFrame();
     if (lastShown || (m_decoded.empty() && m_source->Ended())) Pause();
+}
+
+// The last frame that can be shown: a file cut short holds fewer than its header gives.
+int VideoPanel::LastFrame() const {
+    return m_source ? m_source->PlayableFrames() - 1 : -1;
 }
 
 void VideoPanel::Show(const PlaybackFrame& frame) {
@@ -286,7 +312,8 @@ void VideoPanel::UpdateControls() {
         m_slider->setRange(0, std::max(m_props.frames - 1, 0));
         m_slider->setValue(std::max(m_shownFrame, 0));
     }
-    const int64_t position = std::max(m_shownFrame, 0) / kFramesPerSecond;
+    // The time once the shown frame has played: the last frame shows the whole length.
+    const int64_t position = loaded ? (std::max(m_shownFrame, 0) + 1) / kFramesPerSecond : 0;
     // Whole seconds, as the properties give the video's length.
     const int64_t length = loaded ? m_props.frames / kFramesPerSecond : 0;
     m_time->setText(Clock(position) + QStringLiteral(" of ") + Clock(length));

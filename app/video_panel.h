@@ -23,8 +23,9 @@ namespace rw {
 
 class AudioOutput;
 
-// A picture at its true size, scaled up by the largest whole factor that fits (down only when it
-// does not fit at all), never smoothed, centred on black.
+// A picture at its true size, scaled up by the largest whole factor that fits, never smoothed,
+// centred on black. It asks for at least the picture's true size, so that its window grows to
+// show every row and column (scaled down only when it is still given less room).
 class PictureView final : public QWidget {
   public:
     explicit PictureView(QWidget* parent = nullptr);
@@ -33,6 +34,7 @@ class PictureView final : public QWidget {
     // Where the picture is drawn, in the widget's pixels.
     QRect PictureRect() const;
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,6 +88,7 @@ class VideoPanel final : public QWidget {
     void TakeDecoded();
     void FeedSound();
     int ClockFrame() const;
+    int LastFrame() const;
     void Show(const PlaybackFrame& frame);
     void UpdateControls();
 

@@ -190,6 +190,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     row("Filesize", FormatFileSize(file->fileSize));
     row("Videolength (mm.ss)", t.videoLength);
     row("Outputfilesize", t.outputSize);
+    if (file->framesBeyondEnd > 0) row("Frames beyond end", std::to_string(file->framesBeyondEnd));
     text.pop_back();
     console.Out((printedBefore ? "\n" : "") + text);
     printedBefore = true;

@@ -57,9 +57,24 @@ std::string CheckDecodable(const VqaProperties& props) {
     return {};
 }
 
+int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSize) {
+    int32_t beyond = 0;
+    for (size_t f = 0; f < frameIndex.size(); ++f) {
+        const int64_t start = int64_t{frameIndex[f]} + (f == 0 ? kLeadingSoundSkip : 0);
+        if (start >= fileSize) ++beyond;
+    }
+    return beyond;
+}
+
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     DiskInputFile file;
-    return Inspect(file, source, check);
+    VqaInspection result = Inspect(file, source, check);
+    if (result.status == VqaInspection::Status::Ok) {
+        const auto index = ReadFrameIndex(file, result.properties.frames);
+        result.framesBeyondEnd =
+            index ? CountFramesBeyondEnd(*index, result.fileSize) : result.properties.frames;
+    }
+    return result;
 }
 
 Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,

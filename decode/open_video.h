@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,14 +30,21 @@ struct VqaInspection {
     int64_t fileSize = 0;      // all but CannotRead
     std::string reason;        // CannotRead (may be empty when the system gave none) and
                                // NotConvertible
+    // Ok: frames whose offset lies at or beyond the end of the file (a file cut short); all of
+    // them when the file ends inside the frame index.
+    int32_t framesBeyondEnd = 0;
 };
+
+// How many frames of `frameIndex` (ReadFrameIndex) start at or beyond `fileSize` bytes; frame 0
+// where its record follows the leading sound.
+int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSize);
 
 // Why a video of these header values cannot be decoded (no frames, no picture, no blocks, a
 // negative sound rate), or an empty string. An output adds its own limits to this check.
 std::string CheckDecodable(const VqaProperties& props);
 using PropertiesCheck = std::string (*)(const VqaProperties&);
 
-// What the video is, from its header alone.
+// What the video is, from its header, and how much of it the file holds.
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable);
 
 // An open video, ready to be decoded from its first frame.

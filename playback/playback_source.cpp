@@ -66,6 +66,9 @@ Expected<void> PlaybackSource::Open(const VqaSource& source) {
         return Error{"Cannot play \"" + path + "\": " + r.error().message};
     }
     m_props = reader->video.props;
+    const Expected<int64_t> length = reader->video.file->Length();
+    m_playable =
+        m_props.frames - (length ? CountFramesBeyondEnd(reader->video.frameIndex, *length) : 0);
     m_leadingSound = std::move(leading);
     m_reader = std::move(reader);
     {
@@ -139,7 +142,7 @@ void PlaybackSource::Loop() {
         PlaybackFrame frame;
         if (restart) {
             step = reader.Seek(*restart);
-        } else if (reader.Position() >= m_props.frames) {
+        } else if (reader.Position() >= m_playable) {
             step = Error{""};
         } else {
             frame.frame = reader.Position();

@@ -51,6 +51,8 @@ class PlaybackSource {
     // The same for a video that may lie inside an archive.
     Expected<void> Open(const VqaSource& source);
     const VqaProperties& Properties() const { return m_props; }
+    // The frames before those that start beyond the end of a file cut short: decoding ends there.
+    int32_t PlayableFrames() const { return m_playable; }
     // The sound before frame 0's chunk.
     const std::vector<uint8_t>& LeadingSound() const { return m_leadingSound; }
 
@@ -72,6 +74,7 @@ class PlaybackSource {
 
     size_t m_ahead;
     VqaProperties m_props;
+    int32_t m_playable = 0;
     std::vector<uint8_t> m_leadingSound;
     std::unique_ptr<Reader> m_reader;
 

@@ -17,6 +17,13 @@ std::string NotVqaMessage(const std::string& path) {
     return "The file \"" + path + "\" is no VQA-Videofile!\nTerminating Program!.";
 }
 
+std::string FramesBeyondEndNote(int32_t framesBeyondEnd, int32_t frames) {
+    if (framesBeyondEnd <= 0) return {};
+    if (framesBeyondEnd >= frames) return "No frame lies inside the file: it is cut short.";
+    return std::to_string(framesBeyondEnd) + " of the " + std::to_string(frames) + " frames " +
+           (framesBeyondEnd == 1 ? "lies" : "lie") + " beyond the end of the file.";
+}
+
 namespace {
 
 std::string NotConvertibleMessage(const std::string& name, const std::string& reason) {
@@ -116,7 +123,7 @@ void ConverterSession::LoadLooseFile(const std::string& path) {
     }
     Keep(path, file.properties);
     m_archiveVideo.reset();
-    Show(path, file.properties, file.fileSize);
+    Show(path, file.properties, file.fileSize, file.framesBeyondEnd);
     m_view.ShowVideo(LooseSource(path));
 }
 
@@ -140,14 +147,16 @@ void ConverterSession::LoadArchiveVideo(const std::string& archive) {
     Keep(video.source.name, video.properties);
     m_archiveVideo = video.source;
     m_archiveAviPath = ArchiveOutputFileName(video.source.file, video.entry);  // its file name
-    Show(video.source.name, video.properties, video.entry.length);
+    Show(video.source.name, video.properties, video.entry.length,
+         InspectVqaFile(video.source).framesBeyondEnd);
     m_view.ShowVideo(video.source);
 }
 
-void ConverterSession::Show(const std::string& name, const VqaProperties& properties,
-                            int64_t size) {
+void ConverterSession::Show(const std::string& name, const VqaProperties& properties, int64_t size,
+                            int32_t framesBeyondEnd) {
     m_view.ShowFileName(name);
     m_view.ShowProperties(FormatProperties(properties), FormatFileSize(size));
+    m_view.ShowNote(FramesBeyondEndNote(framesBeyondEnd, properties.frames));
 }
 
 // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the user
@@ -245,6 +254,9 @@ void ConverterSession::Finished() {
 // next video or ends the program.
 void ConverterSession::RunCompletion() {
     const std::string avi = AviPath();
+    std::error_code ec;
+    const std::filesystem::path shown = std::filesystem::absolute(avi, ec);
+    m_view.ShowOutputPath(ec ? avi : shown.lexically_normal().string());
     if (IsFile(m_companion) && m_view.AskYesNo(kAskMpeg)) {
         // An argument list, not a command line: paths with spaces or quotes arrive as they are.
         m_view.RunCompanion({m_companion, "Reelwright", avi, MpegPathFor(avi)});

@@ -36,6 +36,9 @@ inline constexpr const char* kAskAnother = "Do you want to convert another VQA-V
 
 // The message for a file that fails the VQA check.
 std::string NotVqaMessage(const std::string& path);
+// The note beside the properties of a video whose file ends before some of its frames; empty
+// when every frame starts inside the file.
+std::string FramesBeyondEndNote(int32_t framesBeyondEnd, int32_t frames);
 
 // What the session asks of the window. Paths are native; texts are UTF-8.
 class SessionView {
@@ -56,6 +59,10 @@ class SessionView {
     virtual void ShowFileName(const std::string& name) = 0;
     virtual void ShowProperties(const PropertyTexts& texts, const std::string& fileSize) = 0;
     virtual void ClearProgress() = 0;
+    // A short note beside the properties (after each load; empty: none).
+    virtual void ShowNote(const std::string& note) = 0;
+    // Where a complete run's output went, under the progress (cleared with it).
+    virtual void ShowOutputPath(const std::string& path) = 0;
     // The player shows the loaded video; while converting it shows the run's frames instead.
     virtual void ShowVideo(const VqaSource& video) = 0;
     virtual void SetConverting(bool converting) = 0;
@@ -110,7 +117,8 @@ class ConverterSession {
     void LoadLooseFile(const std::string& path);
     void LoadArchiveVideo(const std::string& archive);
     void Keep(const std::string& path, const VqaProperties& properties);
-    void Show(const std::string& name, const VqaProperties& properties, int64_t size);
+    void Show(const std::string& name, const VqaProperties& properties, int64_t size,
+              int32_t framesBeyondEnd);
     bool ChooseArchiveOutput();
     void StartWorker();
     void ReleaseWorker();

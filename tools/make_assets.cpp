@@ -112,9 +112,7 @@ QImage DrawSplash() {
     sub.setPixelSize(14);
     p.setFont(sub);
     p.drawText(QRect(0, 84, width, 20), Qt::AlignHCenter, QStringLiteral("VQA to AVI converter"));
-    sub.setPixelSize(11);
-    p.setFont(sub);
-    p.drawText(QRect(0, 104, width, 16), Qt::AlignHCenter, QStringLiteral("version 1.3"));
+    // The version line below (y 104 to 119) is written by the splash screen itself.
     p.end();
 
     // 256 colours: a 6 x 6 x 6 cube and 40 greys.

@@ -54,6 +54,8 @@ TEST_F(AppTest, AnArchivesVideoIsPickedAndConvertedIntoAChosenFolder) {
     m_boxes.Answer(kAskAnother, {false});
     m_dlg->OnOK();
     ASSERT_TRUE(WaitForCompletion());
+    EXPECT_EQ(m_dlg->FieldText(IDC_OUTPUT_PATH),
+              PathOf(QStringLiteral("chosen/GAME-0003-00000300.avi")));
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("chosen/GAME-0003-00000300.avi"))),
               ConvertInMemory(SmallVideo(12, 80, 40).file).avi);
     EXPECT_EQ(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("GAME.MIX")});

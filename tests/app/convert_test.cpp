@@ -1,11 +1,13 @@
 // The window around a run: the loaded file's fields, a whole run into the AVI file, the worker's
 // reports in boxes, Exit during a run, and a run that ends while the Exit question is open.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 
 #include "app/control_ids.h"
+#include "app/elided_label.h"
 #include "tests/app/app_fixture.h"
 
 namespace rw::test {
@@ -41,6 +43,7 @@ TEST_F(ConvertTest, ShowsTheFileConvertsItAndClearsTheProgressForTheNext) {
     QStringList progress;
     m_boxes.whileOpen = [&](const QString&) {
         for (int id : kProgressFields) progress << m_dlg->FieldText(id);
+        progress << m_dlg->FieldText(IDC_OUTPUT_PATH);
     };
     m_boxes.Answer(kAskAnother, {true});
     m_files.picks.push_back(QString());  // no other file: the window ends
@@ -53,13 +56,34 @@ TEST_F(ConvertTest, ShowsTheFileConvertsItAndClearsTheProgressForTheNext) {
     EXPECT_EQ(ReadAll(PathOf(QStringLiteral("clip.avi"))), ExpectedAvi(vqa));
     EXPECT_EQ(TemporaryFiles(), 0);
 
-    // Frame, percent, remaining, elapsed and finish time.
+    // Frame, percent, remaining, elapsed and finish time, and where the AVI file went.
+    EXPECT_EQ(progress.takeLast(), PathOf(QStringLiteral("clip.avi")));
     EXPECT_TRUE(QRegularExpression(
                     QStringLiteral("^12 100.00% \\d\\d:\\d\\d \\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                     .match(progress.join(QLatin1Char(' ')))
                     .hasMatch())
         << progress.join(QLatin1Char(' ')).toStdString();
     for (int id : kProgressFields) EXPECT_EQ(m_dlg->FieldText(id), QString()) << id;
+    EXPECT_EQ(m_dlg->FieldText(IDC_OUTPUT_PATH), QString());
+}
+
+// A path too long for its field shows its start and its file name, and all of it as a tooltip.
+TEST_F(ConvertTest, ALongPathIsShortenedInItsMiddle) {
+    const QString folder =
+        QString(60, QLatin1Char('f')) + QLatin1Char('/') + QString(60, QLatin1Char('g'));
+    ASSERT_TRUE(QDir(m_dir->path()).mkpath(folder));
+    const QString vqa =
+        WriteSynth(folder + QStringLiteral("/the clip.vqa"), SmallOptions(2, 64, 48));
+    Load(vqa);
+    const auto* field = dynamic_cast<const ElidedLabel*>(m_dlg->Control(IDC_FILENAME));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(), vqa);
+    EXPECT_EQ(field->toolTip(), vqa);
+    const QString shown = field->ShownText();
+    EXPECT_TRUE(shown.startsWith(vqa.left(4))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("the clip.vqa"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(field->fontMetrics().horizontalAdvance(shown), field->contentsRect().width());
 }
 
 // A frame index entry whose position is negative as a signed 32-bit number: frame 1 cannot be

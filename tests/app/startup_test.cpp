@@ -11,11 +11,13 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
 #include "app/about_dlg.h"
 #include "app/control_ids.h"
+#include "app/converter_app.h"
 #include "app/dialog_units.h"
 #include "app/resources.h"
 #include "app/splash_dlg.h"
@@ -76,6 +78,25 @@ TEST(Splash, CentredOnThePrimaryScreen) {
     for (const Case& c : cases) EXPECT_EQ(SplashPosition(c.screen, c.picture), c.expected);
 }
 
+// The picture carries no version of its own: the splash writes the program's over it, where the
+// picture leaves room under its title.
+TEST(Splash, ShowsTheProgramsVersion) {
+    CSplashDlg splash(nullptr, 60000);
+    ASSERT_NE(splash.Version(), nullptr);
+    EXPECT_EQ(splash.Version()->text(), QStringLiteral("version ") + QStringLiteral(RW_VERSION));
+    const QRect line = splash.Version()->geometry();
+    const QImage picture = splash.Bitmap()->pixmap().toImage();
+    ASSERT_TRUE(QRect(QPoint(0, 0), picture.size()).contains(line));
+    int light = 0;  // pixels of the picture as light as the version's letters
+    for (int y = line.top(); y <= line.bottom(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            light += std::min({c.red(), c.green(), c.blue()}) >= 190;
+        }
+    }
+    EXPECT_EQ(light, 0);
+}
+
 // A click of either button, Enter, Return and Escape each close the splash at once.
 TEST(Splash, ClicksAndTheDialogKeysCloseItAtOnce) {
     const std::function<void(CSplashDlg&)> ways[] = {
@@ -103,6 +124,57 @@ TEST(Splash, OtherKeysLeaveItOpenAndItsTimerClosesIt) {
     EXPECT_EQ(finished.count(), 0);
     EXPECT_TRUE(finished.wait(30000));
     EXPECT_EQ(finished.count(), 1);
+}
+
+// --help and --version answer and end, whatever else the line holds; one file is loaded; other
+// lines are refused with a hint.
+TEST(CommandLine, AnswersHelpAndVersionAndTakesOneFile) {
+    using Action = CommandLine::Action;
+    const QString version = QStringLiteral("reelwright " RW_VERSION "\n");
+    const QString hint = QStringLiteral("\nTry 'reelwright --help' for more information.\n");
+    struct Case {
+        QStringList arguments;
+        Action action;
+        QString file;
+        QString text;
+        bool part = false;  // `text` is a line of the help text
+    };
+    const Case cases[] = {
+        {{}, Action::Run, {}, {}},
+        {{"movie.vqa"}, Action::Run, "movie.vqa", {}},
+        {{"--", "--help"}, Action::Run, "--help", {}},
+        {{"--version"}, Action::Print, {}, version},
+        {{"-v"}, Action::Print, {}, version},
+        {{"movie.vqa", "--version"}, Action::Print, {}, version},
+        {{"--help"},
+         Action::Print,
+         {},
+         "  -v, --version  Show the program's version and end.",
+         true},
+        {{"-h"}, Action::Print, {}, "  file           A VQA video to load, or a MIX archive", true},
+        // Before the window system has taken its own options out of the line.
+        {{"-platform", "xcb", "--help"},
+         Action::Print,
+         {},
+         "Usage: reelwright [options] [file]\n",
+         true},
+        {{"--bogus"}, Action::Refuse, {}, "reelwright: Unknown option 'bogus'." + hint},
+        {{"a.vqa", "b.vqa"},
+         Action::Refuse,
+         {},
+         "reelwright: Only one file can be opened at a time." + hint},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(QStringList{"reelwright"} + c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.action, c.action) << what;
+        EXPECT_EQ(line.file, c.file) << what;
+        if (c.part) {
+            EXPECT_TRUE(line.text.contains(c.text)) << what << "\n" << line.text.toStdString();
+        } else {
+            EXPECT_EQ(line.text, c.text) << what;
+        }
+    }
 }
 
 TEST(About, CarriesTheProgramsLinesAndIcon) {

@@ -6,8 +6,11 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QSlider>
 #include <QTest>
 #include <QUrl>
+#include <map>
 
 #include "app/control_ids.h"
 #include "app/video_panel.h"
@@ -124,18 +127,88 @@ TEST_F(VideoTest, PlayingFollowsTheSamplesTheDeviceHasPlayed) {
     m_dlg.reset();
 }
 
-// Without a sound device the player keeps time itself, and stops at the last frame.
+// Without a sound device the player keeps time itself, and stops at the last frame showing the
+// whole length.
 TEST_F(VideoTest, PlaysSilentlyWithoutASoundDeviceToTheEnd) {
-    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(20, 64, 48));
+    const QString vqa = WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(30, 64, 48));
     Load(vqa);
     ASSERT_TRUE(WaitForFrame(0));
     QElapsedTimer clock;
     clock.start();
     Video()->Play();
-    ASSERT_TRUE(WaitForFrame(19));
-    EXPECT_GE(clock.elapsed(), 19 * 1000 / 15 - 50);
+    ASSERT_TRUE(WaitForFrame(29));
+    EXPECT_GE(clock.elapsed(), 29 * 1000 / 15 - 50);
     EXPECT_TRUE(WaitFor([&] { return !Video()->IsPlaying(); }, 2000));
     EXPECT_EQ(Video()->PlayButton()->text(), QStringLiteral("Play"));
+    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:02 of 00:02"));
+}
+
+// A file cut short is noted beside the properties, and plays to the last frame it holds.
+TEST_F(VideoTest, AFileCutShortIsNotedAndPlaysToItsLastFrame) {
+    std::vector<uint8_t> bytes = SmallVideo(30, 64, 48).file;
+    const size_t frame20 = 70 + 4 * 20;  // its index entry counts 2-byte units
+    bytes.resize(2 * (bytes[frame20] | bytes[frame20 + 1] << 8 | bytes[frame20 + 2] << 16));
+    Load(Write(QStringLiteral("cut.vqa"), bytes));
+    EXPECT_EQ(m_dlg->FieldText(IDC_FRAMES_NOTE),
+              QStringLiteral("10 of the 30 frames lie beyond the end of the file."));
+    ASSERT_TRUE(WaitForFrame(0));
+    Video()->Play();
+    EXPECT_TRUE(WaitFor([&] { return !Video()->IsPlaying(); }, 5000));
+    EXPECT_EQ(Video()->ShownFrame(), 19);
+    EXPECT_EQ(Video()->TimeLabel()->text(), QStringLiteral("00:01 of 00:02"));
+    Video()->SeekTo(5);
+    ASSERT_TRUE(WaitForFrame(5));
+    Video()->SeekTo(25);  // beyond the end of the file: the last frame it holds
+    EXPECT_TRUE(WaitForFrame(19));
+
+    Load(WriteSynth(QStringLiteral("whole.vqa"), SmallOptions(4, 64, 48)));
+    EXPECT_EQ(m_dlg->FieldText(IDC_FRAMES_NOTE), QString());
+}
+
+TEST_F(VideoTest, AClickOnTheSliderMovesToTheClickedPlace) {
+    Load(WriteSynth(QStringLiteral("clip.vqa"), SmallOptions(40, 64, 48)));
+    ASSERT_TRUE(WaitForFrame(0));
+    QSlider* slider = Video()->Slider();
+    QTest::mouseClick(slider, Qt::LeftButton, {},
+                      QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    ASSERT_TRUE(WaitFor([&] { return Video()->ShownFrame() > 0; }, 5000));
+    EXPECT_NEAR(Video()->ShownFrame(), 29, 3);  // 3/4 of the way to frame 39, not one page on
+}
+
+// Every video at least at its true size, the window growing for it (and moving back onto its
+// screen) while every control stays where it is; a small one enlarged by a whole factor.
+TEST_F(VideoTest, ShowsEveryRowAndColumnGrowingTheWindowAsNeeded) {
+    const QRect room = m_dlg->screen()->availableGeometry();
+    m_dlg->move(room.topLeft() + QPoint(200, 50));
+    std::map<int, QRect> before;
+    for (int id :
+         {IDC_LOAD_FILE, IDOK, IDCANCEL, IDC_FILENAME, IDC_PERCENT_CONVERTED, IDC_OUTPUT_PATH})
+        before[id] = m_dlg->Control(id)->geometry();
+    struct Case {
+        int width, height;
+        int factor;  // at least
+    };
+    for (const Case c : {Case{320, 200, 1}, Case{640, 400, 1}, Case{64, 48, 2}}) {
+        const QString vqa = WriteSynth(QStringLiteral("%1x%2.vqa").arg(c.width).arg(c.height),
+                                       SmallOptions(2, c.width, c.height));
+        Load(vqa);
+        ASSERT_TRUE(WaitForFrame(0)) << c.width;
+        // The window takes its new size once its layout has run.
+        WaitFor(
+            [&] {
+                const QSize room = Video()->Picture()->size();
+                return room.width() >= c.width && room.height() >= c.height;
+            },
+            2000);
+        const QRect shown = Video()->Picture()->PictureRect();
+        EXPECT_TRUE(Video()->Picture()->rect().contains(shown)) << c.width;
+        EXPECT_GE(shown.width() / c.width, c.factor) << c.width;
+        EXPECT_TRUE(ShowsFrame(DecodeAll(vqa).frames[0])) << c.width;
+        const QRect frame = m_dlg->frameGeometry();
+        EXPECT_TRUE(frame.right() <= room.right() || frame.left() == room.left()) << c.width;
+        for (const auto& [id, geometry] : before)
+            EXPECT_EQ(m_dlg->Control(id)->geometry(), geometry) << id;
+    }
 }
 
 TEST_F(VideoTest, AConversionShowsTheFramesBeingConverted) {

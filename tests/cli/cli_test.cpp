@@ -138,6 +138,18 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa"}));
 }
 
+// A file cut short: --info counts the frames that start beyond its end.
+TEST_F(CliProgram, InfoCountsTheFramesBeyondTheEndOfAFileCutShort) {
+    std::vector<uint8_t> video = Video(18);
+    video.resize(2 *
+                 (video[70 + 4 * 12] | video[70 + 4 * 12 + 1] << 8 | video[70 + 4 * 12 + 2] << 16));
+    m_dir.Put("cut.vqa", video);
+    const test::CliRun r = m_dir.Run({"--info", "cut.vqa"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Outputfilesize       0.18 MB\nFrames beyond end    6"), std::string::npos)
+        << r.out;
+}
+
 // Two files converted side by side on a terminal: one line shows both while both run, and each
 // file's last progress says its last frame.
 TEST_F(CliProgram, ProgressOfFilesSideBySideIsReadable) {

@@ -45,6 +45,8 @@ class FakeView final : public SessionView {
                           t.blockHeight + " " + t.videoLength + " " + t.outputSize + " " + size);
     }
     void ClearProgress() override { Add("clear progress", ""); }
+    void ShowNote(const std::string& note) override { Add("note", note); }
+    void ShowOutputPath(const std::string& path) override { Add("output", path); }
     void ShowVideo(const VqaSource& video) override { Add("video", video.name); }
     void SetConverting(bool on) override { Add(on ? "converting" : "idle", ""); }
     void FocusConvert() override { Add("focus", ""); }
@@ -109,6 +111,15 @@ Bytes Video(size_t frames) {
     return BuildTinyVqa(v);
 }
 
+// A video of three frames whose file ends where the record of frame `frame` would start.
+Bytes CutBefore(size_t frame) {
+    Bytes b = Video(3);
+    const size_t at = 70 + 4 * frame;
+    const size_t entry = b[at] | b[at + 1] << 8 | b[at + 2] << 16;
+    b.resize(2 * entry + (frame == 0 ? 5520 : 0));
+    return b;
+}
+
 class SessionTest : public testing::Test {
   protected:
     SessionTest()
@@ -120,6 +131,9 @@ class SessionTest : public testing::Test {
         // Entries 1 to 3: a video of three frames, a text file and a video of two.
         m_dir.Put("GAME.MIX", synth::PackMix({{0x100, Video(3)}, {2, {'t'}}, {0x300, Video(2)}}));
         m_dir.Put("SOUNDS.MIX", synth::PackMix({{1, {'x'}}}));
+        m_dir.Put("cut.vqa", CutBefore(2));
+        m_dir.Put("cut0.vqa", CutBefore(0));
+        m_dir.Put("CUT.MIX", synth::PackMix({{0x400, CutBefore(1)}, {0x500, Video(2)}}));
     }
     std::string Full(const std::string& name) const { return (m_dir / name).string(); }
     // What the window was told while `action` ran with the user's `script`.
@@ -157,7 +171,23 @@ struct LoadCase {
 const LoadCase kLoads[] = {
     {"Video",
      {"video.vqa"},
-     "name: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
+     "name: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 MB 0.01 MB\nnote\nvideo: "
+     "D/video.vqa\nfocus\n"},
+    // A file cut short: its frames that start beyond the end (frame 0 where its record follows
+    // the leading sound), and in an archive those beyond the end of the entry.
+    {"CutShort",
+     {"cut.vqa"},
+     "name: D/cut.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nnote: 1 of the 3 frames lies "
+     "beyond the end of the file.\nvideo: D/cut.vqa\nfocus\n"},
+    {"CutBeforeTheFirstFrame",
+     {"cut0.vqa"},
+     "name: D/cut0.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nnote: No frame lies inside the "
+     "file: it is cut short.\nvideo: D/cut0.vqa\nfocus\n"},
+    {"ArchiveVideoCutShort",
+     {"CUT.MIX", "0"},
+     "picker: 2 videos\nname: D/CUT.MIX entry 1 (id 00000400)\nfields: 3 4x4 4x2 00:00 0.00 MB "
+     "0.01 MB\nnote: 2 of the 3 frames lie beyond the end of the file.\nvideo: D/CUT.MIX entry 1 "
+     "(id 00000400)\nfocus\n"},
     // The name stands in its field while the stop box is open; then the program ends.
     {"NotAVqaFileEndsTheProgram",
      {"notvqa.vqa"},
@@ -173,7 +203,7 @@ const LoadCase kLoads[] = {
     {"ArchiveVideo",
      {"GAME.MIX", "1"},
      "picker: 2 videos\nname: D/GAME.MIX entry 3 (id 00000300)\nfields: 2 4x4 4x2 00:00 0.00 MB "
-     "0.01 MB\nvideo: D/GAME.MIX entry 3 (id 00000300)\nfocus\n"},
+     "0.01 MB\nnote\nvideo: D/GAME.MIX entry 3 (id 00000300)\nfocus\n"},
     {"ArchivePickerCancelled", {"GAME.MIX", ""}, "picker: 2 videos\nfocus\n"},
     {"ArchiveWithoutVideos",
      {"SOUNDS.MIX"},
@@ -207,31 +237,38 @@ struct CompletionCase {
 };
 
 const CompletionCase kCompletions[] = {
-    {"NoCompanion", false, {"no"}, "ask: another?\nend: accepted\n"},
+    {"NoCompanion", false, {"no"}, "output: D/good.avi\nask: another?\nend: accepted\n"},
     {"CompanionStarted",
      true,
      {"yes", "no"},
-     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nask: another?\nend: "
+     "output: D/good.avi\nask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nask: "
+     "another?\nend: "
      "accepted\n"},
-    {"CompanionDeclined", true, {"no", "no"}, "ask: MPEG?\nask: another?\nend: accepted\n"},
+    {"CompanionDeclined",
+     true,
+     {"no", "no"},
+     "output: D/good.avi\nask: MPEG?\nask: another?\nend: accepted\n"},
     {"ExitWhileTheCompanionRuns",
      true,
      {"yes"},
-     "ask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nend: rejected\n",
+     "output: D/good.avi\nask: MPEG?\nrun: [D/M.exe][Reelwright][D/good.avi][D/good.mpg]\nend: "
+     "rejected\n",
      true},
     {"AnotherVideo",
      false,
      {"yes", "video.vqa"},
-     "ask: another?\nclear progress\nfile dialog\nname: D/video.vqa\nfields: 2 4x4 4x2 00:00 0.00 "
-     "MB 0.01 MB\nvideo: D/video.vqa\nfocus\n"},
+     "output: D/good.avi\nask: another?\nclear progress\nfile dialog\nname: D/video.vqa\nfields: 2 "
+     "4x4 4x2 00:00 0.00 "
+     "MB 0.01 MB\nnote\nvideo: D/video.vqa\nfocus\n"},
     {"AnotherCancelled",
      false,
      {"yes", ""},
-     "ask: another?\nclear progress\nfile dialog\nfocus\nend: rejected\n"},
+     "output: D/good.avi\nask: another?\nclear progress\nfile dialog\nfocus\nend: rejected\n"},
     {"AnotherThatIsNoVideoEndsOnce",
      false,
      {"yes", "notvqa.vqa"},
-     "ask: another?\nclear progress\nfile dialog\nname: D/notvqa.vqa\nstop: The file "
+     "output: D/good.avi\nask: another?\nclear progress\nfile dialog\nname: D/notvqa.vqa\nstop: "
+     "The file "
      "\"D/notvqa.vqa\" is no VQA-Videofile!\nTerminating Program!.\nend: rejected\n"},
 };
 
@@ -265,7 +302,8 @@ TEST_F(SessionTest, RefusesWhatCannotBeDoneNow) {
         m_session.OpenFile(Full("video.vqa"));
     };
     EXPECT_EQ(Run({"no", "no"}, [&] { m_session.Finished(); }),
-              "ask: MPEG?\nbox: no convert: running\nbox: no load\nbox: no load\nask: "
+              "output: D/good.avi\nask: MPEG?\nbox: no convert: running\nbox: no load\nbox: no "
+              "load\nask: "
               "another?\nend: accepted\n");
     EXPECT_EQ(Run({}, [&] { m_session.Exit(); }), "");  // the window has gone: nothing more
 }

@@ -1,0 +1,162 @@
+// The compressed writer's files as an outside reader (ffprobe, ffmpeg) sees them: container,
+// codecs, pixels, aspect, frame count, duration and sound as promised; lossless files equal to
+// their input bit for bit, lossy ones close to it; settings it cannot use refused with a message.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <map>
+#include <sstream>
+
+#include "tests/compressed/clip.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/shell.h"
+
+namespace rw {
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+// The streams ("stream:0", "stream:1") and the container ("format") of a file as ffprobe gives
+// them.
+std::map<std::string, Fields> Probe(const std::string& path) {
+    const std::string entries =
+        "stream=codec_name,pix_fmt,width,height,sample_aspect_ratio,sample_rate,channels,"
+        "nb_read_frames,color_space,color_range,start_time:format=format_name,duration";
+    const auto run = test::RunShell("ffprobe -v error -count_frames -show_entries " + entries +
+                                    " -of compact '" + path + "'");
+    std::map<std::string, Fields> sections;
+    std::istringstream lines(run.out);
+    int streams = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream items(line);
+        std::string section, item;
+        std::getline(items, section, '|');
+        if (section == "stream") section += ":" + std::to_string(streams++);
+        while (std::getline(items, item, '|')) {
+            const size_t eq = item.find('=');
+            if (eq != std::string::npos)
+                sections[section][item.substr(0, eq)] = item.substr(eq + 1);
+        }
+    }
+    return sections;
+}
+
+std::vector<uint8_t> Decoded(const std::string& path, const std::string& what) {
+    const std::string out = what == "v" ? "-vsync passthrough -f rawvideo -pix_fmt bgr24"
+                                        : "-f s16le -acodec pcm_s16le";
+    const auto run =
+        test::RunShell("ffmpeg -v error -i '" + path + "' -map 0:" + what + " " + out + " -");
+    return {run.out.begin(), run.out.end()};
+}
+
+double Ratio(const std::string& text) {  // "5:6" → 0.833
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return 0;
+    return std::stod(text.substr(0, colon)) / std::max(1.0, std::stod(text.substr(colon + 1)));
+}
+
+struct Row {
+    const char* label;
+    CompressedSettings settings;
+    int channels;
+    const char *container, *video, *pixels, *audio;
+    int scale, framesPerPicture, soundRate;
+    double minPsnr;  // 99: bit for bit, sound too
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.label;
+}
+
+class CompressedFiles : public testing::TestWithParam<Row> {};
+
+TEST_P(CompressedFiles, HoldWhatTheFormatPromises) {
+    const Row& row = GetParam();
+    if (test::RunShell("ffprobe -version >/dev/null 2>&1").status != 0) GTEST_SKIP();
+    const test::Clip clip = test::MakeClip(24, 320, 200, 22050, row.channels);
+    test::ScratchFolder folder;
+    const std::string path = (folder / "clip.out").string();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    const auto written = test::WriteClip(fd, "clip.out", clip, row.settings);
+    close(fd);
+    ASSERT_TRUE(written) << written.error().message;
+
+    auto probe = Probe(path);
+    Fields& v = probe["stream:0"];
+    Fields& a = probe["stream:1"];
+    EXPECT_NE(probe["format"]["format_name"].find(row.container), std::string::npos);
+    EXPECT_EQ(v["codec_name"], row.video);
+    EXPECT_EQ(v["pix_fmt"], row.pixels);
+    const bool even = std::string(row.pixels) == "yuv420p";
+    EXPECT_EQ(v["width"], std::to_string(320 * row.scale));
+    EXPECT_EQ(v["height"], std::to_string(200 * row.scale));
+    EXPECT_NEAR(Ratio(v["sample_aspect_ratio"]), row.settings.squarePixels ? 1.0 : 5.0 / 6, 0.01);
+    EXPECT_EQ(v["color_space"], even ? "smpte170m" : "gbr");
+    EXPECT_EQ(v["nb_read_frames"], std::to_string(24 * row.framesPerPicture));
+    EXPECT_NEAR(std::stod(probe["format"]["duration"]), 24 / 15.0, 0.1);
+    EXPECT_EQ(a["codec_name"], row.audio);
+    EXPECT_EQ(a["sample_rate"], std::to_string(row.soundRate));
+    EXPECT_EQ(a["channels"], std::to_string(row.channels));
+    EXPECT_NEAR(std::stod(v["start_time"]), std::stod(a["start_time"]), 0.05);
+
+    const std::vector<uint8_t> pictures = Decoded(path, "v");
+    const size_t frameBytes = size_t(320 * row.scale) * size_t(200 * row.scale) * 3;
+    ASSERT_EQ(pictures.size(), frameBytes * 24 * size_t(row.framesPerPicture));
+    double worst = 99;
+    for (size_t f = 0; f < 24 * size_t(row.framesPerPicture); ++f) {
+        const auto expected = test::Enlarged(clip.pictures[f / size_t(row.framesPerPicture)], 320,
+                                             200, row.scale, even);
+        worst = std::min(worst, test::Psnr(expected, {&pictures[f * frameBytes], frameBytes}));
+    }
+    EXPECT_GE(worst, row.minPsnr);
+    const std::vector<uint8_t> sound = Decoded(path, "a");
+    const size_t soundBytes = clip.SoundFrames() * row.soundRate / 22050 * row.channels * 2;
+    if (row.minPsnr == 99) {
+        EXPECT_EQ(sound, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(clip.sound.data()),
+                                              reinterpret_cast<const uint8_t*>(clip.sound.data()) +
+                                                  clip.sound.size() * 2));
+    } else {
+        EXPECT_NEAR(double(sound.size()), double(soundBytes), 4096.0 * row.channels * 2);
+    }
+}
+
+constexpr auto kMp4 = CompressedFormat::Mp4;
+constexpr auto kWebM = CompressedFormat::WebM;
+constexpr auto kMkv = CompressedFormat::Mkv;
+constexpr auto kMpg = CompressedFormat::Mpg;
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CompressedFiles,
+    testing::Values(Row{"mp4", {kMp4}, 1, "mp4", "h264", "yuv420p", "aac", 2, 1, 22050, 30},
+                    Row{"webm", {kWebM}, 1, "webm", "vp9", "yuv420p", "opus", 2, 1, 48000, 30},
+                    Row{"mkv", {kMkv}, 1, "matroska", "ffv1", "bgr0", "flac", 1, 1, 22050, 99},
+                    Row{"mpg", {kMpg}, 1, "mpeg", "mpeg1video", "yuv420p", "mp2", 2, 2, 22050, 28},
+                    Row{"mkv_stereo_square_scale_3",
+                        {kMkv, 3, true},
+                        2,
+                        "matroska",
+                        "ffv1",
+                        "bgr0",
+                        "flac",
+                        3,
+                        1,
+                        22050,
+                        99},
+                    Row{"webm_stereo_square",
+                        {kWebM, 1, true},
+                        2,
+                        "webm",
+                        "vp9",
+                        "yuv420p",
+                        "opus",
+                        1,
+                        1,
+                        48000,
+                        30}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace rw

@@ -78,9 +78,9 @@ Expected<CompressedSettings> Resolve(const std::string& name, CompressedSettings
 const CompressedFormatInfo& FormatInfo(CompressedFormat format) {
     static const CompressedFormatInfo kFormats[] = {
         {"mp4", ".mp4", "H.264 and AAC in MP4", 2, 18, 0, 51},
-        {"webm", ".webm", "VP9 and Opus in WebM", 2, 30, 0, 63},
+        {"webm", ".webm", "VP9 and Opus in WebM", 2, 25, 0, 63},
         {"mkv", ".mkv", "lossless FFV1 (RGB) and FLAC in Matroska", 1, -1, -1, -1},
-        {"mpg", ".mpg", "MPEG-1 video and MP2 in an MPEG-1 system stream", 2, 4, 1, 31},
+        {"mpg", ".mpg", "MPEG-1 video and MP2 in an MPEG-1 system stream", 2, 3, 1, 31},
     };
     return kFormats[static_cast<int>(format)];
 }

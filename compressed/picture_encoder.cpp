@@ -196,6 +196,7 @@ Expected<void> PictureEncoder::Picture(std::span<const uint8_t> bgrBottomUp) {
     ++m_pictures;
     for (const int64_t due = m_pictures * m_framesPer / m_picturesPer; m_frames < due; ++m_frames) {
         m_frame->pts = m_frames;
+        m_frame->quality = m_codec->global_quality;  // the fixed quantiser, where one is set
         if (auto e = m_muxer.Encode(m_codec.get(), m_stream, m_frame.get()); !e) return e;
     }
     return {};

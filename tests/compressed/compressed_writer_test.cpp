@@ -24,8 +24,8 @@ std::map<std::string, Fields> Probe(const std::string& path) {
     const std::string entries =
         "stream=codec_name,pix_fmt,width,height,sample_aspect_ratio,sample_rate,channels,"
         "color_space,color_range,start_time:format=format_name,duration";
-    const auto run = test::RunShell("ffprobe -v error -show_entries " + entries +
-                                    " -of compact '" + path + "'");
+    const auto run =
+        test::RunShell("ffprobe -v error -show_entries " + entries + " -of compact '" + path + "'");
     std::map<std::string, Fields> sections;
     std::istringstream lines(run.out);
     int streams = 0;
@@ -164,6 +164,86 @@ INSTANTIATE_TEST_SUITE_P(
             48000,
             26}),
     [](const auto& info) { return std::string(info.param.label); });
+
+struct RefusalRow {
+    const char* label;
+    StreamShape shape;
+    CompressedSettings settings;
+    const char* message;  // after "cannot write "clip.out": "; the file is not empty when null
+};
+
+void PrintTo(const RefusalRow& row, std::ostream* os) {
+    *os << row.label;
+}
+
+class Refusals : public testing::TestWithParam<RefusalRow> {};
+
+TEST_P(Refusals, NameTheFileAndTheProblem) {
+    const RefusalRow& row = GetParam();
+    test::ScratchFolder folder;
+    const std::string path = (folder / "clip.out").string();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    if (row.message == nullptr) {
+        ASSERT_EQ(write(fd, "x", 1), 1);
+    }
+    const auto writer = CompressedWriter::Open(fd, "clip.out", row.shape, row.settings);
+    close(fd);
+    ASSERT_FALSE(writer);
+    EXPECT_EQ(writer.error().message,
+              std::string("cannot write \"clip.out\": ") +
+                  (row.message ? row.message : "it is not a new, empty file"));
+}
+
+constexpr StreamShape kShape{320, 200, 15, 1, 22050, 1};
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, Refusals,
+    testing::Values(
+        RefusalRow{"scale_9", kShape, {kMp4, 9}, "the scale must be 1 to 8, not 9"},
+        RefusalRow{
+            "crf_52", kShape, {kMp4, 0, false, 52}, "the mp4 quality must be 0 to 51, not 52"},
+        RefusalRow{"lossless_quality",
+                   kShape,
+                   {kMkv, 0, false, 10},
+                   "mkv is lossless and takes no quality"},
+        RefusalRow{"no_threads",
+                   kShape,
+                   {kWebM, 0, false, -1, 0},
+                   "the number of threads must be at least 1, not 0"},
+        RefusalRow{"three_channels",
+                   {320, 200, 15, 1, 22050, 3},
+                   {kMp4},
+                   "sound of 3 channels cannot be written (only mono or stereo)"},
+        RefusalRow{
+            "no_rate", {320, 200, 0, 1, 0, 1}, {kMp4}, "a picture rate of 0/1 cannot be written"},
+        RefusalRow{"mpeg1_too_large",
+                   {640, 400, 15, 1, 0, 1},
+                   {kMpg, 8},
+                   "MPEG-1 video pictures cannot be larger than 4094 pixels a side (these would be "
+                   "5120 x 3200)"},
+        RefusalRow{"file_not_empty", kShape, {kMkv}, nullptr}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A picture of the wrong size is refused, and the writer keeps that failure.
+TEST(CompressedWriter, KeepsItsFirstFailure) {
+    test::ScratchFolder folder;
+    const std::string path = (folder / "clip.out").string();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    auto writer = CompressedWriter::Open(fd, "clip.out", {8, 6, 15, 1, 0, 1}, {kMkv});
+    ASSERT_TRUE(writer) << writer.error().message;
+    const std::vector<uint8_t> picture(8 * 6 * 3 - 1);
+    const std::string message =
+        "cannot write \"clip.out\": a picture of 143 bytes is not 8 x 6 x 3";
+    const auto refused = (*writer)->Picture(picture);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message, message);
+    const auto finished = (*writer)->Finish();
+    ASSERT_FALSE(finished);
+    EXPECT_EQ(finished.error().message, message);
+    close(fd);
+}
 
 }  // namespace
 }  // namespace rw

@@ -71,6 +71,11 @@ Expected<std::unique_ptr<SoundEncoder>> SoundEncoder::Open(Muxer& muxer, const S
     if (auto r = encoder->Start(*codec, rate, ac.bitRatePerChannel * shape.channels); !r) {
         return r.error();
     }
+    // Matroska records the encoder's delay (Opus's pre-skip) in its header instead of in the
+    // packets' times: the first packet starts at 0, like the first picture.
+    if (settings.format == CompressedFormat::WebM || settings.format == CompressedFormat::Mkv) {
+        encoder->m_pts = encoder->m_codec->initial_padding;
+    }
     if (rate != shape.soundRate) {
         soxr_error_t error = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);

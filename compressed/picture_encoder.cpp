@@ -192,7 +192,8 @@ Expected<void> PictureEncoder::Picture(std::span<const uint8_t> bgrBottomUp) {
     if (r < 0) return Failure(m_muxer.Name(), "cannot convert a picture", r);
     const uint8_t* const source[1] = {m_enlarged.data()};
     const int stride[1] = {m_outWidth * 3};
-    sws_scale(m_scaler.get(), source, stride, 0, m_outHeight, m_frame->data, m_frame->linesize);
+    r = sws_scale(m_scaler.get(), source, stride, 0, m_outHeight, m_frame->data, m_frame->linesize);
+    if (r < 0) return Failure(m_muxer.Name(), "cannot convert a picture", r);
     ++m_pictures;
     for (const int64_t due = m_pictures * m_framesPer / m_picturesPer; m_frames < due; ++m_frames) {
         m_frame->pts = m_frames;

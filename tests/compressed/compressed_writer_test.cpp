@@ -3,7 +3,9 @@
 // their input bit for bit, lossy ones close to it; settings it cannot use refused with a message.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <map>
@@ -261,6 +263,26 @@ TEST(CompressedWriter, KeepsItsFirstFailure) {
     ASSERT_FALSE(finished);
     EXPECT_EQ(finished.error().message, message);
     close(fd);
+}
+
+// A file that cannot grow: the system's own error, naming the file.
+TEST(CompressedWriter, ReportsAFailedWrite) {
+    test::ScratchFolder folder;
+    const std::string path = (folder / "clip.out").string();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit small = before;
+    small.rlim_cur = 4096;
+    const auto handler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto written = test::WriteClip(fd, "clip.out", test::MakeClip(8, 64, 40, 0, 1), {kMkv});
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, handler);
+    close(fd);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().message, "cannot write \"clip.out\": File too large");
 }
 
 }  // namespace

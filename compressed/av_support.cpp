@@ -32,6 +32,10 @@ void KeepLogQuiet() {
     t_lastLine.clear();
 }
 
+void ForgetLastLine() {
+    t_lastLine.clear();
+}
+
 Error Failure(const std::string& name, const std::string& what, int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);

@@ -36,6 +36,8 @@ using ScalerPtr = std::unique_ptr<SwsContext, ScalerFree>;
 // Keeps FFmpeg's own log off the terminal; its last error line on this thread goes into the
 // messages below instead. Called before any other use of the libraries.
 void KeepLogQuiet();
+// Forgets this thread's last error line (a step that succeeded may have logged one).
+void ForgetLastLine();
 
 // "cannot write "NAME": WHAT: <FFmpeg's text for code> (<its last error line>)".
 Error Failure(const std::string& name, const std::string& what, int code);

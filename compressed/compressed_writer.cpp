@@ -121,6 +121,7 @@ Expected<std::unique_ptr<CompressedWriter>> CompressedWriter::Open(
 
 Expected<void> CompressedWriter::Keep(Expected<void> result) {
     if (!result) m_parts->failed = result.error();
+    av::ForgetLastLine();
     return result;
 }
 

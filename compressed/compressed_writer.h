@@ -3,18 +3,20 @@
 // come as 24-bit BGR rows, bottom row first; sound as 16-bit PCM. Pictures are enlarged by whole
 // numbers (nearest neighbour, never smoothed) and, unless square pixels are asked for, carry a 5:6
 // sample aspect ratio, so a 320 x 200 picture shows at 4:3. YUV outputs are BT.601, limited range.
+// MPEG-1 knows only a few picture rates: 15 pictures a second are written as 30, each one twice.
 //
-// The quality knob, per format (-1 takes the default):
+// The quality knob, per format (-1 takes the default; bench/compressed_bench measures them):
 //
 //   format  video                    knob                        default  range
-//   mp4     H.264 (libx264), 4:2:0   x264 CRF, lower is better   18       0 (lossless) .. 51
-//   webm    VP9 (libvpx-vp9), 4:2:0  VP9 CRF, lower is better    30       0 .. 63
+//   mp4     H.264 (libx264), 4:2:0   x264 CRF, lower is better   18       0 .. 51
+//   webm    VP9 (libvpx-vp9), 4:2:0  VP9 CRF, lower is better    25       0 .. 63
 //   mkv     FFV1, RGB, lossless      none (always bit-exact)     -        -
-//   mpg     MPEG-1, 4:2:0            quantiser, lower is better  4        1 .. 31
+//   mpg     MPEG-1, 4:2:0            quantiser, lower is better  3        1 .. 31
 //
-// Sound: AAC 64 kbit/s per channel at the video's own rate; Opus 48 kbit/s per channel, resampled
-// to 48 kHz; FLAC (lossless) at the video's own rate; MP2 64 kbit/s per channel at the video's own
-// rate (22050, 24000, 32000, 44100, 48000 Hz; others are resampled to the next one up).
+// The default scale is 2 for the lossy formats (4:2:0 colour then loses nothing of a pixel's own
+// colour) and 1 for mkv. Sound: AAC 64 kbit/s per channel and FLAC at the video's own rate; Opus
+// 48 kbit/s per channel at 48 kHz (resampled); MP2 64 kbit/s per channel at the video's own rate
+// where MPEG audio has it (16000, 22050, 24000, 32000, 44100, 48000 Hz), else the next one up.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -47,10 +48,20 @@ std::map<std::string, Fields> Probe(const std::string& path) {
 
 std::vector<uint8_t> Decoded(const std::string& path, const std::string& what) {
     const std::string out = what == "v" ? "-vsync passthrough -f rawvideo -pix_fmt bgr24"
-                                        : "-f s16le -acodec pcm_s16le";
+                                        : "-ar 22050 -f s16le -acodec pcm_s16le";
     const auto run =
         test::RunShell("ffmpeg -v error -i '" + path + "' -map 0:" + what + " " + out + " -");
     return {run.out.begin(), run.out.end()};
+}
+
+// The decoded sound's signal-to-noise ratio against the input, in dB, sample for sample.
+double SoundSnr(const std::vector<int16_t>& input, const std::vector<int16_t>& decoded) {
+    double signal = 0, noise = 1;
+    for (size_t i = 0; i < std::min(input.size(), decoded.size()); ++i) {
+        signal += double(input[i]) * input[i];
+        noise += (double(decoded[i]) - input[i]) * (double(decoded[i]) - input[i]);
+    }
+    return 10 * std::log10(signal / noise);
 }
 
 double Ratio(const std::string& text) {  // "5:6" → 0.833
@@ -119,14 +130,19 @@ TEST_P(CompressedFiles, HoldWhatTheFormatPromises) {
         worst = std::min(worst, test::Psnr(expected, {&pictures[f * frameBytes], frameBytes}));
     }
     EXPECT_GE(worst, row.minPsnr);
-    const std::vector<uint8_t> sound = Decoded(path, "a");
-    const size_t soundBytes = clip.SoundFrames() * row.soundRate / 22050 * row.channels * 2;
+    // The sound back at 22050 Hz: bit for bit, or close to the input from the first sample on.
+    const std::vector<uint8_t> bytes = Decoded(path, "a");
+    const std::vector<int16_t> sound(
+        reinterpret_cast<const int16_t*>(bytes.data()),
+        reinterpret_cast<const int16_t*>(bytes.data()) + bytes.size() / 2);
     if (row.minPsnr == 99) {
-        EXPECT_EQ(sound, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(clip.sound.data()),
-                                              reinterpret_cast<const uint8_t*>(clip.sound.data()) +
-                                                  clip.sound.size() * 2));
-    } else {
-        EXPECT_NEAR(double(sound.size()), double(soundBytes), 4096.0 * row.channels * 2);
+        EXPECT_EQ(sound, clip.sound);
+        return;
+    }
+    EXPECT_NEAR(double(sound.size()), double(clip.sound.size()), 2048.0 * row.channels);
+    // An MPEG-1 system stream keeps no record of the MP2 encoder's delay for a raw decode.
+    if (row.settings.format != CompressedFormat::Mpg) {
+        EXPECT_GE(SoundSnr(clip.sound, sound), 18);
     }
 }
 

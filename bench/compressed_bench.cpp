@@ -103,13 +103,9 @@ bool Parse(int argc, char** argv, Options& o) {
         } else if (next != nullptr && a == "--quality") {
             o.qualities.push_back(std::atoi(argv[++i]));
         } else if (next != nullptr && a == "--format") {
-            const std::string name = argv[++i];
-            o.formats.clear();
-            for (auto f : {CompressedFormat::Mp4, CompressedFormat::WebM, CompressedFormat::Mkv,
-                           CompressedFormat::Mpg}) {
-                if (name == FormatInfo(f).name) o.formats.push_back(f);
-            }
-            if (o.formats.empty()) return false;
+            const auto format = FormatNamed(argv[++i]);
+            if (!format) return false;
+            o.formats = {*format};
         } else {
             return false;
         }

@@ -85,6 +85,23 @@ const CompressedFormatInfo& FormatInfo(CompressedFormat format) {
     return kFormats[static_cast<int>(format)];
 }
 
+std::optional<CompressedFormat> FormatNamed(std::string_view name) {
+    for (auto format : {CompressedFormat::Mp4, CompressedFormat::WebM, CompressedFormat::Mkv,
+                        CompressedFormat::Mpg}) {
+        if (name == FormatInfo(format).name) return format;
+    }
+    return std::nullopt;
+}
+
+Expected<void> FormatAvailable(CompressedFormat format) {
+    av::KeepLogQuiet();
+    const Container& container = ContainerOf(format);
+    if (auto r = av::Muxer::Available(container.muxer, container.label); !r) return r;
+    if (auto r = av::PictureEncoder::Encoder(format); !r) return r.error();
+    if (auto r = av::SoundEncoder::Encoder(format); !r) return r.error();
+    return {};
+}
+
 struct CompressedWriter::Parts {
     std::unique_ptr<av::Muxer> muxer;  // first, so that it outlives the encoders writing to it
     std::unique_ptr<av::PictureEncoder> pictures;

@@ -21,8 +21,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/expected.h"
 
@@ -55,6 +57,11 @@ struct CompressedFormatInfo {
     int bestQuality, worstQuality;
 };
 const CompressedFormatInfo& FormatInfo(CompressedFormat format);
+// The format whose name (FormatInfo's `name`) is `name`, if any.
+std::optional<CompressedFormat> FormatNamed(std::string_view name);
+// Whether this system's FFmpeg can write the format, or a message naming what it lacks ("this
+// system's FFmpeg has no H.264 encoder (libx264)").
+Expected<void> FormatAvailable(CompressedFormat format);
 
 class CompressedWriter {
   public:

@@ -4,12 +4,17 @@
 
 namespace rw::av {
 
-Expected<std::unique_ptr<Muxer>> Muxer::Open(int fd, std::string name, const char* muxer,
-                                             const char* label) {
+Expected<void> Muxer::Available(const char* muxer, const char* label) {
     if (av_guess_format(muxer, nullptr, nullptr) == nullptr) {
         return Error{std::string("this system's FFmpeg has no ") + label + " writer (" + muxer +
                      ")"};
     }
+    return {};
+}
+
+Expected<std::unique_ptr<Muxer>> Muxer::Open(int fd, std::string name, const char* muxer,
+                                             const char* label) {
+    if (auto r = Available(muxer, label); !r) return r.error();
     auto output = FdOutput::Open(fd, name);
     if (!output) return output.error();
     AVFormatContext* format = nullptr;

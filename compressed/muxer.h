@@ -16,6 +16,8 @@ class Muxer {
     // `muxer` is FFmpeg's name for the container ("mp4"), `label` the one users know ("MP4").
     static Expected<std::unique_ptr<Muxer>> Open(int fd, std::string name, const char* muxer,
                                                  const char* label);
+    // Whether this system's FFmpeg has the muxer, or a message saying it lacks it.
+    static Expected<void> Available(const char* muxer, const char* label);
     Muxer(std::unique_ptr<FdOutput> output, AVFormatContext* format, std::string name);
     ~Muxer();
     Muxer(const Muxer&) = delete;

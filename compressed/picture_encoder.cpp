@@ -108,9 +108,14 @@ Expected<std::unique_ptr<PictureEncoder>> PictureEncoder::Open(Muxer& muxer,
     return encoder;
 }
 
+Expected<const AVCodec*> PictureEncoder::Encoder(CompressedFormat format) {
+    const VideoCodec& vc = VideoCodecOf(format);
+    return FindEncoder(vc.encoder, vc.label);
+}
+
 Expected<void> PictureEncoder::Start(const CompressedSettings& settings) {
     const VideoCodec& vc = VideoCodecOf(settings.format);
-    auto codec = FindEncoder(vc.encoder, vc.label);
+    auto codec = Encoder(settings.format);
     if (!codec) return codec.error();
     auto stream = m_muxer.AddStream();
     if (!stream) return stream.error();

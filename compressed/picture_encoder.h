@@ -19,6 +19,8 @@ class PictureEncoder {
     static Expected<std::unique_ptr<PictureEncoder>> Open(Muxer& muxer, const StreamShape& shape,
                                                           const CompressedSettings& settings);
     PictureEncoder(Muxer& muxer, const StreamShape& shape, int scale);
+    // The format's video encoder, or a message saying this system's FFmpeg lacks it.
+    static Expected<const AVCodec*> Encoder(CompressedFormat format);
 
     Expected<void> Picture(std::span<const uint8_t> bgrBottomUp);
     Expected<void> Finish();

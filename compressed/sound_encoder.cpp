@@ -61,10 +61,15 @@ SoundEncoder::~SoundEncoder() {
     if (m_soxr != nullptr) soxr_delete(m_soxr);
 }
 
+Expected<const AVCodec*> SoundEncoder::Encoder(CompressedFormat format) {
+    const AudioCodec& ac = AudioCodecOf(format);
+    return FindEncoder(ac.encoder, ac.label);
+}
+
 Expected<std::unique_ptr<SoundEncoder>> SoundEncoder::Open(Muxer& muxer, const StreamShape& shape,
                                                            const CompressedSettings& settings) {
     const AudioCodec& ac = AudioCodecOf(settings.format);
-    auto codec = FindEncoder(ac.encoder, ac.label);
+    auto codec = Encoder(settings.format);
     if (!codec) return codec.error();
     auto encoder = std::make_unique<SoundEncoder>(muxer, shape);
     const int rate = ac.onlyRate != 0 ? ac.onlyRate : EncoderRate(*codec, shape.soundRate);

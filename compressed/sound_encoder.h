@@ -21,6 +21,8 @@ class SoundEncoder {
     static Expected<std::unique_ptr<SoundEncoder>> Open(Muxer& muxer, const StreamShape& shape,
                                                         const CompressedSettings& settings);
     SoundEncoder(Muxer& muxer, const StreamShape& shape);
+    // The format's sound encoder, or a message saying this system's FFmpeg lacks it.
+    static Expected<const AVCodec*> Encoder(CompressedFormat format);
     ~SoundEncoder();
     SoundEncoder(const SoundEncoder&) = delete;
     SoundEncoder& operator=(const SoundEncoder&) = delete;

@@ -22,7 +22,8 @@ Bytes Header(const char* fields) {
 TEST(HighColourHeader, ReadsEveryFieldUpToTheSampleSize) {
     // version 3, flags 1, 300 frames, 640 x 400, blocks 4 x 4, 0 fps, 0 parts, 0 colours,
     // 8000 entries, 6 bytes, 22050 Hz, 2 channels, 16 bits
-    const Bytes file = Header("0300 0100 2C01 8002 9001 04 04 00 00 0000 401F 000000000000 2256 02 10");
+    const Bytes file =
+        Header("0300 0100 2C01 8002 9001 04 04 00 00 0000 401F 000000000000 2256 02 10");
     MemoryInputFile in(file);
     auto fields = ReadVqaHeaderFields(in);
     ASSERT_TRUE(fields.ok()) << fields.error().message;
@@ -42,7 +43,7 @@ TEST(HighColourHeader, HighColourWhenColoursAndPartsAre0OrVersionIs3) {
         uint16_t colours;
         bool highColour;
     };
-    const Case cases[] = {{2, 8, 256, false}, {3, 8, 256, true}, {2, 0, 0, true},
+    const Case cases[] = {{2, 8, 256, false}, {3, 8, 256, true},  {2, 0, 0, true},
                           {2, 8, 0, false},   {2, 0, 256, false}, {1, 0, 0, true}};
     for (const Case& c : cases) {
         VqaHeaderFields f;
@@ -67,8 +68,8 @@ TEST(HighColourHeader, PropertiesTakeDefaultsForRatesChannelsAndBits) {
 
 TEST(HighColourHeader, RefusesPicturesNoDecoderShouldTakeOn) {
     const std::pair<HighColourProperties, bool> cases[] = {
-        {{1, 640, 400, 4, 4}, true},   {{1, 4096, 4096, 4, 4}, true}, {{1, 0, 400, 4, 4}, false},
-        {{1, 4097, 4096, 4, 4}, false}, {{1, 640, 400, 0, 4}, false}, {{1, 640, 400, 4, 0}, false},
+        {{1, 640, 400, 4, 4}, true},    {{1, 4096, 4096, 4, 4}, true}, {{1, 0, 400, 4, 4}, false},
+        {{1, 4097, 4096, 4, 4}, false}, {{1, 640, 400, 0, 4}, false},  {{1, 640, 400, 4, 0}, false},
     };
     for (const auto& [p, ok] : cases) {
         auto r = CheckHighColourProperties(p, "clip.vqa");

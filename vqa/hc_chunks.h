@@ -13,6 +13,12 @@
 
 namespace rw {
 
+// A frame's data chunks (sound, codebooks, pictures) larger than this are damage; other chunks
+// are skipped without being read.
+inline constexpr uint32_t kMaxHighColourChunk = uint32_t{64} << 20;
+// A frame whose picture chunk does not come within this many bytes of its offset is damaged.
+inline constexpr int64_t kMaxHighColourFrameSpan = int64_t{64} << 20;
+
 // A four-character identifier as a number, first character in the top byte.
 constexpr uint32_t ChunkId(const char (&text)[5]) {
     return (uint32_t{static_cast<uint8_t>(text[0])} << 24) |

@@ -9,17 +9,12 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "vqa/hc_chunks.h"
 #include "vqa/hc_codebook.h"
 #include "vqa/hc_properties.h"
 #include "vqa/hc_sound.h"
 
 namespace rw {
-
-// A frame's data chunks (sound, codebooks, pictures) larger than this are damage; other chunks
-// are skipped without being read.
-inline constexpr uint32_t kMaxHighColourChunk = uint32_t{64} << 20;
-// A frame whose picture chunk does not come within this many bytes of its offset is damaged.
-inline constexpr int64_t kMaxHighColourFrameSpan = int64_t{64} << 20;
 
 struct HighColourFrame {
     // width * height * 3 bytes, blue green red, bottom row first: the decoder's own picture, valid

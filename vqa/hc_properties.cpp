@@ -1,5 +1,9 @@
 #include "vqa/hc_properties.h"
 
+#include <vector>
+
+#include "vqa/hc_chunks.h"
+
 namespace rw {
 
 bool HeaderSaysHighColour(const VqaHeaderFields& fields) {
@@ -55,6 +59,40 @@ PictureKindDecision DecidePictureKind(const VqaHeaderFields& fields,
         HeaderSaysHighColour(fields) ? PictureKind::HighColour : PictureKind::EightBit;
     if (!firstPointerTable) return {byHeader, false};
     return {*firstPointerTable, *firstPointerTable != byHeader};
+}
+
+std::optional<PictureKind> PointerTableKindAt(InputFile& file, int64_t frameOffset) {
+    auto length = file.Length();
+    if (!length) return std::nullopt;
+    int64_t at = frameOffset;
+    while (at - frameOffset <= kMaxHighColourFrameSpan) {
+        auto chunk = ReadChunkHeader(file, at, *length);
+        if (!chunk) return std::nullopt;
+        if (chunk->id == ChunkId("VQFR")) {
+            if (chunk->size > kMaxHighColourChunk) return std::nullopt;
+            std::vector<uint8_t> data(chunk->size);
+            if (!file.Seek(chunk->dataAt) || !file.ReadExact(data)) return std::nullopt;
+            for (const SubChunk& sub : ReadSubChunks(data).chunks) {
+                if (sub.id == ChunkId("VPTR") || sub.id == ChunkId("VPRZ")) {
+                    return PictureKind::HighColour;
+                }
+                if (sub.id == ChunkId("VPT0") || sub.id == ChunkId("VPTZ")) {
+                    return PictureKind::EightBit;
+                }
+            }
+            return std::nullopt;
+        }
+        auto next = NextChunkAt(file, *chunk, *length);
+        if (!next) return std::nullopt;
+        at = *next;
+    }
+    return std::nullopt;
+}
+
+PictureKindDecision DecideVideoKind(InputFile& file, const VqaHeaderFields& fields) {
+    auto offsets = ReadHighColourFrameIndex(file, fields.frames);
+    if (!offsets || offsets->empty()) return DecidePictureKind(fields, std::nullopt);
+    return DecidePictureKind(fields, PointerTableKindAt(file, offsets->front()));
 }
 
 }  // namespace rw

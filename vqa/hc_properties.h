@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/expected.h"
+#include "platform/file.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
@@ -55,5 +56,15 @@ struct PictureKindDecision {
 // carries (nothing when it carries none, or could not be read).
 PictureKindDecision DecidePictureKind(const VqaHeaderFields& fields,
                                       std::optional<PictureKind> firstPointerTable);
+
+// The kind of pointer table the picture chunk (VQFR) of the frame at `frameOffset` carries: found
+// by walking the chunks from there, as a frame is decoded. Nothing when the walk finds no picture
+// chunk, or one without a pointer table.
+std::optional<PictureKind> PointerTableKindAt(InputFile& file, int64_t frameOffset);
+
+// Decides how the video in `file` is decoded (DecidePictureKind), looking at its first frame's
+// picture chunk: the frame index is found by walking the chunks after the header. A file whose
+// first picture chunk cannot be found is decoded as its header says.
+PictureKindDecision DecideVideoKind(InputFile& file, const VqaHeaderFields& fields);
 
 }  // namespace rw

@@ -195,6 +195,37 @@ TEST(HighColourChunks, SubChunksAreReadWhileAWholeHeaderFits) {
     }
 }
 
+// The first frame's pointer table decides, whatever the header says; without one, the header.
+TEST(HighColourDecoder, TheFirstPictureChunkDecidesTheKind) {
+    const struct {
+        const char* name;
+        bool highColourHeader;
+        Bytes firstFrame;
+        PictureKind kind;
+        bool told;
+    } cases[] = {
+        {"HighColourAsTheHeaderSays", true, Vqfr(Sub("VPRZ", Hex("80"))), PictureKind::HighColour,
+         false},
+        {"HighColourUnderAnEightBitHeader", false,
+         test::Concat({Sub("SND2", Hex("00")), Vqfr(Sub("VPTR", Hex("")))}),
+         PictureKind::HighColour, true},
+        {"EightBitUnderAHighColourHeader", true, Vqfr(Sub("VPTZ", Hex("80"))),
+         PictureKind::EightBit, true},
+        {"NoTableTheHeaderDecides", false, Vqfr(Sub("CBFZ", kCodebook)), PictureKind::EightBit,
+         false},
+        {"NoPictureChunk", true, Sub("SND2", Hex("00")), PictureKind::HighColour, false},
+    };
+    for (const auto& c : cases) {
+        const HandMade m = Build({c.firstFrame}, c.highColourHeader);
+        MemoryInputFile file(m.file);
+        auto fields = ReadVqaHeaderFields(file);
+        ASSERT_TRUE(fields.ok());
+        const PictureKindDecision d = DecideVideoKind(file, *fields);
+        EXPECT_EQ(d.kind, c.kind) << c.name;
+        EXPECT_EQ(d.contradictsHeader, c.told) << c.name;
+    }
+}
+
 TEST(HighColourDecoder, TheFrameIndexIsFoundAfterOtherChunks) {
     HandMade m = Build({Vqfr(Sub("VPTR", Hex("")))});
     MemoryInputFile file(m.file, "clip.vqa");

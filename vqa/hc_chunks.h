@@ -49,9 +49,6 @@ struct ChunkHeader {
     uint32_t id = 0;
     uint32_t size = 0;
     int64_t dataAt = 0;  // where the data begins
-
-    // Where the next chunk begins if this one's data is followed by a pad byte.
-    int64_t PaddedEnd() const { return dataAt + size + (size % 2); }
 };
 
 // Reads the 8-byte header at `position`. Fails when the file ends inside the header or inside the

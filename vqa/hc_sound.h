@@ -17,7 +17,9 @@ class HighColourSound {
 
     // SND2, IMA ADPCM. Mono: two samples a byte, low nibble first. Stereo: bytes alternate
     // between left and right, left first in every chunk, each byte two samples of its channel.
-    // Each channel keeps its own predictor and step index from chunk to chunk.
+    // Each channel keeps its own predictor and step index from chunk to chunk. A chunk of odd
+    // length ends with a left byte, whose samples play against the right channel held at its last
+    // value.
     void DecodeSnd2(std::span<const uint8_t> data, std::vector<uint8_t>& out);
     // SND0, plain PCM: 8-bit unsigned samples become (s - 128) * 256, 16-bit ones are copied.
     // Bytes that do not make a whole sample of every channel at the end of a chunk are dropped.

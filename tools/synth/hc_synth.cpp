@@ -176,7 +176,7 @@ class TableWriter {
     // `keep` marking blocks that already show their entry.
     std::vector<uint8_t> Write(const std::vector<int32_t>& wanted, const std::vector<bool>& keep) {
         m_out.clear();
-        if (m_random.Below(3) == 0) Word(0x0000, 0), ++m_video.zeroCounts;  // skip 0
+        if (m_random.Below(3) == 0) ZeroCount(0x0000, 0);
         const size_t n = wanted.size();
         for (size_t k = 0; k < n;) {
             size_t run = 1;
@@ -193,6 +193,12 @@ class TableWriter {
     }
 
   private:
+    // A skip of 0 blocks, or a repeat of 0 times (its count byte 0): both draw nothing.
+    void ZeroCount(uint32_t w, int command) {
+        Word(w, command);
+        if (command == 5) m_out.push_back(0);
+        ++m_video.zeroCounts;
+    }
     void Word(uint32_t w, int command) {
         m_out.push_back(static_cast<uint8_t>(w));
         m_out.push_back(static_cast<uint8_t>(w >> 8));
@@ -209,8 +215,7 @@ class TableWriter {
         }
         if (same >= 2) {
             const size_t count = std::min<size_t>(same, 255);
-            if (m_random.Below(8) == 0)
-                Word(0xA000 | entry, 5), m_out.push_back(0), ++m_video.zeroCounts;
+            if (m_random.Below(8) == 0) ZeroCount(0xA000 | entry, 5);
             Word(0xA000 | entry, 5);
             m_out.push_back(static_cast<uint8_t>(count));
             return count;
@@ -303,8 +308,10 @@ class SoundMaker {
                 }
                 return {"SND0", data};
             case K::Snd0Bits16:
-                for (size_t i = 0; i < count; ++i)
-                    AppendPcm(data, left[i]), AppendPcm(data, right[i]);
+                for (size_t i = 0; i < count; ++i) {
+                    AppendPcm(data, left[i]);
+                    AppendPcm(data, right[i]);
+                }
                 expected.insert(expected.end(), data.begin(), data.end());
                 return {"SND0", data};
             default:
@@ -325,8 +332,10 @@ class SoundMaker {
         for (size_t i = 0; i < l.size(); ++i) {
             data.push_back(l[i]);
             data.push_back(r[i]);
-            for (size_t k = 2 * i; k < 2 * i + 2; ++k)
-                AppendPcm(expected, dl[k]), AppendPcm(expected, dr[k]);
+            for (size_t k = 2 * i; k < 2 * i + 2; ++k) {
+                AppendPcm(expected, dl[k]);
+                AppendPcm(expected, dr[k]);
+            }
         }
         return data;
     }

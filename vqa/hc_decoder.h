@@ -1,6 +1,12 @@
 // Decodes the frames of a high-colour VQA video one at a time: the sound chunks, codebooks and
 // pointer tables met from each frame's offset up to its picture chunk, drawn onto a picture that
 // persists from frame to frame.
+//
+// A reader: ReadVqaHeader (the container check), ReadVqaHeaderFields, DecideVideoKind; for a
+// high-colour video HighColourPropertiesOf and CheckHighColourProperties, then
+// ReadHighColourFrameIndex and one HighColourDecoder whose DecodeFrame is called for every frame
+// in order (skipped blocks keep the previous frame's pixels, and codebooks come many frames apart,
+// so a decoder cannot start in the middle of a video).
 #pragma once
 
 #include <cstdint>

@@ -225,10 +225,10 @@ Error TooLong(size_t at, size_t maxOutput) {
 // the current end of the output (for outputs past 64 KiB).
 enum class CopySources { Ordinary, BackCounted };
 
-// The source of a copy `value` bytes back from `length`; `length` itself (never a valid source)
-// when it would lie before the start of the output.
-inline size_t BackFrom(size_t length, size_t value) {
-    return value > length ? length : length - value;
+Error BackFails(size_t at, size_t back, size_t length) {
+    return Fail("a copy reads from " + std::to_string(back) + " bytes back but only " +
+                    std::to_string(length) + " bytes are unpacked",
+                at);
 }
 
 // Runs the commands of `input` into `out` (an LcwOutput or an LcwCounter) up to the end command.
@@ -255,8 +255,10 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t distance = (static_cast<size_t>(command & 0x0F) << 8) | in[pos + 1];
             pos += 2;
             size_t length = out.Length();
-            size_t source =
-                kBack ? BackFrom(length, distance) : ((length & 0xFFFF) - distance) & 0xFFFF;
+            if (kBack && (distance == 0 || distance > length)) {
+                return BackFails(at, distance, length);
+            }
+            size_t source = kBack ? length - distance : ((length & 0xFFFF) - distance) & 0xFFFF;
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -275,7 +277,10 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t source = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
             pos += 3;
             size_t length = out.Length();
-            if constexpr (kBack) source = BackFrom(length, source);
+            if constexpr (kBack) {
+                if (source == 0 || source > length) return BackFails(at, source, length);
+                source = length - source;
+            }
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -295,7 +300,10 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             pos += 5;
             if (count == 0) continue;
             size_t length = out.Length();
-            if constexpr (kBack) source = BackFrom(length, source);
+            if constexpr (kBack) {
+                if (source == 0 || source > length) return BackFails(at, source, length);
+                source = length - source;
+            }
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);

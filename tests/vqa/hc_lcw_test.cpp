@@ -55,17 +55,20 @@ TEST(LcwBackCounted, CopiesCountBackFromTheEndOfTheOutput) {
 }
 
 TEST(LcwBackCounted, ACopyFromBeforeTheStartIsDamage) {
-    const std::pair<const char*, Bytes> cases[] = {
-        {"ShortCopyTooFarBack", Hex("82 41 42 C0 03 00 80")},
-        {"LongCopyTooFarBack", Hex("82 41 42 FF 04 00 03 00 80")},
-        {"RelativeTooFarBack", Hex("82 41 42 00 03 80")},
-        {"CopyFromZeroBack", Hex("82 41 42 C0 00 00 80")},
-        {"RelativeOnEmptyOutput", Hex("00 01 80")},
+    const std::tuple<const char*, Bytes, const char*> cases[] = {
+        {"ShortCopyTooFarBack", Hex("82 41 42 C0 03 00 80"),
+         "at byte 3: a copy reads from 3 bytes"},
+        {"LongCopyTooFarBack", Hex("82 41 42 FF 04 00 03 00 80"), "at byte 3: a copy reads from 3"},
+        {"RelativeTooFarBack", Hex("82 41 42 00 03 80"), "at byte 3: a copy reads from 3 bytes"},
+        {"CopyFromZeroBack", Hex("82 41 42 C0 00 00 80"), "at byte 3: a copy reads from 0 bytes"},
+        {"RelativeOnEmptyOutput", Hex("00 01 80"),
+         "at byte 0: a copy reads from 1 bytes back but "
+         "only 0 bytes are unpacked"},
     };
-    for (const auto& [name, input] : cases) {
+    for (const auto& [name, input, message] : cases) {
         auto out = DecompressLcwBackCounted(input);
         ASSERT_FALSE(out.ok()) << name;
-        EXPECT_NE(out.error().message.find("LCW data is damaged at byte "), std::string::npos)
+        EXPECT_NE(out.error().message.find(message), std::string::npos)
             << name << ": " << out.error().message;
     }
 }

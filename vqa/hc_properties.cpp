@@ -61,38 +61,52 @@ PictureKindDecision DecidePictureKind(const VqaHeaderFields& fields,
     return {*firstPointerTable, *firstPointerTable != byHeader};
 }
 
-std::optional<PictureKind> PointerTableKindAt(InputFile& file, int64_t frameOffset) {
+namespace {
+
+SoundChunkKind SoundKindOf(uint32_t id) {
+    if (id == ChunkId("SND0")) return SoundChunkKind::Pcm;
+    if (id == ChunkId("SND1")) return SoundChunkKind::Unsupported;
+    if (id == ChunkId("SND2")) return SoundChunkKind::ImaAdpcm;
+    return SoundChunkKind::None;
+}
+
+std::optional<PictureKind> TableKindIn(InputFile& file, const ChunkHeader& vqfr) {
+    if (vqfr.size > kMaxHighColourChunk) return std::nullopt;
+    std::vector<uint8_t> data(vqfr.size);
+    if (!file.Seek(vqfr.dataAt) || !file.ReadExact(data)) return std::nullopt;
+    for (const SubChunk& sub : ReadSubChunks(data).chunks) {
+        if (sub.id == ChunkId("VPTR") || sub.id == ChunkId("VPRZ")) return PictureKind::HighColour;
+        if (sub.id == ChunkId("VPT0") || sub.id == ChunkId("VPTZ")) return PictureKind::EightBit;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+FrameProbe ProbeFrame(InputFile& file, int64_t frameOffset) {
+    FrameProbe probe;
     auto length = file.Length();
-    if (!length) return std::nullopt;
+    if (!length) return probe;
     int64_t at = frameOffset;
     while (at - frameOffset <= kMaxHighColourFrameSpan) {
         auto chunk = ReadChunkHeader(file, at, *length);
-        if (!chunk) return std::nullopt;
+        if (!chunk) return probe;
+        if (probe.sound == SoundChunkKind::None) probe.sound = SoundKindOf(chunk->id);
         if (chunk->id == ChunkId("VQFR")) {
-            if (chunk->size > kMaxHighColourChunk) return std::nullopt;
-            std::vector<uint8_t> data(chunk->size);
-            if (!file.Seek(chunk->dataAt) || !file.ReadExact(data)) return std::nullopt;
-            for (const SubChunk& sub : ReadSubChunks(data).chunks) {
-                if (sub.id == ChunkId("VPTR") || sub.id == ChunkId("VPRZ")) {
-                    return PictureKind::HighColour;
-                }
-                if (sub.id == ChunkId("VPT0") || sub.id == ChunkId("VPTZ")) {
-                    return PictureKind::EightBit;
-                }
-            }
-            return std::nullopt;
+            probe.pointerTable = TableKindIn(file, *chunk);
+            return probe;
         }
         auto next = NextChunkAt(file, *chunk, *length);
-        if (!next) return std::nullopt;
+        if (!next) return probe;
         at = *next;
     }
-    return std::nullopt;
+    return probe;
 }
 
 PictureKindDecision DecideVideoKind(InputFile& file, const VqaHeaderFields& fields) {
     auto offsets = ReadHighColourFrameIndex(file, fields.frames);
     if (!offsets || offsets->empty()) return DecidePictureKind(fields, std::nullopt);
-    return DecidePictureKind(fields, PointerTableKindAt(file, offsets->front()));
+    return DecidePictureKind(fields, ProbeFrame(file, offsets->front()).pointerTable);
 }
 
 }  // namespace rw

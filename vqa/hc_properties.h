@@ -57,10 +57,22 @@ struct PictureKindDecision {
 PictureKindDecision DecidePictureKind(const VqaHeaderFields& fields,
                                       std::optional<PictureKind> firstPointerTable);
 
-// The kind of pointer table the picture chunk (VQFR) of the frame at `frameOffset` carries: found
-// by walking the chunks from there, as a frame is decoded. Nothing when the walk finds no picture
-// chunk, or one without a pointer table.
-std::optional<PictureKind> PointerTableKindAt(InputFile& file, int64_t frameOffset);
+// The kind of sound a video carries, known only from its sound chunks.
+enum class SoundChunkKind {
+    None,         // no sound chunk before the first picture chunk
+    Pcm,          // SND0
+    Unsupported,  // SND1: the video converts without sound
+    ImaAdpcm,     // SND2
+};
+
+struct FrameProbe {
+    std::optional<PictureKind> pointerTable;      // nothing: no picture chunk, or no table in it
+    SoundChunkKind sound = SoundChunkKind::None;  // the first sound chunk's
+};
+
+// What the frame at `frameOffset` carries, found by walking the chunks from there up to its picture
+// chunk (VQFR), as a frame is decoded: the kind of its pointer table and of its first sound chunk.
+FrameProbe ProbeFrame(InputFile& file, int64_t frameOffset);
 
 // Decides how the video in `file` is decoded (DecidePictureKind), looking at its first frame's
 // picture chunk: the frame index is found by walking the chunks after the header. A file whose

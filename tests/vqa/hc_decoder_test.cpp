@@ -226,6 +226,27 @@ TEST(HighColourDecoder, TheFirstPictureChunkDecidesTheKind) {
     }
 }
 
+// The first sound chunk before the picture chunk names the video's sound.
+TEST(HighColourDecoder, TheFirstSoundChunkNamesTheSound) {
+    using S = SoundChunkKind;
+    const std::pair<Bytes, S> cases[] = {
+        {Vqfr(Sub("VPTR", Hex(""))), S::None},
+        {test::Concat({Sub("CAP0", Hex("00")), Sub("SND0", Hex("00")), Sub("SND2", Hex("00")),
+                       Vqfr(Sub("VPTR", Hex("")))}),
+         S::Pcm},
+        {test::Concat({Sub("SND1", Hex("00")), Vqfr(Sub("VPTR", Hex("")))}), S::Unsupported},
+        {test::Concat({Sub("SND2", Hex("00")), Vqfr(Sub("VPTR", Hex("")))}), S::ImaAdpcm},
+        {test::Concat({Vqfr(Sub("VPTR", Hex(""))), Sub("SND2", Hex("00"))}), S::None},
+    };
+    for (const auto& [frame, sound] : cases) {
+        const HandMade m = Build({frame});
+        MemoryInputFile file(m.file);
+        const FrameProbe probe = ProbeFrame(file, m.offsets[0]);
+        EXPECT_EQ(probe.sound, sound);
+        EXPECT_EQ(probe.pointerTable, PictureKind::HighColour);
+    }
+}
+
 TEST(HighColourDecoder, TheFrameIndexIsFoundAfterOtherChunks) {
     HandMade m = Build({Vqfr(Sub("VPTR", Hex("")))});
     MemoryInputFile file(m.file, "clip.vqa");

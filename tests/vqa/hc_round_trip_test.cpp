@@ -54,8 +54,17 @@ std::vector<RoundTripCase> Cases() {
     return cases;
 }
 
+SoundChunkKind SoundOf(HighColourSoundKind kind) {
+    using K = HighColourSoundKind;
+    if (kind == K::None) return SoundChunkKind::None;
+    if (kind == K::Snd1) return SoundChunkKind::Unsupported;
+    if (kind == K::Snd0Bits8 || kind == K::Snd0Bits16) return SoundChunkKind::Pcm;
+    return SoundChunkKind::ImaAdpcm;
+}
+
 // Decodes every frame of `video`; fails the test at the first picture or sound that differs.
-void ExpectDecodesAsSynthesised(const HighColourSynthVideo& video, const char* name) {
+void ExpectDecodesAsSynthesised(const HighColourSynthVideo& video, const char* name,
+                                HighColourSoundKind sound) {
     MemoryInputFile file(video.file, name);
     auto fields = ReadVqaHeaderFields(file);
     ASSERT_TRUE(fields.ok()) << fields.error().message;
@@ -65,6 +74,8 @@ void ExpectDecodesAsSynthesised(const HighColourSynthVideo& video, const char* n
     auto offsets = ReadHighColourFrameIndex(file, props.frames);
     ASSERT_TRUE(offsets.ok()) << offsets.error().message;
     ASSERT_EQ(*offsets, video.frameOffsets);
+    EXPECT_EQ(DecideVideoKind(file, *fields).kind, PictureKind::HighColour);
+    EXPECT_EQ(ProbeFrame(file, offsets->front()).sound, SoundOf(sound));
 
     HighColourDecoder decoder(props);
     const auto width = static_cast<size_t>(props.width);
@@ -83,7 +94,7 @@ TEST(HighColourRoundTrip, EveryFrameDecodesToTheSynthesisedPictureAndSound) {
     for (const RoundTripCase& c : Cases()) {
         SCOPED_TRACE(c.name);
         const HighColourSynthVideo video = synth::SynthesizeHighColourVqa(c.options);
-        ExpectDecodesAsSynthesised(video, c.name);
+        ExpectDecodesAsSynthesised(video, c.name, c.options.sound);
     }
 }
 

@@ -225,6 +225,14 @@ Error TooLong(size_t at, size_t maxOutput) {
 // the current end of the output (for outputs past 64 KiB).
 enum class CopySources { Ordinary, BackCounted };
 
+// Turns `value` bytes back from `length` into a position; false (and `value` kept) when that would
+// lie before the start of the output, or at its end.
+inline bool CountBack(size_t& value, size_t length) {
+    if (value == 0 || value > length) return false;
+    value = length - value;
+    return true;
+}
+
 Error BackFails(size_t at, size_t back, size_t length) {
     return Fail("a copy reads from " + std::to_string(back) + " bytes back but only " +
                     std::to_string(length) + " bytes are unpacked",
@@ -255,10 +263,8 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t distance = (static_cast<size_t>(command & 0x0F) << 8) | in[pos + 1];
             pos += 2;
             size_t length = out.Length();
-            if (kBack && (distance == 0 || distance > length)) {
-                return BackFails(at, distance, length);
-            }
-            size_t source = kBack ? length - distance : ((length & 0xFFFF) - distance) & 0xFFFF;
+            size_t source = kBack ? distance : ((length & 0xFFFF) - distance) & 0xFFFF;
+            if (kBack && !CountBack(source, length)) return BackFails(at, distance, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -277,10 +283,7 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t source = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
             pos += 3;
             size_t length = out.Length();
-            if constexpr (kBack) {
-                if (source == 0 || source > length) return BackFails(at, source, length);
-                source = length - source;
-            }
+            if (kBack && !CountBack(source, length)) return BackFails(at, source, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -300,10 +303,7 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             pos += 5;
             if (count == 0) continue;
             size_t length = out.Length();
-            if constexpr (kBack) {
-                if (source == 0 || source > length) return BackFails(at, source, length);
-                source = length - source;
-            }
+            if (kBack && !CountBack(source, length)) return BackFails(at, source, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);

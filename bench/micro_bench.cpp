@@ -1,6 +1,7 @@
 // Micro-benchmarks of the conversion's parts on synthesised material: LCW unpacking (bytes of
 // output per second), rendering (pixels per second), sound decoding (samples per second), the AVI
-// chunk writers, and a whole conversion in memory (frames per second, no disk) and from disk, loose
+// chunk writers, high-colour frame decoding (frames per second at 640x400), and a whole conversion
+// in memory (frames per second, no disk) and from disk, loose
 // or inside an archive.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -18,7 +19,10 @@
 #include "run/convert_frames.h"
 #include "platform/file.h"
 #include "tests/support/memory_file.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/mix_pack.h"
+#include "vqa/hc_chunks.h"
+#include "vqa/hc_decoder.h"
 #include "vqa/ima_adpcm.h"
 #include "vqa/lcw.h"
 #include "vqa/render.h"
@@ -159,6 +163,48 @@ void BM_FrameRendererNewCodebook(benchmark::State& st) {
         static_cast<double>(r.state.codebook.size()) / (r.props.blockWidth * r.props.blockHeight);
 }
 BENCHMARK(BM_FrameRendererNewCodebook);
+
+// A high-colour video of 640x400 pixels in 4x4 blocks with IMA ADPCM sound, a new codebook every
+// eight frames (in either LCW form, in turn), decoded frame after frame from memory: picture
+// (chunk walk, codebooks, pointer tables, drawing) and sound, as a conversion reads them.
+void BM_HighColourDecodeFrame(benchmark::State& st, synth::CodebookLcw lcw) {
+    static std::map<synth::CodebookLcw, synth::HighColourSynthVideo> videos;
+    auto it = videos.find(lcw);
+    if (it == videos.end()) {
+        synth::HighColourSynthOptions o;
+        o.frames = 32;
+        o.width = 640;
+        o.height = 400;
+        o.codebookEvery = 8;
+        o.codebookLcw = lcw;
+        o.keepExpected = false;
+        it = videos.emplace(lcw, synth::SynthesizeHighColourVqa(o)).first;
+    }
+    const synth::HighColourSynthVideo& video = it->second;
+    MemoryInputFile file(video.file);
+    auto fields = ReadVqaHeaderFields(file);
+    const HighColourProperties props = HighColourPropertiesOf(*fields);
+    HighColourDecoder decoder(props);
+    HighColourFrame frame;
+    size_t i = 0;
+    for (auto _ : st) {
+        frame.sound.clear();
+        decoder.DecodeFrame(file, video.frameOffsets[i], frame);
+        if (frame.damaged) {
+            st.SkipWithError(frame.damage.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(frame.picture.data());
+        i = (i + 1) % video.frameOffsets.size();
+    }
+    st.SetItemsProcessed(static_cast<int64_t>(st.iterations()) * props.width * props.height);
+    st.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+    st.counters["codebook entries"] = decoder.Codebook().entries;
+}
+BENCHMARK_CAPTURE(BM_HighColourDecodeFrame, 640x400_4x4_ordinary, synth::CodebookLcw::Ordinary);
+BENCHMARK_CAPTURE(BM_HighColourDecodeFrame, 640x400_4x4_back_counted,
+                  synth::CodebookLcw::BackCounted);
 
 void BM_DecodeImaAdpcm(benchmark::State& st) {
     const BenchVideo& b = Small();

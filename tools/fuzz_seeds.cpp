@@ -1,6 +1,8 @@
 // fuzz-seeds DIR: writes the seed corpora of the fuzz targets into DIR/<target>/, made by the
 // synthesiser: small whole videos (fuzz_convert, fuzz_vqa_header), their picture chunks in frame
-// order behind a geometry prefix (fuzz_picture_chunk) and LCW streams (fuzz_lcw).
+// order behind a geometry prefix (fuzz_picture_chunk), LCW streams (fuzz_lcw), small high-colour
+// videos (fuzz_hc_frames) and their pointer tables behind the codebook and grid sizes
+// (fuzz_hc_pointer_table).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -9,7 +11,10 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/vqa_synth.h"
+#include "vqa/hc_chunks.h"
+#include "vqa/lcw.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -50,6 +55,72 @@ std::vector<uint8_t> PictureChunks(const rw::synth::SynthVideo& v, size_t maxFra
     return out;
 }
 
+// The unpacked pointer tables of a high-colour video's first frames, each behind the codebook's
+// entry count (taken as the largest) and the number of blocks.
+std::vector<std::vector<uint8_t>> PointerTables(const rw::synth::HighColourSynthVideo& v,
+                                                const rw::synth::HighColourSynthOptions& o) {
+    std::vector<std::vector<uint8_t>> tables;
+    const auto blocks =
+        static_cast<uint32_t>((o.width / o.blockWidth) * (o.height / o.blockHeight));
+    for (int64_t at : v.frameOffsets) {
+        rw::ByteReader r(v.file);
+        while (r.Seek(static_cast<size_t>(at)) && r.Remaining() >= 8) {
+            const uint32_t id = *r.U32Be();
+            const uint32_t size = *r.U32Be();
+            auto data = r.Bytes(size);
+            if (!data) break;
+            at = static_cast<int64_t>(r.Position() + size % 2);
+            if (id != rw::ChunkId("VQFR")) continue;
+            for (const rw::SubChunk& sub : rw::ReadSubChunks(*data).chunks) {
+                std::vector<uint8_t> table(sub.data.begin(), sub.data.end());
+                if (sub.id == rw::ChunkId("VPRZ")) table = *rw::DecompressLcw(sub.data);
+                if (sub.id != rw::ChunkId("VPRZ") && sub.id != rw::ChunkId("VPTR")) continue;
+                std::vector<uint8_t> seed;
+                AppendLe(seed, 8192, 2);
+                AppendLe(seed, blocks, 2);
+                seed.insert(seed.end(), table.begin(), table.end());
+                tables.push_back(std::move(seed));
+            }
+            break;
+        }
+        if (tables.size() >= 4) break;
+    }
+    return tables;
+}
+
+// Small high-colour videos of every sound kind and both codebook forms, and their tables.
+bool HighColourSeeds(const fs::path& dir) {
+    using K = rw::synth::HighColourSoundKind;
+    using L = rw::synth::CodebookLcw;
+    const std::pair<K, L> kinds[] = {{K::Snd2Mono, L::Alternate}, {K::Snd2Stereo, L::BackCounted},
+                                     {K::Snd0Bits8, L::Ordinary}, {K::Snd0Bits16, L::Alternate},
+                                     {K::Snd1, L::BackCounted},   {K::None, L::Ordinary}};
+    bool ok = true;
+    int n = 0;
+    for (const auto& [sound, lcw] : kinds) {
+        rw::synth::HighColourSynthOptions o;
+        o.frames = 5;
+        o.width = 32 + 8 * n;
+        o.height = 24;
+        o.blockWidth = n % 2 ? 4 : 2;
+        o.blockHeight = 2;
+        o.soundRate = 2000 + 1000 * n;
+        o.sound = sound;
+        o.codebookLcw = lcw;
+        o.codebookEvery = 2;
+        o.seed = static_cast<uint32_t>(31 + n);
+        o.keepExpected = false;
+        const auto v = rw::synth::SynthesizeHighColourVqa(o);
+        const std::string name = "synth-" + std::to_string(n++);
+        ok &= Put(dir / "fuzz_hc_frames" / name, v.file);
+        int t = 0;
+        for (const auto& table : PointerTables(v, o)) {
+            ok &= Put(dir / "fuzz_hc_pointer_table" / (name + "-" + std::to_string(t++)), table);
+        }
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +129,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path dir = argv[1];
-    for (const char* sub : {"fuzz_convert", "fuzz_vqa_header", "fuzz_picture_chunk", "fuzz_lcw"}) {
+    for (const char* sub : {"fuzz_convert", "fuzz_vqa_header", "fuzz_picture_chunk", "fuzz_lcw",
+                            "fuzz_hc_frames", "fuzz_hc_pointer_table"}) {
         fs::create_directories(dir / sub);
     }
     using rw::synth::CodebookParts;
@@ -116,6 +188,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < plain.size(); ++i) {
         ok &= Put(dir / "fuzz_lcw" / ("lcw-" + std::to_string(i)), rw::CompressLcw(plain[i]));
     }
+    ok &= HighColourSeeds(dir);
     if (!ok) {
         std::fprintf(stderr, "fuzz-seeds: cannot write the seeds into \"%s\"\n", argv[1]);
         return 1;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/file.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/vqa_synth.h"
 
 namespace {
@@ -33,7 +34,18 @@ void PrintHelp(std::FILE* to) {
         "  --no-palette-change   keep one palette throughout\n"
         "  --no-unknown          leave out the sub-chunks a reader must skip\n"
         "  --no-pad              no pad byte after odd-sized sound data\n"
-        "  -h, --help            show this help\n",
+        "  -h, --help            show this help\n"
+        "\n"
+        "High-colour (15-bit) videos, as the later games have them:\n"
+        "  --high-colour         write a high-colour video (--size, --block, --frames, --seed and\n"
+        "                        --no-unknown apply; --rate may go up to 48000)\n"
+        "  --sound KIND          snd2 (IMA ADPCM, the default), snd2-stereo, snd0-8 (8-bit PCM),\n"
+        "                        snd0-16 (16-bit stereo PCM), snd1 (not decodable) or none\n"
+        "  --codebook-every N    frames drawn with each codebook (default 12)\n"
+        "  --codebook-lcw FORM   ordinary, back-counted or alternate (default)\n"
+        "  --min-entries N       pad every codebook to N entries (up to 8192)\n"
+        "  --fps N               frame rate in the header, 0 to 255 (0 means 15; default 15)\n"
+        "  --header-version N    2 or 3 (default 3)\n",
         to);
 }
 
@@ -54,68 +66,193 @@ int Usage(const std::string& message) {
     return kExitUsage;
 }
 
+// What the command line asks for.
+struct Request {
+    rw::synth::SynthOptions options;
+    rw::synth::HighColourSynthOptions high;
+    bool highColour = false;
+    std::string output;
+};
+
+// Walks the arguments; `next` hands out an option's value (false when none is left).
+class ArgumentParser {
+  public:
+    ArgumentParser(int argc, char** argv) : m_argc(argc), m_argv(argv) {
+        m_request.options.keepExpected = false;
+        m_request.high.keepExpected = false;
+    }
+
+    // -1 to go on, or the exit code (0 after --help).
+    int Parse() {
+        for (m_i = 1; m_i < m_argc; ++m_i) {
+            const std::string_view arg = m_argv[m_i];
+            if (arg == "-h" || arg == "--help") {
+                PrintHelp(stdout);
+                return 0;
+            }
+            const int r = ParseShared(arg);
+            if (r == kUnknown && ParseHighColour(arg) == kUnknown &&
+                ParseEightBit(arg) == kUnknown) {
+                return Usage("unknown option '" + std::string(arg) + "'");
+            }
+            if (!m_error.empty()) return Usage(m_error);
+        }
+        if (m_request.output.empty()) return Usage("no output file given (-o OUT.vqa)");
+        return -1;
+    }
+    const Request& Result() const { return m_request; }
+
+  private:
+    static constexpr int kUnknown = 1000;
+
+    bool Next(std::string_view& out) {
+        if (m_i + 1 >= m_argc) return false;
+        out = m_argv[++m_i];
+        return true;
+    }
+    int Fail(const std::string& message) {
+        m_error = message;
+        return -1;
+    }
+
+    // Options both kinds of video take.
+    int ParseShared(std::string_view arg) {
+        auto& o = m_request.options;
+        auto& h = m_request.high;
+        std::string_view v;
+        if (arg == "-o" || arg == "--output") {
+            if (!Next(v)) return Fail("missing file name after " + std::string(arg));
+            m_request.output = v;
+        } else if (arg == "--frames") {
+            if (!Next(v) || !ParseInt(v, o.frames)) return Fail("--frames needs a number");
+            h.frames = o.frames;
+        } else if (arg == "--size") {
+            if (!Next(v) || !ParseSize(v, o.width, o.height)) {
+                return Fail("--size needs WIDTHxHEIGHT, such as 320x156");
+            }
+            h.width = o.width, h.height = o.height;
+        } else if (arg == "--block") {
+            if (!Next(v) || !ParseSize(v, o.blockWidth, o.blockHeight)) {
+                return Fail("--block needs WIDTHxHEIGHT, such as 4x2");
+            }
+            h.blockWidth = o.blockWidth, h.blockHeight = o.blockHeight;
+        } else if (arg == "--rate") {
+            if (!Next(v) || !ParseInt(v, o.soundRate)) return Fail("--rate needs a number");
+            h.soundRate = o.soundRate;
+        } else if (arg == "--seed") {
+            int32_t seed = 0;
+            if (!Next(v) || !ParseInt(v, seed) || seed < 0) {
+                return Fail("--seed needs a number of 0 or more");
+            }
+            o.seed = h.seed = static_cast<uint32_t>(seed);
+        } else if (arg == "--no-unknown") {
+            o.unknownSubChunks = false;
+            h.strayChunks = false;
+        } else {
+            return kUnknown;
+        }
+        return -1;
+    }
+
+    int ParseEightBit(std::string_view arg) {
+        auto& o = m_request.options;
+        std::string_view v;
+        if (arg == "--parts") {
+            if (!Next(v) || !rw::synth::ParseCodebookParts(std::string(v), o.parts)) {
+                return Fail("--parts needs none, per-part or split");
+            }
+        } else if (arg == "--no-compress") {
+            o.compressPointerTables = false;
+            o.compressCodebooks = false;
+        } else if (arg == "--no-palette-change") {
+            o.paletteChanges = false;
+        } else if (arg == "--no-pad") {
+            o.padAfterSound = false;
+        } else {
+            return kUnknown;
+        }
+        return -1;
+    }
+
+    int ParseHighColour(std::string_view arg) {
+        auto& h = m_request.high;
+        std::string_view v;
+        int32_t n = 0;
+        if (arg == "--high-colour") {
+            m_request.highColour = true;
+        } else if (arg == "--sound") {
+            if (!Next(v) || !rw::synth::ParseHighColourSound(std::string(v), h.sound)) {
+                return Fail("--sound needs snd2, snd2-stereo, snd0-8, snd0-16, snd1 or none");
+            }
+        } else if (arg == "--codebook-every") {
+            if (!Next(v) || !ParseInt(v, h.codebookEvery))
+                return Fail(std::string(arg) + " needs a number");
+        } else if (arg == "--codebook-lcw") {
+            if (!Next(v) || !ParseLcw(v, h.codebookLcw)) {
+                return Fail("--codebook-lcw needs ordinary, back-counted or alternate");
+            }
+        } else if (arg == "--min-entries") {
+            if (!Next(v) || !ParseInt(v, h.minCodebookEntries))
+                return Fail(std::string(arg) + " needs a number");
+        } else if (arg == "--fps") {
+            if (!Next(v) || !ParseInt(v, h.framesPerSecond)) return Fail("--fps needs a number");
+        } else if (arg == "--header-version") {
+            if (!Next(v) || !ParseInt(v, n) || (n != 2 && n != 3)) {
+                return Fail("--header-version needs 2 or 3");
+            }
+            h.version = static_cast<uint16_t>(n);
+        } else {
+            return kUnknown;
+        }
+        return -1;
+    }
+
+    static bool ParseLcw(std::string_view text, rw::synth::CodebookLcw& lcw) {
+        using L = rw::synth::CodebookLcw;
+        if (text == "ordinary") return lcw = L::Ordinary, true;
+        if (text == "back-counted") return lcw = L::BackCounted, true;
+        if (text == "alternate") return lcw = L::Alternate, true;
+        return false;
+    }
+
+    int m_argc;
+    char** m_argv;
+    int m_i = 1;
+    Request m_request;
+    std::string m_error;
+};
+
+// The file's bytes and the line that describes it.
+std::pair<std::vector<uint8_t>, std::string> Synthesise(const Request& r) {
+    char line[256];
+    if (!r.highColour) {
+        const auto& o = r.options;
+        rw::synth::SynthVideo video = rw::synth::SynthesizeVqa(o);
+        std::snprintf(line, sizeof line, "%s: %d frames, %dx%d, blocks %dx%d, %d Hz, %zu bytes\n",
+                      r.output.c_str(), o.frames, o.width, o.height, o.blockWidth, o.blockHeight,
+                      o.soundRate, video.file.size());
+        return {std::move(video.file), line};
+    }
+    const auto& h = r.high;
+    rw::synth::HighColourSynthVideo video = rw::synth::SynthesizeHighColourVqa(h);
+    std::snprintf(line, sizeof line,
+                  "%s: %d high-colour frames, %dx%d, blocks %dx%d, %d Hz, %zu bytes\n",
+                  r.output.c_str(), h.frames, h.width, h.height, h.blockWidth, h.blockHeight,
+                  h.soundRate, video.file.size());
+    return {std::move(video.file), line};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    rw::synth::SynthOptions options;
-    options.keepExpected = false;
-    std::string output;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        auto value = [&](std::string_view& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string_view v;
-        if (arg == "-h" || arg == "--help") {
-            PrintHelp(stdout);
-            return 0;
-        } else if (arg == "-o" || arg == "--output") {
-            if (!value(v)) return Usage("missing file name after " + std::string(arg));
-            output = v;
-        } else if (arg == "--frames") {
-            if (!value(v) || !ParseInt(v, options.frames)) {
-                return Usage("--frames needs a number");
-            }
-        } else if (arg == "--size") {
-            if (!value(v) || !ParseSize(v, options.width, options.height)) {
-                return Usage("--size needs WIDTHxHEIGHT, such as 320x156");
-            }
-        } else if (arg == "--block") {
-            if (!value(v) || !ParseSize(v, options.blockWidth, options.blockHeight)) {
-                return Usage("--block needs WIDTHxHEIGHT, such as 4x2");
-            }
-        } else if (arg == "--rate") {
-            if (!value(v) || !ParseInt(v, options.soundRate)) return Usage("--rate needs a number");
-        } else if (arg == "--seed") {
-            int32_t seed = 0;
-            if (!value(v) || !ParseInt(v, seed) || seed < 0) {
-                return Usage("--seed needs a number of 0 or more");
-            }
-            options.seed = static_cast<uint32_t>(seed);
-        } else if (arg == "--parts") {
-            if (!value(v) || !rw::synth::ParseCodebookParts(std::string(v), options.parts)) {
-                return Usage("--parts needs none, per-part or split");
-            }
-        } else if (arg == "--no-compress") {
-            options.compressPointerTables = false;
-            options.compressCodebooks = false;
-        } else if (arg == "--no-palette-change") {
-            options.paletteChanges = false;
-        } else if (arg == "--no-unknown") {
-            options.unknownSubChunks = false;
-        } else if (arg == "--no-pad") {
-            options.padAfterSound = false;
-        } else {
-            return Usage("unknown option '" + std::string(arg) + "'");
-        }
-    }
-    if (output.empty()) return Usage("no output file given (-o OUT.vqa)");
+    ArgumentParser parser(argc, argv);
+    if (const int code = parser.Parse(); code >= 0) return code;
+    const Request& request = parser.Result();
+    const std::string& output = request.output;
 
-    rw::synth::SynthVideo video;
+    std::pair<std::vector<uint8_t>, std::string> made;
     try {
-        video = rw::synth::SynthesizeVqa(options);
+        made = Synthesise(request);
     } catch (const std::invalid_argument& e) {
         return Usage(e.what());
     } catch (const std::exception& e) {
@@ -125,15 +262,13 @@ int main(int argc, char** argv) {
 
     rw::DiskOutputFile file;
     auto result = file.Create(output);
-    if (result) result = file.Write(video.file);
+    if (result) result = file.Write(made.first);
     if (result) result = file.Close();
     if (!result) {
         file.Abandon();
         std::fprintf(stderr, "vqa-synth: %s\n", result.error().message.c_str());
         return kExitFailure;
     }
-    std::printf("%s: %d frames, %dx%d, blocks %dx%d, %d Hz, %zu bytes\n", output.c_str(),
-                options.frames, options.width, options.height, options.blockWidth,
-                options.blockHeight, options.soundRate, video.file.size());
+    std::fputs(made.second.c_str(), stdout);
     return 0;
 }

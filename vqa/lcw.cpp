@@ -221,15 +221,34 @@ Error TooLong(size_t at, size_t maxOutput) {
     return Fail("the unpacked data would exceed " + std::to_string(maxOutput) + " bytes", at);
 }
 
+// Where copies take their source: the 8-bit files' 16-bit positions, or positions counted back from
+// the current end of the output (for outputs past 64 KiB).
+enum class CopySources { Ordinary, BackCounted };
+
+// Turns `value` bytes back from `length` into a position; false (and `value` kept) when that would
+// lie before the start of the output, or at its end.
+inline bool CountBack(size_t& value, size_t length) {
+    if (value == 0 || value > length) return false;
+    value = length - value;
+    return true;
+}
+
+Error BackFails(size_t at, size_t back, size_t length) {
+    return Fail("a copy reads from " + std::to_string(back) + " bytes back but only " +
+                    std::to_string(length) + " bytes are unpacked",
+                at);
+}
+
 // Runs the commands of `input` into `out` (an LcwOutput or an LcwCounter) up to the end command.
-template <typename Output>
+template <CopySources kSources = CopySources::Ordinary, typename Output>
 Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& out) {
+    constexpr bool kBack = kSources == CopySources::BackCounted;
     const uint8_t* in = input.data();
     const size_t inSize = input.size();
     size_t pos = 0;
 
     while (pos < inSize) {
-        if constexpr (std::is_same_v<Output, LcwOutput>) {
+        if constexpr (std::is_same_v<Output, LcwOutput> && !kBack) {
             pos = UnpackCommonCommands(in, inSize, pos, out);
         }
         // The command at `pos` (if any) is taken with every check, one command at a time.
@@ -244,7 +263,8 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t distance = (static_cast<size_t>(command & 0x0F) << 8) | in[pos + 1];
             pos += 2;
             size_t length = out.Length();
-            size_t source = ((length & 0xFFFF) - distance) & 0xFFFF;
+            size_t source = kBack ? distance : ((length & 0xFFFF) - distance) & 0xFFFF;
+            if (kBack && !CountBack(source, length)) return BackFails(at, distance, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -263,6 +283,7 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             size_t source = in[pos + 1] | (static_cast<size_t>(in[pos + 2]) << 8);
             pos += 3;
             size_t length = out.Length();
+            if (kBack && !CountBack(source, length)) return BackFails(at, source, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -282,6 +303,7 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
             pos += 5;
             if (count == 0) continue;
             size_t length = out.Length();
+            if (kBack && !CountBack(source, length)) return BackFails(at, source, length);
             if (source >= length) return CopyFails(at, source, length);
             if (!out.Reserve(count)) return TooLong(at, maxOutput);
             out.Copy(source, count);
@@ -297,6 +319,13 @@ Expected<void> RunLcw(std::span<const uint8_t> input, size_t maxOutput, Output& 
 Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input, size_t maxOutput) {
     LcwOutput out(maxOutput, input.size());
     if (auto r = RunLcw(input, maxOutput, out); !r) return r.error();
+    return std::move(out).Take();
+}
+
+Expected<std::vector<uint8_t>> DecompressLcwBackCounted(std::span<const uint8_t> input,
+                                                        size_t maxOutput) {
+    LcwOutput out(maxOutput, input.size());
+    if (auto r = RunLcw<CopySources::BackCounted>(input, maxOutput, out); !r) return r.error();
     return std::move(out).Take();
 }
 

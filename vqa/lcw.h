@@ -21,6 +21,14 @@ inline constexpr size_t kLcwDefaultMaxOutput = size_t{64} << 20;
 Expected<std::vector<uint8_t>> DecompressLcw(std::span<const uint8_t> input,
                                              size_t maxOutput = kLcwDefaultMaxOutput);
 
+// The variant for outputs larger than 64 KiB: every copy takes its source counted back from the
+// current output length, with no 16-bit wrap. Absolute copies read from (length - P) for their
+// two-byte position P, relative copies from (length - distance). Literal runs, fills and the end
+// command are as in DecompressLcw, and so are the limits and the errors: a source before the start
+// of the output is damage.
+Expected<std::vector<uint8_t>> DecompressLcwBackCounted(std::span<const uint8_t> input,
+                                                        size_t maxOutput = kLcwDefaultMaxOutput);
+
 // What DecompressLcw would say of `input` without unpacking it: the unpacked length, or the same
 // error. For callers that must know a stream is whole but have no use for its bytes.
 Expected<size_t> CheckLcw(std::span<const uint8_t> input, size_t maxOutput = kLcwDefaultMaxOutput);

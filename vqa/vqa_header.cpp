@@ -87,6 +87,37 @@ VqaHeaderResult ReadVqaHeader(InputFile& file) {
     return result;
 }
 
+Expected<VqaHeaderFields> ReadVqaHeaderFields(InputFile& file) {
+    constexpr int64_t kStart = 20;
+    std::array<uint8_t, 48 - kStart> raw{};
+    if (auto r = file.Seek(kStart); !r) return r.error();
+    auto got = file.Read(raw);
+    if (!got) return got.error();
+    if (*got != raw.size()) {
+        return Error{Quoted(file.Name()) + " ends inside the VQA header: it holds " +
+                     std::to_string(kStart + static_cast<int64_t>(*got)) +
+                     " bytes, the header needs 48"};
+    }
+    ByteReader r(raw);
+    VqaHeaderFields f;
+    f.version = *r.U16Le();
+    f.flags = *r.U16Le();
+    f.frames = *r.U16Le();
+    f.width = *r.U16Le();
+    f.height = *r.U16Le();
+    f.blockWidth = *r.U8();
+    f.blockHeight = *r.U8();
+    f.framesPerSecond = *r.U8();
+    f.codebookParts = *r.U8();
+    f.colours = *r.U16Le();
+    f.maxCodebookEntries = *r.U16Le();
+    r.Skip(6);
+    f.soundRate = *r.U16Le();
+    f.channels = *r.U8();
+    f.soundBits = *r.U8();
+    return f;
+}
+
 Expected<std::vector<int32_t>> ReadFrameIndex(InputFile& file, int32_t frames) {
     const std::string& name = file.Name();
     if (frames < 0) {

@@ -48,9 +48,9 @@ class WithoutConverterFiller final : public MonoBlocks {
 
 std::optional<std::string> CheckSoundRate(uint32_t rate) {
     if (rate >= kEncodeMinSoundRate && rate <= kEncodeMaxSoundRate) return std::nullopt;
-    return "its sound comes at " + std::to_string(rate) + " samples a second; the encoder takes " +
+    return "its sound has a rate of " + std::to_string(rate) + " Hz; the encoder takes " +
            std::to_string(kEncodeMinSoundRate) + " to " + std::to_string(kEncodeMaxSoundRate) +
-           " (resample it first, e.g. with \"ffmpeg -i IN -ar 22050 OUT\")";
+           " Hz (resample it first, e.g. with \"ffmpeg -i IN -ar 22050 OUT\")";
 }
 
 bool BeginsWithConverterFiller(std::span<const float> sound, uint32_t rate) {

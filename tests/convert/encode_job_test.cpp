@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -206,6 +207,128 @@ TEST(EncodeJob, FolderOfPngFramesWithAWavFile) {
     EXPECT_LT(error / double(tone.size()), 100);  // the tone, in time, through ADPCM
     for (size_t i = tone.size() + 100; i < back.sound.size(); ++i) {
         ASSERT_LT(std::abs(back.sound[i]), 50) << "silence after the sound, sample " << i;
+    }
+}
+
+TEST(EncodeJob, PicturesAreBoundedByWhatAVqaFileHolds) {
+    const struct {
+        int32_t width, height;
+        bool ok;
+    } cases[] = {
+        {1, 1, true},        {8192, 8192, true},    {16384, 4096, true}, {65535, 1024, true},
+        {8193, 8192, false}, {16384, 4097, false},  {65536, 1, false},   {0, 4, false},
+        {4, -4, false},      {32768, 32768, false},
+    };
+    for (const auto& c : cases) {
+        const auto why = CheckSourcePicture(c.width, c.height);
+        EXPECT_EQ(!why, c.ok) << c.width << "x" << c.height;
+        if (why) {
+            EXPECT_NE(why->find(std::to_string(c.width) + "x"), std::string::npos) << *why;
+        }
+    }
+}
+
+TEST(EncodeJob, NamesCompareNumbersAsNumbers) {
+    const struct {
+        const char* a;
+        const char* b;
+    } ordered[] = {
+        {"frame2.png", "frame10.png"}, {"frame9.png", "frame10.png"},
+        {"f1.png", "f01.png"},         {"f01.png", "f2.png"},
+        {"a.png", "a1.png"},           {"a1.png", "b.png"},
+        {"x2y10.png", "x10y2.png"},    {"x2y2.png", "x2y10.png"},
+        {"A1.png", "a1.png"},          {"12345678901234567890.png", "99999999999999999999.png"},
+    };
+    for (const auto& c : ordered) {
+        EXPECT_TRUE(NaturalNameLess(c.a, c.b)) << c.a << " before " << c.b;
+        EXPECT_FALSE(NaturalNameLess(c.b, c.a)) << c.b << " after " << c.a;
+        EXPECT_FALSE(NaturalNameLess(c.a, c.a)) << c.a;
+    }
+}
+
+// Frames named as ffmpeg's %d writes them come in the order of their numbers, and the first
+// .wav file in that order is the sound.
+TEST(EncodeJob, FolderFramesComeInNaturalOrder) {
+    std::map<std::string, test::Bytes> files;
+    const std::vector<std::string> order = {"frame1.png", "frame2.png", "frame9.png", "frame10.png",
+                                            "frame11.png"};
+    for (size_t f = 0; f < order.size(); ++f) {
+        files[order[f]] = *EncodePng(RgbImage{4, 2, std::vector<uint8_t>(24, uint8_t(f * 50))});
+    }
+    files["take10.wav"] = *EncodeWav(std::vector<int16_t>(100, 1), 8000);
+    files["take9.wav"] = *EncodeWav(std::vector<int16_t>(100, 1), 22050);
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) names.push_back(name);
+    auto source = OpenFrameFiles("film", names, [&files](const std::string& name) {
+        return Expected<std::vector<uint8_t>>(files.at(name));
+    });
+    ASSERT_TRUE(source.ok()) << source.error().message;
+    ASSERT_EQ(source->frames->Frames(), 5);
+    std::vector<uint8_t> picture(24);
+    for (int32_t f = 0; f < 5; ++f) {
+        ASSERT_TRUE(source->frames->Read(f, picture).ok());
+        EXPECT_EQ(picture[0], f * 50) << order[size_t(f)];
+    }
+    EXPECT_EQ(source->notes.back(), "sound from \"take9.wav\" (the first of 2 .wav files)");
+}
+
+// Asks to cancel from its `cancelAt`th question on, and counts the frames done.
+class CountingObserver final : public EncodeObserver {
+  public:
+    explicit CountingObserver(int cancelAt = 0) : m_cancelAt(cancelAt) {}
+    void OnFrameDone(int32_t, int32_t) override { ++framesDone; }
+    bool CancelRequested() override { return m_cancelAt > 0 && ++m_asked >= m_cancelAt; }
+    int framesDone = 0;
+
+  private:
+    int m_cancelAt, m_asked = 0;
+};
+
+TEST(EncodeJob, AnOutputThatCannotBeCreatedIsReportedBeforeAnyFrame) {
+    test::ScratchFolder dir;
+    dir.Put("in.avi", test::BuildAvi({.frames = 20}).file);
+    EncodeJobOptions options;
+    options.output = (dir / "no-such-folder" / "out.vqa").string();
+    CountingObserver observer;
+    auto result = RunEncodeJob((dir / "in.avi").string(), options, &observer);
+    ASSERT_FALSE(result.ok());
+    EXPECT_NE(result.error().message.find("Cannot create a temporary file beside"),
+              std::string::npos)
+        << result.error().message;
+    EXPECT_EQ(observer.framesDone, 0);
+}
+
+TEST(EncodeJob, CancelIsLookedAtBeforeEveryFrame) {
+    test::ScratchFolder dir;
+    dir.Put("in.avi", test::BuildAvi({.frames = 40}).file);
+    EncodeJobOptions options;
+    CountingObserver observer(3);  // asked first before the run, then before each frame
+    auto result = RunEncodeJob((dir / "in.avi").string(), options, &observer);
+    ASSERT_FALSE(result.ok());
+    EXPECT_NE(result.error().message.find("cancelled"), std::string::npos);
+    EXPECT_EQ(observer.framesDone, 0) << "frames were encoded after the cancel";
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"in.avi"});
+}
+
+TEST(EncodeJob, SoundLongerThanThePicturesIsReported) {
+    const struct {
+        size_t samples;    // of the WAV file, for 15 frames that hold 11024 + 15 * 1470 = 33074
+        const char* note;  // the last note, about the sound
+    } cases[] = {
+        {33074, "sound from \"sound.wav\""},
+        {33074 + 22, "sound from \"sound.wav\""},
+        {66150, "the sound lasts 1.50 s longer than the pictures; that part is left out"},
+    };
+    for (const auto& c : cases) {
+        test::ScratchFolder dir;
+        for (int f = 1; f <= 15; ++f) {
+            dir.Put("film/" + std::to_string(f) + ".png",
+                    *EncodePng(RgbImage{4, 2, std::vector<uint8_t>(24, 9)}));
+        }
+        dir.Put("film/sound.wav", *EncodeWav(std::vector<int16_t>(c.samples, 500), 22050));
+        auto result = RunEncodeJob((dir / "film").string(), {}, nullptr);
+        ASSERT_TRUE(result.ok()) << result.error().message;
+        EXPECT_EQ(result->notes.back(), c.note) << c.samples << " samples";
     }
 }
 

@@ -351,6 +351,17 @@ Expected<void> Parser::Finish() {
         m_info.scale = m_microSecPerFrame;
     }
     if (m_soundStream < 0) m_info.hasSound = false;
+    // Empty chunks repeat the picture before them, so a few bytes could claim any number of
+    // pictures of any size: the file has to hold at least one of them whole.
+    const size_t whole =
+        size_t(m_info.width) * size_t(m_info.bitsPerPixel / 8) * size_t(m_info.height);
+    const bool backed = std::any_of(m_info.videoChunks.begin(), m_info.videoChunks.end(),
+                                    [whole](const AviChunkRef& c) { return c.size >= whole; });
+    if (!backed) {
+        return Fail("holds no whole picture of the " + std::to_string(m_info.width) + "x" +
+                    std::to_string(m_info.height) + " pixels it declares (" +
+                    std::to_string(whole) + " bytes): its frame chunks are all shorter");
+    }
     return {};
 }
 

@@ -4,7 +4,8 @@
 // the movie list (with "rec " lists and pad bytes after odd chunks); files past 1 GB continue in
 // OpenDML "AVIX" parts, whose movie lists are walked too. Compressed video is refused with the
 // codec's name. Every read is bounded by the file; memory grows with the chunk count, not with the
-// chunk sizes.
+// chunk sizes. A file none of whose frame chunks holds a whole picture is refused, so the picture
+// size it declares is one the file backs.
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace rw::cli {
 namespace {
@@ -17,35 +21,82 @@ extern "C" void OnEncodeInterrupt(int) {
     g_encodeInterrupted.store(true);
 }
 
-// The progress line on a terminal: frame, percent, time remaining, redrawn ten times a second.
+// The progress line on a terminal: frame, percent, time spent and time remaining. It is redrawn
+// when a frame is done (ten times a second at most) and, by a thread of its own, at least twice a
+// second, so it moves while the encoder works through a group of frames before the next is done.
 class EncodeProgress final : public EncodeObserver {
   public:
-    explicit EncodeProgress(bool shown) : m_shown(shown) {}
+    using Clock = std::chrono::steady_clock;
+
+    explicit EncodeProgress(bool shown) : m_shown(shown) {
+        if (m_shown) m_ticker = std::thread([this] { Tick(); });
+    }
+    ~EncodeProgress() override { Clear(); }
+    EncodeProgress(const EncodeProgress&) = delete;
+    EncodeProgress& operator=(const EncodeProgress&) = delete;
 
     void OnFrameDone(int32_t frame, int32_t frames) override {
         if (!m_shown) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (frame + 1 < frames && now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        const double elapsed = std::chrono::duration<double>(now - m_start).count();
-        const double done = double(frame + 1) / double(frames);
-        const auto remaining = static_cast<long>(done > 0 ? elapsed / done - elapsed + 0.5 : 0);
-        std::fprintf(stderr, "\r\033[Kframe %d/%d  %3d%%  remaining %02ld:%02ld", frame + 1, frames,
-                     static_cast<int>(done * 100), remaining / 60, remaining % 60);
-        std::fflush(stderr);
-        m_drawn = true;
+        const std::lock_guard lock(m_mutex);
+        m_done = frame + 1;
+        m_frames = frames;
+        const auto now = Clock::now();
+        if (m_done < frames && now - m_lastDraw < std::chrono::milliseconds(100)) return;
+        Draw(now);
     }
     bool CancelRequested() override { return g_encodeInterrupted.load(); }
+    // Stops the redrawing and takes the line away.
     void Clear() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_ticker.joinable()) m_ticker.join();
         if (m_drawn) std::fputs("\r\033[K", stderr);
         m_drawn = false;
     }
 
   private:
+    void Tick() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(100));
+            const auto now = Clock::now();
+            if (!m_stop && now - m_lastDraw >= std::chrono::milliseconds(400)) Draw(now);
+        }
+    }
+    static std::string MinutesSeconds(long seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02ld:%02ld", seconds / 60, seconds % 60);
+        return text;
+    }
+    void Draw(Clock::time_point now) {
+        m_lastDraw = now;
+        const double elapsed = std::chrono::duration<double>(now - m_start).count();
+        const std::string spent = MinutesSeconds(static_cast<long>(elapsed));
+        if (m_done == 0) {
+            std::fprintf(stderr, "\r\033[Kencoding  elapsed %s", spent.c_str());
+        } else {
+            const double done = double(m_done) / double(m_frames);
+            const auto remaining = static_cast<long>(elapsed / done - elapsed + 0.5);
+            std::fprintf(stderr, "\r\033[Kframe %d/%d  %3d%%  elapsed %s  remaining %s", m_done,
+                         m_frames, static_cast<int>(done * 100), spent.c_str(),
+                         MinutesSeconds(remaining).c_str());
+        }
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+
     bool m_shown;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::thread m_ticker;
+    bool m_stop = false;
     bool m_drawn = false;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point m_lastDraw{};
+    int32_t m_done = 0, m_frames = 0;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_lastDraw = Clock::now();
 };
 
 Expected<void> ParseBlock(const std::string& text, EncodeSettings& s) {
@@ -162,8 +213,11 @@ std::string EncodeHelpText() {
     return "\n"
            "Usage: reelwright-cli --encode INPUT [-o FILE.vqa] [--force] [--block 4x2|4x4]\n"
            "                      [--quality fast|normal|best]\n"
-           "Encodes an uncompressed AVI file, or a folder of PNG frames (in name order) with an\n"
-           "optional WAV file, into a VQA video at 15 frames per second with mono 22050 Hz sound.\n"
+           "Encodes an uncompressed AVI file, or a folder of PNG frames with an optional WAV "
+           "file,\n"
+           "into a VQA video at 15 frames per second with mono 22050 Hz sound. The frames are\n"
+           "taken in natural name order, numbers compared as numbers: frame2.png comes before\n"
+           "frame10.png, as ffmpeg's %d names them (\"ffmpeg -i in.mp4 dir/frame%d.png\").\n"
            "INPUT movie.avi becomes movie.vqa beside it; a FOLDER becomes FOLDER.vqa.\n"
            "\n"
            "  --encode INPUT     the AVI file or folder to encode\n"

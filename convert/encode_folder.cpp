@@ -1,4 +1,4 @@
-// A folder of PNG frames, in name order, with an optional WAV file: an encoder's source.
+// A folder of PNG frames, in natural name order, with an optional WAV file: an encoder's source.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -13,37 +13,49 @@ namespace rw {
 namespace fs = std::filesystem;
 namespace {
 
-std::string LowerExtension(const fs::path& path) {
-    std::string ext = path.extension().string();
+std::string LowerExtension(const std::string& name) {
+    std::string ext = fs::path(name).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
 }
 
-Expected<RgbImage> LoadPng(const fs::path& path) {
-    auto bytes = ReadWholeFile(path);
-    if (!bytes) return bytes.error();
-    auto image = DecodePng(*bytes);
-    if (!image) return Error{"\"" + path.string() + "\": " + image.error().message};
-    return image;
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
+
+// The files of the folder, named in messages by their path.
+struct FrameFiles {
+    std::string folder;
+    ReadNamedFile read;
+
+    std::string PathOf(const std::string& name) const { return (fs::path(folder) / name).string(); }
+
+    Expected<RgbImage> LoadPng(const std::string& name) const {
+        auto bytes = read(name);
+        if (!bytes) return bytes.error();
+        auto image = DecodePng(*bytes);
+        if (!image) return Error{"\"" + PathOf(name) + "\": " + image.error().message};
+        return image;
+    }
+};
 
 // The PNG files one per frame, each read when the encoder asks for it; all of the first's size.
 class PngFrames final : public EncodeFrames {
   public:
-    PngFrames(std::vector<fs::path> files, int32_t width, int32_t height)
-        : m_files(std::move(files)), m_width(width), m_height(height) {}
-    int32_t Frames() const override { return static_cast<int32_t>(m_files.size()); }
+    PngFrames(FrameFiles files, std::vector<std::string> names, int32_t width, int32_t height)
+        : m_files(std::move(files)), m_names(std::move(names)), m_width(width), m_height(height) {}
+    int32_t Frames() const override { return static_cast<int32_t>(m_names.size()); }
     int32_t Width() const override { return m_width; }
     int32_t Height() const override { return m_height; }
 
     Expected<void> Read(int32_t frame, std::span<uint8_t> bgr) override {
-        const fs::path& path = m_files[static_cast<size_t>(frame)];
-        auto image = LoadPng(path);
+        const std::string& name = m_names[static_cast<size_t>(frame)];
+        auto image = m_files.LoadPng(name);
         if (!image) return image.error();
         if (image->width != m_width || image->height != m_height) {
-            return Error{"\"" + path.string() + "\" is " + std::to_string(image->width) + "x" +
-                         std::to_string(image->height) + " pixels, the first frame " +
+            return Error{"\"" + m_files.PathOf(name) + "\" is " + std::to_string(image->width) +
+                         "x" + std::to_string(image->height) + " pixels, the first frame " +
                          std::to_string(m_width) + "x" + std::to_string(m_height)};
         }
         for (size_t i = 0; i + 2 < image->pixels.size(); i += 3) {
@@ -55,7 +67,8 @@ class PngFrames final : public EncodeFrames {
     }
 
   private:
-    std::vector<fs::path> m_files;
+    FrameFiles m_files;
+    std::vector<std::string> m_names;
     int32_t m_width, m_height;
 };
 
@@ -82,56 +95,96 @@ class WavBlocks final : public MonoBlocks {
     size_t m_at = 0;
 };
 
+// The sound of the first WAV file, and the note that says where it came from.
+Expected<void> AddSound(const FrameFiles& files, const std::vector<std::string>& sounds,
+                        EncodeSource& source) {
+    auto bytes = files.read(sounds[0]);
+    if (!bytes) return bytes.error();
+    auto wav = DecodeWav(*bytes);
+    const std::string path = "\"" + files.PathOf(sounds[0]) + "\": ";
+    if (!wav) return Error{path + wav.error().message};
+    const bool mono16 = wav->channels == 1 && wav->bitsPerSample == 16;
+    const bool made = wav->rate != uint32_t(kEncodeSoundRate) || wav->channels != 1;
+    auto sound = OpenEncodeSound(std::make_unique<WavBlocks>(std::move(*wav)), mono16);
+    if (!sound) return Error{path + sound.error().message};
+    std::string note = "sound from \"" + sounds[0] + "\"";
+    if (sounds.size() > 1)
+        note += " (the first of " + std::to_string(sounds.size()) + " .wav files)";
+    if (made) note += ", made mono at 22050 Hz";
+    source.notes.push_back(note);
+    source.sound = std::move(*sound);
+    return {};
+}
+
 }  // namespace
 
+bool NaturalNameLess(std::string_view a, std::string_view b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!IsDigit(a[i]) || !IsDigit(b[j])) {
+            if (a[i] != b[j])
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            ++i, ++j;
+            continue;
+        }
+        const size_t ai = i, bj = j;
+        while (i < a.size() && IsDigit(a[i])) ++i;
+        while (j < b.size() && IsDigit(b[j])) ++j;
+        std::string_view x = a.substr(ai, i - ai), y = b.substr(bj, j - bj);
+        const std::string_view fullX = x, fullY = y;
+        while (x.size() > 1 && x[0] == '0') x.remove_prefix(1);
+        while (y.size() > 1 && y[0] == '0') y.remove_prefix(1);
+        if (x.size() != y.size()) return x.size() < y.size();
+        if (x != y) return x < y;
+        if (fullX.size() != fullY.size()) return fullX.size() < fullY.size();
+    }
+    return a.size() - i < b.size() - j;
+}
+
 Expected<EncodeSource> OpenFolderSource(const std::string& folder) {
-    std::vector<fs::path> pictures, sounds;
+    std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        const std::string ext = LowerExtension(it->path());
-        if (ext == ".png") pictures.push_back(it->path());
-        if (ext == ".wav") sounds.push_back(it->path());
+        if (it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
     }
     if (ec) return Error{"Cannot read the folder \"" + folder + "\": " + ec.message()};
+    return OpenFrameFiles(folder, std::move(names), [folder](const std::string& name) {
+        return ReadWholeFile(fs::path(folder) / name);
+    });
+}
+
+Expected<EncodeSource> OpenFrameFiles(const std::string& folder, std::vector<std::string> names,
+                                      ReadNamedFile read) {
+    std::vector<std::string> pictures, sounds;
+    for (std::string& name : names) {
+        const std::string ext = LowerExtension(name);
+        if (ext == ".png") pictures.push_back(std::move(name));
+        if (ext == ".wav") sounds.push_back(std::move(name));
+    }
     if (pictures.empty()) return Error{"The folder \"" + folder + "\" holds no .png frames"};
     if (pictures.size() > size_t{kEncodeMaxFrames}) {
         return Error{"The folder \"" + folder + "\" holds " + std::to_string(pictures.size()) +
                      " frames; a VQA file holds at most " + std::to_string(kEncodeMaxFrames)};
     }
-    std::sort(pictures.begin(), pictures.end());
-    std::sort(sounds.begin(), sounds.end());
-    auto first = LoadPng(pictures[0]);
+    std::sort(pictures.begin(), pictures.end(), NaturalNameLess);
+    std::sort(sounds.begin(), sounds.end(), NaturalNameLess);
+    const FrameFiles files{folder, std::move(read)};
+    auto first = files.LoadPng(pictures[0]);
     if (!first) return first.error();
+    if (auto why = CheckSourcePicture(first->width, first->height)) {
+        return Error{"\"" + files.PathOf(pictures[0]) + "\": " + *why};
+    }
     EncodeSource source;
     source.notes.push_back(std::to_string(pictures.size()) +
                            " PNG frames taken at 15 frames per second");
-    source.frames = std::make_unique<PngFrames>(std::move(pictures), first->width, first->height);
+    source.frames =
+        std::make_unique<PngFrames>(files, std::move(pictures), first->width, first->height);
     if (sounds.empty()) {
         source.notes.push_back("no .wav file: the film is silent");
         return source;
     }
-    auto bytes = ReadWholeFile(sounds[0]);
-    if (!bytes) return bytes.error();
-    auto wav = DecodeWav(*bytes);
-    if (!wav) return Error{"\"" + sounds[0].string() + "\": " + wav.error().message};
-    // The sound of this project's AVI files (and of their frames exported as a folder) holds one
-    // pad sample after the half second of leading sound that no VQA sample stands for.
-    const size_t padded = size_t(kEncodeLeadingSamples) + 1 +
-                          size_t(kEncodeFrameSamples) * size_t(source.frames->Frames());
-    if (wav->rate == uint32_t(kEncodeSoundRate) && wav->channels == 1 &&
-        wav->samples.size() == padded) {
-        wav->samples.erase(wav->samples.begin() + kEncodeLeadingSamples);
-    }
-    std::string note = "sound from \"" + sounds[0].filename().string() + "\"";
-    if (sounds.size() > 1)
-        note += " (the first of " + std::to_string(sounds.size()) + " .wav files)";
-    if (wav->rate != uint32_t(kEncodeSoundRate) || wav->channels != 1) {
-        note += ", made mono at 22050 Hz";
-    }
-    source.notes.push_back(note);
-    source.sound = std::make_unique<ResampledSound>(std::make_unique<WavBlocks>(std::move(*wav)));
+    if (auto r = AddSound(files, sounds, source); !r) return r.error();
     return source;
 }
 

@@ -59,6 +59,16 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"StereoBytes", AviSpec{.channels = 2, .soundBits = 8, .soundBytes = 10}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A small file whose header declares pictures larger than any of its frame chunks holds.
+test::Bytes Declaring(uint32_t width, uint32_t height) {
+    test::Bytes file = test::BuildAvi({}).file;
+    const std::string text(file.begin(), file.end());
+    const size_t format = text.find("strf") + 8;  // the video stream's comes first
+    test::PutLe(file, format + 4, width, 4);
+    test::PutLe(file, format + 8, height, 4);
+    return file;
+}
+
 struct RefusalCase {
     const char* name;
     test::Bytes file;
@@ -79,16 +89,19 @@ TEST_P(AviReaderRefuses, WithAReasonNamingTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, AviReaderRefuses,
-    ::testing::Values(RefusalCase{"NotRiff", test::Text("RIFX....AVI "), "is not an AVI file"},
-                      RefusalCase{"Compressed", test::BuildAvi({.compression = "MJPG"}).file,
-                                  "compressed video (MJPG)"},
-                      RefusalCase{"Palettised", test::BuildAvi({.bits = 8}).file, "8-bit pictures"},
-                      RefusalCase{"CompressedSound", test::BuildAvi({.soundTag = 0x55}).file,
-                                  "compressed sound"},
-                      RefusalCase{"CutHeader", test::Cut(test::BuildAvi(AviSpec{}).file, 250),
-                                  "ends inside its header list"},
-                      RefusalCase{"NoMovie", test::Cut(test::BuildAvi(AviSpec{}).file, 312),
-                                  "has no movie list"}),
+    ::testing::Values(
+        RefusalCase{"NotRiff", test::Text("RIFX....AVI "), "is not an AVI file"},
+        RefusalCase{"Compressed", test::BuildAvi({.compression = "MJPG"}).file,
+                    "compressed video (MJPG)"},
+        RefusalCase{"Palettised", test::BuildAvi({.bits = 8}).file, "8-bit pictures"},
+        RefusalCase{"CompressedSound", test::BuildAvi({.soundTag = 0x55}).file, "compressed sound"},
+        RefusalCase{"CutHeader", test::Cut(test::BuildAvi(AviSpec{}).file, 250),
+                    "ends inside its header list"},
+        RefusalCase{"NoMovie", test::Cut(test::BuildAvi(AviSpec{}).file, 312), "has no movie list"},
+        RefusalCase{"PicturesNoChunkHolds", Declaring(16384, 16384),
+                    "holds no whole picture of the 16384x16384 pixels"},
+        RefusalCase{"PicturesOneRowTooTall", Declaring(6, 5),
+                    "holds no whole picture of the 6x5 pixels"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AviReader, ShortFrameIsAnErrorNotARead) {

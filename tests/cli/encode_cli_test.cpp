@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/encode_mode.h"
+#include "png/png_image.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/round_trip.h"
 #include "tests/support/scratch_folder.h"
@@ -68,6 +69,25 @@ TEST(EncodeProgram, RoundTripFromATerminal) {
         << r.out;
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"movie.avi", "movie.vqa", "new.vqa"}));
     EXPECT_EQ(test::ConvertBack(*dir.Get("new.vqa")).problem, "");
+}
+
+// One frame of 8192 x 4096 pixels (96 MB as RGB) in a small PNG file, encoded with 200 MB of
+// address space, less than the encoder needs for it: the lack of memory is a message naming the
+// input, and nothing is left behind.
+TEST(EncodeProgram, TooLittleMemoryEndsWithAMessage) {
+#ifdef RW_ASAN
+    GTEST_SKIP() << "address space limits do not work with the address sanitizer";
+#endif
+    test::ScratchFolder dir;
+    const size_t bytes = size_t{8192} * 4096 * 3;
+    dir.Put("film/frame1.png", *EncodePng(RgbImage{8192, 4096, std::vector<uint8_t>(bytes, 40)}));
+    const test::CliRun r = dir.Run({"--encode", "film"}, rlim_t{200} << 20, RLIMIT_AS);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("reelwright-cli: Cannot encode \"film\": there is not enough memory", 0),
+              0u)
+        << r.err;
+    EXPECT_EQ(r.ErrLines(), 1u) << r.err;
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"film"});
 }
 
 }  // namespace

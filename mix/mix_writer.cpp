@@ -53,6 +53,8 @@ Expected<std::unique_ptr<InputFile>> OpenOnDisk(const MixMember& member) {
 }  // namespace
 
 Expected<void> CheckMixMembers(std::span<const MixMember> members) {
+    // A count of zero would mark the later games' layout.
+    if (members.empty()) return Error{"an archive holds at least one file"};
     if (members.size() > kMaxMixFiles) {
         return Error{"an archive holds at most " + std::to_string(kMaxMixFiles) + " files, not " +
                      std::to_string(members.size())};

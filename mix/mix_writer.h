@@ -29,8 +29,8 @@ struct MixMember {
     int64_t offset = 0;          // from this offset on
 };
 
-// Fails, naming the files concerned, when the members do not fit an archive: more than 65535 of
-// them, a length or all of them together past 32 bits, or two sharing an id.
+// Fails, naming the files concerned, when the members do not fit an archive: none or more than
+// 65535 of them, a length or all of them together past 32 bits, or two sharing an id.
 Expected<void> CheckMixMembers(std::span<const MixMember> members);
 
 // The header and table of contents for the members stored back to back in the order given

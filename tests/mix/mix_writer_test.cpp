@@ -71,6 +71,7 @@ TEST(MixWriter, RefusesOrFailsNamingTheFile) {
          "\"AAAAC.VQA\" and \"BAAAA.VQA\" have the same id (00000007); an archive cannot "
          "hold both",
          0},
+        {"no_file", [](InMemory&) {}, -1, "an archive holds at least one file", 0},
         {"too_many_files",
          [](InMemory& m) {
              for (uint32_t i = 0; i <= kMaxMixFiles; ++i) m.members.push_back({"F", i, 0, {}, 0});

@@ -18,6 +18,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
+#include "cli/pack_mode.h"
 #include "convert/conversion_host.h"
 #include "convert/convert_thread.h"
 #include "convert/inspect.h"
@@ -259,6 +260,7 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsEncodeCommand(args)) return RunEncodeCommand(args);
+    if (IsPackCommand(args)) return RunPackCommand(args);
     auto options = ParseArguments(args);
     if (!options) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram,

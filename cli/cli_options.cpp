@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/encode_mode.h"
+#include "cli/pack_mode.h"
 #include "mix/mix_archive.h"
 
 namespace rw::cli {
@@ -132,7 +133,7 @@ std::string HelpText() {
            "A file is written under its final name only when it is complete. Frames are counted\n"
            "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed,\n"
            "2 for a usage error, 130 when interrupted.\n" +
-           EncodeHelpText();
+           EncodeHelpText() + PackHelpText();
 }
 
 }  // namespace rw::cli

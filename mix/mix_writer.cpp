@@ -62,8 +62,8 @@ Expected<void> CheckMixMembers(std::span<const MixMember> members) {
     int64_t total = 0;
     for (const MixMember& m : members) {
         if (m.length < 0 || m.length > kMaxMixDataBytes - total) {
-            return Error{"Cannot pack " + Quoted(m.name) + ": the files of an archive hold at " +
-                         "most " + std::to_string(kMaxMixDataBytes) + " bytes together"};
+            return Error{Quoted(m.name) + " takes the files past " +
+                         std::to_string(kMaxMixDataBytes) + " bytes, the most an archive holds"};
         }
         total += m.length;
     }
@@ -125,7 +125,9 @@ Expected<void> WriteMixArchive(OutputFile& out, std::span<const MixMember> membe
 
 Expected<void> WriteMixArchiveFile(const std::filesystem::path& path,
                                    std::span<const MixMember> members, MixWriteObserver* observer) {
-    if (auto r = CheckMixMembers(members); !r) return r;
+    if (auto r = CheckMixMembers(members); !r) {
+        return Error{"Cannot write " + Quoted(path.string()) + ": " + r.error().message};
+    }
     DiskOutputFile out;
     if (auto r = out.CreateUniqueBeside(path); !r) return r;
     const std::filesystem::path temporary = out.Name();

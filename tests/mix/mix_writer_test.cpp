@@ -82,7 +82,7 @@ TEST(MixWriter, RefusesOrFailsNamingTheFile) {
              m.Add("BIG1", 1, {}, 3'000'000'000);
              m.Add("BIG2", 2, {}, 3'000'000'000);
          },
-         -1, "Cannot pack \"BIG2\": the files of an archive hold at most 4294967295 bytes together",
+         -1, "\"BIG2\" takes the files past 4294967295 bytes, the most an archive holds",
          0},
         {"source_shorter_than_its_length",
          [](InMemory& m) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "convert/inspect.h"
 #include "convert/output_names.h"
 #include "convert/properties_text.h"
+#include "mix/mix_names.h"
 
 #ifndef RW_VERSION
 #define RW_VERSION "unknown"
@@ -172,7 +174,8 @@ Expected<VqaInspection> Inspect(const VqaSource& source) {
     return Error{file.reason.empty() ? "Cannot read \"" + path + "\"" : file.reason};
 }
 
-bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) {
+// `withNames`: a list of names was given, and archive entries show theirs.
+bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames) {
     auto file = Inspect(job.source);
     if (!file) {
         console.Err(std::string(kProgram) + ": " + file.error().message);
@@ -181,7 +184,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     std::error_code ec;
     const PropertyTexts t = FormatProperties(file->properties);
     std::string full = std::filesystem::absolute(job.source.file, ec).string();
-    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry);
+    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry, job.inArchive->name);
     std::string text;
     auto row = [&](const char* label, const std::string& value) {
         char line[64];
@@ -190,6 +193,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     };
     row("Filename", full);
     if (job.inArchive) {
+        if (withNames) row("Name", job.inArchive->name.empty() ? "\u2014" : job.inArchive->name);
         row("Entry", std::to_string(job.inArchive->entry.number));
         row("Id", MixIdText(job.inArchive->entry.id));
     }
@@ -276,12 +280,26 @@ int Main(int argc, char** argv) {
         return kExitOk;
     }
 
+    Console console(isatty(STDERR_FILENO) == 1);
+    std::optional<MixNameList> names;
+    if (!options->namesList.empty()) {
+        auto list = ReadMixNameList(options->namesList);
+        if (!list) {
+            console.Err(std::string(kProgram) + ": " + list.error().message);
+            return kExitFailed;
+        }
+        for (const std::string& p : list->problems) {
+            console.Err(std::string(kProgram) + ": warning: " + p);
+        }
+        names = std::move(*list);
+    }
+    const MixNames* known = names ? &names->names : nullptr;
+
     if (options->exports.Any()) {
         InstallInterruptHandlers();
-        return RunExport(options->exports, options->inputs.front(), g_interrupted);
+        return RunExport(options->exports, options->inputs.front(), g_interrupted, known);
     }
 
-    Console console(isatty(STDERR_FILENO) == 1);
     const ExpandedInputs inputs = ExpandInputs(options->inputs);
     bool failed = false;
     for (const std::string& e : inputs.errors) {
@@ -289,7 +307,7 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
-    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir);
+    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
     if (!ReportPlan(plan, console)) failed = true;
     const std::vector<ConversionJob>& jobs = plan.jobs;
     if (jobs.empty() && !failed) {
@@ -301,7 +319,7 @@ int Main(int argc, char** argv) {
         // A blank line between the properties of two files; nothing on stdout for a failed one.
         bool printed = false;
         for (const ConversionJob& job : jobs) {
-            if (!PrintInfo(job, console, printed)) failed = true;
+            if (!PrintInfo(job, console, printed, known != nullptr)) failed = true;
         }
         return failed ? kExitFailed : kExitOk;
     }

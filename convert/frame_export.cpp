@@ -296,9 +296,10 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source) {
     return video;
 }
 
-ConversionOutcome ExportFrames(const std::string& vqaPath, const fs::path& folder, bool replace,
+ConversionOutcome ExportFrames(const VqaSource& source, const fs::path& folder, bool replace,
                                ConversionObserver& observer) {
-    auto video = OpenVideo(vqaPath);
+    const std::string& vqaPath = source.name;
+    auto video = OpenVideo(source);
     if (!video) return Failed(video.error().message);
     const std::string cannot = "Cannot export \"" + vqaPath + "\": ";
     if (auto why = CheckExportFolder(folder, replace)) return Failed(cannot + *why);
@@ -371,8 +372,9 @@ class FramePicker final : public AviChunkReceiver, public ConversionObserver {
 
 }  // namespace
 
-Expected<RgbImage> RepresentativeFrame(const std::string& vqaPath, ConversionObserver& observer) {
-    auto video = OpenVideo(vqaPath);
+Expected<RgbImage> RepresentativeFrame(const VqaSource& source, ConversionObserver& observer) {
+    const std::string& vqaPath = source.name;
+    auto video = OpenVideo(source);
     if (!video) return video.error();
     FramePicker picker(video->props, observer);
     AviChunkSink sink(picker, vqaPath);

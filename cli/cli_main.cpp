@@ -211,6 +211,38 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, 
     return true;
 }
 
+// The properties of every job, a blank line between two; nothing on stdout for a failed one.
+bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames) {
+    bool printed = false;
+    bool ok = true;
+    for (const ConversionJob& job : jobs) ok = PrintInfo(job, console, printed, withNames) && ok;
+    return ok;
+}
+
+// Outputs two jobs would share, or that would replace an input; false when there are any.
+bool ReportClashes(const std::vector<ConversionJob>& jobs, Console& console) {
+    const std::vector<std::string> clashes = FindOutputClashes(jobs);
+    for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
+    if (!clashes.empty()) console.Err(std::string(kProgram) + ": nothing was converted");
+    return clashes.empty();
+}
+
+// The list of names given with --names (none when `path` is empty), the names left out of it said
+// as warnings. False when it cannot be read.
+bool LoadNames(const std::string& path, Console& console, std::optional<MixNameList>& names) {
+    if (path.empty()) return true;
+    auto list = ReadMixNameList(path);
+    if (!list) {
+        console.Err(std::string(kProgram) + ": " + list.error().message);
+        return false;
+    }
+    for (const std::string& p : list->problems) {
+        console.Err(std::string(kProgram) + ": warning: " + p);
+    }
+    names = std::move(*list);
+    return true;
+}
+
 enum class FileResult { Converted, Failed, Interrupted };
 
 FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
@@ -282,17 +314,7 @@ int Main(int argc, char** argv) {
 
     Console console(isatty(STDERR_FILENO) == 1);
     std::optional<MixNameList> names;
-    if (!options->namesList.empty()) {
-        auto list = ReadMixNameList(options->namesList);
-        if (!list) {
-            console.Err(std::string(kProgram) + ": " + list.error().message);
-            return kExitFailed;
-        }
-        for (const std::string& p : list->problems) {
-            console.Err(std::string(kProgram) + ": warning: " + p);
-        }
-        names = std::move(*list);
-    }
+    if (!LoadNames(options->namesList, console, names)) return kExitFailed;
     const MixNames* known = names ? &names->names : nullptr;
 
     if (options->exports.Any()) {
@@ -316,20 +338,10 @@ int Main(int argc, char** argv) {
     }
 
     if (options->info) {
-        // A blank line between the properties of two files; nothing on stdout for a failed one.
-        bool printed = false;
-        for (const ConversionJob& job : jobs) {
-            if (!PrintInfo(job, console, printed, known != nullptr)) failed = true;
-        }
-        return failed ? kExitFailed : kExitOk;
+        return PrintAllInfo(jobs, console, known != nullptr) && !failed ? kExitOk : kExitFailed;
     }
 
-    const std::vector<std::string> clashes = FindOutputClashes(jobs);
-    if (!clashes.empty()) {
-        for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
-        console.Err(std::string(kProgram) + ": nothing was converted");
-        return kExitUsage;
-    }
+    if (!ReportClashes(jobs, console)) return kExitUsage;
     if (auto r = PrepareOutputDir(options->outputDir); !r) {
         console.Err(std::string(kProgram) + ": " + r.error().message);
         return kExitFailed;

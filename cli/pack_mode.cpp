@@ -165,6 +165,9 @@ int RunPackCommand(std::span<const std::string> args) {
             if (i + 1 < args.size()) archive = args[++i];
         } else if (!optionsEnded && a == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && (a == "-h" || a == "--help")) {
+            std::fputs(PackHelpText().c_str() + 1, stdout);
+            return 0;
         } else if (!optionsEnded && !a.empty() && a[0] == '-') {
             std::fprintf(stderr, "%s: unknown option or extra argument \"%s\" with --pack\n",
                          kProgram, a.c_str());

@@ -81,6 +81,7 @@ const std::string* MixNames::Find(uint32_t id) const {
 
 MixNameList ParseMixNameList(std::string_view text, const std::string& listName) {
     MixNameList list;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte-order mark
     size_t lineNumber = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');

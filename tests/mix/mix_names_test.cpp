@@ -54,7 +54,7 @@ TEST(MixFileName, EightThreeNamesInAnyCaseOnly) {
 
 TEST(MixNameList, NamesByIdWithTheLinesLeftOut) {
     const MixNameList list = ParseMixNameList(
-        "# the movies\n"
+        "\xEF\xBB\xBF# the movies\n"  // a byte-order mark first, as some editors write
         "  INTRO.VQA \r\n"
         "\n"
         "AAAAC.VQA\n"

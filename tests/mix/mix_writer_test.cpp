@@ -82,8 +82,7 @@ TEST(MixWriter, RefusesOrFailsNamingTheFile) {
              m.Add("BIG1", 1, {}, 3'000'000'000);
              m.Add("BIG2", 2, {}, 3'000'000'000);
          },
-         -1, "\"BIG2\" takes the files past 4294967295 bytes, the most an archive holds",
-         0},
+         -1, "\"BIG2\" takes the files past 4294967295 bytes, the most an archive holds", 0},
         {"source_shorter_than_its_length",
          [](InMemory& m) {
              m.Add("SHORT.VQA", 1, {1, 2, 3}, 5);
@@ -124,9 +123,9 @@ TEST_F(MixArchiveFile, ReplacesTheArchiveKeepingItsPermissions) {
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"A", "GAME.MIX"}));
 }
 
-// A failure leaves the archive as it was and nothing else behind; a link in the archive's place
-// is replaced itself, never written through.
-TEST_F(MixArchiveFile, FailuresLeaveTheOldArchiveAndLinksAreNotFollowed) {
+// A failure or a cancel leaves the archive as it was and nothing else behind; a link in the
+// archive's place is replaced itself, never written through.
+TEST_F(MixArchiveFile, FailuresAndCancelsLeaveTheOldArchiveAndLinksAreNotFollowed) {
     m_dir.Put("GAME.MIX", test::Text("old"));
     MixMember missing = OnDisk("GONE.VQA", 2, test::Text("gone"));
     fs::remove(missing.file);
@@ -136,6 +135,19 @@ TEST_F(MixArchiveFile, FailuresLeaveTheOldArchiveAndLinksAreNotFollowed) {
     EXPECT_NE(r.error().message.find("GONE.VQA"), std::string::npos) << r.error().message;
     EXPECT_EQ(m_dir.Get("GAME.MIX"), test::Text("old"));
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"A", "GAME.MIX"}));
+
+    // Stopped part-way: the same.
+    struct StopAfterFirstChunk final : MixWriteObserver {
+        void OnProgress(int64_t done, int64_t) override { stop = done > 0; }
+        bool CancelRequested() override { return stop; }
+        bool stop = false;
+    } stopper;
+    const MixMember big[] = {OnDisk("BIG", 4, Bytes(3 << 20, 7))};
+    r = WriteMixArchiveFile(m_archive, big, &stopper);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "interrupted");
+    EXPECT_EQ(m_dir.Get("GAME.MIX"), test::Text("old"));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"A", "BIG", "GAME.MIX"}));
 
     fs::create_symlink("GAME.MIX", m_dir / "LINK.MIX");
     const MixMember one[] = {OnDisk("B", 3, test::Text("b"))};

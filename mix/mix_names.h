@@ -48,7 +48,8 @@ struct MixNameList {
 };
 
 // A list of candidate names, one a line; blank lines and lines starting with '#' are skipped,
-// spaces around a name and a UTF-8 byte-order mark at the start ignored. `listName` names the list in the problems.
+// spaces around a name and a UTF-8 byte-order mark at the start ignored. `listName` names the
+// list in the problems.
 MixNameList ParseMixNameList(std::string_view text, const std::string& listName);
 // The same from a file; fails when it cannot be read (the message names the file).
 Expected<MixNameList> ReadMixNameList(const std::filesystem::path& path);

@@ -1,20 +1,31 @@
 #include "app/archive_picker_dlg.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "run/properties_text.h"
+#include "platform/qt/file_dialog.h"
 
 namespace rw {
 namespace {
 
+constexpr int kNameColumn = 9;
+constexpr size_t kProblemsShown = 3;
+
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// A path as the file system gives it.
+QString NativeText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 // What the list does not show: entries that are not videos and entries left out as damaged.
@@ -32,8 +43,9 @@ QString NoteFor(const ArchiveContents& contents) {
 
 }  // namespace
 
-ArchivePickerDlg::ArchivePickerDlg(const ArchiveContents& contents, QWidget* parent)
-    : QDialog(parent) {
+ArchivePickerDlg::ArchivePickerDlg(ArchiveContents& contents, QWidget* parent,
+                                   OpenFileDialog* files, ArchiveNames* names)
+    : QDialog(parent), m_contents(contents), m_files(files), m_names(names) {
     const QString archive = QFileInfo(QString::fromStdString(contents.archive)).fileName();
     setWindowTitle(QStringLiteral("Videos in %1").arg(archive));
     auto* layout = new QVBoxLayout(this);
@@ -46,8 +58,50 @@ ArchivePickerDlg::ArchivePickerDlg(const ArchiveContents& contents, QWidget* par
                              QStringLiteral("Filesize"), QStringLiteral("Frames"),
                              QStringLiteral("Width"), QStringLiteral("Height"),
                              QStringLiteral("Blocks"), QStringLiteral("Length (mm.ss)"),
-                             QStringLiteral("Outputfilesize")});
-    for (const ArchiveVideo& video : contents.videos) {
+                             QStringLiteral("Outputfilesize"), QStringLiteral("Name")});
+    layout->addWidget(m_list);
+
+    if (const QString note = NoteFor(contents); !note.isEmpty()) {
+        auto* label = new QLabel(note, this);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
+    m_namesNote = new QLabel(this);
+    m_namesNote->setTextFormat(Qt::PlainText);
+    m_namesNote->setWordWrap(true);
+    m_namesNote->hide();
+    layout->addWidget(m_namesNote);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Load"));
+    if (m_files && m_names) {
+        m_namesButton =
+            buttons->addButton(QStringLiteral("Names\u2026"), QDialogButtonBox::ActionRole);
+        connect(m_namesButton, &QPushButton::clicked, this, &ArchivePickerDlg::ChooseNames);
+    }
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(m_list, &QTreeWidget::currentItemChanged, this, [buttons](QTreeWidgetItem* current) {
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(current != nullptr);
+    });
+    layout->addWidget(buttons);
+    if (m_names && !m_names->list.empty()) {
+        ApplyNames();
+        ShowNamesNote(QStringLiteral("Names from %1.").arg(NativeText(m_names->list)));
+    } else {
+        FillRows();
+    }
+    SelectRow(0);
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(SelectedRow() >= 0);
+    resize(640, 320);
+}
+
+void ArchivePickerDlg::FillRows() {
+    const int selected = SelectedRow();
+    m_list->clear();
+    for (const ArchiveVideo& video : m_contents.videos) {
         const PropertyTexts t = FormatProperties(video.properties);
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QString::number(video.entry.number));
@@ -59,28 +113,45 @@ ArchivePickerDlg::ArchivePickerDlg(const ArchiveContents& contents, QWidget* par
         item->setText(6, Text(t.blockWidth + "x" + t.blockHeight));
         item->setText(7, Text(t.videoLength));
         item->setText(8, Text(t.outputSize));
+        item->setText(kNameColumn,
+                      video.name.empty() ? QStringLiteral("\u2014") : Text(video.name));
     }
+    // The names show once a list has been chosen.
+    m_list->setColumnHidden(kNameColumn, !(m_names && !m_names->list.empty()));
     m_list->header()->resizeSections(QHeaderView::ResizeToContents);
-    layout->addWidget(m_list);
+    SelectRow(std::max(selected, 0));
+}
 
-    if (const QString note = NoteFor(contents); !note.isEmpty()) {
-        auto* label = new QLabel(note, this);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        layout->addWidget(label);
+void ArchivePickerDlg::ApplyNames() {
+    NameArchiveVideos(m_contents, m_names->names);
+    FillRows();
+}
+
+void ArchivePickerDlg::ShowNamesNote(const QString& text) {
+    m_namesNote->setText(text);
+    m_namesNote->setVisible(!text.isEmpty());
+}
+
+void ArchivePickerDlg::ChooseNames() {
+    const QString path = m_files->GetOpenFileName(
+        QStringLiteral("Lists of names (*.txt);;All files (*)"), QStringLiteral("txt"));
+    if (path.isEmpty()) return;
+    const std::string file = QFile::encodeName(path).toStdString();
+    auto list = ReadMixNameList(file);
+    if (!list) {
+        ShowNamesNote(Text(list.error().message));
+        return;
     }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Load"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-    connect(m_list, &QTreeWidget::currentItemChanged, this, [buttons](QTreeWidgetItem* current) {
-        buttons->button(QDialogButtonBox::Ok)->setEnabled(current != nullptr);
-    });
-    layout->addWidget(buttons);
-    SelectRow(0);
-    buttons->button(QDialogButtonBox::Ok)->setEnabled(SelectedRow() >= 0);
-    resize(640, 320);
+    m_names->list = file;
+    m_names->names = std::move(list->names);
+    ApplyNames();
+    QStringList lines{QStringLiteral("Names from %1.").arg(NativeText(file))};
+    const size_t shown = std::min<size_t>(list->problems.size(), kProblemsShown);
+    for (size_t i = 0; i < shown; ++i) lines << Text(list->problems[i]);
+    if (list->problems.size() > shown) {
+        lines << QStringLiteral("%1 more names left out.").arg(list->problems.size() - shown);
+    }
+    ShowNamesNote(lines.join(QLatin1Char('\n')));
 }
 
 int ArchivePickerDlg::SelectedRow() const {
@@ -92,8 +163,8 @@ void ArchivePickerDlg::SelectRow(int row) {
     if (QTreeWidgetItem* item = m_list->topLevelItem(row)) m_list->setCurrentItem(item);
 }
 
-std::optional<size_t> QtArchivePicker::PickVideo(const ArchiveContents& contents) {
-    ArchivePickerDlg dialog(contents, m_parent);
+std::optional<size_t> QtArchivePicker::PickVideo(ArchiveContents& contents) {
+    ArchivePickerDlg dialog(contents, m_parent, m_files, m_names);
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedRow() < 0) return std::nullopt;
     return static_cast<size_t>(dialog.SelectedRow());
 }

@@ -279,9 +279,9 @@ std::string CConverterDlg::ChooseFile() {
     return QFile::encodeName(chosen).toStdString();
 }
 
-std::optional<size_t> CConverterDlg::ChooseArchiveVideo(const ArchiveContents& contents) {
+std::optional<size_t> CConverterDlg::ChooseArchiveVideo(ArchiveContents& contents) {
     ModalScope scope(*this);
-    QtArchivePicker realPicker(this);
+    QtArchivePicker realPicker(this, m_services.fileDialog, &m_archiveNames);
     ArchivePicker* picker = m_services.archivePicker ? m_services.archivePicker : &realPicker;
     return picker->PickVideo(contents);
 }

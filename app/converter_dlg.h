@@ -14,9 +14,10 @@
 #include <span>
 #include <string>
 
+#include "app/archive_picker_dlg.h"
+#include "decode/video_source.h"
 #include "run/conversion_host.h"
 #include "session/converter_session.h"
-#include "decode/video_source.h"
 #include "vqa/vqa_properties.h"
 
 class QLabel;
@@ -162,7 +163,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     void ShowMessage(const std::string& text, bool stopIcon) override;
     bool AskYesNo(const std::string& question) override;
     std::string ChooseFile() override;
-    std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) override;
+    std::optional<size_t> ChooseArchiveVideo(ArchiveContents& contents) override;
     std::string ChooseFolder(const std::string& title) override;
     bool CanWriteIn(const std::string& folder) override;
     void ShowFileName(const std::string& name) override;
@@ -177,6 +178,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     void EndDialog(bool accepted) override;
 
     DialogServices m_services;
+    ArchiveNames m_archiveNames;  // chosen in the archive picker, kept for the session
     QPushButton* m_btnConvert = nullptr;
     std::map<int, QWidget*> m_controls;
     QIcon m_hIcon;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
+#include "cli/pack_mode.h"
+#include "mix/mix_names.h"
 #include "run/conversion_host.h"
 #include "run/conversion_worker.h"
 #include "run/inspect.h"
@@ -161,7 +164,8 @@ Expected<VqaInspection> Inspect(const VqaSource& source) {
     return Error{file.reason.empty() ? "Cannot read \"" + path + "\"" : file.reason};
 }
 
-bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) {
+// `withNames`: a list of names was given, and archive entries show theirs.
+bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames) {
     auto file = Inspect(job.source);
     if (!file) {
         console.Err(std::string(kProgram) + ": " + file.error().message);
@@ -170,7 +174,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     std::error_code ec;
     const PropertyTexts t = FormatProperties(file->properties);
     std::string full = std::filesystem::absolute(job.source.file, ec).string();
-    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry);
+    if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry, job.inArchive->name);
     std::string text;
     auto row = [&](const char* label, const std::string& value) {
         char line[64];
@@ -179,6 +183,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     };
     row("Filename", full);
     if (job.inArchive) {
+        if (withNames) row("Name", job.inArchive->name.empty() ? "\u2014" : job.inArchive->name);
         row("Entry", std::to_string(job.inArchive->entry.number));
         row("Id", MixIdText(job.inArchive->entry.id));
     }
@@ -194,6 +199,38 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore) 
     text.pop_back();
     console.Out((printedBefore ? "\n" : "") + text);
     printedBefore = true;
+    return true;
+}
+
+// The properties of every job, a blank line between two; nothing on stdout for a failed one.
+bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames) {
+    bool printed = false;
+    bool ok = true;
+    for (const ConversionJob& job : jobs) ok = PrintInfo(job, console, printed, withNames) && ok;
+    return ok;
+}
+
+// Outputs two jobs would share, or that would replace an input; false when there are any.
+bool ReportClashes(const std::vector<ConversionJob>& jobs, Console& console) {
+    const std::vector<std::string> clashes = FindOutputClashes(jobs);
+    for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
+    if (!clashes.empty()) console.Err(std::string(kProgram) + ": nothing was converted");
+    return clashes.empty();
+}
+
+// The list of names given with --names (none when `path` is empty), the names left out of it said
+// as warnings. False when it cannot be read.
+bool LoadNames(const std::string& path, Console& console, std::optional<MixNameList>& names) {
+    if (path.empty()) return true;
+    auto list = ReadMixNameList(path);
+    if (!list) {
+        console.Err(std::string(kProgram) + ": " + list.error().message);
+        return false;
+    }
+    for (const std::string& p : list->problems) {
+        console.Err(std::string(kProgram) + ": warning: " + p);
+    }
+    names = std::move(*list);
     return true;
 }
 
@@ -252,6 +289,7 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsEncodeCommand(args)) return RunEncodeCommand(args);
+    if (IsPackCommand(args)) return RunPackCommand(args);
     auto options = ParseArguments(args);
     if (!options) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram,
@@ -267,12 +305,16 @@ int Main(int argc, char** argv) {
         return kExitOk;
     }
 
+    Console console(isatty(STDERR_FILENO) == 1);
+    std::optional<MixNameList> names;
+    if (!LoadNames(options->namesList, console, names)) return kExitFailed;
+    const MixNames* known = names ? &names->names : nullptr;
+
     if (options->exports.Any()) {
         InstallInterruptHandlers();
-        return RunExport(options->exports, options->inputs.front(), g_interrupted);
+        return RunExport(options->exports, options->inputs.front(), g_interrupted, known);
     }
 
-    Console console(isatty(STDERR_FILENO) == 1);
     const ExpandedInputs inputs = ExpandInputs(options->inputs);
     bool failed = false;
     for (const std::string& e : inputs.errors) {
@@ -280,7 +322,7 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
-    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir);
+    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
     if (!ReportPlan(plan, console)) failed = true;
     const std::vector<ConversionJob>& jobs = plan.jobs;
     if (jobs.empty() && !failed) {
@@ -289,20 +331,10 @@ int Main(int argc, char** argv) {
     }
 
     if (options->info) {
-        // A blank line between the properties of two files; nothing on stdout for a failed one.
-        bool printed = false;
-        for (const ConversionJob& job : jobs) {
-            if (!PrintInfo(job, console, printed)) failed = true;
-        }
-        return failed ? kExitFailed : kExitOk;
+        return PrintAllInfo(jobs, console, known != nullptr) && !failed ? kExitOk : kExitFailed;
     }
 
-    const std::vector<std::string> clashes = FindOutputClashes(jobs);
-    if (!clashes.empty()) {
-        for (const std::string& c : clashes) console.Err(std::string(kProgram) + ": " + c);
-        console.Err(std::string(kProgram) + ": nothing was converted");
-        return kExitUsage;
-    }
+    if (!ReportClashes(jobs, console)) return kExitUsage;
     if (auto r = PrepareOutputDir(options->outputDir); !r) {
         console.Err(std::string(kProgram) + ": " + r.error().message);
         return kExitFailed;

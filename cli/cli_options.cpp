@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/encode_mode.h"
+#include "cli/pack_mode.h"
 #include "mix/mix_archive.h"
 
 namespace rw::cli {
@@ -58,6 +59,11 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             o.outputDir = args[++i];
         } else if (a.rfind("--output-dir=", 0) == 0 && a.size() > 13) {
             o.outputDir = a.substr(13);
+        } else if (a == "--names") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Error{a + " wants a file"};
+            o.namesList = args[++i];
+        } else if (a.rfind("--names=", 0) == 0 && a.size() > 8) {
+            o.namesList = a.substr(8);
         } else if (a.size() > 2 && a.rfind("-j", 0) == 0 && a[2] != '-') {
             auto jobs = ParseJobs(a.substr(a[2] == '=' ? 3 : 2));
             if (!jobs) return jobs.error();
@@ -124,7 +130,10 @@ std::string HelpText() {
            "  -o, --output-dir DIR\n"
            "                 write every output into DIR (created if missing) instead of\n"
            "                 beside its source\n"
-           "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n" +
+           "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n"
+           "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
+           "                 starts a comment): an entry whose id matches a name is shown and\n"
+           "                 converted under that name (INTRO.VQA becomes INTRO.avi)\n" +
            ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
@@ -132,7 +141,7 @@ std::string HelpText() {
            "A file is written under its final name only when it is complete. Frames are counted\n"
            "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed,\n"
            "2 for a usage error, 130 when interrupted.\n" +
-           EncodeHelpText();
+           EncodeHelpText() + PackHelpText();
 }
 
 }  // namespace rw::cli

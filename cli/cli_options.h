@@ -19,6 +19,7 @@ struct CliOptions {
     int jobs = 1;                     // conversions running at once
     std::vector<std::string> inputs;  // files and folders, as given
     std::string outputDir;            // where every output goes; empty: beside its source
+    std::string namesList;            // --names: candidate names of archive entries; empty: none
     ExportOptions exports;            // --frames, --thumbnail and their options
 };
 

@@ -23,8 +23,9 @@ std::string InFolder(const std::string& folder, const std::string& fileName) {
     return (fs::path(folder) / fileName).string();
 }
 
-void PlanArchive(const std::string& archive, const std::string& outputDir, PlannedJobs& plan) {
-    auto contents = ListArchiveVideos(archive);
+void PlanArchive(const std::string& archive, const std::string& outputDir, const MixNames* names,
+                 PlannedJobs& plan) {
+    auto contents = ListArchiveVideos(archive, names);
     if (!contents) {
         plan.failures.push_back(contents.error().message);
         return;
@@ -34,18 +35,19 @@ void PlanArchive(const std::string& archive, const std::string& outputDir, Plann
     const std::string folder =
         outputDir.empty() ? fs::path(archive).parent_path().string() : outputDir;
     for (const ArchiveVideo& video : contents->videos) {
-        const std::string name = ArchiveOutputFileName(archive, video.entry);
+        const std::string name = ArchiveOutputFileName(video);
         plan.jobs.push_back({video.source, folder.empty() ? name : InFolder(folder, name), video});
     }
 }
 
 }  // namespace
 
-PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& outputDir) {
+PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& outputDir,
+                     const MixNames* names) {
     PlannedJobs plan;
     for (const std::string& file : files) {
         if (HasMixExtension(file)) {
-            PlanArchive(file, outputDir, plan);
+            PlanArchive(file, outputDir, names, plan);
             continue;
         }
         const std::string beside = AviPathFor(file);

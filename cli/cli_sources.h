@@ -24,8 +24,10 @@ struct PlannedJobs {
 };
 
 // Plans the conversions of `files` (loose VQA files and .mix archives, folders already expanded).
-// `outputDir` empty: every output beside its source.
-PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& outputDir);
+// `outputDir` empty: every output beside its source. With `names`, a video in an archive whose id
+// matches a name is written under that name ("INTRO.avi" for INTRO.VQA).
+PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& outputDir,
+                     const MixNames* names = nullptr);
 
 // Refuses jobs that would write the same AVI file, and an AVI file that would replace another
 // job's input (a job that would overwrite its own input is refused by its own conversion).

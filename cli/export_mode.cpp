@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "decode/archive_videos.h"
 #include "export/frame_export.h"
 #include "run/progress.h"
 
@@ -74,9 +75,10 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-int ExportFramesMode(const ExportOptions& options, const std::string& input,
+int ExportFramesMode(const ExportOptions& options, const VqaSource& source,
                      const std::atomic<bool>& interrupted) {
-    auto video = OpenVideo(LooseSource(input));
+    const std::string& input = source.name;
+    auto video = OpenVideo(source);
     if (!video) return Fail(video.error().message);
     if (auto why = CheckExportFolder(options.framesFolder, options.force)) {
         return Fail("Cannot export \"" + input + "\": " + *why +
@@ -84,7 +86,7 @@ int ExportFramesMode(const ExportOptions& options, const std::string& input,
     }
     ExportProgress progress(video->props.frames, interrupted, isatty(STDERR_FILENO) == 1);
     const ConversionOutcome outcome =
-        ExportFrames(LooseSource(input), options.framesFolder, options.force, progress);
+        ExportFrames(source, options.framesFolder, options.force, progress);
     progress.Clear();
     switch (outcome.status) {
         case ConversionOutcome::Status::Completed:
@@ -105,10 +107,10 @@ int ExportFramesMode(const ExportOptions& options, const std::string& input,
     return Fail(outcome.message + "; nothing was written");
 }
 
-int ThumbnailMode(const ExportOptions& options, const std::string& input,
+int ThumbnailMode(const ExportOptions& options, const VqaSource& source,
                   const std::atomic<bool>& interrupted) {
     ExportProgress progress(0, interrupted, false);
-    auto frame = RepresentativeFrame(LooseSource(input), progress);
+    auto frame = RepresentativeFrame(source, progress);
     if (!frame) {
         const bool stopped = interrupted.load();
         Fail(frame.error().message);
@@ -119,6 +121,43 @@ int ThumbnailMode(const ExportOptions& options, const std::string& input,
         return Fail(r.error().message);
     }
     return 0;
+}
+
+// The entry chosen by --entry: its number in the table, or a name matched by its id.
+Expected<VqaSource> ChooseEntry(const std::string& archive, const std::string& entry,
+                                const MixNames* names) {
+    uint32_t number = 0;
+    const char* end = entry.data() + entry.size();
+    const bool byNumber = std::from_chars(entry.data(), end, number).ptr == end;
+    const std::optional<uint32_t> id = MixNameId(entry);
+    if (!byNumber && !id) {
+        return Error{"--entry wants an entry's number or name, not \"" + entry + "\""};
+    }
+    auto contents = ListArchiveVideos(archive, names);
+    if (!contents) return contents.error();
+    for (const ArchiveVideo& v : contents->videos) {
+        if (byNumber ? v.entry.number == number : v.entry.id == *id) {
+            if (byNumber || !v.name.empty()) return v.source;
+            VqaSource named = v.source;
+            named.name = ArchiveEntryName(archive, v.entry, entry);
+            return named;
+        }
+    }
+    return Error{"\"" + archive + "\" holds no VQA video " +
+                 (byNumber ? "at entry " + entry : "named " + entry)};
+}
+
+// The video to export: the file itself, or the archive's entry chosen by --entry.
+Expected<VqaSource> ExportSource(const ExportOptions& options, const std::string& input,
+                                 const MixNames* names) {
+    if (!HasMixExtension(input)) {
+        if (!options.entry.empty()) return Error{"--entry goes with a MIX archive"};
+        return LooseSource(input);
+    }
+    if (options.entry.empty()) {
+        return Error{"\"" + input + "\" is an archive: --entry NAME or NUMBER chooses its video"};
+    }
+    return ChooseEntry(input, options.entry, names);
 }
 
 }  // namespace
@@ -133,6 +172,7 @@ std::optional<Expected<void>> ParseExportOption(std::span<const std::string> arg
     };
     if (a == "--frames") return value(options.framesFolder);
     if (a == "--thumbnail") return value(options.thumbnail);
+    if (a == "--entry") return value(options.entry);
     if (a == "--force") {
         options.force = true;
         return Expected<void>{};
@@ -162,6 +202,9 @@ Expected<void> CheckExportOptions(const ExportOptions& options,
     if (options.sizeGiven && options.thumbnail.empty())
         return Error{"--size goes with --thumbnail"};
     if (options.force && options.framesFolder.empty()) return Error{"--force goes with --frames"};
+    if (!options.entry.empty() && !options.Any()) {
+        return Error{"--entry goes with --frames or --thumbnail"};
+    }
     if (!options.Any()) return {};
     if (info) return Error{"--info cannot be used with --frames or --thumbnail"};
     if (inputs.size() != 1) {
@@ -172,9 +215,11 @@ Expected<void> CheckExportOptions(const ExportOptions& options,
 }
 
 int RunExport(const ExportOptions& options, const std::string& input,
-              const std::atomic<bool>& interrupted) {
-    if (!options.framesFolder.empty()) return ExportFramesMode(options, input, interrupted);
-    return ThumbnailMode(options, input, interrupted);
+              const std::atomic<bool>& interrupted, const MixNames* names) {
+    auto source = ExportSource(options, input, names);
+    if (!source) return Fail(source.error().message);
+    if (!options.framesFolder.empty()) return ExportFramesMode(options, *source, interrupted);
+    return ThumbnailMode(options, *source, interrupted);
 }
 
 std::string ExportHelpText() {
@@ -187,7 +232,9 @@ std::string ExportHelpText() {
            "  --thumbnail OUT.png\n"
            "                 write one representative frame as a PNG picture; one FILE.vqa\n"
            "  --size N       with --thumbnail: scale the picture down to fit N x N pixels\n"
-           "                 (default 256)\n";
+           "                 (default 256)\n"
+           "  --entry E      with --frames or --thumbnail and an ARCHIVE.mix in place of\n"
+           "                 FILE.vqa: the video inside it, by its entry number or its name\n";
 }
 
 }  // namespace rw::cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mix/mix_names.h"
 #include "platform/expected.h"
 
 namespace rw::cli {
@@ -17,6 +18,7 @@ inline constexpr int kDefaultThumbnailSize = 256;
 struct ExportOptions {
     std::string framesFolder;  // --frames DIR
     std::string thumbnail;     // --thumbnail OUT.png
+    std::string entry;         // --entry NAME|NUMBER: the video inside an archive
     int size = kDefaultThumbnailSize;
     bool sizeGiven = false;
     bool force = false;
@@ -31,9 +33,10 @@ std::optional<Expected<void>> ParseExportOption(std::span<const std::string> arg
 Expected<void> CheckExportOptions(const ExportOptions& options,
                                   const std::vector<std::string>& inputs, bool info);
 
-// Runs the mode for one file; returns the exit status (0, 1, or 130 when interrupted).
+// Runs the mode for one file, or one entry of an archive (`names` name it in messages); returns the
+// exit status (0, 1, or 130 when interrupted).
 int RunExport(const ExportOptions& options, const std::string& input,
-              const std::atomic<bool>& interrupted);
+              const std::atomic<bool>& interrupted, const MixNames* names = nullptr);
 
 // The lines --help shows for these options.
 std::string ExportHelpText();

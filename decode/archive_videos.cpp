@@ -6,7 +6,7 @@
 
 namespace rw {
 
-Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath) {
+Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath, const MixNames* names) {
     DiskInputFile archive;
     if (auto r = archive.Open(archivePath); !r) return r.error();
     auto table = ReadMixTable(archive);
@@ -28,7 +28,7 @@ Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath) {
         switch (video.status) {
             case VqaInspection::Status::Ok:
             case VqaInspection::Status::NotConvertible:
-                contents.videos.push_back({entry, source, video.properties});
+                contents.videos.push_back({entry, source, video.properties, {}});
                 break;
             case VqaInspection::Status::NotVqa:
                 ++contents.otherFiles;
@@ -40,17 +40,32 @@ Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath) {
                 break;
         }
     }
+    if (names) NameArchiveVideos(contents, *names);
     return contents;
 }
 
-std::string ArchiveEntryName(const std::string& archivePath, const MixEntry& entry) {
-    return archivePath + " entry " + std::to_string(entry.number) + " (id " + MixIdText(entry.id) +
-           ")";
+void NameArchiveVideos(ArchiveContents& contents, const MixNames& names) {
+    for (ArchiveVideo& video : contents.videos) {
+        const std::string* name = names.Find(video.entry.id);
+        video.name = name ? *name : std::string();
+        video.source.name = ArchiveEntryName(contents.archive, video.entry, video.name);
+    }
+}
+
+std::string ArchiveEntryName(const std::string& archivePath, const MixEntry& entry,
+                             const std::string& name) {
+    return archivePath + " entry " + std::to_string(entry.number) + " (" +
+           (name.empty() ? "" : name + ", ") + "id " + MixIdText(entry.id) + ")";
 }
 
 std::string ArchiveOutputFileName(const std::string& archivePath, const MixEntry& entry) {
     return std::filesystem::path(archivePath).stem().string() + "-" + MixEntryNumberText(entry) +
            "-" + MixIdText(entry.id) + ".avi";
+}
+
+std::string ArchiveOutputFileName(const ArchiveVideo& video) {
+    if (video.name.empty()) return ArchiveOutputFileName(video.source.file, video.entry);
+    return MixNameStem(video.name) + ".avi";
 }
 
 std::string OtherFilesLine(const ArchiveContents& contents) {

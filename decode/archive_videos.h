@@ -7,6 +7,7 @@
 
 #include "decode/video_source.h"
 #include "mix/mix_archive.h"
+#include "mix/mix_names.h"
 #include "platform/expected.h"
 #include "vqa/vqa_properties.h"
 
@@ -16,6 +17,7 @@ struct ArchiveVideo {
     MixEntry entry;
     VqaSource source;
     VqaProperties properties;
+    std::string name;  // the entry's name from a list of names ("INTRO.VQA"); empty: unknown
 };
 
 struct ArchiveContents {
@@ -28,14 +30,22 @@ struct ArchiveContents {
 };
 
 // Reads the archive's table and the header of every entry. Fails when the archive cannot be
-// opened or its table cannot be read at all (the message names the file and the problem).
-Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath);
+// opened or its table cannot be read at all (the message names the file and the problem). With
+// `names`, the videos whose ids match a name get that name (NameArchiveVideos).
+Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath,
+                                            const MixNames* names = nullptr);
+// Gives every video whose id matches one of `names` that name, in messages too.
+void NameArchiveVideos(ArchiveContents& contents, const MixNames& names);
 
-// "MOVIES.MIX entry 3 (id 1A2B3C4D)": the video in messages.
-std::string ArchiveEntryName(const std::string& archivePath, const MixEntry& entry);
+// "MOVIES.MIX entry 3 (id 1A2B3C4D)", or with the entry's name "MOVIES.MIX entry 3 (INTRO.VQA, id
+// EBFD9604)": the video in messages.
+std::string ArchiveEntryName(const std::string& archivePath, const MixEntry& entry,
+                             const std::string& name = {});
 // "MOVIES-0003-1A2B3C4D.avi": the archive's name without its extension, the entry's number in four
 // digits and its id in eight hex digits. Stable and unique within the archive.
 std::string ArchiveOutputFileName(const std::string& archivePath, const MixEntry& entry);
+// The same for a video, or "INTRO.avi" for a video named INTRO.VQA.
+std::string ArchiveOutputFileName(const ArchiveVideo& video);
 // "\"MOVIES.MIX\": 2 entries that are not VQA videos skipped", or empty when there are none.
 std::string OtherFilesLine(const ArchiveContents& contents);
 

@@ -37,8 +37,14 @@ RgbImage PictureToRgb(std::span<const uint8_t> bgrBottomUp, int32_t width, int32
 // a cancel leaves nothing behind (and removes `folder` if the export created it). Existing files of
 // the same names are replaced only with `replace` (CheckExportFolder). A failure's message names
 // the file and the problem; damage is concealed and summed up as in a conversion.
+// The video may lie inside an archive; messages use its name.
 ConversionOutcome ExportFrames(const VqaSource& source, const std::filesystem::path& folder,
                                bool replace, ConversionObserver& observer);
+inline ConversionOutcome ExportFrames(const std::string& vqaPath,
+                                      const std::filesystem::path& folder, bool replace,
+                                      ConversionObserver& observer) {
+    return ExportFrames(LooseSource(vqaPath), folder, replace, observer);
+}
 
 }  // namespace rw
 
@@ -46,7 +52,8 @@ namespace rw {
 
 // A frame that shows what the video is: from a tenth of the way in, the first frame that is not
 // mostly dark (a black first frame or fade-in is passed over); the brightest frame when every
-// frame from there on is dark. Damage is concealed as in a conversion.
+// frame from there on is dark. Damage is concealed as in a conversion. The video may lie inside
+// an archive.
 Expected<RgbImage> RepresentativeFrame(const VqaSource& source, ConversionObserver& observer);
 
 // Writes a PNG picture under `path` through a temporary file in the same folder, so the name

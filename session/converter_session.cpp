@@ -128,7 +128,7 @@ void ConverterSession::LoadLooseFile(const std::string& path) {
 }
 
 void ConverterSession::LoadArchiveVideo(const std::string& archive) {
-    const auto contents = ListArchiveVideos(archive);
+    auto contents = ListArchiveVideos(archive);
     if (!contents) {
         m_view.ShowMessage(contents.error().message, true);
         return;
@@ -146,7 +146,7 @@ void ConverterSession::LoadArchiveVideo(const std::string& archive) {
     }
     Keep(video.source.name, video.properties);
     m_archiveVideo = video.source;
-    m_archiveAviPath = ArchiveOutputFileName(video.source.file, video.entry);  // its file name
+    m_archiveAviPath = ArchiveOutputFileName(video);  // its file name
     Show(video.source.name, video.properties, video.entry.length,
          InspectVqaFile(video.source).framesBeyondEnd);
     m_view.ShowVideo(video.source);

@@ -51,7 +51,8 @@ class SessionView {
     // The file dialog for a video or an archive, the picker of an archive's videos and the folder
     // dialog; an empty path or no index when the user cancelled.
     virtual std::string ChooseFile() = 0;
-    virtual std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) = 0;
+    // The picker may name the archive's videos from a list of names (NameArchiveVideos).
+    virtual std::optional<size_t> ChooseArchiveVideo(ArchiveContents& contents) = 0;
     virtual std::string ChooseFolder(const std::string& title) = 0;
     virtual bool CanWriteIn(const std::string& folder) = 0;
 

@@ -31,7 +31,7 @@ class FakeView final : public SessionView {
     // Answers: "yes" or "no", a file in the test's folder, a row of the picker; "" cancels.
     bool AskYesNo(const std::string& question) override { return Reply("ask", question) == "yes"; }
     std::string ChooseFile() override { return InFolder(Reply("file dialog", "")); }
-    std::optional<size_t> ChooseArchiveVideo(const ArchiveContents& contents) override {
+    std::optional<size_t> ChooseArchiveVideo(ArchiveContents& contents) override {
         const std::string row = Reply("picker", std::to_string(contents.videos.size()) + " videos");
         return row.empty() ? std::nullopt : std::optional<size_t>(std::stoul(row));
     }

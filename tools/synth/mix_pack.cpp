@@ -1,8 +1,9 @@
 #include "tools/synth/mix_pack.h"
 
-#include <algorithm>
-#include <cctype>
 #include <stdexcept>
+#include <string>
+
+#include "mix/mix_writer.h"
 
 namespace rw::synth {
 namespace {
@@ -14,47 +15,33 @@ void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 }  // namespace
 
 std::vector<uint8_t> PackMix(const std::vector<MixFile>& files, const MixPackOptions& options) {
-    if (files.size() > 0xFFFF) throw std::invalid_argument("a MIX archive holds 65535 files");
-    struct Placed {
-        uint32_t id, offset, length;
-    };
-    std::vector<Placed> table;
-    uint64_t offset = 0;
+    std::vector<MixMember> members;
+    uint64_t dataSize = options.slack;
     for (const MixFile& f : files) {
-        table.push_back(
-            {f.id, static_cast<uint32_t>(offset), static_cast<uint32_t>(f.bytes.size())});
-        offset += f.bytes.size();
+        members.push_back({"file " + std::to_string(members.size() + 1),
+                           f.id,
+                           static_cast<int64_t>(f.bytes.size()),
+                           {},
+                           0});
+        dataSize += f.bytes.size();
     }
-    const uint64_t dataSize = offset + options.slack;
-    if (dataSize > 0xFFFFFFFFu) throw std::invalid_argument("a MIX archive holds 4 GiB of data");
-    std::sort(table.begin(), table.end(), [](const Placed& a, const Placed& b) {
-        return static_cast<int32_t>(a.id) < static_cast<int32_t>(b.id);
-    });
+    if (files.size() > kMaxMixFiles) throw std::invalid_argument("a MIX archive holds 65535 files");
+    if (dataSize > uint64_t{kMaxMixDataBytes}) {
+        throw std::invalid_argument("a MIX archive holds 4 GiB of data");
+    }
     std::vector<uint8_t> out;
     if (options.extended) {
         Put(out, 0, 2);
         Put(out, options.flags, 2);
     }
-    Put(out, static_cast<uint32_t>(files.size()), 2);
-    Put(out, static_cast<uint32_t>(dataSize), 4);
-    for (const Placed& p : table) {
-        Put(out, p.id, 4);
-        Put(out, p.offset, 4);
-        Put(out, p.length, 4);
-    }
+    const size_t sizeField = out.size() + 2;
+    const std::vector<uint8_t> table = MixTableBytes(members);
+    out.insert(out.end(), table.begin(), table.end());
+    for (int i = 0; i < 4; ++i) out[sizeField + i] = static_cast<uint8_t>(dataSize >> (8 * i));
     for (const MixFile& f : files) out.insert(out.end(), f.bytes.begin(), f.bytes.end());
     out.resize(out.size() + options.slack, 0);
     if (options.extended && (options.flags & 1) != 0) out.resize(out.size() + 20, 0);
     return out;
-}
-
-uint32_t MixIdForName(const std::string& name) {
-    uint32_t hash = 2166136261u;
-    for (unsigned char c : name) {
-        hash ^= static_cast<uint8_t>(std::toupper(c));
-        hash *= 16777619u;
-    }
-    return hash;
 }
 
 }  // namespace rw::synth

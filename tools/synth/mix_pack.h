@@ -1,9 +1,9 @@
-// Builds MIX archives for tests, benchmarks and demos: files packed back to back behind a table of
-// contents, in the classic layout or the later one with a flags word.
+// Builds MIX archives in memory for tests and benchmarks: files of any id packed back to back
+// behind the product's table of contents, in the classic layout or the later one with a flags word
+// and slack after the data.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace rw::synth {
@@ -20,9 +20,7 @@ struct MixPackOptions {
 };
 
 // The archive's bytes: the table sorted by id as a signed number, the files in the order given.
+// Ids need not be unique.
 std::vector<uint8_t> PackMix(const std::vector<MixFile>& files, const MixPackOptions& options = {});
-
-// A stand-in id for a file name (FNV-1a of the name in capitals): not the game's, but stable.
-uint32_t MixIdForName(const std::string& name);
 
 }  // namespace rw::synth

@@ -1,0 +1,224 @@
+#include "cli/pack_mode.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "mix/mix_archive.h"
+#include "mix/mix_names.h"
+#include "platform/file.h"
+
+namespace rw::cli {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const char* kProgram = "reelwright-cli";
+std::atomic<bool> g_packInterrupted{false};
+
+extern "C" void OnPackInterrupt(int) {
+    g_packInterrupted.store(true);
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The progress line on a terminal, redrawn ten times a second; Ctrl+C stops the write.
+class PackProgress final : public MixWriteObserver {
+  public:
+    explicit PackProgress(bool shown) : m_shown(shown) {}
+    ~PackProgress() override { Clear(); }
+
+    void OnProgress(int64_t done, int64_t total) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_shown || now - m_lastDraw < std::chrono::milliseconds(100)) return;
+        m_lastDraw = now;
+        std::fprintf(stderr, "\r\033[Kpacking %3d%%  %lld of %lld MB",
+                     static_cast<int>(total > 0 ? done * 100 / total : 100),
+                     static_cast<long long>(done >> 20), static_cast<long long>(total >> 20));
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+    bool CancelRequested() override { return g_packInterrupted.load(); }
+    void Clear() {
+        if (m_drawn) std::fputs("\r\033[K", stderr);
+        m_drawn = false;
+    }
+
+  private:
+    bool m_shown;
+    bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+};
+
+// A file to add, stored under its own name.
+Expected<MixMember> NewFile(const std::string& path) {
+    const std::string cannot = "Cannot pack " + Quoted(path) + ": ";
+    const std::string name = fs::path(path).filename().string();
+    if (std::string why = MixFileNameProblem(name); !why.empty()) return Error{cannot + why};
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return Error{cannot + (ec ? ec.message() : "no such file")};
+    if (!fs::is_regular_file(status)) return Error{cannot + "it is not a regular file"};
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) return Error{cannot + ec.message()};
+    if (size > static_cast<uintmax_t>(kMaxMixDataBytes)) {
+        return Error{cannot + "it holds " + std::to_string(size) + " bytes; an archive holds at " +
+                     "most " + std::to_string(kMaxMixDataBytes)};
+    }
+    return MixMember{path, *MixNameId(name), static_cast<int64_t>(size), path, 0};
+}
+
+// The entries of an existing archive, in the order of their bytes.
+Expected<std::vector<MixMember>> ExistingEntries(const std::string& archive) {
+    const std::string cannot = "Cannot pack into " + Quoted(archive) + ": ";
+    DiskInputFile file;
+    if (auto r = file.Open(archive); !r) return r.error();
+    auto table = ReadMixTable(file);
+    if (!table) return table.error();
+    if (table->layout != MixTable::Layout::Classic) {
+        return Error{cannot +
+                     "it has the layout of a later game, whose names have other ids; "
+                     "only archives of the first game's layout can be written"};
+    }
+    if (!table->skipped.empty()) {
+        return Error{cannot + "its table is damaged (" + table->skipped.front() + ")"};
+    }
+    std::vector<MixEntry> entries = table->entries;
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const MixEntry& a, const MixEntry& b) { return a.offset < b.offset; });
+    std::vector<MixMember> members;
+    for (const MixEntry& e : entries) {
+        members.push_back(
+            {archive + " entry " + std::to_string(e.number) + " (id " + MixIdText(e.id) + ")", e.id,
+             e.length, archive, e.offset});
+    }
+    return members;
+}
+
+std::string Stored(const MixMember& file) {
+    std::string name = fs::path(file.name).filename().string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name + " (id " + MixIdText(file.id) + ")";
+}
+
+}  // namespace
+
+bool IsPackCommand(std::span<const std::string> args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--pack") return true;
+    }
+    return false;
+}
+
+Expected<PackPlan> PlanPack(const std::string& archive, const std::vector<std::string>& files) {
+    std::vector<MixMember> added;
+    for (const std::string& path : files) {
+        auto file = NewFile(path);
+        if (!file) return file.error();
+        added.push_back(std::move(*file));
+    }
+    const std::string cannot = "Cannot pack into " + Quoted(archive) + ": ";
+    if (auto r = CheckMixMembers(added); !r) return Error{cannot + r.error().message};
+    PackPlan plan;
+    std::vector<bool> placed(added.size(), false);
+    std::error_code ec;
+    if (fs::exists(archive, ec)) {
+        auto existing = ExistingEntries(archive);
+        if (!existing) return existing.error();
+        for (MixMember& entry : *existing) {
+            auto same = std::find_if(added.begin(), added.end(),
+                                     [&](const MixMember& m) { return m.id == entry.id; });
+            if (same == added.end()) {
+                plan.members.push_back(std::move(entry));
+                continue;
+            }
+            placed[static_cast<size_t>(same - added.begin())] = true;
+            plan.lines.push_back("Replaced " + Stored(*same) + " with " + Quoted(same->name));
+            plan.members.push_back(*same);
+        }
+    }
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (placed[i]) continue;
+        plan.lines.push_back("Added " + Quoted(added[i].name) + " as " + Stored(added[i]));
+        plan.members.push_back(added[i]);
+    }
+    if (auto r = CheckMixMembers(plan.members); !r) return Error{cannot + r.error().message};
+    return plan;
+}
+
+int RunPackCommand(std::span<const std::string> args) {
+    std::string archive;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--pack" && archive.empty()) {
+            if (i + 1 < args.size()) archive = args[++i];
+        } else if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (a == "-h" || a == "--help")) {
+            std::fputs(PackHelpText().c_str() + 1, stdout);
+            return 0;
+        } else if (!optionsEnded && !a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "%s: unknown option or extra argument \"%s\" with --pack\n",
+                         kProgram, a.c_str());
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (archive.empty() || files.empty()) {
+        std::fprintf(stderr,
+                     "%s: --pack wants an archive and at least one file\nTry '%s --help'.\n",
+                     kProgram, kProgram);
+        return 2;
+    }
+    auto plan = PlanPack(archive, files);
+    if (!plan) {
+        std::fprintf(stderr, "%s: %s; nothing was written\n", kProgram,
+                     plan.error().message.c_str());
+        return 1;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnPackInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    PackProgress progress(isatty(STDERR_FILENO) == 1);
+    auto written = WriteMixArchiveFile(archive, plan->members, &progress);
+    progress.Clear();
+    if (!written) {
+        const bool stopped = g_packInterrupted.load();
+        std::fprintf(stderr, "%s: %s; \"%s\" was left as it was\n", kProgram,
+                     stopped ? "interrupted" : written.error().message.c_str(), archive.c_str());
+        return stopped ? 130 : 1;
+    }
+    for (const std::string& line : plan->lines) std::printf("%s\n", line.c_str());
+    int64_t bytes = 0;
+    for (const MixMember& m : plan->members) bytes += m.length;
+    std::printf("Wrote \"%s\": %zu files, %lld bytes of data\n", archive.c_str(),
+                plan->members.size(), static_cast<long long>(bytes));
+    return 0;
+}
+
+std::string PackHelpText() {
+    return "\n"
+           "Usage: reelwright-cli --pack ARCHIVE.MIX FILE...\n"
+           "Packs the files into a MIX archive of the first game's layout under their own names\n"
+           "(8.3 names in any case; the game finds them by the id made from the name). A new\n"
+           "ARCHIVE.MIX is created when it does not exist. An existing one gets a new version:\n"
+           "entries of the same names are replaced, new names added, and every other entry kept\n"
+           "byte for byte. The archive is replaced only once the new version is complete.\n";
+}
+
+}  // namespace rw::cli

@@ -19,6 +19,7 @@
 #include "avi/avi_header.h"
 #include "convert/avi_format_of.h"
 #include "convert/encode_job.h"
+#include "encode/palette.h"
 #include "encode/vqa_encoder.h"
 #include "tests/support/round_trip.h"
 #include "tools/synth/scene.h"
@@ -129,6 +130,31 @@ double FramePsnr(const Film& film, size_t f, const std::vector<uint8_t>& decoded
     return test::Psnr(film.frames[f], crop);
 }
 
+// The best a per-frame palette can do with no blocks at all: each frame drawn in its own 256
+// colours of 6-bit components, every pixel in its nearest colour.
+void PrintCeiling(const Film& film) {
+    double sum = 0, worst = 99;
+    for (const std::vector<uint8_t>& frame : film.frames) {
+        ColourHistogram histogram;
+        histogram.AddPixels(frame);
+        PaletteMap map(ChoosePalette(histogram, 6).palette);
+        const Palette& pal = map.Colours();
+        std::vector<uint8_t> drawn(frame.size());
+        for (size_t i = 0; i + 2 < frame.size(); i += 3) {
+            const size_t n =
+                3 * size_t{map.Nearest(
+                        PackColour(To6Bit(frame[i + 2]), To6Bit(frame[i + 1]), To6Bit(frame[i])))};
+            for (size_t k = 0; k < 3; ++k) drawn[i + k] = static_cast<uint8_t>(4 * pal[n + 2 - k]);
+        }
+        const double p = test::Psnr(frame, drawn);
+        sum += p;
+        worst = std::min(worst, p);
+    }
+    std::printf(
+        "ceiling PSNR     mean %.2f dB, worst frame %.2f dB (a palette per frame, no blocks)\n",
+        sum / double(film.frames.size()), worst);
+}
+
 struct Targets {
     double minPsnr = 0, maxSeconds = 1e9, maxRatio = 1;
 };
@@ -181,7 +207,7 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
 
 int main(int argc, char** argv) {
     std::string avi;
-    bool scene = false;
+    bool scene = false, ceiling = false;
     int32_t frames = 150;
     EncodeSettings settings;
     Targets targets;
@@ -192,6 +218,8 @@ int main(int argc, char** argv) {
             avi = argv[++i];
         else if (a == "--scene")
             scene = true;
+        else if (a == "--ceiling")
+            ceiling = true;
         else if (a == "--frames")
             frames = std::atoi(argv[++i]);
         else if (a == "--quality")
@@ -217,6 +245,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Film film = scene ? MakeScene(frames) : LoadAvi(avi);
+    if (ceiling) PrintCeiling(film);
     FilmFrames source(film);
     VectorSound sound(film.sound);
     const auto start = std::chrono::steady_clock::now();

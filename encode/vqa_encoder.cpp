@@ -52,11 +52,12 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     QuantiserSettings q;
     switch (s.effort) {
         case 1:
-            q.refinements = 0;
+            q.rounds = 1;
             q.solidTolerance = 24;
             break;
         case 3:
-            q.refinements = 6;
+            q.rounds = 30;
+            q.settleShare = 1000;
             q.solidTolerance = 4;
             break;
         default:

@@ -168,10 +168,13 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
         return 2;
     }
     double sum = 0, worst = 99;
+    size_t identical = 0;
     for (size_t f = 0; f < film.frames.size(); ++f) {
         const double p = FramePsnr(film, f, back.frames[f], back.properties.width);
         sum += p;
         worst = std::min(worst, p);
+        identical += p >= 99;
+        if (std::getenv("RW_BENCH_FRAMES")) std::printf("frame %zu: %.2f dB\n", f, p);
     }
     const double mean = sum / double(film.frames.size());
     double signal = 0, noise = 0;
@@ -188,7 +191,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
                 vqa.palettes);
     std::printf("encoding time    %.2f s (%.1f frames per second), %.2f s of processor time\n",
                 seconds, double(film.frames.size()) / seconds, cpu);
-    std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB\n", mean, worst);
+    std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB, %zu of %zu frames identical\n",
+                mean, worst, identical, film.frames.size());
     std::printf("sound SNR        %.2f dB\n", noise > 0 ? 10 * std::log10(signal / noise) : 99.0);
     std::printf("size             %zu bytes, AVI %lld bytes, ratio 1/%.1f\n", vqa.file.size(),
                 static_cast<long long>(aviBytes), 1 / ratio);

@@ -32,7 +32,7 @@ float Dot(const float* a, const float* b, size_t n) {
     return Sum(acc);
 }
 
-constexpr uint32_t kLeaf = 8;
+constexpr uint32_t kLeaf = 16;
 
 }  // namespace
 

@@ -7,7 +7,6 @@
 #include <numeric>
 #include <queue>
 #include <string>
-#include <thread>
 #include <unordered_map>
 
 #include "encode/nearest_search.h"
@@ -61,16 +60,6 @@ class DistinctBlocks {
     std::vector<double> m_sums;
     std::vector<uint32_t> m_counts;
 };
-
-// Runs fn(begin, end) over [0, count) in `threads` nearly equal slices, one per thread.
-template <typename Fn>
-void Slices(size_t count, unsigned threads, const Fn& fn) {
-    const size_t n = std::clamp<size_t>(threads, 1, std::max<size_t>(1, count / 256));
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < n; ++t) helpers.emplace_back(fn, t * count / n, (t + 1) * count / n);
-    fn(size_t{0}, count / n);
-    for (std::thread& helper : helpers) helper.join();
-}
 
 // Weighted vectors to be clustered: the blocks as source colours, each counted as often as it
 // occurs.
@@ -162,11 +151,7 @@ void Train(std::vector<float>& centres, const TrainingSet& set, const QuantiserS
     for (int32_t round = 0; round < s.rounds; ++round) {
         const NearestSearch search(centres, dims);
         const std::vector<uint32_t> before = nearest;
-        Slices(n, s.threads, [&](size_t begin, size_t end) {
-            for (size_t i = begin; i < end; ++i) {
-                nearest[i] = search.Find(&set.x[i * dims], nearest[i]).index;
-            }
-        });
+        for (size_t i = 0; i < n; ++i) nearest[i] = search.Find(&set.x[i * dims], nearest[i]).index;
         std::vector<double> sum(centres.size(), 0), weight(centres.size() / dims, 0);
         size_t changed = 0;
         for (size_t i = 0; i < n; ++i) {
@@ -274,13 +259,11 @@ void TrainEntries(const std::vector<float>& x, const DistinctBlocks& blocks,
     Train(centres, set, s, trained);
     Snap(centres, map, book.entries, drawn);
     const NearestSearch search(drawn, set.dims);
-    Slices(chosen.size(), s.threads, [&](size_t begin, size_t end) {
-        for (size_t j = begin; j < end; ++j) {
-            const NearestSearch::Hit hit = search.Find(&set.x[j * set.dims], trained[j]);
-            Choice& c = book.of[chosen[j]];
-            if (hit.distance < c.error) c.entry = static_cast<int32_t>(hit.index);
-        }
-    });
+    for (size_t j = 0; j < chosen.size(); ++j) {
+        const NearestSearch::Hit hit = search.Find(&set.x[j * set.dims], trained[j]);
+        Choice& c = book.of[chosen[j]];
+        if (hit.distance < c.error) c.entry = static_cast<int32_t>(hit.index);
+    }
     Compact(book, pixels);
 }
 
@@ -369,8 +352,7 @@ QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const
             }
         }
     }
-    PaletteMap local = map;  // remembers more colours, for this group alone
-    const Codebook book = ChooseEntries(distinct, local, pixels, settings);
+    const Codebook book = ChooseEntries(distinct, map, pixels, settings);
     QuantisedGroup out;
     out.codebook = book.entries.empty() ? std::vector<uint8_t>(pixels, 0) : book.entries;
     const Palette& pal = map.Colours();

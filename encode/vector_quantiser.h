@@ -36,9 +36,8 @@ struct QuantiserSettings {
     double solidTolerance = 12;
     // Rounds of k-means after the initial split, at most; training stops early once fewer than
     // one block in `settleShare` changes its entry.
-    int32_t rounds = 8;
+    int32_t rounds = 2;
     int32_t settleShare = 200;
-    unsigned threads = 1;  // threads that share the nearest-entry searches
 };
 
 struct QuantisedGroup {
@@ -50,8 +49,8 @@ struct QuantisedGroup {
 };
 
 // `frames`: pictures of grid.width * grid.height pixels of blue, green, red, top row first.
-// `map` must already know the nearest entry of every 6-bit colour in the frames (MeanError over
-// their histogram does that); it is only read here, so groups may be quantised on several threads.
+// `map` is the group's own: the quantiser looks up (and remembers) colours in it, so groups
+// quantised side by side each need their own.
 QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const BlockGrid& grid,
                              PaletteMap& map, const QuantiserSettings& settings);
 

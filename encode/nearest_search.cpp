@@ -117,6 +117,7 @@ void NearestSearch::ChooseAxes(std::span<const float> vectors) {
     }
     m_axes.assign(kAxes * m_stride, 0.0f);
     std::vector<float> next(m_stride);
+    float strongest = 0;
     for (size_t a = 0; a < kAxes; ++a) {
         float* axis = &m_axes[a * m_stride];
         for (size_t k = 0; k < m_dims; ++k) axis[k] = 1.0f + 0.1f * float((k * 7 + a * 3) % 11);
@@ -127,13 +128,16 @@ void NearestSearch::ChooseAxes(std::span<const float> vectors) {
                 const float along = Dot(x, axis, m_stride);
                 for (size_t k = 0; k < m_dims; ++k) next[k] += along * x[k];
             }
-            for (size_t b = 0; b < a; ++b) {
-                const float* earlier = &m_axes[b * m_stride];
-                const float overlap = Dot(next.data(), earlier, m_stride);
-                for (size_t k = 0; k < m_dims; ++k) next[k] -= overlap * earlier[k];
+            for (int pass = 0; pass < 2; ++pass) {  // twice: once leaves float residue
+                for (size_t b = 0; b < a; ++b) {
+                    const float* earlier = &m_axes[b * m_stride];
+                    const float overlap = Dot(next.data(), earlier, m_stride);
+                    for (size_t k = 0; k < m_dims; ++k) next[k] -= overlap * earlier[k];
+                }
             }
             const float norm = std::sqrt(Dot(next.data(), next.data(), m_stride));
-            const float scale = norm > 1e-6f ? 1.0f / norm : 0.0f;
+            if (a == 0) strongest = norm;
+            const float scale = norm > 1e-4f * strongest && norm > 0 ? 1.0f / norm : 0.0f;
             for (size_t k = 0; k < m_stride; ++k) axis[k] = next[k] * scale;
             if (scale == 0.0f) break;
         }

@@ -1,6 +1,7 @@
 #include "encode/palette.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <queue>
 
@@ -52,10 +53,13 @@ void Measure(Box& box, const std::vector<WeightedColour>& colours) {
 bool Split(Box& box, Box& other, std::vector<WeightedColour>& colours) {
     if (box.last - box.first < 2) return false;
     const int axis = box.axis;
-    std::sort(
-        colours.begin() + static_cast<ptrdiff_t>(box.first),
-        colours.begin() + static_cast<ptrdiff_t>(box.last),
-        [axis](const WeightedColour& a, const WeightedColour& b) { return a.c[axis] < b.c[axis]; });
+    // Components are 0..63: a counting sort, keeping colours of equal component in order.
+    size_t start[65] = {};
+    for (size_t i = box.first; i < box.last; ++i) ++start[colours[i].c[axis] + 1];
+    for (size_t v = 1; v < 65; ++v) start[v] += start[v - 1];
+    std::vector<WeightedColour> sorted(box.last - box.first);
+    for (size_t i = box.first; i < box.last; ++i) sorted[start[colours[i].c[axis]]++] = colours[i];
+    std::copy(sorted.begin(), sorted.end(), colours.begin() + static_cast<ptrdiff_t>(box.first));
     uint64_t half = box.weight / 2, run = 0;
     size_t cut = box.first + 1;
     for (size_t i = box.first; i < box.last - 1; ++i) {
@@ -154,21 +158,34 @@ PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
 }
 
 PaletteMap::PaletteMap(const Palette& palette)
-    : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {}
-
-uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
-    int32_t best = 0, bestDistance = std::numeric_limits<int32_t>::max();
-    for (int32_t j = 0; j < kColours; ++j) {
-        const int32_t dr = r8 - 4 * m_palette[size_t(3 * j)];
-        const int32_t dg = g8 - 4 * m_palette[size_t(3 * j + 1)];
-        const int32_t db = b8 - 4 * m_palette[size_t(3 * j + 2)];
-        const int32_t d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = j;
-        }
+    : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {
+    for (size_t j = 0; j < size_t{kColours}; ++j) {
+        m_red[j] = 4 * palette[3 * j];
+        m_green[j] = 4 * palette[3 * j + 1];
+        m_blue[j] = 4 * palette[3 * j + 2];
     }
-    return static_cast<uint8_t>(best);
+}
+
+// Four entries at a time: each distance shifted up by 8 bits with the entry's number below it,
+// so the smallest such key is the nearest entry, the first of equals.
+uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
+    using I4 = int32_t __attribute__((vector_size(16)));
+    const auto load = [](const int32_t* p) {
+        I4 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    const I4 r = {r8, r8, r8, r8}, g = {g8, g8, g8, g8}, b = {b8, b8, b8, b8};
+    I4 number = {0, 1, 2, 3};
+    const I4 step = {4, 4, 4, 4};
+    I4 best = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    for (size_t j = 0; j < size_t{kColours}; j += 4, number += step) {
+        const I4 dr = r - load(&m_red[j]), dg = g - load(&m_green[j]), db = b - load(&m_blue[j]);
+        const I4 key = ((dr * dr + dg * dg + db * db) << 8) | number;
+        const I4 less = key - best;
+        best += less & (less >> 31);  // the smaller of the two
+    }
+    return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
 }
 
 uint8_t PaletteMap::Nearest(uint32_t packed) {

@@ -21,24 +21,35 @@ struct BlockRef {
 };
 
 // The group's distinct blocks by their palette indices, with the mean of the source colours that
-// map to each.
+// map to each. Found through an open-addressing table of block numbers, hashed on the indices.
 class DistinctBlocks {
   public:
-    explicit DistinctBlocks(size_t pixels) : m_pixels(pixels) {}
+    DistinctBlocks(size_t pixels, size_t most) : m_pixels(pixels) {
+        patterns.reserve(most * pixels);
+        m_sums.reserve(most * 3 * pixels);
+        m_counts.reserve(most);
+        size_t slots = 64;
+        while (slots < 2 * most) slots *= 2;
+        m_slots.assign(slots, -1);
+    }
 
     int32_t Add(const uint8_t* pattern, const float* rgb) {
-        auto [it, added] =
-            m_ids.try_emplace(std::string(reinterpret_cast<const char*>(pattern), m_pixels),
-                              static_cast<int32_t>(m_counts.size()));
-        const auto id = static_cast<size_t>(it->second);
-        if (added) {
+        const size_t mask = m_slots.size() - 1;
+        size_t slot = Hash(pattern) & mask;
+        while (m_slots[slot] >= 0 &&
+               std::memcmp(&patterns[size_t(m_slots[slot]) * m_pixels], pattern, m_pixels) != 0) {
+            slot = (slot + 1) & mask;
+        }
+        if (m_slots[slot] < 0) {
+            m_slots[slot] = static_cast<int32_t>(m_counts.size());
             patterns.insert(patterns.end(), pattern, pattern + m_pixels);
             m_sums.resize(m_sums.size() + 3 * m_pixels, 0.0);
             m_counts.push_back(0);
         }
+        const auto id = static_cast<size_t>(m_slots[slot]);
         for (size_t k = 0; k < 3 * m_pixels; ++k) m_sums[id * 3 * m_pixels + k] += rgb[k];
         ++m_counts[id];
-        return it->second;
+        return m_slots[slot];
     }
     size_t Size() const { return m_counts.size(); }
     uint32_t Count(size_t id) const { return m_counts[id]; }
@@ -55,8 +66,14 @@ class DistinctBlocks {
     std::vector<uint8_t> patterns;
 
   private:
+    size_t Hash(const uint8_t* pattern) const {
+        uint64_t h = 0xcbf29ce484222325u;  // FNV-1a
+        for (size_t p = 0; p < m_pixels; ++p) h = (h ^ pattern[p]) * 0x100000001b3u;
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+
     size_t m_pixels;
-    std::unordered_map<std::string, int32_t> m_ids;
+    std::vector<int32_t> m_slots;  // block numbers, -1 where free
     std::vector<double> m_sums;
     std::vector<uint32_t> m_counts;
 };
@@ -70,38 +87,78 @@ struct TrainingSet {
     size_t Size() const { return weight.size(); }
 };
 
+// A cluster of the initial split: a range of the vectors in `order`, with their weighted sums.
 struct Cluster {
-    std::vector<uint32_t> members;
-    double error = 0;
-    std::vector<double> mean;
+    uint32_t begin = 0, end = 0;
+    double weight = 0, error = 0;
+    std::vector<double> sum, sq;
     size_t axis = 0;
+
+    // The spread about the mean, and the component it is widest in.
+    void Settle() {
+        error = 0;
+        double widest = -1;
+        for (size_t k = 0; k < sum.size(); ++k) {
+            const double spread = std::max(0.0, sq[k] - sum[k] * sum[k] / weight);
+            error += spread;
+            if (spread > widest) {
+                widest = spread;
+                axis = k;
+            }
+        }
+    }
 };
 
-void Measure(Cluster& c, const TrainingSet& set) {
+Cluster Measure(const TrainingSet& set, const std::vector<uint32_t>& order, uint32_t begin,
+                uint32_t end) {
     const size_t dims = set.dims;
-    std::vector<double> sum(dims, 0), sq(dims, 0);
-    double weight = 0;
-    for (uint32_t m : c.members) {
+    Cluster c;
+    c.begin = begin;
+    c.end = end;
+    c.sum.assign(dims, 0);
+    c.sq.assign(dims, 0);
+    for (uint32_t at = begin; at < end; ++at) {
+        const uint32_t m = order[at];
         const double w = set.weight[m];
         for (size_t k = 0; k < dims; ++k) {
             const double v = set.x[m * dims + k];
-            sum[k] += w * v;
-            sq[k] += w * v * v;
+            c.sum[k] += w * v;
+            c.sq[k] += w * v * v;
         }
-        weight += w;
+        c.weight += w;
     }
-    c.mean.assign(dims, 0);
-    c.error = 0;
-    double widest = -1;
+    c.Settle();
+    return c;
+}
+
+// Cuts a cluster at its mean along its widest component: `c` keeps the lower part and the upper
+// part is returned (sums taken by scanning the smaller part and subtracting). False when all
+// its vectors fall on one side.
+bool Cut(const TrainingSet& set, std::vector<uint32_t>& order, Cluster& c, Cluster& upper) {
+    const size_t dims = set.dims, axis = c.axis;
+    const double cut = c.sum[axis] / c.weight;
+    const auto mid = static_cast<uint32_t>(
+        std::partition(order.begin() + c.begin, order.begin() + c.end,
+                       [&](uint32_t m) { return set.x[m * dims + axis] < cut; }) -
+        order.begin());
+    if (mid == c.begin || mid == c.end) return false;
+    const bool lowerSmaller = mid - c.begin < c.end - mid;
+    Cluster small =
+        lowerSmaller ? Measure(set, order, c.begin, mid) : Measure(set, order, mid, c.end);
+    Cluster rest;
+    rest.begin = lowerSmaller ? mid : c.begin;
+    rest.end = lowerSmaller ? c.end : mid;
+    rest.weight = c.weight - small.weight;
+    rest.sum.resize(dims);
+    rest.sq.resize(dims);
     for (size_t k = 0; k < dims; ++k) {
-        c.mean[k] = sum[k] / weight;
-        const double spread = sq[k] - sum[k] * sum[k] / weight;
-        c.error += spread;
-        if (spread > widest) {
-            widest = spread;
-            c.axis = k;
-        }
+        rest.sum[k] = c.sum[k] - small.sum[k];
+        rest.sq[k] = c.sq[k] - small.sq[k];
     }
+    rest.Settle();
+    c = lowerSmaller ? std::move(small) : std::move(rest);
+    upper = lowerSmaller ? std::move(rest) : std::move(small);
+    return true;
 }
 
 // The first centres: the cluster with the largest error is cut at its mean along its widest
@@ -109,35 +166,29 @@ void Measure(Cluster& c, const TrainingSet& set) {
 std::vector<float> SplitCentres(const TrainingSet& set, size_t count,
                                 std::vector<uint32_t>& cluster) {
     const size_t dims = set.dims;
-    std::vector<Cluster> clusters(1);
-    clusters[0].members.resize(set.Size());
-    std::iota(clusters[0].members.begin(), clusters[0].members.end(), 0u);
-    Measure(clusters[0], set);
+    std::vector<uint32_t> order(set.Size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::vector<Cluster> clusters;
+    clusters.reserve(count);
+    clusters.push_back(Measure(set, order, 0, static_cast<uint32_t>(order.size())));
     std::priority_queue<std::pair<double, size_t>> queue;
     queue.push({clusters[0].error, 0});
     while (clusters.size() < count && !queue.empty()) {
         const size_t at = queue.top().second;
         queue.pop();
-        Cluster& c = clusters[at];
-        Cluster other;
-        std::vector<uint32_t> keep;
-        for (uint32_t m : c.members) {
-            (set.x[m * dims + c.axis] < c.mean[c.axis] ? keep : other.members).push_back(m);
-        }
-        if (keep.empty() || other.members.empty()) continue;  // all alike: stays as it is
-        c.members = std::move(keep);
-        Measure(c, set);
-        Measure(other, set);
-        queue.push({c.error, at});
-        queue.push({other.error, clusters.size()});
-        clusters.push_back(std::move(other));
+        Cluster upper;
+        if (!Cut(set, order, clusters[at], upper)) continue;  // all alike: stays as it is
+        queue.push({clusters[at].error, at});
+        queue.push({upper.error, clusters.size()});
+        clusters.push_back(std::move(upper));
     }
     std::vector<float> centres;
     centres.reserve(clusters.size() * dims);
     cluster.resize(set.Size());
     for (size_t i = 0; i < clusters.size(); ++i) {
-        for (double v : clusters[i].mean) centres.push_back(static_cast<float>(v));
-        for (uint32_t m : clusters[i].members) cluster[m] = static_cast<uint32_t>(i);
+        const Cluster& c = clusters[i];
+        for (double v : c.sum) centres.push_back(static_cast<float>(v / c.weight));
+        for (uint32_t at = c.begin; at < c.end; ++at) cluster[order[at]] = static_cast<uint32_t>(i);
     }
     return centres;
 }
@@ -339,7 +390,7 @@ void DrawBlock(std::vector<uint8_t>& image, const BlockGrid& g, int32_t bx, int3
 QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const BlockGrid& g,
                              PaletteMap& map, const QuantiserSettings& settings) {
     const size_t pixels = g.BlockPixels(), blocks = g.Blocks();
-    DistinctBlocks distinct(pixels);
+    DistinctBlocks distinct(pixels, frames.size() * blocks);
     std::vector<BlockRef> refs;
     refs.reserve(frames.size() * blocks);
     std::vector<float> rgb(3 * pixels);

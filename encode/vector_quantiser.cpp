@@ -264,8 +264,8 @@ void Snap(const std::vector<float>& centres, PaletteMap& map, std::vector<uint8_
     drawn.resize(centres.size());
     const Palette& pal = map.Colours();
     for (size_t p = 0; p < entries.size(); ++p) {
-        const auto at = [&](size_t k) { return To6Bit(Clamp8(centres[3 * p + k])); };
-        const uint8_t n = map.Nearest(PackColour(at(0), at(1), at(2)));
+        const auto at = [&](size_t k) { return Clamp8(centres[3 * p + k]); };
+        const uint8_t n = map.NearestOf(at(0), at(1), at(2));
         entries[p] = n;
         for (size_t k = 0; k < 3; ++k) drawn[3 * p + k] = 4.0f * pal[3 * size_t{n} + k];
     }

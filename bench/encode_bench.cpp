@@ -4,6 +4,11 @@
 //
 //   rw_encode_bench --avi FILE.avi | --scene  [--frames N] [--quality fast|normal|best]
 //                   [--block 4x2|4x4] [--min-psnr DB] [--max-seconds S] [--max-ratio R]
+//                   [--ceiling] [--max-gap DB] [--max-bytes N]
+//
+// --ceiling also prints the PSNR of each frame drawn in a 256-colour palette of its own with no
+// blocks (what no VQA of the film can beat); --max-gap sets how far below it the mean may be.
+// A frame counts as identical when the converter's picture equals the source to the byte.
 //
 // --scene encodes a true-colour moving scene of 320x200 rendered by the synthesiser's scene code
 // (before any palette), with its tune as sound. Exit status 1 when a target is missed.
@@ -132,7 +137,7 @@ double FramePsnr(const Film& film, size_t f, const std::vector<uint8_t>& decoded
 
 // The best a per-frame palette can do with no blocks at all: each frame drawn in its own 256
 // colours of 6-bit components, every pixel in its nearest colour.
-void PrintCeiling(const Film& film) {
+double PrintCeiling(const Film& film) {
     double sum = 0, worst = 99;
     for (const std::vector<uint8_t>& frame : film.frames) {
         ColourHistogram histogram;
@@ -150,13 +155,17 @@ void PrintCeiling(const Film& film) {
         sum += p;
         worst = std::min(worst, p);
     }
+    const double mean = sum / double(film.frames.size());
     std::printf(
         "ceiling PSNR     mean %.2f dB, worst frame %.2f dB (a palette per frame, no blocks)\n",
-        sum / double(film.frames.size()), worst);
+        mean, worst);
+    return mean;
 }
 
 struct Targets {
     double minPsnr = 0, maxSeconds = 1e9, maxRatio = 1;
+    double ceiling = 0, maxGap = 1e9;  // mean PSNR at most maxGap below the ceiling
+    double maxBytes = 1e18;
 };
 
 int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
@@ -174,7 +183,6 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
         sum += p;
         worst = std::min(worst, p);
         identical += p >= 99;
-        if (std::getenv("RW_BENCH_FRAMES")) std::printf("frame %zu: %.2f dB\n", f, p);
     }
     const double mean = sum / double(film.frames.size());
     double signal = 0, noise = 0;
@@ -204,6 +212,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
     check(mean >= targets.minPsnr, "mean PSNR");
     check(seconds <= targets.maxSeconds, "encoding time");
     check(ratio <= targets.maxRatio, "size ratio");
+    check(mean >= targets.ceiling - targets.maxGap, "distance to the ceiling");
+    check(double(vqa.file.size()) <= targets.maxBytes, "size");
     return ok ? 0 : 1;
 }
 
@@ -237,6 +247,10 @@ int main(int argc, char** argv) {
             targets.minPsnr = std::atof(argv[++i]);
         else if (a == "--max-seconds")
             targets.maxSeconds = std::atof(argv[++i]);
+        else if (a == "--max-gap")
+            targets.maxGap = std::atof(argv[++i]), ceiling = true;
+        else if (a == "--max-bytes")
+            targets.maxBytes = std::atof(argv[++i]);
         else if (a == "--max-ratio")
             targets.maxRatio = std::atof(argv[++i]);
         else {
@@ -249,7 +263,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Film film = scene ? MakeScene(frames) : LoadAvi(avi);
-    if (ceiling) PrintCeiling(film);
+    if (ceiling) targets.ceiling = PrintCeiling(film);
     FilmFrames source(film);
     VectorSound sound(film.sound);
     const auto start = std::chrono::steady_clock::now();

@@ -230,7 +230,8 @@ uint8_t Clamp8(double v) {
 struct Choice {
     int32_t entry = -1;  // -1: solid
     uint8_t colour = 0;
-    float error = 0;  // squared, of the solid colour
+    float error = 0;   // squared, of the solid colour
+    float spread = 0;  // squared, about the block's mean colour
 };
 
 struct Codebook {
@@ -238,7 +239,8 @@ struct Codebook {
     std::vector<Choice> of;        // per distinct block
 };
 
-// The palette colour nearest a block's mean colour, and the block's squared error drawn in it.
+// The palette colour nearest a block's mean colour, the block's squared error drawn in it, and
+// its spread about its mean.
 Choice Flat(const float* x, size_t pixels, PaletteMap& map) {
     double mean[3] = {0, 0, 0};
     for (size_t p = 0; p < pixels; ++p) {
@@ -251,7 +253,9 @@ Choice Flat(const float* x, size_t pixels, PaletteMap& map) {
     for (size_t p = 0; p < pixels; ++p) {
         for (size_t k = 0; k < 3; ++k) {
             const float d = x[3 * p + k] - 4.0f * float(c[k]);
+            const auto s = static_cast<float>(x[3 * p + k] - mean[k] / double(pixels));
             flat.error += d * d;
+            flat.spread += s * s;
         }
     }
     return flat;
@@ -330,7 +334,7 @@ Codebook ChooseEntries(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
         const std::vector<float> x = blocks.Means();
         for (size_t i = 0; i < blocks.Size(); ++i) {
             book.of[i] = Flat(&x[i * 3 * pixels], pixels, map);
-            if (book.of[i].error > s.solidTolerance * double(pixels)) {
+            if (book.of[i].spread > s.solidTolerance * double(pixels)) {
                 chosen.push_back(static_cast<uint32_t>(i));
             }
         }

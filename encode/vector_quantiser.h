@@ -33,7 +33,7 @@ struct QuantiserSettings {
     // When the distinct blocks outnumber the entries, a block whose colours stray from their mean
     // by at most this much (mean squared distance per pixel, 8-bit units, summed over red, green,
     // blue) is drawn as one solid colour and takes no part in training.
-    double solidTolerance = 12;
+    double solidTolerance = 16;
     // Rounds of k-means after the initial split, at most; training stops early once fewer than
     // one block in `settleShare` changes its entry.
     int32_t rounds = 2;

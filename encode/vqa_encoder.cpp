@@ -56,7 +56,7 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     switch (s.effort) {
         case 1:
             q.rounds = 0;
-            q.solidTolerance = 24;
+            q.solidTolerance = 32;
             break;
         case 3:
             q.rounds = 8;

@@ -208,7 +208,9 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
 Expected<void> Encoder::QuantiseAhead(int32_t group) {
     while (m_nextToPrepare <= group) {
         std::vector<std::unique_ptr<GroupJob>> batch;
-        const unsigned width = std::max(1u, m_settings.threads);
+        const unsigned width = m_settings.threads ? m_settings.threads
+                                                  : std::clamp(std::thread::hardware_concurrency(),
+                                                               1u, kEncodeMaxThreads);
         auto work = [this](GroupJob& job) {
             job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
             job.frames.clear();

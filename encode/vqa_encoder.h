@@ -20,13 +20,16 @@ inline constexpr int32_t kEncodeSoundRate = 22050;
 inline constexpr int32_t kEncodeLeadingSamples = 2 * (kEncodeSoundRate / 4);       // 11024
 inline constexpr int32_t kEncodeFrameSamples = 2 * ((kEncodeSoundRate / 15) / 2);  // 1470
 inline constexpr int32_t kEncodeMaxFrames = 65535;
+inline constexpr unsigned kEncodeMaxThreads = 8;
 
 struct EncodeSettings {
     int32_t blockWidth = 4;
     int32_t blockHeight = 2;
     // Quality against speed: 1 fastest, 2 the default, 3 best.
     int32_t effort = 2;
-    unsigned threads = 2;  // groups quantised side by side
+    // Groups quantised side by side, each holding its eight frames in memory; 0: one per
+    // processor, at most kEncodeMaxThreads.
+    unsigned threads = 0;
 };
 
 // Pictures at 15 frames per second, each width * height pixels of blue, green, red, top row first.

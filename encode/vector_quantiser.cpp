@@ -413,7 +413,8 @@ QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const
     const Palette& pal = map.Colours();
     for (size_t f = 0; f < frames.size(); ++f) {
         std::vector<uint8_t> table(2 * blocks);
-        std::vector<uint8_t> image(size_t(g.width) * size_t(g.height) * 3);
+        std::vector<uint8_t> image(settings.drawImages ? size_t(g.width) * size_t(g.height) * 3
+                                                       : 0);
         for (size_t k = 0; k < blocks; ++k) {
             BlockRef ref = refs[f * blocks + k];
             const auto bx = static_cast<int32_t>(k % size_t(g.Columns()));
@@ -423,12 +424,14 @@ QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const
                 if (ref.unique >= 0) ref.colour = book.of[size_t(ref.unique)].colour;
                 table[k] = ref.colour;
                 table[blocks + k] = kSolidHighByte;
-                DrawBlock(image, g, bx, by, pal, &ref.colour, true);
+                if (settings.drawImages) DrawBlock(image, g, bx, by, pal, &ref.colour, true);
                 continue;
             }
             table[k] = static_cast<uint8_t>(entry & 0xFF);
             table[blocks + k] = static_cast<uint8_t>(entry >> 8);
-            DrawBlock(image, g, bx, by, pal, &out.codebook[size_t(entry) * pixels], false);
+            if (settings.drawImages) {
+                DrawBlock(image, g, bx, by, pal, &out.codebook[size_t(entry) * pixels], false);
+            }
         }
         out.pointerTables.push_back(std::move(table));
         out.images.push_back(std::move(image));

@@ -38,13 +38,14 @@ struct QuantiserSettings {
     // one block in `settleShare` changes its entry.
     int32_t rounds = 2;
     int32_t settleShare = 200;
+    bool drawImages = true;  // fill QuantisedGroup::images
 };
 
 struct QuantisedGroup {
     std::vector<uint8_t> codebook;  // entries * block pixels palette indices; never empty
     std::vector<std::vector<uint8_t>> pointerTables;
     // What a reader draws for each frame: blue, green, red at 4 times the palette's 6-bit values,
-    // top row first.
+    // top row first (empty unless asked for).
     std::vector<std::vector<uint8_t>> images;
 };
 

@@ -87,6 +87,7 @@ class Encoder {
           m_observer(observer),
           m_record(record),
           m_quantiser(SettingsFor(settings)) {
+        m_quantiser.drawImages = record != nullptr;
         m_grid.width = PadToBlocks(frames.Width(), settings.blockWidth);
         m_grid.height = PadToBlocks(frames.Height(), settings.blockHeight);
         m_grid.blockWidth = settings.blockWidth;

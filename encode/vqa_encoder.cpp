@@ -200,8 +200,9 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
             job->newPalette = true;
         }
     }
-    m_map->MeanError(histogram);  // every colour of the group looked up before quantising
-    job->map = std::make_shared<PaletteMap>(*m_map);  // the quantiser's own, to remember more in
+    // The quantiser's own copy: it looks up the colours the palette does not know yet on its own
+    // thread.
+    job->map = std::make_shared<PaletteMap>(*m_map);
     return job;
 }
 

@@ -1,8 +1,9 @@
 // Encodes pictures and sound into a VQA video at 15 frames per second: per group of eight frames
-// a codebook trained on the group, the first sent whole in frame 0 and each later one compressed
-// once and cut into eight parts sent during the group before; pointer tables always compressed;
-// palettes uncompressed, a new one where the colours change a lot; sound as mono IMA ADPCM at
-// 22050 Hz with a half-second leading chunk in frame 0's record.
+// a codebook of the group's blocks (trained when they do not all fit), the first sent whole in
+// frame 0 and each later one compressed once and cut into eight parts sent during the group
+// before; pointer tables always compressed; palettes uncompressed, a new one for each group the
+// current one draws clearly worse; sound as mono IMA ADPCM at 22050 Hz with a half-second leading
+// chunk in frame 0's record.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,11 @@
 //
 //   rw_encode_bench --avi FILE.avi | --scene  [--frames N] [--quality fast|normal|best]
 //                   [--block 4x2|4x4] [--min-psnr DB] [--max-seconds S] [--max-ratio R]
+//                   [--ceiling] [--max-gap DB] [--max-bytes N]
+//
+// --ceiling also prints the PSNR of each frame drawn in a 256-colour palette of its own with no
+// blocks (what no VQA of the film can beat); --max-gap sets how far below it the mean may be.
+// A frame counts as identical when the converter's picture equals the source to the byte.
 //
 // --scene encodes a true-colour moving scene of 320x200 rendered by the synthesiser's scene code
 // (before any palette), with its tune as sound. Exit status 1 when a target is missed.
@@ -19,6 +24,7 @@
 #include "avi/avi_header.h"
 #include "run/avi_format_of.h"
 #include "convert/encode_job.h"
+#include "encode/palette.h"
 #include "encode/vqa_encoder.h"
 #include "tests/support/round_trip.h"
 #include "tools/synth/scene.h"
@@ -129,8 +135,37 @@ double FramePsnr(const Film& film, size_t f, const std::vector<uint8_t>& decoded
     return test::Psnr(film.frames[f], crop);
 }
 
+// The best a per-frame palette can do with no blocks at all: each frame drawn in its own 256
+// colours of 6-bit components, every pixel in its nearest colour.
+double PrintCeiling(const Film& film) {
+    double sum = 0, worst = 99;
+    for (const std::vector<uint8_t>& frame : film.frames) {
+        ColourHistogram histogram;
+        histogram.AddPixels(frame);
+        PaletteMap map(ChoosePalette(histogram, 6).palette);
+        const Palette& pal = map.Colours();
+        std::vector<uint8_t> drawn(frame.size());
+        for (size_t i = 0; i + 2 < frame.size(); i += 3) {
+            const size_t n =
+                3 * size_t{map.Nearest(
+                        PackColour(To6Bit(frame[i + 2]), To6Bit(frame[i + 1]), To6Bit(frame[i])))};
+            for (size_t k = 0; k < 3; ++k) drawn[i + k] = static_cast<uint8_t>(4 * pal[n + 2 - k]);
+        }
+        const double p = test::Psnr(frame, drawn);
+        sum += p;
+        worst = std::min(worst, p);
+    }
+    const double mean = sum / double(film.frames.size());
+    std::printf(
+        "ceiling PSNR     mean %.2f dB, worst frame %.2f dB (a palette per frame, no blocks)\n",
+        mean, worst);
+    return mean;
+}
+
 struct Targets {
     double minPsnr = 0, maxSeconds = 1e9, maxRatio = 1;
+    double ceiling = 0, maxGap = 1e9;  // mean PSNR at most maxGap below the ceiling
+    double maxBytes = 1e18;
 };
 
 int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
@@ -142,10 +177,12 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
         return 2;
     }
     double sum = 0, worst = 99;
+    size_t identical = 0;
     for (size_t f = 0; f < film.frames.size(); ++f) {
         const double p = FramePsnr(film, f, back.frames[f], back.properties.width);
         sum += p;
         worst = std::min(worst, p);
+        identical += p >= 99;
     }
     const double mean = sum / double(film.frames.size());
     double signal = 0, noise = 0;
@@ -162,7 +199,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
                 vqa.palettes);
     std::printf("encoding time    %.2f s (%.1f frames per second), %.2f s of processor time\n",
                 seconds, double(film.frames.size()) / seconds, cpu);
-    std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB\n", mean, worst);
+    std::printf("picture PSNR     mean %.2f dB, worst frame %.2f dB, %zu of %zu frames identical\n",
+                mean, worst, identical, film.frames.size());
     std::printf("sound SNR        %.2f dB\n", noise > 0 ? 10 * std::log10(signal / noise) : 99.0);
     std::printf("size             %zu bytes, AVI %lld bytes, ratio 1/%.1f\n", vqa.file.size(),
                 static_cast<long long>(aviBytes), 1 / ratio);
@@ -174,6 +212,8 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
     check(mean >= targets.minPsnr, "mean PSNR");
     check(seconds <= targets.maxSeconds, "encoding time");
     check(ratio <= targets.maxRatio, "size ratio");
+    check(mean >= targets.ceiling - targets.maxGap, "distance to the ceiling");
+    check(double(vqa.file.size()) <= targets.maxBytes, "size");
     return ok ? 0 : 1;
 }
 
@@ -181,7 +221,7 @@ int Report(const Film& film, const EncodedVqa& vqa, double seconds, double cpu,
 
 int main(int argc, char** argv) {
     std::string avi;
-    bool scene = false;
+    bool scene = false, ceiling = false;
     int32_t frames = 150;
     EncodeSettings settings;
     Targets targets;
@@ -192,6 +232,8 @@ int main(int argc, char** argv) {
             avi = argv[++i];
         else if (a == "--scene")
             scene = true;
+        else if (a == "--ceiling")
+            ceiling = true;
         else if (a == "--frames")
             frames = std::atoi(argv[++i]);
         else if (a == "--quality")
@@ -205,6 +247,10 @@ int main(int argc, char** argv) {
             targets.minPsnr = std::atof(argv[++i]);
         else if (a == "--max-seconds")
             targets.maxSeconds = std::atof(argv[++i]);
+        else if (a == "--max-gap")
+            targets.maxGap = std::atof(argv[++i]), ceiling = true;
+        else if (a == "--max-bytes")
+            targets.maxBytes = std::atof(argv[++i]);
         else if (a == "--max-ratio")
             targets.maxRatio = std::atof(argv[++i]);
         else {
@@ -217,6 +263,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Film film = scene ? MakeScene(frames) : LoadAvi(avi);
+    if (ceiling) targets.ceiling = PrintCeiling(film);
     FilmFrames source(film);
     VectorSound sound(film.sound);
     const auto start = std::chrono::steady_clock::now();

@@ -1,6 +1,9 @@
 #include "encode/palette.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
 #include <limits>
 #include <queue>
 
@@ -52,10 +55,13 @@ void Measure(Box& box, const std::vector<WeightedColour>& colours) {
 bool Split(Box& box, Box& other, std::vector<WeightedColour>& colours) {
     if (box.last - box.first < 2) return false;
     const int axis = box.axis;
-    std::sort(
-        colours.begin() + static_cast<ptrdiff_t>(box.first),
-        colours.begin() + static_cast<ptrdiff_t>(box.last),
-        [axis](const WeightedColour& a, const WeightedColour& b) { return a.c[axis] < b.c[axis]; });
+    // Components are 0..63: a counting sort, keeping colours of equal component in order.
+    size_t start[65] = {};
+    for (size_t i = box.first; i < box.last; ++i) ++start[colours[i].c[axis] + 1];
+    for (size_t v = 1; v < 65; ++v) start[v] += start[v - 1];
+    std::vector<WeightedColour> sorted(box.last - box.first);
+    for (size_t i = box.first; i < box.last; ++i) sorted[start[colours[i].c[axis]]++] = colours[i];
+    std::copy(sorted.begin(), sorted.end(), colours.begin() + static_cast<ptrdiff_t>(box.first));
     uint64_t half = box.weight / 2, run = 0;
     size_t cut = box.first + 1;
     for (size_t i = box.first; i < box.last - 1; ++i) {
@@ -70,22 +76,49 @@ bool Split(Box& box, Box& other, std::vector<WeightedColour>& colours) {
     return true;
 }
 
+using I4 = int32_t __attribute__((vector_size(16)));
+
+I4 LoadI4(const int32_t* p) {
+    I4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The nearest of up to 256 points given one array per component (a multiple of four long), four
+// at a time: each squared distance shifted up by 8 bits with the point's number below it, so the
+// smallest such key names the nearest point, the first of equals. Components at most 4095.
+uint8_t NearestPoint(const int32_t* red, const int32_t* green, const int32_t* blue, size_t count,
+                     int32_t r, int32_t g, int32_t b) {
+    const I4 vr = {r, r, r, r}, vg = {g, g, g, g}, vb = {b, b, b, b}, step = {4, 4, 4, 4};
+    I4 number = {0, 1, 2, 3};
+    I4 best = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    for (size_t j = 0; j < count; j += 4, number += step) {
+        const I4 dr = vr - LoadI4(red + j), dg = vg - LoadI4(green + j), db = vb - LoadI4(blue + j);
+        const I4 key = ((dr * dr + dg * dg + db * db) << 8) | number;
+        const I4 less = key - best;
+        best += less & (less >> 31);  // the smaller of the two
+    }
+    return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
+}
+
+// One round of k-means over the colours, the centres held at a sixteenth of a 6-bit step while
+// searching.
 void Refine(std::vector<double>& centres, const std::vector<WeightedColour>& colours) {
     const size_t n = centres.size() / 3;
+    constexpr int32_t kScale = 16, kFar = 4000;  // beyond any colour: unused slots never win
+    std::array<int32_t, kColours> at[3];
+    for (auto& component : at) component.fill(kFar);
+    for (size_t j = 0; j < n; ++j) {
+        for (size_t k = 0; k < 3; ++k) {
+            at[k][j] = static_cast<int32_t>(std::lround(centres[3 * j + k] * kScale));
+        }
+    }
     std::vector<double> sum(centres.size(), 0);
     std::vector<uint64_t> weight(n, 0);
+    const size_t count = (n + 3) / 4 * 4;
     for (const WeightedColour& w : colours) {
-        size_t best = 0;
-        double bestDistance = std::numeric_limits<double>::max();
-        for (size_t j = 0; j < n; ++j) {
-            const double dr = w.c[0] - centres[3 * j], dg = w.c[1] - centres[3 * j + 1],
-                         db = w.c[2] - centres[3 * j + 2];
-            const double d = dr * dr + dg * dg + db * db;
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = j;
-            }
-        }
+        const size_t best = NearestPoint(at[0].data(), at[1].data(), at[2].data(), count,
+                                         w.c[0] * kScale, w.c[1] * kScale, w.c[2] * kScale);
         for (int k = 0; k < 3; ++k)
             sum[3 * best + static_cast<size_t>(k)] += double(w.c[k]) * w.count;
         weight[best] += w.count;
@@ -154,21 +187,16 @@ PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
 }
 
 PaletteMap::PaletteMap(const Palette& palette)
-    : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {}
+    : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {
+    for (size_t j = 0; j < size_t{kColours}; ++j) {
+        m_red[j] = 4 * palette[3 * j];
+        m_green[j] = 4 * palette[3 * j + 1];
+        m_blue[j] = 4 * palette[3 * j + 2];
+    }
+}
 
 uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
-    int32_t best = 0, bestDistance = std::numeric_limits<int32_t>::max();
-    for (int32_t j = 0; j < kColours; ++j) {
-        const int32_t dr = r8 - 4 * m_palette[size_t(3 * j)];
-        const int32_t dg = g8 - 4 * m_palette[size_t(3 * j + 1)];
-        const int32_t db = b8 - 4 * m_palette[size_t(3 * j + 2)];
-        const int32_t d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = j;
-        }
-    }
-    return static_cast<uint8_t>(best);
+    return NearestPoint(m_red.data(), m_green.data(), m_blue.data(), kColours, r8, g8, b8);
 }
 
 uint8_t PaletteMap::Nearest(uint32_t packed) {

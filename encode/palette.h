@@ -53,13 +53,15 @@ class PaletteMap {
 
     const Palette& Colours() const { return m_palette; }
     uint8_t Nearest(uint32_t packed);
-    // Looks up without remembering (any thread).
+    // Looks up without remembering (any thread); components 0..255.
     uint8_t NearestOf(int32_t r8, int32_t g8, int32_t b8) const;
     // Squared error per pixel and component of the histogram under this palette, in 8-bit units.
     double MeanError(const ColourHistogram& histogram);
 
   private:
     Palette m_palette;
+    // The palette at 8 bits, one array per component, for searches four entries at a time.
+    std::array<int32_t, 256> m_red{}, m_green{}, m_blue{};
     std::vector<uint16_t> m_nearest;  // 0xFFFF: not yet known
 };
 

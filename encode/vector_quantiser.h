@@ -1,7 +1,9 @@
 // Vector quantisation of one group of frames: a codebook of block-sized entries of palette indices
-// trained on the group's blocks, and per frame the pointer table that draws it. Flat blocks become
-// solid blocks (high byte 0x0F) and take no entry; entry numbers stay below 15 * 256, so no pointer
-// ever has the high byte 15 or 255.
+// and per frame the pointer table that draws it. When the group's distinct blocks fit, each is an
+// entry of its own and the pictures come back exactly as the palette draws them; otherwise the
+// entries are trained on the group's blocks (k-means). Blocks of one colour become solid blocks
+// (high byte 0x0F) and take no entry, as do near-flat blocks when the entries would not suffice.
+// Entry numbers stay below 15 * 256, so no pointer ever has the high byte 15 or 255.
 #pragma once
 
 #include <cstdint>
@@ -28,23 +30,28 @@ struct BlockGrid {
 
 struct QuantiserSettings {
     int32_t maxEntries = kMaxEncodeEntries;
-    // A block whose colours stray from their mean by at most this much (mean squared distance per
-    // pixel, 8-bit units, summed over red, green, blue) is drawn as one solid colour.
-    double solidTolerance = 12;
-    int32_t refinements = 2;  // rounds of k-means after the initial split
+    // When the distinct blocks outnumber the entries, a block whose colours stray from their mean
+    // by at most this much (mean squared distance per pixel, 8-bit units, summed over red, green,
+    // blue) is drawn as one solid colour and takes no part in training.
+    double solidTolerance = 16;
+    // Rounds of k-means after the initial split, at most; training stops early once fewer than
+    // one block in `settleShare` changes its entry.
+    int32_t rounds = 2;
+    int32_t settleShare = 200;
+    bool drawImages = true;  // fill QuantisedGroup::images
 };
 
 struct QuantisedGroup {
     std::vector<uint8_t> codebook;  // entries * block pixels palette indices; never empty
     std::vector<std::vector<uint8_t>> pointerTables;
     // What a reader draws for each frame: blue, green, red at 4 times the palette's 6-bit values,
-    // top row first.
+    // top row first (empty unless asked for).
     std::vector<std::vector<uint8_t>> images;
 };
 
 // `frames`: pictures of grid.width * grid.height pixels of blue, green, red, top row first.
-// `map` must already know the nearest entry of every 6-bit colour in the frames (MeanError over
-// their histogram does that); it is only read here, so groups may be quantised on several threads.
+// `map` is the group's own: the quantiser looks up (and remembers) colours in it, so groups
+// quantised side by side each need their own.
 QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const BlockGrid& grid,
                              PaletteMap& map, const QuantiserSettings& settings);
 

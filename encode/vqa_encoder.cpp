@@ -17,6 +17,9 @@ namespace {
 constexpr int32_t kGroupFrames = kCodebookPartsPerSwitch;
 constexpr int64_t kMaxRecordOffset = int64_t{0x3FFFFFFF} * 2;
 constexpr int32_t kMaxVqaDimension = 65535;
+// A group gets a palette of its own when the current one's mean squared error exceeds the new
+// one's by this factor.
+constexpr double kPaletteGain = 1.25;
 
 // Big-endian chunks with pad bytes, little-endian header fields.
 class VqaBytes {
@@ -52,11 +55,12 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     QuantiserSettings q;
     switch (s.effort) {
         case 1:
-            q.refinements = 0;
-            q.solidTolerance = 24;
+            q.rounds = 0;
+            q.solidTolerance = 32;
             break;
         case 3:
-            q.refinements = 6;
+            q.rounds = 8;
+            q.settleShare = 1000;
             q.solidTolerance = 4;
             break;
         default:
@@ -83,6 +87,7 @@ class Encoder {
           m_observer(observer),
           m_record(record),
           m_quantiser(SettingsFor(settings)) {
+        m_quantiser.drawImages = record != nullptr;
         m_grid.width = PadToBlocks(frames.Width(), settings.blockWidth);
         m_grid.height = PadToBlocks(frames.Height(), settings.blockHeight);
         m_grid.blockWidth = settings.blockWidth;
@@ -170,7 +175,8 @@ Expected<void> Encoder::ReadPadded(int32_t frame, std::vector<uint8_t>& out) {
 }
 
 // Reads a group and settles its palette: the current one, unless a palette made for this group
-// would do much better.
+// would do clearly better (a palette costs 768 bytes; one that holds every colour of a group
+// exactly always wins over one that does not).
 Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
     auto job = std::make_unique<GroupJob>();
     const int32_t first = group * kGroupFrames;
@@ -189,13 +195,14 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
     } else {
         const double current = m_map->MeanError(histogram);
         const PaletteChoice fresh = ChoosePalette(histogram, 0);
-        if (current > 2.0 * fresh.meanError + 8.0) {
+        if (current > kPaletteGain * fresh.meanError) {
             m_map = std::make_shared<PaletteMap>(ChoosePalette(histogram, refinements).palette);
             job->newPalette = true;
         }
     }
-    m_map->MeanError(histogram);  // every colour of the group looked up before quantising
-    job->map = m_map;
+    // The quantiser's own copy: it looks up the colours the palette does not know yet on its own
+    // thread.
+    job->map = std::make_shared<PaletteMap>(*m_map);
     return job;
 }
 
@@ -203,20 +210,30 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
 Expected<void> Encoder::QuantiseAhead(int32_t group) {
     while (m_nextToPrepare <= group) {
         std::vector<std::unique_ptr<GroupJob>> batch;
-        const unsigned width = std::max(1u, m_settings.threads);
-        while (batch.size() < width && m_nextToPrepare < m_groups) {
-            auto job = Prepare(m_nextToPrepare++);
-            if (!job) return job.error();
-            batch.push_back(std::move(*job));
-        }
+        const unsigned width = m_settings.threads ? m_settings.threads
+                                                  : std::clamp(std::thread::hardware_concurrency(),
+                                                               1u, kEncodeMaxThreads);
         auto work = [this](GroupJob& job) {
             job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
             job.frames.clear();
         };
+        // Each group is quantised while the next is read and given its palette.
         std::vector<std::thread> helpers;
-        for (size_t i = 1; i < batch.size(); ++i) helpers.emplace_back(work, std::ref(*batch[i]));
-        work(*batch[0]);
+        Expected<void> status;
+        while (batch.size() < width && m_nextToPrepare < m_groups) {
+            auto job = Prepare(m_nextToPrepare++);
+            if (!job) {
+                status = job.error();
+                break;
+            }
+            batch.push_back(std::move(*job));
+            if (batch.size() < width && m_nextToPrepare < m_groups) {
+                helpers.emplace_back(work, std::ref(*batch.back()));
+            }
+        }
+        if (status && batch.size() > helpers.size()) work(*batch.back());
         for (auto& t : helpers) t.join();
+        if (!status) return status;
         for (auto& job : batch) m_ready.push_back(std::move(job));
     }
     return {};

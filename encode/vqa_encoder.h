@@ -1,8 +1,9 @@
 // Encodes pictures and sound into a VQA video at 15 frames per second: per group of eight frames
-// a codebook trained on the group, the first sent whole in frame 0 and each later one compressed
-// once and cut into eight parts sent during the group before; pointer tables always compressed;
-// palettes uncompressed, a new one where the colours change a lot; sound as mono IMA ADPCM at
-// 22050 Hz with a half-second leading chunk in frame 0's record.
+// a codebook of the group's blocks (trained when they do not all fit), the first sent whole in
+// frame 0 and each later one compressed once and cut into eight parts sent during the group
+// before; pointer tables always compressed; palettes uncompressed, a new one for each group the
+// current one draws clearly worse; sound as mono IMA ADPCM at 22050 Hz with a half-second leading
+// chunk in frame 0's record.
 #pragma once
 
 #include <cstdint>
@@ -20,13 +21,16 @@ inline constexpr int32_t kEncodeSoundRate = 22050;
 inline constexpr int32_t kEncodeLeadingSamples = 2 * (kEncodeSoundRate / 4);       // 11024
 inline constexpr int32_t kEncodeFrameSamples = 2 * ((kEncodeSoundRate / 15) / 2);  // 1470
 inline constexpr int32_t kEncodeMaxFrames = 65535;
+inline constexpr unsigned kEncodeMaxThreads = 8;
 
 struct EncodeSettings {
     int32_t blockWidth = 4;
     int32_t blockHeight = 2;
     // Quality against speed: 1 fastest, 2 the default, 3 best.
     int32_t effort = 2;
-    unsigned threads = 2;  // groups quantised side by side
+    // Groups quantised side by side, each holding its eight frames in memory; 0: one per
+    // processor, at most kEncodeMaxThreads.
+    unsigned threads = 0;
 };
 
 // Pictures at 15 frames per second, each width * height pixels of blue, green, red, top row first.

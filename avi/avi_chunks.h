@@ -12,7 +12,8 @@
 
 namespace rw {
 
-// "01wb", declaredSize, then bytesToWrite bytes: the decoded sound, zero-filled past its end.
+// "01wb", declaredSize, then bytesToWrite bytes: the sound, zero-filled past its end (the stream
+// gives every chunk its whole size, so nothing is filled in a conversion).
 Expected<uint32_t> WriteSoundChunk(OutputFile& file, int32_t declaredSize,
                                    std::span<const uint8_t> decoded, int32_t bytesToWrite);
 

@@ -33,7 +33,7 @@ AviLayout ComputeAviLayout(const AviFormat& format) {
     AviLayout l;
     l.videoFrameBytes = 3 * w * h;
     l.frameSoundDeclared = (2 * r) / 15;
-    // Every frame's sound chunk holds what it declares: the decoded block, zero-filled to S.
+    // Every frame's sound chunk holds what it declares: the decoded block, filled to S.
     l.frameSoundWritten = l.frameSoundDeclared;
     l.leadingSoundBytes = r;
     l.riffSize = f * (l.videoFrameBytes + 48 + l.frameSoundDeclared) + r + 548;

@@ -1,6 +1,7 @@
 #include "decode/frame_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace rw {
@@ -38,7 +39,11 @@ SoundTrack::SoundTrack(int32_t rate)
 void DecodeSoundBlock(std::span<const uint8_t> in, ImaAdpcmState& state, std::span<uint8_t> out) {
     const size_t decoded = std::min(4 * in.size(), out.size());
     if (!in.empty()) DecodeImaAdpcmInto(in.first(decoded / 4), state, out);
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(decoded), out.end(), uint8_t{0});
+    // Bytes past the block hold its last sample again (a filler of silence would tick on loud
+    // sound); with nothing decoded they are silence.
+    std::array<uint8_t, 2> last{};
+    if (decoded >= 2) last = {out[decoded - 2], out[decoded - 1]};
+    for (size_t i = decoded; i < out.size(); ++i) out[i] = last[(i - decoded) % 2];
 }
 
 Expected<VideoStart> StartVideo(InputFile& vqa, const VqaProperties& props,

@@ -47,8 +47,8 @@ struct SoundTrack {
 };
 
 // Decodes one ADPCM block into `out`, all of whose bytes are set: where the block decodes to
-// fewer bytes than `out` holds, the rest repeats the last decoded sample; a missing block
-// (`in` empty) is silence.
+// fewer bytes than `out` holds (R / 4 bytes give 4 * (R / 4), two short of R at 22050 Hz), the
+// rest repeats the last decoded sample; a missing block (`in` empty) is silence.
 void DecodeSoundBlock(std::span<const uint8_t> in, ImaAdpcmState& state, std::span<uint8_t> out);
 
 // Draws each pointer table of a frame straight into the frame's video chunk; the last one drawn

@@ -79,14 +79,21 @@ TEST_P(EndToEnd, SizesPicturesAndSoundAgree) {
                                walk.videoFrames[f].end()))
             << "picture of frame " << f;
     }
-    // Sound: the leading block zero-filled to R bytes, then each frame's block zero-filled to S.
+    // Sound: the leading block filled to R bytes, then each frame's block filled to S, with the
+    // block's last sample repeated.
+    auto filled = [](std::vector<uint8_t> block, size_t size) {
+        const size_t decoded = block.size();
+        block.resize(size);
+        for (size_t i = decoded; decoded >= 2 && i < size; ++i) {
+            block[i] = block[decoded - 2 + (i - decoded) % 2];
+        }
+        return block;
+    };
     const size_t r = static_cast<size_t>(s.rate);
     const size_t soundChunk = static_cast<size_t>((2 * s.rate) / 15);
-    std::vector<uint8_t> expected = c.video.leadingSound;
-    expected.resize(r, 0);
+    std::vector<uint8_t> expected = filled(c.video.leadingSound, r);
     for (const auto& block : c.video.frameSound) {
-        std::vector<uint8_t> chunk = block;
-        chunk.resize(soundChunk, 0);
+        const std::vector<uint8_t> chunk = filled(block, soundChunk);
         expected.insert(expected.end(), chunk.begin(), chunk.end());
     }
     EXPECT_EQ(walk.sound, expected);

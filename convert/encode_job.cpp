@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "avi/avi_reader.h"
+#include "platform/atomic_output.h"
 #include "platform/disk_input_file.h"
 #include "platform/disk_output_file.h"
 #include "platform/file.h"
@@ -117,52 +118,19 @@ std::string Rate(uint32_t rate, uint32_t scale) {
 // even one that appeared while encoding.
 class TemporaryOutput {
   public:
-    TemporaryOutput() = default;
-    TemporaryOutput(const TemporaryOutput&) = delete;
-    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
-    ~TemporaryOutput() { Discard(); }
-
-    Expected<void> Create(const std::string& path) {
-        m_path = path;
-        if (auto r = m_out.CreateUniqueBeside(path); !r) return r.error();
-        m_name = m_out.Name();
-        return {};
-    }
+    Expected<void> Create(const std::string& path) { return m_out.Create(path); }
 
     Expected<void> Commit(const std::vector<uint8_t>& bytes, bool force) {
-        if (auto r = m_out.Write(bytes); !r) return r.error();
-        if (auto r = m_out.Close(); !r) return r.error();
-        if (force) {
-            std::error_code ec;
-            fs::rename(m_name, m_path, ec);
-            if (ec) {
-                return Error{"Cannot rename \"" + m_name + "\" to \"" + m_path +
-                             "\": " + ec.message()};
-            }
-            m_name.clear();
-            return {};
+        if (auto r = m_out.File().Write(bytes); !r) return r.error();
+        auto done = m_out.Commit(force);
+        if (!done && done.error().message.ends_with("already exists")) {
+            return Error{done.error().message + "; give --force to replace it"};
         }
-        if (::link(m_name.c_str(), m_path.c_str()) != 0) {
-            const int error = errno;
-            return Error{error == EEXIST
-                             ? "\"" + m_path + "\" already exists; give --force to replace it"
-                             : "Cannot create \"" + m_path + "\": " + std::strerror(error)};
-        }
-        Discard();
-        return {};
+        return done;
     }
 
   private:
-    void Discard() {
-        m_out.Abandon();
-        std::error_code ec;
-        if (!m_name.empty()) fs::remove(m_name, ec);
-        m_name.clear();
-    }
-
-    DiskOutputFile m_out;
-    std::string m_path;
-    std::string m_name;  // empty: nothing to remove
+    AtomicOutput m_out;
 };
 
 std::vector<std::string> PaddingNotes(const EncodeFrames& frames, const EncodeSettings& s) {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "mix/mix_archive.h"
+#include "platform/atomic_output.h"
 #include "platform/file.h"
 
 namespace rw {
@@ -128,23 +129,19 @@ Expected<void> WriteMixArchiveFile(const std::filesystem::path& path,
     if (auto r = CheckMixMembers(members); !r) {
         return Error{"Cannot write " + Quoted(path.string()) + ": " + r.error().message};
     }
-    DiskOutputFile out;
-    if (auto r = out.CreateUniqueBeside(path); !r) return r;
-    const std::filesystem::path temporary = out.Name();
-    auto written = WriteMixArchive(out, members, OpenOnDisk, observer);
+    AtomicOutput out;
+    if (auto r = out.Create(path); !r) return r;
+    auto written = WriteMixArchive(out.File(), members, OpenOnDisk, observer);
+    if (!written) return written;
+    // A new version of an archive keeps the old one's permissions.
     std::error_code ec;
-    if (written) {
-        const auto old = std::filesystem::status(path, ec);
-        if (!ec && std::filesystem::exists(old)) {
-            std::filesystem::permissions(temporary, old.permissions(), ec);
-        }
-        ec.clear();
-        std::filesystem::rename(temporary, path, ec);
-        if (!ec) return {};
-        written = Error{"Cannot write " + Quoted(path.string()) + ": " + ec.message()};
+    const auto old = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::exists(old)) {
+        std::filesystem::permissions(out.TemporaryPath(), old.permissions(), ec);
     }
-    out.Abandon();
-    std::filesystem::remove(temporary, ec);
+    if (auto r = out.Commit(); !r) {
+        written = Error{"Cannot write " + Quoted(path.string()) + ": " + r.error().message};
+    }
     return written;
 }
 

@@ -1,5 +1,8 @@
 #include "platform/atomic_output.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <system_error>
 
 namespace rw {
@@ -19,10 +22,20 @@ Expected<void> AtomicOutput::Create(const fs::path& finalPath, size_t bufferSize
     return {};
 }
 
-Expected<void> AtomicOutput::Commit() {
+Expected<void> AtomicOutput::Commit(bool replace) {
     if (auto r = m_file.Close(); !r) {
         Discard();
         return r;
+    }
+    if (!replace) {
+        // A hard link gives the final name only where none exists; the temporary then goes.
+        const int linked = ::link(m_temporary.c_str(), m_final.c_str());
+        const int error = errno;
+        Discard();
+        if (linked == 0) return {};
+        if (error == EEXIST) return Error{"\"" + m_final + "\" already exists"};
+        return Error{"Cannot create \"" + m_final +
+                     "\": " + std::generic_category().message(error)};
     }
     std::error_code ec;
     fs::rename(m_temporary, m_final, ec);

@@ -29,8 +29,9 @@ class AtomicOutput {
     const std::string& FinalPath() const { return m_final; }
     bool Pending() const { return !m_temporary.empty(); }
 
-    // Closes the temporary and renames it to the final name, replacing a file of that name.
-    Expected<void> Commit();
+    // Closes the temporary and gives it the final name: replacing a file of that name, or, without
+    // `replace`, never (not even one that appeared meanwhile: "... already exists").
+    Expected<void> Commit(bool replace = true);
     // Closes and removes the temporary; nothing happens when there is none.
     void Discard();
 

@@ -351,20 +351,8 @@ class SoundMaker {
 // ---- file layout ----
 
 void CheckOptions(const HighColourSynthOptions& o) {
+    CheckSynthShape(o.frames, o.width, o.height, o.blockWidth, o.blockHeight);
     auto fail = [](const std::string& what) { throw std::invalid_argument(what); };
-    if (o.frames < 1 || o.frames > kMaxSynthFrames) {
-        fail("frames must be 1 to " + std::to_string(kMaxSynthFrames) + ", not " +
-             std::to_string(o.frames));
-    }
-    if (o.width < 1 || o.width > kMaxSynthDimension || o.height < 1 ||
-        o.height > kMaxSynthDimension) {
-        fail("size must be 1x1 to " + std::to_string(kMaxSynthDimension) + "x" +
-             std::to_string(kMaxSynthDimension));
-    }
-    if (o.blockWidth < 1 || o.blockWidth > 255 || o.blockHeight < 1 || o.blockHeight > 255 ||
-        o.blockWidth > o.width || o.blockHeight > o.height) {
-        fail("block size must be 1x1 to 255x255 and fit in the picture");
-    }
     if (o.soundRate < 0 || o.soundRate > kMaxHighColourSynthRate) {
         fail("sound rate must be 0 to " + std::to_string(kMaxHighColourSynthRate) + " Hz, not " +
              std::to_string(o.soundRate));

@@ -253,22 +253,8 @@ class Writer {
 };
 
 void CheckOptions(const SynthOptions& o) {
+    CheckSynthShape(o.frames, o.width, o.height, o.blockWidth, o.blockHeight);
     auto fail = [](const std::string& what) { throw std::invalid_argument(what); };
-    if (o.frames < 1 || o.frames > kMaxSynthFrames) {
-        fail("frames must be 1 to " + std::to_string(kMaxSynthFrames) + ", not " +
-             std::to_string(o.frames));
-    }
-    if (o.width < 1 || o.width > kMaxSynthDimension || o.height < 1 ||
-        o.height > kMaxSynthDimension) {
-        fail("size must be 1x1 to " + std::to_string(kMaxSynthDimension) + "x" +
-             std::to_string(kMaxSynthDimension) + ", not " + std::to_string(o.width) + "x" +
-             std::to_string(o.height));
-    }
-    if (o.blockWidth < 1 || o.blockWidth > 255 || o.blockHeight < 1 || o.blockHeight > 255 ||
-        o.blockWidth > o.width || o.blockHeight > o.height) {
-        fail("block size must be 1x1 to 255x255 and fit in the picture, not " +
-             std::to_string(o.blockWidth) + "x" + std::to_string(o.blockHeight));
-    }
     if (o.soundRate < 0 || o.soundRate > kMaxSynthSoundRate) {
         fail("sound rate must be 0 to " + std::to_string(kMaxSynthSoundRate) + " Hz, not " +
              std::to_string(o.soundRate));
@@ -318,6 +304,25 @@ struct ReaderModel {
 };
 
 }  // namespace
+
+void CheckSynthShape(int32_t frames, int32_t width, int32_t height, int32_t blockWidth,
+                     int32_t blockHeight) {
+    auto fail = [](const std::string& what) { throw std::invalid_argument(what); };
+    if (frames < 1 || frames > kMaxSynthFrames) {
+        fail("frames must be 1 to " + std::to_string(kMaxSynthFrames) + ", not " +
+             std::to_string(frames));
+    }
+    if (width < 1 || width > kMaxSynthDimension || height < 1 || height > kMaxSynthDimension) {
+        fail("size must be 1x1 to " + std::to_string(kMaxSynthDimension) + "x" +
+             std::to_string(kMaxSynthDimension) + ", not " + std::to_string(width) + "x" +
+             std::to_string(height));
+    }
+    if (blockWidth < 1 || blockWidth > 255 || blockHeight < 1 || blockHeight > 255 ||
+        blockWidth > width || blockHeight > height) {
+        fail("block size must be 1x1 to 255x255 and fit in the picture, not " +
+             std::to_string(blockWidth) + "x" + std::to_string(blockHeight));
+    }
+}
 
 bool ParseCodebookParts(const std::string& text, CodebookParts& parts) {
     if (text == "none") {

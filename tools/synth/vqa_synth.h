@@ -48,6 +48,9 @@ struct SynthOptions {
 // Limits SynthesizeVqa accepts; outside them it throws std::invalid_argument.
 inline constexpr int32_t kMaxSynthFrames = 65535;
 inline constexpr int32_t kMaxSynthDimension = 4096;
+// Throws std::invalid_argument, naming the value, when frames, size or block size are out of range.
+void CheckSynthShape(int32_t frames, int32_t width, int32_t height, int32_t blockWidth,
+                     int32_t blockHeight);
 inline constexpr int32_t kMaxSynthSoundRate = 22050;
 // Codebook entries a pointer can reach: high bytes 0 to 14 (15 and 255 mark solid blocks).
 inline constexpr int32_t kMaxCodebookEntries = 15 * 256;

@@ -200,6 +200,7 @@ void Train(std::vector<float>& centres, const TrainingSet& set, const QuantiserS
            std::vector<uint32_t>& nearest) {
     const size_t dims = set.dims, n = set.Size();
     for (int32_t round = 0; round < s.rounds; ++round) {
+        if (s.stop && s.stop()) return;
         const NearestSearch search(centres, dims);
         const std::vector<uint32_t> before = nearest;
         for (size_t i = 0; i < n; ++i) nearest[i] = search.Find(&set.x[i * dims], nearest[i]).index;

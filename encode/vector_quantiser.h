@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct QuantiserSettings {
     int32_t rounds = 2;
     int32_t settleShare = 200;
     bool drawImages = true;  // fill QuantisedGroup::images
+    // Asked between rounds of training, from the quantising thread: true ends the training early
+    // (the encoding is being cancelled and the group will not be used).
+    std::function<bool()> stop;
 };
 
 struct QuantisedGroup {

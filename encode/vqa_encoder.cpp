@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <thread>
 
@@ -75,6 +76,7 @@ struct GroupJob {
     std::shared_ptr<PaletteMap> map;
     bool newPalette = false;
     QuantisedGroup result;
+    std::exception_ptr failure;  // what quantising threw (no memory), for the encoding's thread
 };
 
 class Encoder {
@@ -88,6 +90,8 @@ class Encoder {
           m_record(record),
           m_quantiser(SettingsFor(settings)) {
         m_quantiser.drawImages = record != nullptr;
+        if (observer != nullptr)
+            m_quantiser.stop = [observer] { return observer->CancelRequested(); };
         m_grid.width = PadToBlocks(frames.Width(), settings.blockWidth);
         m_grid.height = PadToBlocks(frames.Height(), settings.blockHeight);
         m_grid.blockWidth = settings.blockWidth;
@@ -214,11 +218,15 @@ Expected<void> Encoder::QuantiseAhead(int32_t group) {
                                                   : std::clamp(std::thread::hardware_concurrency(),
                                                                1u, kEncodeMaxThreads);
         auto work = [this](GroupJob& job) {
-            job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
+            try {
+                job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
+            } catch (...) {
+                job.failure = std::current_exception();
+            }
             job.frames.clear();
         };
         // Each group is quantised while the next is read and given its palette.
-        std::vector<std::thread> helpers;
+        std::vector<std::jthread> helpers;  // joined on every way out, a throw too
         Expected<void> status;
         while (batch.size() < width && m_nextToPrepare < m_groups) {
             auto job = Prepare(m_nextToPrepare++);
@@ -234,7 +242,10 @@ Expected<void> Encoder::QuantiseAhead(int32_t group) {
         if (status && batch.size() > helpers.size()) work(*batch.back());
         for (auto& t : helpers) t.join();
         if (!status) return status;
-        for (auto& job : batch) m_ready.push_back(std::move(job));
+        for (auto& job : batch) {
+            if (job->failure) std::rethrow_exception(job->failure);
+            m_ready.push_back(std::move(job));
+        }
     }
     return {};
 }

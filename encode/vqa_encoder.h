@@ -56,6 +56,7 @@ class EncodeObserver {
   public:
     virtual ~EncodeObserver() = default;
     virtual void OnFrameDone(int32_t frame, int32_t frames) = 0;
+    // Asked before every frame, and from the quantising threads between rounds of training.
     virtual bool CancelRequested() = 0;
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -16,9 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
+#include "cli/info_json.h"
 #include "cli/pack_mode.h"
 #include "mix/mix_names.h"
 #include "run/conversion_host.h"
@@ -37,22 +38,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 constexpr const char* kProgram = "reelwright-cli";
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(true);
-}
-
-void InstallInterruptHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Everything printed goes through here, so the progress line and the messages do not mix.
 class Console {
@@ -165,11 +151,19 @@ Expected<VqaInspection> Inspect(const VqaSource& source) {
 }
 
 // `withNames`: a list of names was given, and archive entries show theirs.
-bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames) {
+bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames,
+               bool json) {
     auto file = Inspect(job.source);
     if (!file) {
         console.Err(std::string(kProgram) + ": " + file.error().message);
+        std::error_code ec;
+        const std::string full = std::filesystem::absolute(job.source.file, ec).string();
+        if (json) console.Out(InfoErrorJson(full, file.error().message));
         return false;
+    }
+    if (json) {
+        console.Out(InfoJson(InfoRecordFor(job, *file)));
+        return true;
     }
     std::error_code ec;
     const PropertyTexts t = FormatProperties(file->properties);
@@ -203,10 +197,13 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, 
 }
 
 // The properties of every job, a blank line between two; nothing on stdout for a failed one.
-bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames) {
+bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames,
+                  bool json) {
     bool printed = false;
     bool ok = true;
-    for (const ConversionJob& job : jobs) ok = PrintInfo(job, console, printed, withNames) && ok;
+    for (const ConversionJob& job : jobs) {
+        ok = PrintInfo(job, console, printed, withNames, json) && ok;
+    }
     return ok;
 }
 
@@ -236,8 +233,29 @@ bool LoadNames(const std::string& path, Console& console, std::optional<MixNameL
 
 enum class FileResult { Converted, Failed, Interrupted };
 
+// What every conversion of one command line shares.
+struct ConvertSettings {
+    std::string outputDir;  // created when the first output is written; empty: none
+    bool force = false;     // replace existing outputs
+    unsigned processors = 1;
+};
+
+// The output folder made and the output checked before a conversion: a message when it cannot be
+// written (it exists and --force is not given, its folder is missing).
+std::optional<std::string> PrepareOutput(const ConversionJob& job, const ConvertSettings& s) {
+    static std::mutex madeOnce;  // files converted side by side make the folder once
+    {
+        const std::lock_guard lock(madeOnce);
+        if (auto r = PrepareOutputDir(s.outputDir); !r) return r.error().message;
+    }
+    if (auto why = CheckNewOutput(job.aviPath, s.force)) {
+        return "Cannot convert \"" + job.source.name + "\": " + *why;
+    }
+    return std::nullopt;
+}
+
 FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
-                      const std::string& label, unsigned processors) {
+                      const std::string& label, const ConvertSettings& settings) {
     const std::string prefix = std::string(kProgram) + ": ";
     const std::string& path = job.source.name;
     auto file = Inspect(job.source);
@@ -245,13 +263,17 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
         console.Err(prefix + file.error().message);
         return FileResult::Failed;
     }
+    if (auto why = PrepareOutput(job, settings)) {
+        console.Err(prefix + *why);
+        return FileResult::Failed;
+    }
     CliHost host(console, slot, label);
     ConversionWorker worker;
     ConversionRequest request;
     request.source = job.source;
     request.outputPath = job.aviPath;
-    request.processors = processors;
-    request.cancelWhen = &g_interrupted;  // an interrupt stops the run before its next frame
+    request.processors = settings.processors;
+    request.cancelWhen = &InterruptFlag();  // an interrupt stops the run before its next frame
     worker.Start(std::move(request), host);
     worker.Join();
 
@@ -311,8 +333,8 @@ int Main(int argc, char** argv) {
     const MixNames* known = names ? &names->names : nullptr;
 
     if (options->exports.Any()) {
-        InstallInterruptHandlers();
-        return RunExport(options->exports, options->inputs.front(), g_interrupted, known);
+        return RunExport(options->exports, options->inputs.front(), InstallInterruptHandlers(),
+                         known);
     }
 
     const ExpandedInputs inputs = ExpandInputs(options->inputs);
@@ -322,7 +344,10 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
-    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
+    PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
+    if (!options->outputFile.empty() && plan.jobs.size() == 1) {
+        plan.jobs.front().aviPath = options->outputFile;
+    }
     if (!ReportPlan(plan, console)) failed = true;
     const std::vector<ConversionJob>& jobs = plan.jobs;
     if (jobs.empty() && !failed) {
@@ -331,14 +356,12 @@ int Main(int argc, char** argv) {
     }
 
     if (options->info) {
-        return PrintAllInfo(jobs, console, known != nullptr) && !failed ? kExitOk : kExitFailed;
+        return PrintAllInfo(jobs, console, known != nullptr, options->json) && !failed
+                   ? kExitOk
+                   : kExitFailed;
     }
 
     if (!ReportClashes(jobs, console)) return kExitUsage;
-    if (auto r = PrepareOutputDir(options->outputDir); !r) {
-        console.Err(std::string(kProgram) + ": " + r.error().message);
-        return kExitFailed;
-    }
 
     InstallInterruptHandlers();
     const size_t count = jobs.size();
@@ -346,14 +369,15 @@ int Main(int argc, char** argv) {
     std::atomic<bool> anyFailed{failed};
     const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
     // The processors are shared out among the files converted side by side.
-    const unsigned processors =
+    const ConvertSettings settings{
+        options->outputDir, options->exports.force,
         std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
-                                  static_cast<unsigned>(std::max<size_t>(workers, 1)));
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1)))};
     auto work = [&] {
-        for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
+        for (size_t i = next++; i < count && !Interrupted(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(jobs[i], console, i, label, processors) != FileResult::Converted) {
+            if (ConvertOne(jobs[i], console, i, label, settings) != FileResult::Converted) {
                 anyFailed = true;
             }
         }
@@ -363,7 +387,7 @@ int Main(int argc, char** argv) {
     work();
     for (auto& t : pool) t.join();
 
-    if (g_interrupted.load()) return kExitInterrupted;
+    if (Interrupted()) return InterruptedExitStatus();
     return anyFailed ? kExitFailed : kExitOk;
 }
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "cli/cli_interrupt.h"
 #include "mix/mix_archive.h"
 #include "mix/mix_names.h"
 #include "platform/file.h"
@@ -19,12 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "reelwright-cli";
-std::atomic<bool> g_packInterrupted{false};
-
-extern "C" void OnPackInterrupt(int) {
-    g_packInterrupted.store(true);
-}
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -45,7 +39,7 @@ class PackProgress final : public MixWriteObserver {
         std::fflush(stderr);
         m_drawn = true;
     }
-    bool CancelRequested() override { return g_packInterrupted.load(); }
+    bool CancelRequested() override { return Interrupted(); }
     void Clear() {
         if (m_drawn) std::fputs("\r\033[K", stderr);
         m_drawn = false;
@@ -188,20 +182,16 @@ int RunPackCommand(std::span<const std::string> args) {
                      plan.error().message.c_str());
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = OnPackInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    InstallInterruptHandlers();
 
     PackProgress progress(isatty(STDERR_FILENO) == 1);
     auto written = WriteMixArchiveFile(archive, plan->members, &progress);
     progress.Clear();
     if (!written) {
-        const bool stopped = g_packInterrupted.load();
+        const bool stopped = Interrupted();
         std::fprintf(stderr, "%s: %s; \"%s\" was left as it was\n", kProgram,
                      stopped ? "interrupted" : written.error().message.c_str(), archive.c_str());
-        return stopped ? 130 : 1;
+        return stopped ? InterruptedExitStatus() : 1;
     }
     for (const std::string& line : plan->lines) std::printf("%s\n", line.c_str());
     int64_t bytes = 0;

@@ -117,7 +117,7 @@ std::optional<std::string> CheckNewOutput(const std::string& path, bool force) {
     }
     const fs::file_type type = fs::symlink_status(path, ec).type();
     if (type == fs::file_type::not_found) return std::nullopt;
-    if (type == fs::file_type::directory) return "\"" + path + "\" is a folder";
+    if (type == fs::file_type::directory) return "the output \"" + path + "\" is a folder";
     if (!force) return "\"" + path + "\" already exists; give --force to replace it";
     return std::nullopt;
 }

@@ -43,7 +43,7 @@ TEST_P(FullDisk, FailsInOneLineAndKeepsTheEarlierAvi) {
     const std::vector<uint8_t> earlier = {'a', 'n', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     dir.Put("clip.avi", earlier);
 
-    const test::CliRun r = dir.Run({"clip.vqa"}, static_cast<rlim_t>(limit));
+    const test::CliRun r = dir.Run({"--force", "clip.vqa"}, static_cast<rlim_t>(limit));
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.ErrLines(), 1u) << r.err;
     EXPECT_NE(r.err.find("Cannot convert \"clip.vqa\""), std::string::npos) << r.err;

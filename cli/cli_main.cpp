@@ -308,6 +308,63 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
     return plan.failures.empty();
 }
 
+// Converts the jobs, `jobs` (--jobs) files side by side; false when any failed.
+bool ConvertAll(const std::vector<ConversionJob>& jobs, const CliOptions& options,
+                Console& console) {
+    InstallInterruptHandlers();
+    const size_t count = jobs.size();
+    std::atomic<size_t> next{0};
+    std::atomic<bool> anyFailed{false};
+    const size_t workers = std::min<size_t>(static_cast<size_t>(options.jobs), count);
+    // The processors are shared out among the files converted side by side.
+    const ConvertSettings settings{
+        options.outputDir, options.exports.force,
+        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1)))};
+    auto work = [&] {
+        for (size_t i = next++; i < count && !Interrupted(); i = next++) {
+            const std::string label =
+                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
+            if (ConvertOne(jobs[i], console, i, label, settings) != FileResult::Converted) {
+                anyFailed = true;
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+    return !anyFailed;
+}
+
+// The inputs' properties (--info), or their conversions; returns the exit status.
+int RunConversions(const CliOptions& options, Console& console, const MixNames* known) {
+    const ExpandedInputs inputs = ExpandInputs(options.inputs);
+    bool failed = false;
+    for (const std::string& e : inputs.errors) {
+        console.Err(std::string(kProgram) + ": " + e);
+        failed = true;
+    }
+    PlannedJobs plan = PlanJobs(inputs.files, options.outputDir, known);
+    if (!options.outputFile.empty() && plan.jobs.size() == 1) {
+        plan.jobs.front().aviPath = options.outputFile;
+    }
+    if (!ReportPlan(plan, console)) failed = true;
+    const std::vector<ConversionJob>& jobs = plan.jobs;
+    if (jobs.empty() && !failed) {
+        console.Err(std::string(kProgram) + ": no VQA video to work on");
+        return kExitFailed;
+    }
+    if (options.info) {
+        const bool printed = PrintAllInfo(jobs, console, known != nullptr, options.json);
+        return printed && !failed ? kExitOk : kExitFailed;
+    }
+    if (!ReportClashes(jobs, console)) return kExitUsage;
+    const bool converted = ConvertAll(jobs, options, console);
+    if (Interrupted()) return InterruptedExitStatus();
+    return converted && !failed ? kExitOk : kExitFailed;
+}
+
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsEncodeCommand(args)) return RunEncodeCommand(args);
@@ -326,69 +383,15 @@ int Main(int argc, char** argv) {
         std::printf("%s %s\n", kProgram, RW_VERSION);
         return kExitOk;
     }
-
     Console console(isatty(STDERR_FILENO) == 1);
     std::optional<MixNameList> names;
     if (!LoadNames(options->namesList, console, names)) return kExitFailed;
     const MixNames* known = names ? &names->names : nullptr;
-
     if (options->exports.Any()) {
         return RunExport(options->exports, options->inputs.front(), InstallInterruptHandlers(),
                          known);
     }
-
-    const ExpandedInputs inputs = ExpandInputs(options->inputs);
-    bool failed = false;
-    for (const std::string& e : inputs.errors) {
-        console.Err(std::string(kProgram) + ": " + e);
-        failed = true;
-    }
-
-    PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
-    if (!options->outputFile.empty() && plan.jobs.size() == 1) {
-        plan.jobs.front().aviPath = options->outputFile;
-    }
-    if (!ReportPlan(plan, console)) failed = true;
-    const std::vector<ConversionJob>& jobs = plan.jobs;
-    if (jobs.empty() && !failed) {
-        console.Err(std::string(kProgram) + ": no VQA video to work on");
-        return kExitFailed;
-    }
-
-    if (options->info) {
-        return PrintAllInfo(jobs, console, known != nullptr, options->json) && !failed
-                   ? kExitOk
-                   : kExitFailed;
-    }
-
-    if (!ReportClashes(jobs, console)) return kExitUsage;
-
-    InstallInterruptHandlers();
-    const size_t count = jobs.size();
-    std::atomic<size_t> next{0};
-    std::atomic<bool> anyFailed{failed};
-    const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
-    // The processors are shared out among the files converted side by side.
-    const ConvertSettings settings{
-        options->outputDir, options->exports.force,
-        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
-                                  static_cast<unsigned>(std::max<size_t>(workers, 1)))};
-    auto work = [&] {
-        for (size_t i = next++; i < count && !Interrupted(); i = next++) {
-            const std::string label =
-                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(jobs[i], console, i, label, settings) != FileResult::Converted) {
-                anyFailed = true;
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (auto& t : pool) t.join();
-
-    if (Interrupted()) return InterruptedExitStatus();
-    return anyFailed ? kExitFailed : kExitOk;
+    return RunConversions(*options, console, known);
 }
 
 }  // namespace

@@ -38,13 +38,14 @@ bool HasVqaExtension(const fs::path& path) {
 Expected<void> ResolveOutput(CliOptions& o, const std::string& extension) {
     if (o.output.empty()) return {};
     if (o.exports.Any()) {
-        return Error{"-o goes with converting and --encode; --frames and --thumbnail name their "
-                     "own output"};
+        return Error{
+            "-o goes with converting and --encode; --frames and --thumbnail name their "
+            "own output"};
     }
     if (!o.outputDir.empty()) return Error{"-o and --output-dir cannot be used together"};
     std::error_code ec;
-    const bool oneOutput = o.inputs.size() == 1 && !fs::is_directory(o.inputs[0], ec) &&
-                           !HasMixExtension(o.inputs[0]);
+    const bool oneOutput =
+        o.inputs.size() == 1 && !fs::is_directory(o.inputs[0], ec) && !HasMixExtension(o.inputs[0]);
     if (!oneOutput || fs::is_directory(o.output, ec) || fs::path(o.output).extension().empty()) {
         o.outputDir = o.output;
         return {};

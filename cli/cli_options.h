@@ -22,9 +22,9 @@ struct CliOptions {
     std::string outputDir;   // where every output goes; empty: beside its source (or outputFile)
     std::string outputFile;  // -o FILE.avi for the one video converted; empty: none
     std::string output;      // -o PATH as given: becomes outputFile or outputDir
-    std::string namesList;            // --names: candidate names of archive entries; empty: none
-    ExportOptions exports;  // --frames, --thumbnail and their options; its `force` (--force)
-                            // goes with converting too
+    std::string namesList;   // --names: candidate names of archive entries; empty: none
+    ExportOptions exports;   // --frames, --thumbnail and their options; its `force` (--force)
+                             // goes with converting too
 };
 
 // Parses the arguments after the program name. An error names the offending argument. -o PATH

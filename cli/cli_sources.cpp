@@ -1,8 +1,8 @@
 #include "cli/cli_sources.h"
 
-#include <filesystem>
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <system_error>

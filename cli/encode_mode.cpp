@@ -7,8 +7,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 

@@ -28,8 +28,8 @@ InfoRecord InfoRecordFor(const ConversionJob& job, const VqaInspection& file) {
     std::error_code ec;
     r.path = std::filesystem::absolute(job.source.file, ec).string();
     if (job.inArchive) {
-        r.entry = InfoRecord::Entry{job.inArchive->entry.number,
-                                    MixIdText(job.inArchive->entry.id), job.inArchive->name};
+        r.entry = InfoRecord::Entry{job.inArchive->entry.number, MixIdText(job.inArchive->entry.id),
+                                    job.inArchive->name};
     }
     r.frames = p.frames;
     r.width = p.width;
@@ -73,9 +73,9 @@ std::string JsonString(const std::string& text) {
 std::string InfoJson(const InfoRecord& r) {
     std::string j = "{\"path\":" + JsonString(r.path) + ",\"entry\":";
     if (r.entry) {
-        j += "{\"number\":" + std::to_string(r.entry->number) + ",\"id\":" +
-             JsonString(r.entry->id) + ",\"name\":" +
-             (r.entry->name.empty() ? "null" : JsonString(r.entry->name)) + "}";
+        j += "{\"number\":" + std::to_string(r.entry->number) +
+             ",\"id\":" + JsonString(r.entry->id) +
+             ",\"name\":" + (r.entry->name.empty() ? "null" : JsonString(r.entry->name)) + "}";
     } else {
         j += "null";
     }

@@ -87,8 +87,8 @@ TEST(ArchiveProblems, ManyDamagedEntriesAreCounted) {
     }
     test::ScratchFolder dir;
     dir.Put("M.MIX", archive);
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"M.MIX"},
-                                                 std::vector<std::string>{"--info", "M.MIX"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"M.MIX"}, std::vector<std::string>{"--info", "M.MIX"}}) {
         const test::CliRun r = dir.Run(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.ErrLines(), 6u) << r.err;

@@ -159,25 +159,27 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
 TEST_F(CliProgram, InfoAsJsonIsOneObjectALine) {
     m_dir.Put("clip \"1\".vqa", Video(18));
     m_dir.Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}}));
-    const test::CliRun r = m_dir.Run({"--info", "--json", "clip \"1\".vqa", "gone.vqa", "MOVIES.MIX"});
+    const test::CliRun r =
+        m_dir.Run({"--info", "--json", "clip \"1\".vqa", "gone.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
     std::string out = r.out;
     const std::string dir = m_dir.Path().string();
     for (size_t at; (at = out.find(dir)) != std::string::npos;) out.replace(at, dir.size(), "DIR");
-    EXPECT_EQ(out,
-              "{\"path\":\"DIR/clip \\\"1\\\".vqa\",\"entry\":null,\"frames\":18,\"width\":64,"
-              "\"height\":32,\"block_width\":4,\"block_height\":2,\"frame_rate\":15,"
-              "\"sound_rate\":22050,\"sound_channels\":1,\"sound_kind\":\"ima-adpcm\","
-              "\"colour_depth\":\"8-bit palette\",\"length_seconds\":1.2,\"file_size\":35300,"
-              "\"estimated_output_size\":186982,\"damage\":[]}\n"
-              "{\"path\":\"DIR/gone.vqa\",\"error\":\"Cannot open \\\"gone.vqa\\\": No such file or "
-              "directory\"}\n"
-              "{\"path\":\"DIR/MOVIES.MIX\",\"entry\":{\"number\":1,\"id\":\"00000010\","
-              "\"name\":null},\"frames\":6,\"width\":64,\"height\":32,\"block_width\":4,"
-              "\"block_height\":2,\"frame_rate\":15,\"sound_rate\":22050,\"sound_channels\":1,"
-              "\"sound_kind\":\"ima-adpcm\",\"colour_depth\":\"8-bit palette\","
-              "\"length_seconds\":0.4,\"file_size\":16696,\"estimated_output_size\":77398,"
-              "\"damage\":[]}\n");
+    EXPECT_EQ(
+        out,
+        "{\"path\":\"DIR/clip \\\"1\\\".vqa\",\"entry\":null,\"frames\":18,\"width\":64,"
+        "\"height\":32,\"block_width\":4,\"block_height\":2,\"frame_rate\":15,"
+        "\"sound_rate\":22050,\"sound_channels\":1,\"sound_kind\":\"ima-adpcm\","
+        "\"colour_depth\":\"8-bit palette\",\"length_seconds\":1.2,\"file_size\":35300,"
+        "\"estimated_output_size\":186982,\"damage\":[]}\n"
+        "{\"path\":\"DIR/gone.vqa\",\"error\":\"Cannot open \\\"gone.vqa\\\": No such file or "
+        "directory\"}\n"
+        "{\"path\":\"DIR/MOVIES.MIX\",\"entry\":{\"number\":1,\"id\":\"00000010\","
+        "\"name\":null},\"frames\":6,\"width\":64,\"height\":32,\"block_width\":4,"
+        "\"block_height\":2,\"frame_rate\":15,\"sound_rate\":22050,\"sound_channels\":1,"
+        "\"sound_kind\":\"ima-adpcm\",\"colour_depth\":\"8-bit palette\","
+        "\"length_seconds\":0.4,\"file_size\":16696,\"estimated_output_size\":77398,"
+        "\"damage\":[]}\n");
 }
 
 // A file cut short: --info counts the frames that start beyond its end.

@@ -165,10 +165,10 @@ std::string HelpText() {
            "                 frames, size, block size, frame rate, sound rate, channels and\n"
            "                 kind, colour depth, length, file size, estimated output size and\n"
            "                 damage found), or its path and error\n"
-           "  -o PATH        one FILE.vqa converted: PATH ending in .avi names the AVI file;\n"
-           "                 otherwise (an existing folder, a name without an extension,\n"
-           "                 several inputs, a folder or an archive) PATH is the folder of\n"
-           "                 every output, as --output-dir\n"
+           "  -o PATH        one FILE.vqa converted: a PATH with an extension names the AVI\n"
+           "                 file and must end in .avi; otherwise (an existing folder, a name\n"
+           "                 without an extension, several inputs, a folder or an archive)\n"
+           "                 PATH is the folder of every output, as --output-dir\n"
            "  --output-dir DIR\n"
            "                 write every output into DIR (created when the first output is\n"
            "                 written) instead of beside its source\n"
@@ -182,8 +182,8 @@ std::string HelpText() {
            "\n"
            "A file is written under its final name only when it is complete. Frames are counted\n"
            "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed\n"
-           "or its output already existed,\n"
-           "2 for a usage error, 130 when interrupted (Ctrl-C), 143 when terminated (SIGTERM).\n" +
+           "or its output existed already, 2 for a usage error, 130 when interrupted (Ctrl-C),\n"
+           "143 when terminated (SIGTERM).\n" +
            EncodeHelpText() + PackHelpText();
 }
 

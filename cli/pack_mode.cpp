@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "cli/cli_interrupt.h"
+#include "cli/cli_sources.h"
 #include "mix/mix_archive.h"
 #include "mix/mix_names.h"
 #include "platform/file.h"
@@ -180,6 +181,12 @@ int RunPackCommand(std::span<const std::string> args) {
     if (!plan) {
         std::fprintf(stderr, "%s: %s; nothing was written\n", kProgram,
                      plan.error().message.c_str());
+        return 1;
+    }
+    // An existing archive is updated (--pack replaces it by design); its folder must exist.
+    if (auto why = CheckNewOutput(archive, true)) {
+        std::fprintf(stderr, "%s: Cannot write %s: %s; nothing was written\n", kProgram,
+                     Quoted(archive).c_str(), why->c_str());
         return 1;
     }
     InstallInterruptHandlers();

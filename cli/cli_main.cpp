@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/cli_console.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
@@ -40,60 +41,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "reelwright-cli";
 
-// Everything printed goes through here, so the progress line and the messages do not mix.
-class Console {
-  public:
-    explicit Console(bool progress) : m_progress(progress) {}
-
-    // One line on stdout (results) or stderr (problems), clearing the progress line first.
-    void Out(const std::string& line) { Print(stdout, line); }
-    void Err(const std::string& line) { Print(stderr, line); }
-
-    // The progress of the file `slot`: the line shows every running file's, redrawn on a terminal
-    // at most ten times a second; `force` draws it now.
-    void Progress(size_t slot, const std::string& text, bool force) {
-        if (!m_progress) return;
-        std::lock_guard lock(m_mutex);
-        m_running[slot] = text;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        std::string line;
-        for (const auto& [_, part] : m_running) line += (line.empty() ? "" : "  |  ") + part;
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
-        std::fflush(stderr);
-        m_shown = true;
-    }
-    // The file `slot` is no longer running.
-    void ProgressDone(size_t slot) {
-        std::lock_guard lock(m_mutex);
-        m_running.erase(slot);
-    }
-
-  private:
-    void Print(std::FILE* to, const std::string& line) {
-        std::lock_guard lock(m_mutex);
-        if (m_shown) {
-            std::fputs("\r\033[K", stderr);
-            std::fflush(stderr);
-            m_shown = false;
-        }
-        std::fprintf(to, "%s\n", line.c_str());
-        std::fflush(to);
-    }
-
-    bool m_progress;
-    std::mutex m_mutex;
-    std::chrono::steady_clock::time_point m_lastDraw{};
-    bool m_shown = false;
-    std::map<size_t, std::string> m_running;  // progress of the files running, by their number
-};
-
-std::string Trimmed(const std::string& text, const char* none) {
-    const size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? none : text.substr(first);
-}
-
 // Where a conversion run's reports go: the progress line, and the problems kept for the end.
 class CliHost final : public ConversionHost {
   public:
@@ -104,11 +51,7 @@ class CliHost final : public ConversionHost {
     CliHost& operator=(const CliHost&) = delete;
 
     void ProgressChanged(const ProgressTexts& p) override {
-        const std::string line = m_label + "frame " + Trimmed(p.frame, "-") + "/" +
-                                 std::to_string(p.frames) + "  " + Trimmed(p.percent, "-") +
-                                 "  remaining " + (p.hasTimes ? p.timeRemaining : "--:--") +
-                                 "  elapsed " + (p.hasTimes ? p.elapsedTime : "--:--") +
-                                 "  finish " + (p.hasTimes ? p.finishTime : "--:--:--");
+        const std::string line = ProgressLine(m_label, p);
         // The last frame's line is always drawn.
         m_console.Progress(m_slot, line, p.frameNumber + 1 == p.frames);
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/cli_console.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_sources.h"
 #include "decode/archive_videos.h"
@@ -29,47 +30,25 @@ Expected<int> ParseSize(const std::string& text) {
     return value;
 }
 
-// Progress on a terminal as for a conversion, at most ten times a second; Ctrl+C cancels.
+// Progress on a terminal as for a conversion, drawn by the command line's console; Ctrl+C
+// cancels.
 class ExportProgress final : public ConversionObserver {
   public:
     ExportProgress(int32_t frames, const std::atomic<bool>& interrupted, bool show)
-        : m_frames(frames), m_interrupted(interrupted), m_show(show), m_estimator(m_clock) {}
-    ~ExportProgress() override { Clear(); }
+        : m_frames(frames), m_interrupted(interrupted), m_console(show), m_estimator(m_clock) {}
 
     void OnFrameStart(int32_t frame) override {
-        const ProgressTexts t = m_estimator.UpdateProgress(frame, m_frames);
-        if (!m_show) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        auto trim = [](const std::string& s) {
-            return s.substr(std::min(s.find_first_not_of(' '), s.size()));
-        };
-        std::fprintf(stderr, "\r\033[Kframe %s/%d  %s  remaining %s  elapsed %s  finish %s",
-                     t.frame.c_str(), m_frames, trim(t.percent).c_str(),
-                     t.hasTimes ? t.timeRemaining.c_str() : "--:--",
-                     t.hasTimes ? t.elapsedTime.c_str() : "--:--",
-                     t.hasTimes ? t.finishTime.c_str() : "--:--:--");
-        std::fflush(stderr);
-        m_shown = true;
+        m_console.Progress(0, ProgressLine("", m_estimator.UpdateProgress(frame, m_frames)), false);
     }
     bool CancelRequested() override { return m_interrupted.load(); }
-
-    void Clear() {
-        if (!m_shown) return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
-        m_shown = false;
-    }
+    void Clear() { m_console.Clear(); }
 
   private:
     int32_t m_frames;
     const std::atomic<bool>& m_interrupted;
-    bool m_show;
+    Console m_console;
     SystemProgressClock m_clock;
     ProgressEstimator m_estimator;
-    std::chrono::steady_clock::time_point m_lastDraw{};
-    bool m_shown = false;
 };
 
 int Fail(const std::string& message) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/cli_console.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_sources.h"
 #include "mix/mix_archive.h"
@@ -24,32 +25,24 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The progress line on a terminal, redrawn ten times a second; Ctrl+C stops the write.
+// The progress line on a terminal, drawn by the command line's console (ten times a second at
+// most); Ctrl+C stops the write.
 class PackProgress final : public MixWriteObserver {
   public:
-    explicit PackProgress(bool shown) : m_shown(shown) {}
-    ~PackProgress() override { Clear(); }
+    explicit PackProgress(bool shown) : m_console(shown) {}
 
     void OnProgress(int64_t done, int64_t total) override {
-        const auto now = std::chrono::steady_clock::now();
-        if (!m_shown || now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        std::fprintf(stderr, "\r\033[Kpacking %3d%%  %lld of %lld MB",
-                     static_cast<int>(total > 0 ? done * 100 / total : 100),
-                     static_cast<long long>(done >> 20), static_cast<long long>(total >> 20));
-        std::fflush(stderr);
-        m_drawn = true;
+        char line[96];
+        std::snprintf(line, sizeof line, "packing %3d%%  %lld of %lld MB",
+                      static_cast<int>(total > 0 ? done * 100 / total : 100),
+                      static_cast<long long>(done >> 20), static_cast<long long>(total >> 20));
+        m_console.Progress(0, line, false);
     }
     bool CancelRequested() override { return Interrupted(); }
-    void Clear() {
-        if (m_drawn) std::fputs("\r\033[K", stderr);
-        m_drawn = false;
-    }
+    void Clear() { m_console.Clear(); }
 
   private:
-    bool m_shown;
-    bool m_drawn = false;
-    std::chrono::steady_clock::time_point m_lastDraw{};
+    Console m_console;
 };
 
 // A file to add, stored under its own name.

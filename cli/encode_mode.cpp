@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/cli_console.h"
 #include "cli/cli_interrupt.h"
 #include "cli/cli_sources.h"
 
@@ -28,7 +29,7 @@ class EncodeProgress final : public EncodeObserver {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit EncodeProgress(bool shown) : m_shown(shown) {
+    explicit EncodeProgress(bool shown) : m_shown(shown), m_console(shown) {
         if (m_shown) m_ticker = std::thread([this] { Tick(); });
     }
     ~EncodeProgress() override { Clear(); }
@@ -53,8 +54,7 @@ class EncodeProgress final : public EncodeObserver {
         }
         m_wake.notify_all();
         if (m_ticker.joinable()) m_ticker.join();
-        if (m_drawn) std::fputs("\r\033[K", stderr);
-        m_drawn = false;
+        m_console.Clear();
     }
 
   private:
@@ -76,16 +76,16 @@ class EncodeProgress final : public EncodeObserver {
         const double elapsed = std::chrono::duration<double>(now - m_start).count();
         const std::string spent = MinutesSeconds(static_cast<long>(elapsed));
         if (m_done == 0) {
-            std::fprintf(stderr, "\r\033[Kencoding  elapsed %s", spent.c_str());
-        } else {
-            const double done = double(m_done) / double(m_frames);
-            const auto remaining = static_cast<long>(elapsed / done - elapsed + 0.5);
-            std::fprintf(stderr, "\r\033[Kframe %d/%d  %3d%%  elapsed %s  remaining %s", m_done,
-                         m_frames, static_cast<int>(done * 100), spent.c_str(),
-                         MinutesSeconds(remaining).c_str());
+            m_console.Progress(0, "encoding  elapsed " + spent, true);
+            return;
         }
-        std::fflush(stderr);
-        m_drawn = true;
+        const double done = double(m_done) / double(m_frames);
+        const auto remaining = static_cast<long>(elapsed / done - elapsed + 0.5);
+        char line[96];
+        std::snprintf(line, sizeof line, "frame %d/%d  %3d%%  elapsed %s  remaining %s", m_done,
+                      m_frames, static_cast<int>(done * 100), spent.c_str(),
+                      MinutesSeconds(remaining).c_str());
+        m_console.Progress(0, line, true);
     }
 
     bool m_shown;
@@ -93,7 +93,7 @@ class EncodeProgress final : public EncodeObserver {
     std::condition_variable m_wake;
     std::thread m_ticker;
     bool m_stop = false;
-    bool m_drawn = false;
+    Console m_console;
     int32_t m_done = 0, m_frames = 0;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_lastDraw = Clock::now();

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -16,9 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "cli/cli_console.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
+#include "cli/info_json.h"
 #include "cli/pack_mode.h"
 #include "mix/mix_names.h"
 #include "run/conversion_host.h"
@@ -37,76 +39,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 constexpr const char* kProgram = "reelwright-cli";
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(true);
-}
-
-void InstallInterruptHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-// Everything printed goes through here, so the progress line and the messages do not mix.
-class Console {
-  public:
-    explicit Console(bool progress) : m_progress(progress) {}
-
-    // One line on stdout (results) or stderr (problems), clearing the progress line first.
-    void Out(const std::string& line) { Print(stdout, line); }
-    void Err(const std::string& line) { Print(stderr, line); }
-
-    // The progress of the file `slot`: the line shows every running file's, redrawn on a terminal
-    // at most ten times a second; `force` draws it now.
-    void Progress(size_t slot, const std::string& text, bool force) {
-        if (!m_progress) return;
-        std::lock_guard lock(m_mutex);
-        m_running[slot] = text;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        std::string line;
-        for (const auto& [_, part] : m_running) line += (line.empty() ? "" : "  |  ") + part;
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
-        std::fflush(stderr);
-        m_shown = true;
-    }
-    // The file `slot` is no longer running.
-    void ProgressDone(size_t slot) {
-        std::lock_guard lock(m_mutex);
-        m_running.erase(slot);
-    }
-
-  private:
-    void Print(std::FILE* to, const std::string& line) {
-        std::lock_guard lock(m_mutex);
-        if (m_shown) {
-            std::fputs("\r\033[K", stderr);
-            std::fflush(stderr);
-            m_shown = false;
-        }
-        std::fprintf(to, "%s\n", line.c_str());
-        std::fflush(to);
-    }
-
-    bool m_progress;
-    std::mutex m_mutex;
-    std::chrono::steady_clock::time_point m_lastDraw{};
-    bool m_shown = false;
-    std::map<size_t, std::string> m_running;  // progress of the files running, by their number
-};
-
-std::string Trimmed(const std::string& text, const char* none) {
-    const size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? none : text.substr(first);
-}
 
 // Where a conversion run's reports go: the progress line, and the problems kept for the end.
 class CliHost final : public ConversionHost {
@@ -118,11 +51,7 @@ class CliHost final : public ConversionHost {
     CliHost& operator=(const CliHost&) = delete;
 
     void ProgressChanged(const ProgressTexts& p) override {
-        const std::string line = m_label + "frame " + Trimmed(p.frame, "-") + "/" +
-                                 std::to_string(p.frames) + "  " + Trimmed(p.percent, "-") +
-                                 "  remaining " + (p.hasTimes ? p.timeRemaining : "--:--") +
-                                 "  elapsed " + (p.hasTimes ? p.elapsedTime : "--:--") +
-                                 "  finish " + (p.hasTimes ? p.finishTime : "--:--:--");
+        const std::string line = ProgressLine(m_label, p);
         // The last frame's line is always drawn.
         m_console.Progress(m_slot, line, p.frameNumber + 1 == p.frames);
     }
@@ -165,11 +94,19 @@ Expected<VqaInspection> Inspect(const VqaSource& source) {
 }
 
 // `withNames`: a list of names was given, and archive entries show theirs.
-bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames) {
+bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, bool withNames,
+               bool json) {
     auto file = Inspect(job.source);
     if (!file) {
         console.Err(std::string(kProgram) + ": " + file.error().message);
+        std::error_code ec;
+        const std::string full = std::filesystem::absolute(job.source.file, ec).string();
+        if (json) console.Out(InfoErrorJson(full, file.error().message));
         return false;
+    }
+    if (json) {
+        console.Out(InfoJson(InfoRecordFor(job, *file)));
+        return true;
     }
     std::error_code ec;
     const PropertyTexts t = FormatProperties(file->properties);
@@ -203,10 +140,13 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, 
 }
 
 // The properties of every job, a blank line between two; nothing on stdout for a failed one.
-bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames) {
+bool PrintAllInfo(const std::vector<ConversionJob>& jobs, Console& console, bool withNames,
+                  bool json) {
     bool printed = false;
     bool ok = true;
-    for (const ConversionJob& job : jobs) ok = PrintInfo(job, console, printed, withNames) && ok;
+    for (const ConversionJob& job : jobs) {
+        ok = PrintInfo(job, console, printed, withNames, json) && ok;
+    }
     return ok;
 }
 
@@ -236,8 +176,29 @@ bool LoadNames(const std::string& path, Console& console, std::optional<MixNameL
 
 enum class FileResult { Converted, Failed, Interrupted };
 
+// What every conversion of one command line shares.
+struct ConvertSettings {
+    std::string outputDir;  // created when the first output is written; empty: none
+    bool force = false;     // replace existing outputs
+    unsigned processors = 1;
+};
+
+// The output folder made and the output checked before a conversion: a message when it cannot be
+// written (it exists and --force is not given, its folder is missing).
+std::optional<std::string> PrepareOutput(const ConversionJob& job, const ConvertSettings& s) {
+    static std::mutex madeOnce;  // files converted side by side make the folder once
+    {
+        const std::lock_guard lock(madeOnce);
+        if (auto r = PrepareOutputDir(s.outputDir); !r) return r.error().message;
+    }
+    if (auto why = CheckNewOutput(job.aviPath, s.force)) {
+        return "Cannot convert \"" + job.source.name + "\": " + *why;
+    }
+    return std::nullopt;
+}
+
 FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
-                      const std::string& label, unsigned processors) {
+                      const std::string& label, const ConvertSettings& settings) {
     const std::string prefix = std::string(kProgram) + ": ";
     const std::string& path = job.source.name;
     auto file = Inspect(job.source);
@@ -245,13 +206,17 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
         console.Err(prefix + file.error().message);
         return FileResult::Failed;
     }
+    if (auto why = PrepareOutput(job, settings)) {
+        console.Err(prefix + *why);
+        return FileResult::Failed;
+    }
     CliHost host(console, slot, label);
     ConversionWorker worker;
     ConversionRequest request;
     request.source = job.source;
     request.outputPath = job.aviPath;
-    request.processors = processors;
-    request.cancelWhen = &g_interrupted;  // an interrupt stops the run before its next frame
+    request.processors = settings.processors;
+    request.cancelWhen = &InterruptFlag();  // an interrupt stops the run before its next frame
     worker.Start(std::move(request), host);
     worker.Join();
 
@@ -286,6 +251,63 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
     return plan.failures.empty();
 }
 
+// Converts the jobs, `jobs` (--jobs) files side by side; false when any failed.
+bool ConvertAll(const std::vector<ConversionJob>& jobs, const CliOptions& options,
+                Console& console) {
+    InstallInterruptHandlers();
+    const size_t count = jobs.size();
+    std::atomic<size_t> next{0};
+    std::atomic<bool> anyFailed{false};
+    const size_t workers = std::min<size_t>(static_cast<size_t>(options.jobs), count);
+    // The processors are shared out among the files converted side by side.
+    const ConvertSettings settings{
+        options.outputDir, options.exports.force,
+        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1)))};
+    auto work = [&] {
+        for (size_t i = next++; i < count && !Interrupted(); i = next++) {
+            const std::string label =
+                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
+            if (ConvertOne(jobs[i], console, i, label, settings) != FileResult::Converted) {
+                anyFailed = true;
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+    return !anyFailed;
+}
+
+// The inputs' properties (--info), or their conversions; returns the exit status.
+int RunConversions(const CliOptions& options, Console& console, const MixNames* known) {
+    const ExpandedInputs inputs = ExpandInputs(options.inputs);
+    bool failed = false;
+    for (const std::string& e : inputs.errors) {
+        console.Err(std::string(kProgram) + ": " + e);
+        failed = true;
+    }
+    PlannedJobs plan = PlanJobs(inputs.files, options.outputDir, known);
+    if (!options.outputFile.empty() && plan.jobs.size() == 1) {
+        plan.jobs.front().aviPath = options.outputFile;
+    }
+    if (!ReportPlan(plan, console)) failed = true;
+    const std::vector<ConversionJob>& jobs = plan.jobs;
+    if (jobs.empty() && !failed) {
+        console.Err(std::string(kProgram) + ": no VQA video to work on");
+        return kExitFailed;
+    }
+    if (options.info) {
+        const bool printed = PrintAllInfo(jobs, console, known != nullptr, options.json);
+        return printed && !failed ? kExitOk : kExitFailed;
+    }
+    if (!ReportClashes(jobs, console)) return kExitUsage;
+    const bool converted = ConvertAll(jobs, options, console);
+    if (Interrupted()) return InterruptedExitStatus();
+    return converted && !failed ? kExitOk : kExitFailed;
+}
+
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsEncodeCommand(args)) return RunEncodeCommand(args);
@@ -304,67 +326,15 @@ int Main(int argc, char** argv) {
         std::printf("%s %s\n", kProgram, RW_VERSION);
         return kExitOk;
     }
-
     Console console(isatty(STDERR_FILENO) == 1);
     std::optional<MixNameList> names;
     if (!LoadNames(options->namesList, console, names)) return kExitFailed;
     const MixNames* known = names ? &names->names : nullptr;
-
     if (options->exports.Any()) {
-        InstallInterruptHandlers();
-        return RunExport(options->exports, options->inputs.front(), g_interrupted, known);
+        return RunExport(options->exports, options->inputs.front(), InstallInterruptHandlers(),
+                         known);
     }
-
-    const ExpandedInputs inputs = ExpandInputs(options->inputs);
-    bool failed = false;
-    for (const std::string& e : inputs.errors) {
-        console.Err(std::string(kProgram) + ": " + e);
-        failed = true;
-    }
-
-    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
-    if (!ReportPlan(plan, console)) failed = true;
-    const std::vector<ConversionJob>& jobs = plan.jobs;
-    if (jobs.empty() && !failed) {
-        console.Err(std::string(kProgram) + ": no VQA video to work on");
-        return kExitFailed;
-    }
-
-    if (options->info) {
-        return PrintAllInfo(jobs, console, known != nullptr) && !failed ? kExitOk : kExitFailed;
-    }
-
-    if (!ReportClashes(jobs, console)) return kExitUsage;
-    if (auto r = PrepareOutputDir(options->outputDir); !r) {
-        console.Err(std::string(kProgram) + ": " + r.error().message);
-        return kExitFailed;
-    }
-
-    InstallInterruptHandlers();
-    const size_t count = jobs.size();
-    std::atomic<size_t> next{0};
-    std::atomic<bool> anyFailed{failed};
-    const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
-    // The processors are shared out among the files converted side by side.
-    const unsigned processors =
-        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
-                                  static_cast<unsigned>(std::max<size_t>(workers, 1)));
-    auto work = [&] {
-        for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
-            const std::string label =
-                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(jobs[i], console, i, label, processors) != FileResult::Converted) {
-                anyFailed = true;
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (auto& t : pool) t.join();
-
-    if (g_interrupted.load()) return kExitInterrupted;
-    return anyFailed ? kExitFailed : kExitOk;
+    return RunConversions(*options, console, known);
 }
 
 }  // namespace

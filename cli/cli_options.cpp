@@ -6,6 +6,7 @@
 #include <map>
 #include <system_error>
 
+#include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
 #include "cli/pack_mode.h"
 #include "mix/mix_archive.h"
@@ -32,6 +33,31 @@ bool HasVqaExtension(const fs::path& path) {
     return ext == ".vqa" || HasMixExtension(path);
 }
 
+// -o PATH made into the output file or the output folder (see ParseArguments); `extension` is the
+// one a conversion writes.
+Expected<void> ResolveOutput(CliOptions& o, const std::string& extension) {
+    if (o.output.empty()) return {};
+    if (o.exports.Any()) {
+        return Error{
+            "-o goes with converting and --encode; --frames and --thumbnail name their "
+            "own output"};
+    }
+    if (!o.outputDir.empty()) return Error{"-o and --output-dir cannot be used together"};
+    std::error_code ec;
+    const bool oneOutput =
+        o.inputs.size() == 1 && !fs::is_directory(o.inputs[0], ec) && !HasMixExtension(o.inputs[0]);
+    if (!oneOutput || fs::is_directory(o.output, ec) || fs::path(o.output).extension().empty()) {
+        o.outputDir = o.output;
+        return {};
+    }
+    if (!HasExtension(o.output, extension)) {
+        return Error{"-o \"" + o.output + "\": a conversion writes a " + extension +
+                     " file; give a name ending in " + extension + ", or a folder"};
+    }
+    o.outputFile = o.output;
+    return {};
+}
+
 }  // namespace
 
 Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
@@ -49,12 +75,17 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             o.version = true;
         } else if (a == "--info") {
             o.info = true;
+        } else if (a == "--json") {
+            o.json = true;
         } else if (a == "-j" || a == "--jobs") {
             if (i + 1 >= args.size()) return Error{a + " wants a number"};
             auto jobs = ParseJobs(args[++i]);
             if (!jobs) return jobs.error();
             o.jobs = *jobs;
-        } else if (a == "-o" || a == "--output-dir") {
+        } else if (a == "-o") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Error{a + " wants a path"};
+            o.output = args[++i];
+        } else if (a == "--output-dir") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return Error{a + " wants a folder"};
             o.outputDir = args[++i];
         } else if (a.rfind("--output-dir=", 0) == 0 && a.size() > 13) {
@@ -79,8 +110,10 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
         }
     }
     if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
+    if (o.json && !o.info) return Error{"--json goes with --info"};
     if (!o.help && !o.version) {
         if (auto r = CheckExportOptions(o.exports, o.inputs, o.info); !r) return r.error();
+        if (auto r = ResolveOutput(o, ".avi"); !r) return r.error();
     }
     return o;
 }
@@ -120,16 +153,25 @@ std::string HelpText() {
            "       reelwright-cli --thumbnail OUT.png [--size N] FILE.vqa\n"
            "Converts VQA videos into uncompressed AVI files. Each FILE.vqa becomes FILE.avi "
            "beside\n"
-           "it (the path without its last three characters, plus \"avi\"). Every VQA video inside\n"
+           "it (a name not ending in .vqa gets .avi added: intro becomes intro.avi). An existing\n"
+           "output is never replaced unless --force is given. Every VQA video inside\n"
            "a MIX archive is converted into ARCHIVE-NNNN-IIIIIIII.avi beside the archive (NNNN:\n"
            "the entry's number, counted from 1; IIIIIIII: its id in hexadecimal); entries that\n"
            "are not VQA videos are skipped. A FOLDER stands for the .vqa and .mix files in it.\n"
            "\n"
            "  --info         show each video's properties and estimated output size (for an\n"
            "                 archive, the entry, id and size of each video); convert nothing\n"
-           "  -o, --output-dir DIR\n"
-           "                 write every output into DIR (created if missing) instead of\n"
-           "                 beside its source\n"
+           "  --json         with --info: one JSON object a line for each video (path, entry,\n"
+           "                 frames, size, block size, frame rate, sound rate, channels and\n"
+           "                 kind, colour depth, length, file size, estimated output size and\n"
+           "                 damage found), or its path and error\n"
+           "  -o PATH        one FILE.vqa converted: a PATH with an extension names the AVI\n"
+           "                 file and must end in .avi; otherwise (an existing folder, a name\n"
+           "                 without an extension, several inputs, a folder or an archive)\n"
+           "                 PATH is the folder of every output, as --output-dir\n"
+           "  --output-dir DIR\n"
+           "                 write every output into DIR (created when the first output is\n"
+           "                 written) instead of beside its source\n"
            "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n"
            "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
            "                 starts a comment): an entry whose id matches a name is shown and\n"
@@ -139,8 +181,9 @@ std::string HelpText() {
            "  --version      show the version\n"
            "\n"
            "A file is written under its final name only when it is complete. Frames are counted\n"
-           "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed,\n"
-           "2 for a usage error, 130 when interrupted.\n" +
+           "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed\n"
+           "or its output existed already, 2 for a usage error, 130 when interrupted (Ctrl-C),\n"
+           "143 when terminated (SIGTERM).\n" +
            EncodeHelpText() + PackHelpText();
 }
 

@@ -1,10 +1,12 @@
 #include "cli/cli_sources.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <system_error>
 
-#include "run/output_names.h"
 #include "mix/mix_archive.h"
 
 namespace rw::cli {
@@ -19,6 +21,8 @@ std::string Canonical(const std::string& path) {
     return ec ? fs::absolute(path).lexically_normal().string() : p.string();
 }
 
+constexpr size_t kProblemsShownPerArchive = 5;
+
 std::string InFolder(const std::string& folder, const std::string& fileName) {
     return (fs::path(folder) / fileName).string();
 }
@@ -30,7 +34,14 @@ void PlanArchive(const std::string& archive, const std::string& outputDir, const
         plan.failures.push_back(contents.error().message);
         return;
     }
-    plan.failures.insert(plan.failures.end(), contents->problems.begin(), contents->problems.end());
+    // The first few of an archive's problems, and how many more there are.
+    const std::vector<std::string>& problems = contents->problems;
+    const size_t shown = std::min(problems.size(), kProblemsShownPerArchive);
+    plan.failures.insert(plan.failures.end(), problems.begin(), problems.begin() + shown);
+    if (problems.size() > shown) {
+        plan.failures.push_back("\"" + archive + "\": " + std::to_string(problems.size() - shown) +
+                                " more damaged entries skipped");
+    }
     if (std::string line = OtherFilesLine(*contents); !line.empty()) plan.notes.push_back(line);
     const std::string folder =
         outputDir.empty() ? fs::path(archive).parent_path().string() : outputDir;
@@ -50,7 +61,7 @@ PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& o
             PlanArchive(file, outputDir, names, plan);
             continue;
         }
-        const std::string beside = AviPathFor(file);
+        const std::string beside = OutputPathFor(file, ".avi");
         const std::string avi =
             outputDir.empty() ? beside : InFolder(outputDir, fs::path(beside).filename().string());
         plan.jobs.push_back({LooseSource(file), avi, std::nullopt});
@@ -79,6 +90,36 @@ std::vector<std::string> FindOutputClashes(const std::vector<ConversionJob>& job
         }
     }
     return clashes;
+}
+
+bool HasExtension(const std::string& path, const std::string& extension) {
+    if (path.size() < extension.size()) return false;
+    return std::equal(extension.begin(), extension.end(), path.end() - extension.size(),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+std::string OutputPathFor(const std::string& vqaPath, const std::string& extension) {
+    const bool vqa = HasExtension(vqaPath, ".vqa");
+    return vqaPath.substr(0, vqaPath.size() - (vqa ? 4 : 0)) + extension;
+}
+
+std::optional<std::string> CheckNewOutput(const std::string& path, bool force) {
+    std::error_code ec;
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty() && fs::symlink_status(folder, ec).type() == fs::file_type::not_found) {
+        return "the folder \"" + folder.string() + "\" does not exist";
+    }
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        return "\"" + folder.string() + "\" is not a folder";
+    }
+    const fs::file_type type = fs::symlink_status(path, ec).type();
+    if (type == fs::file_type::not_found) return std::nullopt;
+    if (type == fs::file_type::directory) return "the output \"" + path + "\" is a folder";
+    if (!force) return "\"" + path + "\" already exists; give --force to replace it";
+    return std::nullopt;
 }
 
 Expected<void> PrepareOutputDir(const std::string& outputDir) {

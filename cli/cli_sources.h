@@ -34,6 +34,18 @@ PlannedJobs PlanJobs(const std::vector<std::string>& files, const std::string& o
 // Returns one message per clash; empty when there is none.
 std::vector<std::string> FindOutputClashes(const std::vector<ConversionJob>& jobs);
 
+// The command line's name for the output of a loose video: its ".vqa" (any case) replaced by
+// `extension` ("intro.VQA" -> "intro.avi"), or `extension` appended to a name without it ("intro"
+// -> "intro.avi"). (The desktop program keeps AviPathFor, which drops any last three characters.)
+std::string OutputPathFor(const std::string& vqaPath, const std::string& extension);
+
+// Why `path` cannot be written as a new output file: its folder does not exist, it is a folder, or
+// a file of that name exists and `force` is not given. Nothing when it can be written.
+std::optional<std::string> CheckNewOutput(const std::string& path, bool force);
+
+// True when `path` ends in `extension` (".avi"), in any case.
+bool HasExtension(const std::string& path, const std::string& extension);
+
 // Creates the output folder (and its parents) when it is missing; the message names it.
 Expected<void> PrepareOutputDir(const std::string& outputDir);
 

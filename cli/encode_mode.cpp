@@ -5,21 +5,22 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "cli/cli_console.h"
+#include "cli/cli_interrupt.h"
+#include "cli/cli_sources.h"
+
 namespace rw::cli {
+namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "reelwright-cli";
-std::atomic<bool> g_encodeInterrupted{false};
-
-extern "C" void OnEncodeInterrupt(int) {
-    g_encodeInterrupted.store(true);
-}
 
 // The progress line on a terminal: frame, percent, time spent and time remaining. It is redrawn
 // when a frame is done (ten times a second at most) and, by a thread of its own, at least twice a
@@ -28,7 +29,7 @@ class EncodeProgress final : public EncodeObserver {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit EncodeProgress(bool shown) : m_shown(shown) {
+    explicit EncodeProgress(bool shown) : m_shown(shown), m_console(shown) {
         if (m_shown) m_ticker = std::thread([this] { Tick(); });
     }
     ~EncodeProgress() override { Clear(); }
@@ -44,7 +45,7 @@ class EncodeProgress final : public EncodeObserver {
         if (m_done < frames && now - m_lastDraw < std::chrono::milliseconds(100)) return;
         Draw(now);
     }
-    bool CancelRequested() override { return g_encodeInterrupted.load(); }
+    bool CancelRequested() override { return Interrupted(); }
     // Stops the redrawing and takes the line away.
     void Clear() {
         {
@@ -53,8 +54,7 @@ class EncodeProgress final : public EncodeObserver {
         }
         m_wake.notify_all();
         if (m_ticker.joinable()) m_ticker.join();
-        if (m_drawn) std::fputs("\r\033[K", stderr);
-        m_drawn = false;
+        m_console.Clear();
     }
 
   private:
@@ -76,16 +76,16 @@ class EncodeProgress final : public EncodeObserver {
         const double elapsed = std::chrono::duration<double>(now - m_start).count();
         const std::string spent = MinutesSeconds(static_cast<long>(elapsed));
         if (m_done == 0) {
-            std::fprintf(stderr, "\r\033[Kencoding  elapsed %s", spent.c_str());
-        } else {
-            const double done = double(m_done) / double(m_frames);
-            const auto remaining = static_cast<long>(elapsed / done - elapsed + 0.5);
-            std::fprintf(stderr, "\r\033[Kframe %d/%d  %3d%%  elapsed %s  remaining %s", m_done,
-                         m_frames, static_cast<int>(done * 100), spent.c_str(),
-                         MinutesSeconds(remaining).c_str());
+            m_console.Progress(0, "encoding  elapsed " + spent, true);
+            return;
         }
-        std::fflush(stderr);
-        m_drawn = true;
+        const double done = double(m_done) / double(m_frames);
+        const auto remaining = static_cast<long>(elapsed / done - elapsed + 0.5);
+        char line[96];
+        std::snprintf(line, sizeof line, "frame %d/%d  %3d%%  elapsed %s  remaining %s", m_done,
+                      m_frames, static_cast<int>(done * 100), spent.c_str(),
+                      MinutesSeconds(remaining).c_str());
+        m_console.Progress(0, line, true);
     }
 
     bool m_shown;
@@ -93,7 +93,7 @@ class EncodeProgress final : public EncodeObserver {
     std::condition_variable m_wake;
     std::thread m_ticker;
     bool m_stop = false;
-    bool m_drawn = false;
+    Console m_console;
     int32_t m_done = 0, m_frames = 0;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_lastDraw = Clock::now();
@@ -138,6 +138,30 @@ bool TakeValue(std::span<const std::string> args, size_t& i, const std::string& 
     return true;
 }
 
+// The output folder made when -o names one; why the output cannot be written, if it cannot.
+std::optional<std::string> CheckOutput(const EncodeCommand& c) {
+    if (auto r = PrepareOutputDir(c.outputDir); !r) return r.error().message;
+    if (c.options.output.empty()) return std::nullopt;
+    return CheckNewOutput(c.options.output, c.options.force);
+}
+
+// -o PATH made into the output file, or a folder and the file in it (see ParseEncodeArguments).
+Expected<void> ResolveOutput(EncodeCommand& c) {
+    const std::string& path = c.options.output;
+    std::error_code ec;
+    if (path.empty()) return {};
+    if (fs::is_directory(path, ec) || fs::path(path).extension().empty()) {
+        c.outputDir = path;
+        c.options.output = (fs::path(path) / fs::path(VqaPathFor(c.input)).filename()).string();
+        return {};
+    }
+    if (!HasExtension(path, ".vqa")) {
+        return Error{"-o \"" + path +
+                     "\": --encode writes a .vqa file; give a name ending in .vqa, or a folder"};
+    }
+    return {};
+}
+
 }  // namespace
 
 bool IsEncodeCommand(std::span<const std::string> args) {
@@ -171,6 +195,7 @@ Expected<EncodeCommand> ParseEncodeArguments(std::span<const std::string> args) 
         if (missing) return Error{args[i] + " wants a value"};
     }
     if (c.input.empty()) return Error{"--encode wants an AVI file or a folder of PNG frames"};
+    if (auto r = ResolveOutput(c); !r) return r.error();
     return c;
 }
 
@@ -181,20 +206,21 @@ int RunEncodeCommand(std::span<const std::string> args) {
                      command.error().message.c_str(), kProgram);
         return 2;
     }
-    struct sigaction action {};
-    action.sa_handler = OnEncodeInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    InstallInterruptHandlers();
+    if (auto why = CheckOutput(*command)) {
+        std::fprintf(stderr, "%s: Cannot encode \"%s\": %s\n", kProgram, command->input.c_str(),
+                     why->c_str());
+        return 1;
+    }
 
     EncodeProgress progress(isatty(STDERR_FILENO) == 1);
     auto result = RunEncodeJob(command->input, command->options, &progress);
     progress.Clear();
     if (!result) {
-        if (g_encodeInterrupted.load()) {
+        if (Interrupted()) {
             std::fprintf(stderr, "%s: \"%s\": interrupted; nothing was written\n", kProgram,
                          command->input.c_str());
-            return 130;
+            return InterruptedExitStatus();
         }
         std::fprintf(stderr, "%s: %s\n", kProgram, result.error().message.c_str());
         return 1;
@@ -221,7 +247,9 @@ std::string EncodeHelpText() {
            "INPUT movie.avi becomes movie.vqa beside it; a FOLDER becomes FOLDER.vqa.\n"
            "\n"
            "  --encode INPUT     the AVI file or folder to encode\n"
-           "  -o, --output FILE  write FILE instead\n"
+           "  -o, --output PATH  write PATH (ending in .vqa) instead; a PATH that is an\n"
+           "                     existing folder or has no extension is a folder (created\n"
+           "                     if missing) to write the VQA file into\n"
            "  --force            replace an existing output file (never replaced otherwise)\n"
            "  --block WxH        block size, 4x2 (default) or 4x4 (smaller files, coarser "
            "pictures)\n"

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/cli_console.h"
+#include "cli/cli_interrupt.h"
+#include "cli/cli_sources.h"
 #include "decode/archive_videos.h"
 #include "export/frame_export.h"
 #include "run/progress.h"
@@ -27,47 +30,25 @@ Expected<int> ParseSize(const std::string& text) {
     return value;
 }
 
-// Progress on a terminal as for a conversion, at most ten times a second; Ctrl+C cancels.
+// Progress on a terminal as for a conversion, drawn by the command line's console; Ctrl+C
+// cancels.
 class ExportProgress final : public ConversionObserver {
   public:
     ExportProgress(int32_t frames, const std::atomic<bool>& interrupted, bool show)
-        : m_frames(frames), m_interrupted(interrupted), m_show(show), m_estimator(m_clock) {}
-    ~ExportProgress() override { Clear(); }
+        : m_frames(frames), m_interrupted(interrupted), m_console(show), m_estimator(m_clock) {}
 
     void OnFrameStart(int32_t frame) override {
-        const ProgressTexts t = m_estimator.UpdateProgress(frame, m_frames);
-        if (!m_show) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        auto trim = [](const std::string& s) {
-            return s.substr(std::min(s.find_first_not_of(' '), s.size()));
-        };
-        std::fprintf(stderr, "\r\033[Kframe %s/%d  %s  remaining %s  elapsed %s  finish %s",
-                     t.frame.c_str(), m_frames, trim(t.percent).c_str(),
-                     t.hasTimes ? t.timeRemaining.c_str() : "--:--",
-                     t.hasTimes ? t.elapsedTime.c_str() : "--:--",
-                     t.hasTimes ? t.finishTime.c_str() : "--:--:--");
-        std::fflush(stderr);
-        m_shown = true;
+        m_console.Progress(0, ProgressLine("", m_estimator.UpdateProgress(frame, m_frames)), false);
     }
     bool CancelRequested() override { return m_interrupted.load(); }
-
-    void Clear() {
-        if (!m_shown) return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
-        m_shown = false;
-    }
+    void Clear() { m_console.Clear(); }
 
   private:
     int32_t m_frames;
     const std::atomic<bool>& m_interrupted;
-    bool m_show;
+    Console m_console;
     SystemProgressClock m_clock;
     ProgressEstimator m_estimator;
-    std::chrono::steady_clock::time_point m_lastDraw{};
-    bool m_shown = false;
 };
 
 int Fail(const std::string& message) {
@@ -96,7 +77,7 @@ int ExportFramesMode(const ExportOptions& options, const VqaSource& source,
             return 0;
         case ConversionOutcome::Status::Cancelled:
             Fail("\"" + input + "\": interrupted; nothing was written");
-            return 130;
+            return InterruptedExitStatus();
         case ConversionOutcome::Status::SeekFailed:
             return Fail("Cannot export \"" + input + "\": the seek to frame " +
                         std::to_string(outcome.failedFrame) + " (position " +
@@ -109,12 +90,15 @@ int ExportFramesMode(const ExportOptions& options, const VqaSource& source,
 
 int ThumbnailMode(const ExportOptions& options, const VqaSource& source,
                   const std::atomic<bool>& interrupted) {
+    if (auto why = CheckNewOutput(options.thumbnail, options.force)) {
+        return Fail("Cannot write the thumbnail of \"" + source.name + "\": " + *why);
+    }
     ExportProgress progress(0, interrupted, false);
     auto frame = RepresentativeFrame(source, progress);
     if (!frame) {
         const bool stopped = interrupted.load();
         Fail(frame.error().message);
-        return stopped ? 130 : 1;
+        return stopped ? InterruptedExitStatus() : 1;
     }
     const RgbImage small = ScaleToFit(*frame, options.size);
     if (auto r = WritePngFile(options.thumbnail, small, PngEffort::Small); !r) {
@@ -201,7 +185,11 @@ Expected<void> CheckExportOptions(const ExportOptions& options,
     }
     if (options.sizeGiven && options.thumbnail.empty())
         return Error{"--size goes with --thumbnail"};
-    if (options.force && options.framesFolder.empty()) return Error{"--force goes with --frames"};
+    if (options.force && info) return Error{"--force does not go with --info"};
+    if (!options.thumbnail.empty() && !HasExtension(options.thumbnail, ".png")) {
+        return Error{"--thumbnail writes a PNG picture: give a name ending in .png, not \"" +
+                     options.thumbnail + "\""};
+    }
     if (!options.entry.empty() && !options.Any()) {
         return Error{"--entry goes with --frames or --thumbnail"};
     }
@@ -227,8 +215,11 @@ std::string ExportHelpText() {
            "                 pictures, the AVI's pixels) and the sound as DIR/sound.wav (16-bit\n"
            "                 mono at the video's own rate); one FILE.vqa; DIR must be empty or\n"
            "                 missing unless --force is given\n"
-           "  --force        with --frames: write into a folder that holds files, replacing\n"
-           "                 files of the same names\n"
+           "  --force        replace existing outputs: the AVI files of a conversion, the\n"
+           "                 --thumbnail picture, the --encode output; with --frames, write into\n"
+           "                 a folder that holds files, replacing files of the same names.\n"
+           "                 Without it an existing output is kept, reported, and the exit\n"
+           "                 status is 1\n"
            "  --thumbnail OUT.png\n"
            "                 write one representative frame as a PNG picture; one FILE.vqa\n"
            "  --size N       with --thumbnail: scale the picture down to fit N x N pixels\n"

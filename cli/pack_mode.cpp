@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "cli/cli_console.h"
+#include "cli/cli_interrupt.h"
+#include "cli/cli_sources.h"
 #include "mix/mix_archive.h"
 #include "mix/mix_names.h"
 #include "platform/file.h"
@@ -19,42 +21,28 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "reelwright-cli";
-std::atomic<bool> g_packInterrupted{false};
-
-extern "C" void OnPackInterrupt(int) {
-    g_packInterrupted.store(true);
-}
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The progress line on a terminal, redrawn ten times a second; Ctrl+C stops the write.
+// The progress line on a terminal, drawn by the command line's console (ten times a second at
+// most); Ctrl+C stops the write.
 class PackProgress final : public MixWriteObserver {
   public:
-    explicit PackProgress(bool shown) : m_shown(shown) {}
-    ~PackProgress() override { Clear(); }
+    explicit PackProgress(bool shown) : m_console(shown) {}
 
     void OnProgress(int64_t done, int64_t total) override {
-        const auto now = std::chrono::steady_clock::now();
-        if (!m_shown || now - m_lastDraw < std::chrono::milliseconds(100)) return;
-        m_lastDraw = now;
-        std::fprintf(stderr, "\r\033[Kpacking %3d%%  %lld of %lld MB",
-                     static_cast<int>(total > 0 ? done * 100 / total : 100),
-                     static_cast<long long>(done >> 20), static_cast<long long>(total >> 20));
-        std::fflush(stderr);
-        m_drawn = true;
+        char line[96];
+        std::snprintf(line, sizeof line, "packing %3d%%  %lld of %lld MB",
+                      static_cast<int>(total > 0 ? done * 100 / total : 100),
+                      static_cast<long long>(done >> 20), static_cast<long long>(total >> 20));
+        m_console.Progress(0, line, false);
     }
-    bool CancelRequested() override { return g_packInterrupted.load(); }
-    void Clear() {
-        if (m_drawn) std::fputs("\r\033[K", stderr);
-        m_drawn = false;
-    }
+    bool CancelRequested() override { return Interrupted(); }
+    void Clear() { m_console.Clear(); }
 
   private:
-    bool m_shown;
-    bool m_drawn = false;
-    std::chrono::steady_clock::time_point m_lastDraw{};
+    Console m_console;
 };
 
 // A file to add, stored under its own name.
@@ -188,20 +176,22 @@ int RunPackCommand(std::span<const std::string> args) {
                      plan.error().message.c_str());
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = OnPackInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // An existing archive is updated (--pack replaces it by design); its folder must exist.
+    if (auto why = CheckNewOutput(archive, true)) {
+        std::fprintf(stderr, "%s: Cannot write %s: %s; nothing was written\n", kProgram,
+                     Quoted(archive).c_str(), why->c_str());
+        return 1;
+    }
+    InstallInterruptHandlers();
 
     PackProgress progress(isatty(STDERR_FILENO) == 1);
     auto written = WriteMixArchiveFile(archive, plan->members, &progress);
     progress.Clear();
     if (!written) {
-        const bool stopped = g_packInterrupted.load();
+        const bool stopped = Interrupted();
         std::fprintf(stderr, "%s: %s; \"%s\" was left as it was\n", kProgram,
                      stopped ? "interrupted" : written.error().message.c_str(), archive.c_str());
-        return stopped ? 130 : 1;
+        return stopped ? InterruptedExitStatus() : 1;
     }
     for (const std::string& line : plan->lines) std::printf("%s\n", line.c_str());
     int64_t bytes = 0;

@@ -77,6 +77,28 @@ TEST(ArchiveProblems, AreReportedAndTheOthersConvert) {
     }
 }
 
+// An archive of many damaged entries: the first few are named, the others counted in one line.
+TEST(ArchiveProblems, ManyDamagedEntriesAreCounted) {
+    std::vector<synth::MixFile> files;
+    for (uint32_t id = 1; id <= 9; ++id) files.push_back({id, kText});
+    Bytes archive = synth::PackMix(files);
+    for (size_t entry = 0; entry < files.size(); ++entry) {
+        test::PutLe(archive, 6 + 12 * entry + 8, 0x7FFFFFFF, 4);
+    }
+    test::ScratchFolder dir;
+    dir.Put("M.MIX", archive);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"M.MIX"}, std::vector<std::string>{"--info", "M.MIX"}}) {
+        const test::CliRun r = dir.Run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.ErrLines(), 6u) << r.err;
+        EXPECT_NE(r.err.find("entry 5 (id 00000005) lies past the end"), std::string::npos);
+        EXPECT_EQ(r.err.find("entry 6 (id"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\"M.MIX\": 4 more damaged entries skipped\n"), std::string::npos)
+            << r.err;
+    }
+}
+
 // In either layout, every video in an archive converts to the bytes of the same video loose.
 class BothLayouts : public testing::TestWithParam<bool> {
   public:

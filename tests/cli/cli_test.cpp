@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/info_json.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"
@@ -68,10 +69,25 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"--frames", "d", "a", "b"}, false, 0, false, 0, "exactly one VQA"},
         ParseCase{{"--frames", "d", "--thumbnail", "t", "a"}, false, 0, false, 0, "used together"},
         ParseCase{{"--size", "64", "a"}, false, 0, false, 0, "--size goes with"},
-        ParseCase{{"--force", "a"}, false, 0, false, 0, "--force goes with --frames"},
+        ParseCase{{"--json", "a"}, false, 0, false, 0, "--json goes with --info"},
+        ParseCase{{"--info", "--force", "a"}, false, 0, false, 0, "--force does not go"},
+        ParseCase{{"-o", "out.avi", "--frames", "d", "a"}, false, 0, false, 0, "-o goes with"},
         ParseCase{{"--thumbnail", "t", "--size", "0", "a"}, false, 0, false, 0, "--size wants"},
         ParseCase{{"--info", "--frames", "d", "a"}, false, 0, false, 0, "--info cannot"},
         ParseCase{{"a", "--frames"}, false, 0, false, 0, "--frames wants a path"}));
+
+// ---- JSON strings ----
+
+TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {
+    for (const auto& [text, json] : {
+             std::pair{"plain", "\"plain\""},
+             std::pair{"a\"b\\c", "\"a\\\"b\\\\c\""},
+             std::pair{"tab\there\nnew\x01\x7f", "\"tab\\u0009here\\u000anew\\u0001\\u007f\""},
+             std::pair{"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+         }) {
+        EXPECT_EQ(cli::JsonString(text), json) << text;
+    }
+}
 
 // ---- The program ----
 
@@ -136,6 +152,34 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
               "reelwright-cli: \"MOVIES.MIX\": 1 entry that is not a VQA video skipped\n"
               "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa"}));
+}
+
+// --info --json: one object a line for each video, the failed file's path and error among them,
+// names escaped.
+TEST_F(CliProgram, InfoAsJsonIsOneObjectALine) {
+    m_dir.Put("clip \"1\".vqa", Video(18));
+    m_dir.Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}}));
+    const test::CliRun r =
+        m_dir.Run({"--info", "--json", "clip \"1\".vqa", "gone.vqa", "MOVIES.MIX"});
+    EXPECT_EQ(r.status, 1);
+    std::string out = r.out;
+    const std::string dir = m_dir.Path().string();
+    for (size_t at; (at = out.find(dir)) != std::string::npos;) out.replace(at, dir.size(), "DIR");
+    EXPECT_EQ(
+        out,
+        "{\"path\":\"DIR/clip \\\"1\\\".vqa\",\"entry\":null,\"frames\":18,\"width\":64,"
+        "\"height\":32,\"block_width\":4,\"block_height\":2,\"frame_rate\":15,"
+        "\"sound_rate\":22050,\"sound_channels\":1,\"sound_kind\":\"ima-adpcm\","
+        "\"colour_depth\":\"8-bit palette\",\"length_seconds\":1.2,\"file_size\":35300,"
+        "\"estimated_output_size\":186982,\"damage\":[]}\n"
+        "{\"path\":\"DIR/gone.vqa\",\"error\":\"Cannot open \\\"gone.vqa\\\": No such file or "
+        "directory\"}\n"
+        "{\"path\":\"DIR/MOVIES.MIX\",\"entry\":{\"number\":1,\"id\":\"00000010\","
+        "\"name\":null},\"frames\":6,\"width\":64,\"height\":32,\"block_width\":4,"
+        "\"block_height\":2,\"frame_rate\":15,\"sound_rate\":22050,\"sound_channels\":1,"
+        "\"sound_kind\":\"ima-adpcm\",\"colour_depth\":\"8-bit palette\","
+        "\"length_seconds\":0.4,\"file_size\":16696,\"estimated_output_size\":77398,"
+        "\"damage\":[]}\n");
 }
 
 // A file cut short: --info counts the frames that start beyond its end.

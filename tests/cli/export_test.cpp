@@ -124,7 +124,8 @@ TEST_F(CliExport, ThumbnailIsALitFrameScaledToFit) {
     PutVideo(20);
     for (auto [args, w, h] :
          {std::tuple{std::vector<std::string>{"--thumbnail", "t.png", "clip.vqa"}, 64, 32},
-          std::tuple{std::vector<std::string>{"--thumbnail", "t.png", "--size", "16", "clip.vqa"},
+          std::tuple{std::vector<std::string>{"--thumbnail", "t.png", "--size", "16", "--force",
+                                              "clip.vqa"},
                      16, 8}}) {
         const test::CliRun r = m_dir.Run(args);
         ASSERT_EQ(r.status, 0) << r.err;

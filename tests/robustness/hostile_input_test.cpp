@@ -35,6 +35,7 @@ struct HostileCase {
     Expect expect;
     const char* says;  // part of the stderr line
     std::string input = "clip.vqa";
+    std::string output = "";  // -o: the AVI file; empty: beside the input
 };
 
 std::function<void(const ScratchFolder&)> Tiny(std::function<void(TinyVqa&)> change) {
@@ -84,7 +85,7 @@ const HostileCase kCases[] = {
      Expect::Refused, "the output \"clip.avi\" is a folder"},
     {"OutputPathIsTheInputPath",
      [](const ScratchFolder& d) { d.Put("clip.avi", BuildTinyVqa(test::TinyThreeFrames())); },
-     Expect::Refused, "is the input file itself", "clip.avi"},
+     Expect::Refused, "is the input file itself", "clip.avi", "clip.avi"},
     {"FramePastTheEnd", Tiny([](TinyVqa& v) { v.frames[1].omit = true; }), Expect::ConvertedWarning,
      "1 frame was damaged or missing (the first is frame 2)"},
     {"LeadingSoundPastTheEnd", Tiny([](TinyVqa& v) {
@@ -103,7 +104,10 @@ TEST_P(Hostile, ConvertsCompletelyOrRefusesInOneLineChangingNothing) {
     std::vector<std::optional<test::Bytes>> contents;
     for (const std::string& name : before) contents.push_back(dir.Get(name));
 
-    const test::CliRun r = dir.Run({c.input});
+    // --force: an earlier AVI file is replaced only by a complete one, never by a failed run.
+    std::vector<std::string> args = {"--force", c.input};
+    if (!c.output.empty()) args.insert(args.begin(), {"-o", c.output});
+    const test::CliRun r = dir.Run(args);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     if (c.expect == Expect::Refused) {
         EXPECT_EQ(r.status, 1) << r.err;

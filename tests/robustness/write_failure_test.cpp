@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "avi/avi_header.h"
@@ -42,7 +43,7 @@ TEST_P(FullDisk, FailsInOneLineAndKeepsTheEarlierAvi) {
     const std::vector<uint8_t> earlier = {'a', 'n', ' ', 'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     dir.Put("clip.avi", earlier);
 
-    const test::CliRun r = dir.Run({"clip.vqa"}, static_cast<rlim_t>(limit));
+    const test::CliRun r = dir.Run({"--force", "clip.vqa"}, static_cast<rlim_t>(limit));
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.ErrLines(), 1u) << r.err;
     EXPECT_NE(r.err.find("Cannot convert \"clip.vqa\""), std::string::npos) << r.err;
@@ -110,30 +111,33 @@ TEST(FailingWriter, EveryChunkBoundaryFailsTheRunWithAMessage) {
 
 // ---- An interrupt ----
 
-// The run is long enough for the interrupt, sent once its output exists, to land inside it; the
-// run then stops before its next frame.
+// The run (told to replace the earlier AVI file) is long enough for the interrupt, sent once its
+// output exists, to land inside it; the run then stops before its next frame, and exits with 128
+// plus the signal's number.
 TEST(Interrupt, StopsTheConversionAndKeepsTheEarlierAvi) {
     const synth::SynthVideo& v = SmallVideo(1000, 320, 200);
-    test::ScratchFolder dir;
-    dir.Put("clip.vqa", v.file);
-    const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};
-    dir.Put("clip.avi", earlier);
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        test::ScratchFolder dir;
+        dir.Put("clip.vqa", v.file);
+        const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};
+        dir.Put("clip.avi", earlier);
 
-    test::Child cli(test::kCliProgram, {"clip.vqa"}, dir.Path());
-    // The unfinished output is the one name beside the two files.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (dir.Listing().size() < 3 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        test::Child cli(test::kCliProgram, {"--force", "clip.vqa"}, dir.Path());
+        // The unfinished output is the one name beside the two files.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (dir.Listing().size() < 3 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const bool started = dir.Listing().size() >= 3;
+        cli.Signal(signal);
+        const test::CliRun r = cli.Finish();
+        ASSERT_TRUE(started) << "the conversion never started";
+        EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
+        EXPECT_EQ(dir.Get("clip.vqa"), v.file);
+        EXPECT_EQ(r.out, "") << "the run finished in spite of the interrupt";
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_EQ(dir.Get("clip.avi"), earlier);
     }
-    const bool started = dir.Listing().size() >= 3;
-    cli.Signal(SIGINT);
-    const test::CliRun r = cli.Finish();
-    ASSERT_TRUE(started) << "the conversion never started";
-    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"clip.avi", "clip.vqa"}));
-    EXPECT_EQ(dir.Get("clip.vqa"), v.file);
-    EXPECT_EQ(r.out, "") << "the run finished in spite of the interrupt";
-    EXPECT_EQ(r.status, 130) << r.err;
-    EXPECT_EQ(dir.Get("clip.avi"), earlier);
 }
 
 }  // namespace

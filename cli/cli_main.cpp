@@ -20,6 +20,7 @@
 #include "cli/cli_sources.h"
 #include "cli/encode_mode.h"
 #include "cli/pack_mode.h"
+#include "compressed/compressed_target.h"
 #include "mix/mix_names.h"
 #include "run/conversion_host.h"
 #include "run/conversion_worker.h"
@@ -236,13 +237,27 @@ bool LoadNames(const std::string& path, Console& console, std::optional<MixNameL
 
 enum class FileResult { Converted, Failed, Interrupted };
 
+// How every file of the run is written: the output maker (none: AVI files), and whether a
+// compressed file of the output's name is replaced.
+struct OutputChoice {
+    const OutputMaker* maker = nullptr;
+    bool force = false;
+};
+
 FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
-                      const std::string& label, unsigned processors) {
+                      const std::string& label, unsigned processors, const OutputChoice& output) {
     const std::string prefix = std::string(kProgram) + ": ";
     const std::string& path = job.source.name;
     auto file = Inspect(job.source);
     if (!file) {
         console.Err(prefix + file.error().message);
+        return FileResult::Failed;
+    }
+    if (std::error_code ec; output.maker && !output.force &&
+                            std::filesystem::symlink_status(job.aviPath, ec).type() !=
+                                std::filesystem::file_type::not_found) {
+        console.Err(prefix + "Cannot convert \"" + path + "\": \"" + job.aviPath +
+                    "\" exists already and was kept (--force replaces it)");
         return FileResult::Failed;
     }
     CliHost host(console, slot, label);
@@ -251,6 +266,7 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
     request.source = job.source;
     request.outputPath = job.aviPath;
     request.processors = processors;
+    request.output = output.maker;
     request.cancelWhen = &g_interrupted;  // an interrupt stops the run before its next frame
     worker.Start(std::move(request), host);
     worker.Join();
@@ -322,7 +338,13 @@ int Main(int argc, char** argv) {
         failed = true;
     }
 
-    const PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
+    PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
+    std::unique_ptr<CompressedOutputMaker> maker;
+    if (options->output.format) {
+        maker = std::make_unique<CompressedOutputMaker>(options->output.settings);
+        for (ConversionJob& job : plan.jobs)
+            job.aviPath = OutputPathFor(job.aviPath, maker->Extension());
+    }
     if (!ReportPlan(plan, console)) failed = true;
     const std::vector<ConversionJob>& jobs = plan.jobs;
     if (jobs.empty() && !failed) {
@@ -335,6 +357,14 @@ int Main(int argc, char** argv) {
     }
 
     if (!ReportClashes(jobs, console)) return kExitUsage;
+    if (options->output.format) {
+        if (auto r = FormatAvailable(*options->output.format); !r) {
+            console.Err(std::string(kProgram) + ": " + r.error().message +
+                        "; nothing was converted");
+            return kExitFailed;
+        }
+    }
+    const OutputChoice output{maker.get(), options->output.force};
     if (auto r = PrepareOutputDir(options->outputDir); !r) {
         console.Err(std::string(kProgram) + ": " + r.error().message);
         return kExitFailed;
@@ -353,7 +383,8 @@ int Main(int argc, char** argv) {
         for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
             const std::string label =
                 count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(jobs[i], console, i, label, processors) != FileResult::Converted) {
+            if (ConvertOne(jobs[i], console, i, label, processors, output) !=
+                FileResult::Converted) {
                 anyFailed = true;
             }
         }

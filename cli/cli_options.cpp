@@ -74,12 +74,22 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             o.jobs = *jobs;
         } else if (auto taken = ParseExportOption(args, i, o.exports)) {
             if (!*taken) return taken->error();
+        } else if (auto given = ParseOutputOption(args, i, o.output)) {
+            if (!*given) return given->error();
         } else {
             return Error{"unknown option \"" + a + "\""};
         }
     }
     if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
     if (!o.help && !o.version) {
+        if (o.output.format && o.exports.Any()) {
+            return Error{"--to cannot be used with --frames or --thumbnail"};
+        }
+        if (o.output.format && o.exports.force) {  // --force with --to replaces outputs
+            o.output.force = true;
+            o.exports.force = false;
+        }
+        if (auto r = CheckOutputOptions(o.output); !r) return r.error();
         if (auto r = CheckExportOptions(o.exports, o.inputs, o.info); !r) return r.error();
     }
     return o;
@@ -134,7 +144,7 @@ std::string HelpText() {
            "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
            "                 starts a comment): an entry whose id matches a name is shown and\n"
            "                 converted under that name (INTRO.VQA becomes INTRO.avi)\n" +
-           ExportHelpText() +
+           OutputHelpText() + ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
            "\n"

@@ -4,8 +4,8 @@
 #include <map>
 #include <system_error>
 
-#include "run/output_names.h"
 #include "mix/mix_archive.h"
+#include "run/output_names.h"
 
 namespace rw::cli {
 namespace fs = std::filesystem;

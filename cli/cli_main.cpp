@@ -302,6 +302,45 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
     return plan.failures.empty();
 }
 
+// With --to: the maker of the chosen format, each job's output named with its extension (where
+// its AVI file would go); null for AVI files.
+std::unique_ptr<CompressedOutputMaker> ChooseOutput(const OutputOptions& options,
+                                                    std::vector<ConversionJob>& jobs) {
+    if (!options.format) return nullptr;
+    auto maker = std::make_unique<CompressedOutputMaker>(options.settings);
+    for (ConversionJob& job : jobs) job.aviPath = OutputPathFor(job.aviPath, maker->Extension());
+    return maker;
+}
+
+// Converts the jobs, `jobsAtOnce` side by side, until done or interrupted; false when any failed.
+bool ConvertAll(const std::vector<ConversionJob>& jobs, int jobsAtOnce, Console& console,
+                const OutputChoice& output) {
+    const size_t count = jobs.size();
+    std::atomic<size_t> next{0};
+    std::atomic<bool> anyFailed{false};
+    const size_t workers = std::min<size_t>(static_cast<size_t>(jobsAtOnce), count);
+    // The processors are shared out among the files converted side by side.
+    const unsigned processors =
+        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1)));
+    auto work = [&] {
+        for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
+            const std::string label =
+                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
+            if (ConvertOne(jobs[i], console, i, label, processors, output) !=
+                FileResult::Converted) {
+                anyFailed = true;
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+
+    return !anyFailed;
+}
+
 int Main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsEncodeCommand(args)) return RunEncodeCommand(args);
@@ -339,12 +378,7 @@ int Main(int argc, char** argv) {
     }
 
     PlannedJobs plan = PlanJobs(inputs.files, options->outputDir, known);
-    std::unique_ptr<CompressedOutputMaker> maker;
-    if (options->output.format) {
-        maker = std::make_unique<CompressedOutputMaker>(options->output.settings);
-        for (ConversionJob& job : plan.jobs)
-            job.aviPath = OutputPathFor(job.aviPath, maker->Extension());
-    }
+    const auto maker = ChooseOutput(options->output, plan.jobs);
     if (!ReportPlan(plan, console)) failed = true;
     const std::vector<ConversionJob>& jobs = plan.jobs;
     if (jobs.empty() && !failed) {
@@ -357,12 +391,11 @@ int Main(int argc, char** argv) {
     }
 
     if (!ReportClashes(jobs, console)) return kExitUsage;
-    if (options->output.format) {
-        if (auto r = FormatAvailable(*options->output.format); !r) {
-            console.Err(std::string(kProgram) + ": " + r.error().message +
-                        "; nothing was converted");
-            return kExitFailed;
-        }
+    if (auto r =
+            options->output.format ? FormatAvailable(*options->output.format) : Expected<void>{};
+        !r) {
+        console.Err(std::string(kProgram) + ": " + r.error().message + "; nothing was converted");
+        return kExitFailed;
     }
     const OutputChoice output{maker.get(), options->output.force};
     if (auto r = PrepareOutputDir(options->outputDir); !r) {
@@ -371,29 +404,7 @@ int Main(int argc, char** argv) {
     }
 
     InstallInterruptHandlers();
-    const size_t count = jobs.size();
-    std::atomic<size_t> next{0};
-    std::atomic<bool> anyFailed{failed};
-    const size_t workers = std::min<size_t>(static_cast<size_t>(options->jobs), count);
-    // The processors are shared out among the files converted side by side.
-    const unsigned processors =
-        std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
-                                  static_cast<unsigned>(std::max<size_t>(workers, 1)));
-    auto work = [&] {
-        for (size_t i = next++; i < count && !g_interrupted.load(); i = next++) {
-            const std::string label =
-                count > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " : "";
-            if (ConvertOne(jobs[i], console, i, label, processors, output) !=
-                FileResult::Converted) {
-                anyFailed = true;
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (auto& t : pool) t.join();
-
+    const bool anyFailed = !ConvertAll(jobs, options->jobs, console, output) || failed;
     if (g_interrupted.load()) return kExitInterrupted;
     return anyFailed ? kExitFailed : kExitOk;
 }

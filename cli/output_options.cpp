@@ -90,7 +90,7 @@ Expected<void> CheckOutputOptions(const OutputOptions& options) {
 
 std::string OutputHelpText() {
     std::string text =
-        "  --to FORMAT    the kind of file written: avi (the default; uncompressed), or one of\n";
+        "  --to FORMAT    the kind of file written: avi (the default; uncompressed) or\n";
     for (CompressedFormat f : kFormats) {
         const CompressedFormatInfo& info = FormatInfo(f);
         std::string quality = info.defaultQuality < 0
@@ -98,16 +98,17 @@ std::string OutputHelpText() {
                                   : "quality " + std::to_string(info.defaultQuality) + " (" +
                                         std::to_string(info.bestQuality) + " best .. " +
                                         std::to_string(info.worstQuality) + ")";
-        char line[160];
-        std::snprintf(line, sizeof line, "                   %-5s%s; scale %d, %s\n", info.name,
-                      info.contents, info.defaultScale, quality.c_str());
+        char line[240];
+        std::snprintf(line, sizeof line,
+                      "                   %-5s%s\n                        scale %d, %s\n",
+                      info.name, info.contents, info.defaultScale, quality.c_str());
         text += line;
     }
     return text +
            "                 FILE.vqa then becomes FILE.mp4 and so on\n"
            "  --scale N      enlarge the pictures N times (1 to 8; default as above)\n"
            "  --square-pixels\n"
-           "                 square pixels; by default pixels are 5:6, so 320 x 200 shows at 4:3\n"
+           "                 square pixels (by default 5:6, so 320 x 200 shows at 4:3)\n"
            "  --quality Q    the encoder's quality, lower is better (default as above)\n"
            "  --force        with --to: replace an existing output (else it is kept)\n"
            "                 (--scale, --square-pixels and --quality leave AVI files alone)\n";

@@ -26,5 +26,6 @@ inline constexpr int IDC_LOAD_FILE = 1021;
 inline constexpr int IDC_SPLASH_BITMAP = 1022;
 inline constexpr int IDC_OUTPUT_PATH = 1023;  // where a complete run's output went
 inline constexpr int IDC_FRAMES_NOTE = 1024;  // frames that lie beyond the end of the file
+inline constexpr int IDC_OUTPUT_KIND = 1025;  // the kind of file Convert writes
 
 }  // namespace rw

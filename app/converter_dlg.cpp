@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "app/about_dlg.h"
 #include "app/archive_picker_dlg.h"
@@ -30,19 +32,19 @@
 #include "app/resources.h"
 #include "app/splash_dlg.h"
 #include "app/video_panel.h"
-#include "run/convert_frames.h"
 #include "platform/data_paths.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/process_runner.h"
 #include "platform/qt/sound_player.h"
+#include "run/convert_frames.h"
 
 namespace rw {
 
 namespace {
 
 // Elided: a one-line field showing a long text with its middle left out; Note: a few lines.
-enum class Kind { Button, DefaultButton, Static, Elided, Note, GroupBox };
+enum class Kind { Button, DefaultButton, Static, Elided, Note, GroupBox, Choice };
 
 struct ControlTemplate {
     int id;  // -1: no id of its own
@@ -90,7 +92,17 @@ constexpr ControlTemplate kTemplate[] = {
     {IDC_FRAMES_NOTE, Kind::Note, "", 112, 44, 64, 40},
     {-1, Kind::Static, "Written to:", 213, 86, 40, 8},
     {IDC_OUTPUT_PATH, Kind::Elided, "", 257, 86, 101, 8},
+    // Beside the picture: the kind of file Convert writes, AVI at the start.
+    {-1, Kind::Static, "Output", 305, 118, 24, 8},
+    {IDC_OUTPUT_KIND, Kind::Choice, "", 330, 115, 38, 14},
 };
+
+// The choices of the Output box after AVI, in their order.
+constexpr std::pair<const char*, CompressedFormat> kCompressedChoices[] = {
+    {"MP4", CompressedFormat::Mp4},
+    {"WebM", CompressedFormat::WebM},
+    {"MKV", CompressedFormat::Mkv},
+    {"MPEG", CompressedFormat::Mpg}};
 
 // The template's 373 x 135 units, grown to the right for the picture and its player.
 constexpr QSize kTemplateSize(561, 135);
@@ -125,6 +137,13 @@ QWidget* MakeControl(const ControlTemplate& t, QWidget* parent, bool& fitText) {
             palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
             note->setPalette(palette);
             return note;
+        }
+        case Kind::Choice: {
+            auto* box = new QComboBox(parent);
+            box->addItem(QStringLiteral("AVI"));
+            for (const auto& [name, _] : kCompressedChoices)
+                box->addItem(QString::fromLatin1(name));
+            return box;
         }
         case Kind::GroupBox:
             break;
@@ -204,6 +223,15 @@ void CConverterDlg::BuildControls() {
     connect(static_cast<QPushButton*>(m_controls.at(IDC_LOAD_FILE)), &QPushButton::clicked, this,
             [this] { OnLoadFile(); });
     connect(m_btnConvert, &QPushButton::clicked, this, [this] { OnOK(); });
+    for (const auto& [_, format] : kCompressedChoices) {
+        m_outputMakers.push_back(
+            std::make_unique<CompressedOutputMaker>(CompressedSettings{.format = format}));
+    }
+    connect(static_cast<QComboBox*>(m_controls.at(IDC_OUTPUT_KIND)),
+            &QComboBox::currentIndexChanged, this, [this](int index) {
+                m_session.SetOutput(
+                    index > 0 ? m_outputMakers.at(static_cast<size_t>(index - 1)).get() : nullptr);
+            });
     connect(static_cast<QPushButton*>(m_controls.at(IDCANCEL)), &QPushButton::clicked, this,
             [this] { OnCancel(); });
     // The first tab stop, Load File, has the focus at start-up.
@@ -337,6 +365,7 @@ void CConverterDlg::ShowVideo(const VqaSource& video) {
 
 void CConverterDlg::SetConverting(bool converting) {
     m_video->SetConverting(converting);
+    m_controls.at(IDC_OUTPUT_KIND)->setEnabled(!converting);
 }
 
 void CConverterDlg::FocusConvert() {

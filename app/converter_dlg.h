@@ -13,8 +13,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/archive_picker_dlg.h"
+#include "compressed/compressed_target.h"
 #include "decode/video_source.h"
 #include "run/conversion_host.h"
 #include "session/converter_session.h"
@@ -184,6 +186,7 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     QIcon m_hIcon;
     VideoPanel* m_video = nullptr;
     QWidget* m_progressBox = nullptr;
+    std::vector<std::unique_ptr<CompressedOutputMaker>> m_outputMakers;  // the Output choices
     ConverterSession m_session;  // after the widgets it shows on
 
     bool m_pumping = false;

@@ -22,6 +22,7 @@
 #include "cli/encode_mode.h"
 #include "cli/info_json.h"
 #include "cli/pack_mode.h"
+#include "compressed/compressed_target.h"
 #include "mix/mix_names.h"
 #include "run/conversion_host.h"
 #include "run/conversion_worker.h"
@@ -181,6 +182,7 @@ struct ConvertSettings {
     std::string outputDir;  // created when the first output is written; empty: none
     bool force = false;     // replace existing outputs
     unsigned processors = 1;
+    const OutputMaker* maker = nullptr;  // --to: the compressed format's; none: AVI files
 };
 
 // The output folder made and the output checked before a conversion: a message when it cannot be
@@ -216,6 +218,7 @@ FileResult ConvertOne(const ConversionJob& job, Console& console, size_t slot,
     request.source = job.source;
     request.outputPath = job.aviPath;
     request.processors = settings.processors;
+    request.output = settings.maker;
     request.cancelWhen = &InterruptFlag();  // an interrupt stops the run before its next frame
     worker.Start(std::move(request), host);
     worker.Join();
@@ -251,9 +254,20 @@ bool ReportPlan(const PlannedJobs& plan, Console& console) {
     return plan.failures.empty();
 }
 
+// With --to: the maker of the chosen format, each job's output named with its extension (where
+// its AVI file would go); null for AVI files.
+std::unique_ptr<CompressedOutputMaker> ChooseOutput(const OutputOptions& options,
+                                                    std::vector<ConversionJob>& jobs) {
+    if (!options.format) return nullptr;
+    auto maker = std::make_unique<CompressedOutputMaker>(options.settings);
+    for (ConversionJob& job : jobs)
+        job.aviPath = PathWithLastThree(job.aviPath, maker->Extension());
+    return maker;
+}
+
 // Converts the jobs, `jobs` (--jobs) files side by side; false when any failed.
 bool ConvertAll(const std::vector<ConversionJob>& jobs, const CliOptions& options,
-                Console& console) {
+                const OutputMaker* maker, Console& console) {
     InstallInterruptHandlers();
     const size_t count = jobs.size();
     std::atomic<size_t> next{0};
@@ -263,7 +277,8 @@ bool ConvertAll(const std::vector<ConversionJob>& jobs, const CliOptions& option
     const ConvertSettings settings{
         options.outputDir, options.exports.force,
         std::max<unsigned>(1, ConversionWorker::DefaultProcessors() /
-                                  static_cast<unsigned>(std::max<size_t>(workers, 1)))};
+                                  static_cast<unsigned>(std::max<size_t>(workers, 1))),
+        maker};
     auto work = [&] {
         for (size_t i = next++; i < count && !Interrupted(); i = next++) {
             const std::string label =
@@ -289,6 +304,7 @@ int RunConversions(const CliOptions& options, Console& console, const MixNames* 
         failed = true;
     }
     PlannedJobs plan = PlanJobs(inputs.files, options.outputDir, known);
+    const auto maker = ChooseOutput(options.target, plan.jobs);
     if (!options.outputFile.empty() && plan.jobs.size() == 1) {
         plan.jobs.front().aviPath = options.outputFile;
     }
@@ -303,7 +319,12 @@ int RunConversions(const CliOptions& options, Console& console, const MixNames* 
         return printed && !failed ? kExitOk : kExitFailed;
     }
     if (!ReportClashes(jobs, console)) return kExitUsage;
-    const bool converted = ConvertAll(jobs, options, console);
+    if (auto r = options.target.format ? FormatAvailable(*options.target.format) : Expected<void>{};
+        !r) {
+        console.Err(std::string(kProgram) + ": " + r.error().message + "; nothing was converted");
+        return kExitFailed;
+    }
+    const bool converted = ConvertAll(jobs, options, maker.get(), console);
     if (Interrupted()) return InterruptedExitStatus();
     return converted && !failed ? kExitOk : kExitFailed;
 }

@@ -105,6 +105,8 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
             o.jobs = *jobs;
         } else if (auto taken = ParseExportOption(args, i, o.exports)) {
             if (!*taken) return taken->error();
+        } else if (auto given = ParseOutputOption(args, i, o.target)) {
+            if (!*given) return given->error();
         } else {
             return Error{"unknown option \"" + a + "\""};
         }
@@ -112,8 +114,14 @@ Expected<CliOptions> ParseArguments(std::span<const std::string> args) {
     if (!o.help && !o.version && o.inputs.empty()) return Error{"no VQA file or folder given"};
     if (o.json && !o.info) return Error{"--json goes with --info"};
     if (!o.help && !o.version) {
+        if (o.target.format && o.exports.Any()) {
+            return Error{"--to cannot be used with --frames or --thumbnail"};
+        }
+        if (auto r = CheckOutputOptions(o.target); !r) return r.error();
         if (auto r = CheckExportOptions(o.exports, o.inputs, o.info); !r) return r.error();
-        if (auto r = ResolveOutput(o, ".avi"); !r) return r.error();
+        const std::string extension =
+            o.target.format ? FormatInfo(*o.target.format).extension : ".avi";
+        if (auto r = ResolveOutput(o, extension); !r) return r.error();
     }
     return o;
 }
@@ -176,7 +184,7 @@ std::string HelpText() {
            "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
            "                 starts a comment): an entry whose id matches a name is shown and\n"
            "                 converted under that name (INTRO.VQA becomes INTRO.avi)\n" +
-           ExportHelpText() +
+           OutputHelpText() + ExportHelpText() +
            "  -h, --help     show this help\n"
            "  --version      show the version\n"
            "\n"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/export_mode.h"
+#include "cli/output_options.h"
 #include "platform/expected.h"
 
 namespace rw::cli {
@@ -25,6 +26,7 @@ struct CliOptions {
     std::string namesList;   // --names: candidate names of archive entries; empty: none
     ExportOptions exports;   // --frames, --thumbnail and their options; its `force` (--force)
                              // goes with converting too
+    OutputOptions target;    // --to and the compressed formats' options
 };
 
 // Parses the arguments after the program name. An error names the offending argument. -o PATH

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "mix/mix_archive.h"
+#include "run/output_names.h"
 
 namespace rw::cli {
 namespace fs = std::filesystem;

@@ -44,6 +44,8 @@ class DiskOutputFile final : public OutputFile {
     // file that is not open has no effect.
     void Abandon();
     bool IsOpen() const { return m_fd >= 0; }
+    // The open file, for a writer that writes it itself (nothing may be buffered here then).
+    int Descriptor() const { return m_fd; }
 
     Expected<void> Write(std::span<const uint8_t> data) override;
     // Room inside the write buffer, when the size fits in one.

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <system_error>
 #include <utility>
 
 #include "avi/avi_header.h"
+#include "decode/frame_decoder.h"
+#include "decode/frame_stream.h"
 #include "decode/open_video.h"
 #include "run/avi_format_of.h"
 #include "run/output_names.h"
@@ -155,7 +158,12 @@ ConversionOutcome ConversionWorker::Failed(const std::string& message) {
 ConversionOutcome ConversionWorker::Run() {
     const VqaSource& source = m_request.source;
     const std::string cannot = "Cannot convert \"" + source.name + "\": ";
-    m_outputPath = m_request.outputPath.empty() ? AviPathFor(source.name) : m_request.outputPath;
+    m_outputPath = m_request.outputPath;
+    if (m_outputPath.empty()) {
+        m_outputPath = m_request.output
+                           ? PathWithLastThree(source.name, m_request.output->Extension())
+                           : AviPathFor(source.name);
+    }
     m_temporaryPath.clear();
     m_outcome = ConversionOutcome{};
 
@@ -179,7 +187,26 @@ ConversionOutcome ConversionWorker::Run() {
         return Failed(cannot + r.error().message);
     }
     m_temporaryPath = m_output.TemporaryPath();
+    if (m_request.output) return Completed(ConvertToOther(*video));
     return Completed(Convert(*video, plan));
+}
+
+ConversionOutcome ConversionWorker::ConvertToOther(OpenedVideo& video) {
+    const unsigned processors =
+        m_request.processors > 0 ? m_request.processors : DefaultProcessors();
+    Observer observer(*this, video.props.frames);
+    try {
+        auto target = m_request.output->Open(m_output.File().Descriptor(), m_outputPath,
+                                             StreamFormatOf(video.props), processors);
+        if (!target) return Fail(target.error().message);
+        ConversionOutcome outcome =
+            RunFrames(*m_input, video.props, video.frameIndex, **target, observer);
+        if (!outcome.Completed()) return outcome;
+        if (auto r = (*target)->Finish(); !r) return Fail(r.error().message);
+        return outcome;
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory(video.props);
+    }
 }
 
 ConversionOutcome ConversionWorker::Convert(OpenedVideo& video, const RunPlan& plan) {

@@ -15,6 +15,7 @@
 #include "platform/file.h"
 #include "run/conversion_host.h"
 #include "run/convert_frames.h"
+#include "run/output_maker.h"
 #include "run/progress.h"
 
 namespace rw {
@@ -26,7 +27,11 @@ struct RunPlan {
 
 struct ConversionRequest {
     VqaSource source;        // the video; its name names it in messages
-    std::string outputPath;  // the AVI file; empty: beside the video (AviPathFor)
+    std::string outputPath;  // the output file; empty: beside the video (AviPathFor, or
+                             // PathWithLastThree with the maker's extension)
+    // Another kind of output than the AVI file (converted in one part); null: the AVI file. It
+    // must outlive the run.
+    const OutputMaker* output = nullptr;
     // How many processors the run may keep busy: with two or more, a long video is converted in
     // two parts at once. The command line gives less when it runs several conversions side by
     // side.
@@ -78,6 +83,7 @@ class ConversionWorker {
     ConversionOutcome Run();
     ConversionOutcome Failed(const std::string& message);
     ConversionOutcome Convert(OpenedVideo& video, const RunPlan& plan);
+    ConversionOutcome ConvertToOther(OpenedVideo& video);
     ConversionOutcome Completed(ConversionOutcome outcome);
 
     class Observer;

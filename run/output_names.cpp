@@ -18,4 +18,8 @@ std::string MpegPathFor(const std::string& vqaPath) {
     return WithoutLastThree(vqaPath) + "mpg";
 }
 
+std::string PathWithLastThree(const std::string& vqaPath, const std::string& extension) {
+    return WithoutLastThree(vqaPath) + extension;
+}
+
 }  // namespace rw

@@ -11,5 +11,7 @@ namespace rw {
 std::string AviPathFor(const std::string& vqaPath);
 // The same with "mpg", for the MPEG companion.
 std::string MpegPathFor(const std::string& vqaPath);
+// The same with `extension` ("mp4": "intro.vqa" -> "intro.mp4", "intro.avi" -> "intro.mp4").
+std::string PathWithLastThree(const std::string& vqaPath, const std::string& extension);
 
 }  // namespace rw

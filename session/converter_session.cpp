@@ -59,6 +59,10 @@ std::string ConverterSession::AviPath() const {
     return m_archiveVideo ? m_archiveAviPath : AviPathFor(Path());
 }
 
+std::string ConverterSession::OutputPath() const {
+    return m_output ? PathWithLastThree(AviPath(), m_output->Extension()) : AviPath();
+}
+
 void ConverterSession::Keep(const std::string& path, const VqaProperties& properties) {
     std::lock_guard lock(m_stateMutex);
     m_path = path;
@@ -200,7 +204,8 @@ void ConverterSession::StartWorker() {
     m_worker = std::make_unique<ConversionWorker>(m_clock);
     ConversionRequest request;
     request.source = m_archiveVideo ? *m_archiveVideo : LooseSource(Path());
-    request.outputPath = AviPath();
+    request.outputPath = OutputPath();
+    request.output = m_output;
     try {
         m_worker->Start(std::move(request), m_host);
     } catch (const std::exception& e) {
@@ -253,11 +258,12 @@ void ConverterSession::Finished() {
 // After a complete run: the MPEG companion when it is there, then "another one?", which loads the
 // next video or ends the program.
 void ConverterSession::RunCompletion() {
-    const std::string avi = AviPath();
+    const std::string avi = OutputPath();
     std::error_code ec;
     const std::filesystem::path shown = std::filesystem::absolute(avi, ec);
     m_view.ShowOutputPath(ec ? avi : shown.lexically_normal().string());
-    if (IsFile(m_companion) && m_view.AskYesNo(kAskMpeg)) {
+    // The companion makes its MPEG file from an AVI file: asked only after one.
+    if (!m_output && IsFile(m_companion) && m_view.AskYesNo(kAskMpeg)) {
         // An argument list, not a command line: paths with spaces or quotes arrive as they are.
         m_view.RunCompanion({m_companion, "Reelwright", avi, MpegPathFor(avi)});
     }

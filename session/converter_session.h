@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decode/video_source.h"
+#include "run/output_maker.h"
 #include "run/properties_text.h"
 #include "vqa/vqa_properties.h"
 
@@ -107,6 +108,11 @@ class ConverterSession {
     VqaProperties Properties() const;
     // Where the loaded video's AVI file goes (for an archive's video, as chosen at Convert).
     std::string AviPath() const;
+    // The kind of file Convert writes: null (the start) for the AVI file, else a maker that
+    // outlives the runs. Its file goes where the AVI file would, with the maker's extension.
+    void SetOutput(const OutputMaker* maker) { m_output = maker; }
+    // Where the loaded video's output goes: the AVI path, or the same with the other extension.
+    std::string OutputPath() const;
 
     bool IsConverting() const { return m_worker != nullptr; }
     bool IsCompleting() const { return m_completing; }
@@ -130,6 +136,7 @@ class ConverterSession {
     ConversionHost& m_host;
     ProgressClock* m_clock;
     std::string m_companion;
+    const OutputMaker* m_output = nullptr;  // null: the AVI file
 
     std::unique_ptr<ConversionWorker> m_worker;
     mutable std::mutex m_stateMutex;

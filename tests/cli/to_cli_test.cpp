@@ -1,0 +1,136 @@
+// Conversions into compressed files (--to): the pictures and sound of a lossless file read back by
+// an outside reader (ffmpeg, given only the files written here), the refused options, the kept
+// existing output, and nothing left behind by a failed or interrupted run.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/shell.h"
+#include "tools/synth/mix_pack.h"
+
+namespace rw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The pictures (BGR) or the sound (16-bit PCM) of a file this program wrote, as ffmpeg reads them.
+std::string Decoded(const fs::path& path, const std::string& what) {
+    const std::string out = what == "v" ? "-vsync passthrough -f rawvideo -pix_fmt bgr24"
+                                        : "-f s16le -acodec pcm_s16le";
+    return test::RunShell("ffmpeg -v error -i '" + path.string() + "' -map 0:" + what + " " + out +
+                          " -")
+        .out;
+}
+
+class ToFormat : public testing::Test {
+  protected:
+    std::vector<std::string> Others() const {
+        std::vector<std::string> names = m_dir.Listing();
+        std::erase(names, "clip.vqa");
+        return names;
+    }
+    test::ScratchFolder m_dir;
+};
+
+// A lossless file holds the AVI file's pictures and sound, bit for bit, lead of sound included (R
+// bytes, then 2R / 15 a frame).
+TEST_F(ToFormat, MkvHoldsTheAvisPicturesAndSoundExactly) {
+    m_dir.Put("clip.vqa", test::SmallVideo(30, 64, 32).file);
+    ASSERT_EQ(m_dir.Run({"clip.vqa"}).status, 0);
+    const test::CliRun r = m_dir.Run({"--to", "mkv", "clip.vqa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Converted \"clip.vqa\" to \"clip.mkv\"\n");
+    for (const char* what : {"v", "a"}) {
+        const std::string avi = Decoded(m_dir / "clip.avi", what);
+        EXPECT_EQ(avi.size(), what[0] == 'v' ? 30u * 64 * 32 * 3 : 22050u + 30 * 2 * 22050 / 15);
+        EXPECT_TRUE(Decoded(m_dir / "clip.mkv", what) == avi) << what;
+    }
+}
+
+// Folders and archives, into another folder, two files at once: each output named as its AVI
+// file would be, with the format's extension.
+TEST_F(ToFormat, FoldersAndArchivesIntoAnOutputFolder) {
+    const auto& video = test::SmallVideo(6, 64, 32).file;
+    m_dir.Put("in/a.vqa", video);
+    m_dir.Put("in/MOVIES.MIX", synth::PackMix({{0x10, video}}));
+    const test::CliRun r = m_dir.Run({"--to", "mpg", "--jobs", "2", "-o", "out", "in"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(m_dir.Listing("out"),
+              (std::vector<std::string>{"MOVIES-0001-00000010.mpg", "a.mpg"}));
+}
+
+struct Refusal {
+    std::vector<std::string> args;
+    const char* says;
+};
+class ToRefusal : public testing::TestWithParam<Refusal> {};
+
+TEST_P(ToRefusal, NamesTheProblem) {
+    std::vector<std::string> args = GetParam().args;
+    args.push_back("a.vqa");
+    auto o = cli::ParseArguments(args);
+    ASSERT_FALSE(o.ok());
+    EXPECT_NE(o.error().message.find(GetParam().says), std::string::npos) << o.error().message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ToRefusal,
+    testing::Values(Refusal{{"--to", "flv"}, "--to wants avi, mp4, webm, mkv or mpg, not \"flv\""},
+                    Refusal{{"--to="}, "not \"\""},
+                    Refusal{{"--to", "mp4", "--scale", "0"}, "--scale wants a number from 1 to 8"},
+                    Refusal{{"--scale=9"}, "not \"9\""},
+                    Refusal{{"--to=mp4", "--quality", "52"}, "from 0 to 51, not 52"},
+                    Refusal{{"--to", "mpg", "--quality=0"}, "from 1 to 31"},
+                    Refusal{{"--to", "mkv", "--quality", "1"}, "does not apply to mkv"},
+                    Refusal{{"--to", "mp4", "--frames", "d"}, "--to cannot be used"}));
+
+// A usage error is exit status 2, and nothing is written.
+TEST_F(ToFormat, AnUnknownFormatIsAUsageError) {
+    m_dir.Put("clip.vqa", test::SmallVideo(6, 64, 32).file);
+    const test::CliRun r = m_dir.Run({"--to", "avi2", "clip.vqa"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Others(), std::vector<std::string>{});
+}
+
+// An existing output is kept unless --force is given.
+TEST_F(ToFormat, AnExistingOutputIsKeptWithoutForce) {
+    m_dir.Put("clip.vqa", test::SmallVideo(6, 64, 32).file);
+    m_dir.Put("clip.webm", {'o', 'l', 'd'});
+    const test::CliRun kept = m_dir.Run({"--to", "webm", "clip.vqa"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find("\"clip.webm\" already exists; give --force to replace it"),
+              std::string::npos)
+        << kept.err;
+    EXPECT_EQ(m_dir.Get("clip.webm"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(m_dir.Run({"--to", "webm", "--force", "clip.vqa"}).status, 0);
+    EXPECT_GT(m_dir.Get("clip.webm").value_or(std::vector<uint8_t>{}).size(), 3u);
+}
+
+// A write that fails (a full disk) and an interrupt both leave nothing behind.
+TEST_F(ToFormat, AFailedOrInterruptedRunLeavesNothing) {
+    m_dir.Put("clip.vqa", test::SmallVideo(600, 64, 32).file);
+    const test::CliRun full = m_dir.Run({"--to", "mkv", "clip.vqa"}, 64 * 1024);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("Cannot convert \"clip.vqa\""), std::string::npos) << full.err;
+    EXPECT_EQ(Others(), std::vector<std::string>{});
+
+    test::Child child(test::kCliProgram, {"--to", "webm", "--scale", "8", "clip.vqa"},
+                      m_dir.Path());
+    for (int i = 0; i < 500 && Others().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    child.Signal(SIGINT);
+    const test::CliRun r = child.Finish();
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(Others(), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace rw

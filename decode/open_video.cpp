@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "vqa/hc_chunks.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
@@ -77,6 +78,23 @@ VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     return result;
 }
 
+Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file) {
+    auto fields = ReadVqaHeaderFields(file);
+    if (!fields) return std::optional<HighColourVideo>{};
+    const PictureKindDecision decision = DecideVideoKind(file, *fields);
+    if (decision.kind != PictureKind::HighColour) return std::optional<HighColourVideo>{};
+    HighColourVideo video;
+    video.props = HighColourPropertiesOf(*fields);
+    video.contradictsHeader = decision.contradictsHeader;
+    if (auto r = CheckHighColourProperties(video.props, file.Name()); !r) return r.error();
+    auto index = ReadHighColourFrameIndex(file, video.props.frames);
+    if (!index) return index.error();
+    if (index->empty()) return Error{"\"" + file.Name() + "\": the video has no frames"};
+    video.frameIndex = std::move(*index);
+    video.firstSound = ProbeFrame(file, video.frameIndex.front()).sound;
+    return std::optional<HighColourVideo>{std::move(video)};
+}
+
 Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
                                 const std::string& verb) {
     OpenedVideo video;
@@ -98,6 +116,14 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
             return Error{cannot + inspection.reason};
     }
     video.props = inspection.properties;
+    auto highColour = OpenHighColour(*video.file);
+    // Its messages name the file: "Cannot <verb> "name": why".
+    if (!highColour) return Error{"Cannot " + verb + " " + highColour.error().message};
+    if (*highColour) {
+        video.kind = PictureKind::HighColour;
+        video.highColour = std::move(**highColour);
+        return video;
+    }
     auto index = ReadFrameIndex(*video.file, std::max(video.props.frames, 0));
     if (!index) return Error{cannot + index.error().message};
     if (std::string why = check(video.props); !why.empty()) return Error{cannot + why};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "decode/video_source.h"
 #include "platform/expected.h"
 #include "platform/file.h"
+#include "vqa/hc_properties.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
@@ -47,15 +49,30 @@ using PropertiesCheck = std::string (*)(const VqaProperties&);
 // What the video is, from its header, and how much of it the file holds.
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable);
 
+// What a high-colour video brings besides the header's six values.
+struct HighColourVideo {
+    HighColourProperties props;
+    std::vector<int64_t> frameIndex;  // byte offsets
+    bool contradictsHeader = false;   // the header says 8-bit; the chunks are decoded as they say
+    SoundChunkKind firstSound = SoundChunkKind::None;  // the first frame's first sound chunk
+};
+
 // An open video, ready to be decoded from its first frame.
 struct OpenedVideo {
     std::unique_ptr<DiskInputFile> file;
     VqaSource source;
     VqaProperties props;
-    std::vector<int32_t> frameIndex;
+    std::vector<int32_t> frameIndex;  // 8-bit videos
+    PictureKind kind = PictureKind::EightBit;
+    HighColourVideo highColour;  // kind HighColour
 };
+// The kind of the video whose header `file` has just been read past, and for a high-colour one its
+// values and frame index; fails, naming the file, for a high-colour video that cannot be decoded.
+Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file);
+
 // Opens the video and reads its header and frame index. Messages name the video and the problem:
 // "Cannot <verb> "name": why" for a video that cannot be decoded or whose index cannot be read.
+// High-colour videos are checked by their own limits, not by `check`.
 Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable,
                                 const std::string& verb = "read");
 

@@ -1,0 +1,62 @@
+// A stream's frames as an ordinary AVI file of any frame rate and sound format: a 24-bit video
+// stream at the stream's own frame rate, a 16-bit PCM sound stream at its own rate and channels
+// with chunks as long as each frame's sound, and an idx1 index. The header block's size is fixed,
+// so the frames go straight after room left for it; its values, known only at the end, are written
+// last through a second writer at the start of the file. Used for the videos whose AVI layout is
+// not the 8-bit videos' fixed one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "stream/frame_target.h"
+
+namespace rw {
+
+// Why a stream of this format cannot be written as such an AVI file (a picture too large, a file
+// that would pass 4 GB with the pictures alone), or nothing.
+std::optional<std::string> CheckStreamAvi(const StreamFormat& format);
+
+class StreamAviTarget final : public FrameTarget {
+  public:
+    // `format.soundRate` 0: no sound stream, and the frames' sound is dropped.
+    StreamAviTarget(OutputFile& file, const StreamFormat& format);
+
+    // Leaves room for the header block, then writes the sound as the first sound chunk.
+    Expected<void> LeadingSound(std::span<const uint8_t> pcm) override;
+    Expected<std::span<uint8_t>> BeginFrame(int32_t frame, std::span<const uint8_t> sound) override;
+    Expected<void> EndFrame(int32_t frame, bool damaged) override;
+
+    // After the last frame: writes the index at the end of the file, then the header block into
+    // `start`, a writer of the same file whose first byte goes to position 0.
+    Expected<void> Finish(OutputFile& start);
+
+    // The header block, once the index is written.
+    std::vector<uint8_t> HeaderBlock() const;
+
+  private:
+    struct IndexEntry {
+        uint32_t id;
+        uint32_t position;
+        uint32_t size;
+    };
+    Expected<void> WriteChunk(uint32_t id, std::span<const uint8_t> data);
+
+    OutputFile& m_file;
+    StreamFormat m_format;
+    size_t m_rowBytes;               // a picture row in the file, padded to 4 bytes
+    size_t m_imageBytes;             // a picture in the file
+    std::vector<uint8_t> m_picture;  // the stream's picture, rows unpadded
+    std::vector<uint8_t> m_padded;   // a picture with padded rows, when rows need padding
+    std::vector<IndexEntry> m_index;
+    int64_t m_soundBytes = 0;
+    uint32_t m_largestSound = 0;
+    int32_t m_frames = 0;
+    int64_t m_moviEnd = 0;  // where the index begins
+};
+
+}  // namespace rw

@@ -14,6 +14,7 @@ constexpr uint32_t kVideoStrlBytes = 12 + (8 + 56) + (8 + 40);
 constexpr uint32_t kSoundStrlBytes = 12 + (8 + 56) + (8 + 18);
 constexpr uint32_t kHdrlBytes = 12 + kAvihBytes + kVideoStrlBytes + kSoundStrlBytes;
 constexpr uint32_t kHeaderBytes = 12 + kHdrlBytes + 12;
+static_assert(kHeaderBytes == kStreamAviHeaderBytes);
 // Index offsets count from the movi list's "movi".
 constexpr uint32_t kMoviStart = kHeaderBytes - 4;
 constexpr uint32_t kMaxFileBytes = std::numeric_limits<uint32_t>::max();
@@ -92,7 +93,8 @@ Expected<void> StreamAviTarget::WriteChunk(uint32_t id, std::span<const uint8_t>
 }
 
 Expected<void> StreamAviTarget::LeadingSound(std::span<const uint8_t> pcm) {
-    if (auto r = m_file.WriteZeros(kHeaderBytes); !r) return r;
+    if (m_file.Position() != kHeaderBytes)
+        return Error{"the movie chunks begin at the wrong place"};
     if (m_format.soundRate <= 0 || pcm.empty()) return {};
     m_soundBytes += static_cast<int64_t>(pcm.size());
     m_largestSound = std::max(m_largestSound, static_cast<uint32_t>(pcm.size()));
@@ -134,8 +136,8 @@ Expected<void> StreamAviTarget::Finish(OutputFile& start) {
         le.U32(e.size);
     }
     if (auto r = m_file.Write(index); !r) return r;
-    if (auto r = start.Write(HeaderBlock()); !r) return r;
-    return start.Finish();
+    if (auto r = m_file.Finish(); !r) return r;
+    return start.Write(HeaderBlock());
 }
 
 namespace {

@@ -1,8 +1,8 @@
 // A stream's frames as an ordinary AVI file of any frame rate and sound format: a 24-bit video
 // stream at the stream's own frame rate, a 16-bit PCM sound stream at its own rate and channels
 // with chunks as long as each frame's sound, and an idx1 index. The header block's size is fixed,
-// so the frames go straight after room left for it; its values, known only at the end, are written
-// last through a second writer at the start of the file. Used for the videos whose AVI layout is
+// so the frames go through a writer that starts after it; its values, known only at the end, are
+// written last through the file's own writer, at its start. Used for the videos whose AVI layout is
 // not the 8-bit videos' fixed one.
 #pragma once
 
@@ -19,20 +19,24 @@ namespace rw {
 
 // Why a stream of this format cannot be written as such an AVI file (a picture too large, a file
 // that would pass 4 GB with the pictures alone), or nothing.
+// The header block's size: where the first movie chunk begins.
+inline constexpr int64_t kStreamAviHeaderBytes = 326;
+
 std::optional<std::string> CheckStreamAvi(const StreamFormat& format);
 
 class StreamAviTarget final : public FrameTarget {
   public:
+    // `body`: a writer of the file whose first byte goes to kStreamAviHeaderBytes.
     // `format.soundRate` 0: no sound stream, and the frames' sound is dropped.
-    StreamAviTarget(OutputFile& file, const StreamFormat& format);
+    StreamAviTarget(OutputFile& body, const StreamFormat& format);
 
-    // Leaves room for the header block, then writes the sound as the first sound chunk.
+    // Writes the sound as the first sound chunk.
     Expected<void> LeadingSound(std::span<const uint8_t> pcm) override;
     Expected<std::span<uint8_t>> BeginFrame(int32_t frame, std::span<const uint8_t> sound) override;
     Expected<void> EndFrame(int32_t frame, bool damaged) override;
 
-    // After the last frame: writes the index at the end of the file, then the header block into
-    // `start`, a writer of the same file whose first byte goes to position 0.
+    // After the last frame: writes the index at the end of the file and finishes the body's writer,
+    // then writes the header block into `start`, the writer of the same file at its position 0.
     Expected<void> Finish(OutputFile& start);
 
     // The header block, once the index is written.

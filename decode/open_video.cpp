@@ -70,11 +70,27 @@ int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSi
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     DiskInputFile file;
     VqaInspection result = Inspect(file, source, check);
-    if (result.status == VqaInspection::Status::Ok) {
-        const auto index = ReadFrameIndex(file, result.properties.frames);
-        result.framesBeyondEnd =
-            index ? CountFramesBeyondEnd(*index, result.fileSize) : result.properties.frames;
+    if (result.status != VqaInspection::Status::Ok) return result;
+    auto highColour = OpenHighColour(file);
+    if (!highColour) {
+        result.status = VqaInspection::Status::NotConvertible;
+        const std::string& why = highColour.error().message;
+        const std::string named = "\"" + source.name + "\": ";
+        result.reason = why.starts_with(named) ? why.substr(named.size()) : why;
+        return result;
     }
+    if (*highColour) {
+        result.kind = PictureKind::HighColour;
+        result.highColour = std::move(**highColour);
+        for (const int64_t offset : result.highColour.frameIndex) {
+            if (offset >= result.fileSize) ++result.framesBeyondEnd;
+        }
+        result.highColour.frameIndex.clear();
+        return result;
+    }
+    const auto index = ReadFrameIndex(file, result.properties.frames);
+    result.framesBeyondEnd =
+        index ? CountFramesBeyondEnd(*index, result.fileSize) : result.properties.frames;
     return result;
 }
 

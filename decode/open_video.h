@@ -20,6 +20,14 @@
 
 namespace rw {
 
+// What a high-colour video brings besides the header's six values.
+struct HighColourVideo {
+    HighColourProperties props;
+    std::vector<int64_t> frameIndex;  // byte offsets
+    bool contradictsHeader = false;   // the header says 8-bit; the chunks are decoded as they say
+    SoundChunkKind firstSound = SoundChunkKind::None;  // the first frame's first sound chunk
+};
+
 struct VqaInspection {
     enum class Status {
         Ok,              // a VQA video whose frames can be decoded (and passed `check`)
@@ -35,6 +43,8 @@ struct VqaInspection {
     // Ok: frames whose offset lies at or beyond the end of the file (a file cut short); all of
     // them when the file ends inside the frame index.
     int32_t framesBeyondEnd = 0;
+    PictureKind kind = PictureKind::EightBit;  // Ok
+    HighColourVideo highColour;                // Ok, kind HighColour (its frame index left empty)
 };
 
 // How many frames of `frameIndex` (ReadFrameIndex) start at or beyond `fileSize` bytes; frame 0
@@ -48,14 +58,6 @@ using PropertiesCheck = std::string (*)(const VqaProperties&);
 
 // What the video is, from its header, and how much of it the file holds.
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable);
-
-// What a high-colour video brings besides the header's six values.
-struct HighColourVideo {
-    HighColourProperties props;
-    std::vector<int64_t> frameIndex;  // byte offsets
-    bool contradictsHeader = false;   // the header says 8-bit; the chunks are decoded as they say
-    SoundChunkKind firstSound = SoundChunkKind::None;  // the first frame's first sound chunk
-};
 
 // An open video, ready to be decoded from its first frame.
 struct OpenedVideo {

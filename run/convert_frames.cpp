@@ -65,12 +65,12 @@ ConversionOutcome ConvertHighColourUnguarded(InputFile& vqa, OutputFile& avi,
                                              ConversionObserver& observer, ConversionFiles& files) {
     const StreamFormat format = StreamFormatOf(video);
     if (auto why = CheckStreamAvi(format)) return Fail(*why);
-    StreamAviTarget target(avi, format);
+    auto body = files.OpenOutputAt(kStreamAviHeaderBytes);
+    if (!body) return Fail(body.error().message);
+    StreamAviTarget target(**body, format);
     ConversionOutcome outcome = RunHighColourFrames(vqa, video, target, observer);
     if (!outcome.Completed()) return outcome;
-    auto start = files.OpenOutputAt(0);
-    if (!start) return Fail(start.error().message);
-    if (auto r = target.Finish(**start); !r) return Fail(r.error().message);
+    if (auto r = target.Finish(avi); !r) return Fail(r.error().message);
     outcome.notice = HighColourNotice(video);
     return outcome;
 }

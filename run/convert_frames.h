@@ -36,8 +36,8 @@ class ConversionFiles;
 struct HighColourVideo;
 
 // A high-colour video into an ordinary AVI file of its own frame rate, sound rate and channels
-// (StreamAviTarget), in one part; the header block is written last through a writer from `files`
-// at the start of the file.
+// (StreamAviTarget), in one part: the movie chunks through a writer from `files` that starts after
+// the header block, which `avi` (empty) writes last.
 ConversionOutcome ConvertHighColour(InputFile& vqa, OutputFile& avi, const HighColourVideo& video,
                                     ConversionObserver& observer, ConversionFiles& files);
 

@@ -17,9 +17,11 @@ struct ConversionOutcome {
     std::string message;        // Failed: the reason; Completed with damage: a summary
     int32_t damagedFrames = 0;  // frames that repeat the previous picture (damage, truncation)
     bool leadingSoundMissing = false;  // the sound before frame 0 lies past the end: silence
-    std::string notice;  // Completed: what the user is told once besides damage (sound not decoded)
-    uint32_t failedFrame = 0;     // SeekFailed: the frame number, from 0
-    uint32_t failedPosition = 0;  // SeekFailed: the position sought, as a signed 32-bit number
+    uint32_t failedFrame = 0;          // SeekFailed: the frame number, from 0
+    uint32_t failedPosition = 0;       // SeekFailed: the position sought, as a signed 32-bit number
+
+    std::string notice =
+        {};  // Completed: what the user is told once besides damage (sound not decoded)
 
     bool Completed() const { return status == Status::Completed; }
 };

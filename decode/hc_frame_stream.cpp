@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/frame_decoder.h"
 #include "decode/frame_stream.h"
 #include "vqa/hc_decoder.h"
 
@@ -82,6 +83,19 @@ ConversionOutcome RunHighColourFrames(InputFile& vqa, const HighColourVideo& vid
     done.damagedFrames = damaged;
     done.message = HighColourDamageSummary(damaged, firstDamaged, firstDamage);
     return done;
+}
+
+StreamFormat StreamFormatOf(const OpenedVideo& video) {
+    if (video.kind == PictureKind::HighColour) return StreamFormatOf(video.highColour);
+    return StreamFormatOf(video.props);
+}
+
+ConversionOutcome RunVideoFrames(OpenedVideo& video, FrameTarget& target,
+                                 ConversionObserver& observer) {
+    if (video.kind == PictureKind::HighColour) {
+        return RunHighColourFrames(*video.file, video.highColour, target, observer);
+    }
+    return RunFrames(*video.file, video.props, video.frameIndex, target, observer);
 }
 
 }  // namespace rw

@@ -26,4 +26,10 @@ std::string HighColourNotice(const HighColourVideo& video);
 ConversionOutcome RunHighColourFrames(InputFile& vqa, const HighColourVideo& video,
                                       FrameTarget& target, ConversionObserver& observer);
 
+// Either kind of video: its stream's format, and its frames into `target` (RunFrames for 8-bit
+// videos, RunHighColourFrames for high-colour ones).
+StreamFormat StreamFormatOf(const OpenedVideo& video);
+ConversionOutcome RunVideoFrames(OpenedVideo& video, FrameTarget& target,
+                                 ConversionObserver& observer);
+
 }  // namespace rw

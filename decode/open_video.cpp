@@ -9,6 +9,13 @@
 namespace rw {
 namespace {
 
+// A message of the high-colour readers without the file's own name in front ("\"path\": why"), for
+// a message that names the video as the user knows it (an archive entry has a name of its own).
+std::string WithoutFileName(const std::string& why, const InputFile& file) {
+    const std::string named = "\"" + file.Name() + "\": ";
+    return why.starts_with(named) ? why.substr(named.size()) : why;
+}
+
 std::string CheckNothing(const VqaProperties&) {
     return {};
 }
@@ -74,9 +81,7 @@ VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     auto highColour = OpenHighColour(file);
     if (!highColour) {
         result.status = VqaInspection::Status::NotConvertible;
-        const std::string& why = highColour.error().message;
-        const std::string named = "\"" + source.name + "\": ";
-        result.reason = why.starts_with(named) ? why.substr(named.size()) : why;
+        result.reason = WithoutFileName(highColour.error().message, file);
         return result;
     }
     if (*highColour) {
@@ -133,8 +138,8 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
     }
     video.props = inspection.properties;
     auto highColour = OpenHighColour(*video.file);
-    // Its messages name the file: "Cannot <verb> "name": why".
-    if (!highColour) return Error{"Cannot " + verb + " " + highColour.error().message};
+    if (!highColour)
+        return Error{cannot + WithoutFileName(highColour.error().message, *video.file)};
     if (*highColour) {
         video.kind = PictureKind::HighColour;
         video.highColour = std::move(**highColour);

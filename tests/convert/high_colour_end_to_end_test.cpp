@@ -115,5 +115,47 @@ INSTANTIATE_TEST_SUITE_P(
                     Kind{"Silent", HighColourSoundKind::None, 64, 4, 0, 0}),
     [](const testing::TestParamInfo<Kind>& info) { return std::string(info.param.name); });
 
+// Broken files convert with the damage concealed and reported, naming the file, or fail with a
+// message naming it; nothing is left behind by a failure.
+TEST(HighColourConversion, BrokenFilesAreReportedByNameAndNeverCrash) {
+    const auto video = synth::SynthesizeHighColourVqa(
+        {.frames = 12, .width = 32, .height = 16, .soundRate = 11025, .keepExpected = false});
+    const int64_t lastFrame = video.frameOffsets.back();
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        ConversionOutcome::Status status;
+        const char* told;  // a part of what the user is told
+    };
+    std::vector<uint8_t> cut(video.file.begin(), video.file.begin() + lastFrame + 20);
+    std::vector<uint8_t> noIndex(video.file.begin(), video.file.begin() + 80);
+    std::vector<uint8_t> scrambled = video.file;
+    for (size_t i = static_cast<size_t>(video.frameOffsets[3]); i < scrambled.size(); i += 7) {
+        scrambled[i] ^= 0x5A;
+    }
+    const std::vector<Case> cases = {
+        {"cut inside the last frame", cut, ConversionOutcome::Status::Completed, "frame 11"},
+        {"cut inside the header's chunks", noIndex, ConversionOutcome::Status::Failed,
+         "Cannot convert \"in.vqa\""},
+        {"scrambled from frame 3", scrambled, ConversionOutcome::Status::Completed, "damaged"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::ScratchFolder dir;
+        ConversionRequest request;
+        request.source = LooseSource((dir / dir.Put("in.vqa", c.file)).string());
+        request.source.name = "in.vqa";
+        request.outputPath = (dir / "out.avi").string();
+        NotingHost host;
+        ConversionWorker worker;
+        worker.Start(std::move(request), host);
+        worker.Join();
+        EXPECT_EQ(worker.Outcome().status, c.status) << host.told;
+        EXPECT_NE(host.told.find(c.told), std::string::npos) << host.told;
+        EXPECT_NE(host.told.find("in.vqa"), std::string::npos) << host.told;
+        EXPECT_EQ(dir.Listing().size(), c.status == ConversionOutcome::Status::Completed ? 2u : 1u);
+    }
+}
+
 }  // namespace
 }  // namespace rw

@@ -102,17 +102,22 @@ VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
 Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file) {
     auto fields = ReadVqaHeaderFields(file);
     if (!fields) return std::optional<HighColourVideo>{};
-    const PictureKindDecision decision = DecideVideoKind(file, *fields);
+    auto index = ReadHighColourFrameIndex(file, fields->frames);
+    const FrameProbe probe =
+        index && !index->empty() ? ProbeFrame(file, index->front()) : FrameProbe{};
+    const PictureKindDecision decision = DecidePictureKind(*fields, probe.pointerTable);
     if (decision.kind != PictureKind::HighColour) return std::optional<HighColourVideo>{};
+    // A version-2 header whose colour fields are 0, in a file whose pictures cannot be found,
+    // is read as the 8-bit video it always was; version 3 or a 15-bit pointer table is not.
+    if (!probe.pointerTable && fields->version != 3) return std::optional<HighColourVideo>{};
     HighColourVideo video;
     video.props = HighColourPropertiesOf(*fields);
     video.contradictsHeader = decision.contradictsHeader;
     if (auto r = CheckHighColourProperties(video.props, file.Name()); !r) return r.error();
-    auto index = ReadHighColourFrameIndex(file, video.props.frames);
     if (!index) return index.error();
     if (index->empty()) return Error{"\"" + file.Name() + "\": the video has no frames"};
     video.frameIndex = std::move(*index);
-    video.firstSound = ProbeFrame(file, video.frameIndex.front()).sound;
+    video.firstSound = probe.sound;
     return std::optional<HighColourVideo>{std::move(video)};
 }
 

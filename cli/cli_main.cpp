@@ -110,7 +110,7 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, 
         return true;
     }
     std::error_code ec;
-    const PropertyTexts t = FormatProperties(file->properties);
+    const PropertyTexts t = FormatProperties(*file);
     std::string full = std::filesystem::absolute(job.source.file, ec).string();
     if (job.inArchive) full = ArchiveEntryName(full, job.inArchive->entry, job.inArchive->name);
     std::string text;
@@ -130,6 +130,9 @@ bool PrintInfo(const ConversionJob& job, Console& console, bool& printedBefore, 
     row("Height", t.height);
     row("Blockwidth", t.blockWidth);
     row("Blockheight", t.blockHeight);
+    row("Colour depth", t.colourDepth);
+    row("Frame rate", t.frameRate);
+    row("Sound", t.sound);
     row("Filesize", FormatFileSize(file->fileSize));
     row("Videolength (mm.ss)", t.videoLength);
     row("Outputfilesize", t.outputSize);

@@ -67,7 +67,8 @@ endfunction()
 # the package and the programs' --version agree --------------------------------------------------
 set(RW_CHANGELOG ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${RW_CHANGELOG})
-file(STRINGS ${RW_CHANGELOG} RW_NEWEST_RELEASE REGEX "^## \\[[0-9]" LIMIT_COUNT 1)
+# (A heading "## [x.y.z] - unreleased" above it gathers what the next version brings.)
+file(STRINGS ${RW_CHANGELOG} RW_NEWEST_RELEASE REGEX "^## \\[[0-9.]+\\] - [0-9]" LIMIT_COUNT 1)
 if(NOT RW_NEWEST_RELEASE MATCHES "^## \\[([0-9.]+)\\] - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$"
    OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "CHANGELOG.md: the newest version is \"${RW_NEWEST_RELEASE}\", "

@@ -3,10 +3,18 @@
 #include <algorithm>
 #include <utility>
 
+#include "vqa/hc_chunks.h"
 #include "vqa/vqa_header.h"
 
 namespace rw {
 namespace {
+
+// A message of the high-colour readers without the file's own name in front ("\"path\": why"), for
+// a message that names the video as the user knows it (an archive entry has a name of its own).
+std::string WithoutFileName(const std::string& why, const InputFile& file) {
+    const std::string named = "\"" + file.Name() + "\": ";
+    return why.starts_with(named) ? why.substr(named.size()) : why;
+}
 
 std::string CheckNothing(const VqaProperties&) {
     return {};
@@ -69,12 +77,48 @@ int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSi
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     DiskInputFile file;
     VqaInspection result = Inspect(file, source, check);
-    if (result.status == VqaInspection::Status::Ok) {
-        const auto index = ReadFrameIndex(file, result.properties.frames);
-        result.framesBeyondEnd =
-            index ? CountFramesBeyondEnd(*index, result.fileSize) : result.properties.frames;
+    if (result.status != VqaInspection::Status::Ok) return result;
+    auto highColour = OpenHighColour(file);
+    if (!highColour) {
+        result.status = VqaInspection::Status::NotConvertible;
+        result.reason = WithoutFileName(highColour.error().message, file);
+        return result;
     }
+    if (*highColour) {
+        result.kind = PictureKind::HighColour;
+        result.highColour = std::move(**highColour);
+        for (const int64_t offset : result.highColour.frameIndex) {
+            if (offset >= result.fileSize) ++result.framesBeyondEnd;
+        }
+        result.highColour.frameIndex.clear();
+        return result;
+    }
+    const auto index = ReadFrameIndex(file, result.properties.frames);
+    result.framesBeyondEnd =
+        index ? CountFramesBeyondEnd(*index, result.fileSize) : result.properties.frames;
     return result;
+}
+
+Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file) {
+    auto fields = ReadVqaHeaderFields(file);
+    if (!fields) return std::optional<HighColourVideo>{};
+    auto index = ReadHighColourFrameIndex(file, fields->frames);
+    const FrameProbe probe =
+        index && !index->empty() ? ProbeFrame(file, index->front()) : FrameProbe{};
+    const PictureKindDecision decision = DecidePictureKind(*fields, probe.pointerTable);
+    if (decision.kind != PictureKind::HighColour) return std::optional<HighColourVideo>{};
+    // A version-2 header whose colour fields are 0, in a file whose pictures cannot be found,
+    // is read as the 8-bit video it always was; version 3 or a 15-bit pointer table is not.
+    if (!probe.pointerTable && fields->version != 3) return std::optional<HighColourVideo>{};
+    HighColourVideo video;
+    video.props = HighColourPropertiesOf(*fields);
+    video.contradictsHeader = decision.contradictsHeader;
+    if (auto r = CheckHighColourProperties(video.props, file.Name()); !r) return r.error();
+    if (!index) return index.error();
+    if (index->empty()) return Error{"\"" + file.Name() + "\": the video has no frames"};
+    video.frameIndex = std::move(*index);
+    video.firstSound = probe.sound;
+    return std::optional<HighColourVideo>{std::move(video)};
 }
 
 Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
@@ -98,6 +142,14 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
             return Error{cannot + inspection.reason};
     }
     video.props = inspection.properties;
+    auto highColour = OpenHighColour(*video.file);
+    if (!highColour)
+        return Error{cannot + WithoutFileName(highColour.error().message, *video.file)};
+    if (*highColour) {
+        video.kind = PictureKind::HighColour;
+        video.highColour = std::move(**highColour);
+        return video;
+    }
     auto index = ReadFrameIndex(*video.file, std::max(video.props.frames, 0));
     if (!index) return Error{cannot + index.error().message};
     if (std::string why = check(video.props); !why.empty()) return Error{cannot + why};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,9 +15,18 @@
 #include "decode/video_source.h"
 #include "platform/expected.h"
 #include "platform/file.h"
+#include "vqa/hc_properties.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
+
+// What a high-colour video brings besides the header's six values.
+struct HighColourVideo {
+    HighColourProperties props;
+    std::vector<int64_t> frameIndex;  // byte offsets
+    bool contradictsHeader = false;   // the header says 8-bit; the chunks are decoded as they say
+    SoundChunkKind firstSound = SoundChunkKind::None;  // the first frame's first sound chunk
+};
 
 struct VqaInspection {
     enum class Status {
@@ -33,6 +43,8 @@ struct VqaInspection {
     // Ok: frames whose offset lies at or beyond the end of the file (a file cut short); all of
     // them when the file ends inside the frame index.
     int32_t framesBeyondEnd = 0;
+    PictureKind kind = PictureKind::EightBit;  // Ok
+    HighColourVideo highColour;                // Ok, kind HighColour (its frame index left empty)
 };
 
 // How many frames of `frameIndex` (ReadFrameIndex) start at or beyond `fileSize` bytes; frame 0
@@ -52,10 +64,17 @@ struct OpenedVideo {
     std::unique_ptr<DiskInputFile> file;
     VqaSource source;
     VqaProperties props;
-    std::vector<int32_t> frameIndex;
+    std::vector<int32_t> frameIndex;  // 8-bit videos
+    PictureKind kind = PictureKind::EightBit;
+    HighColourVideo highColour;  // kind HighColour
 };
+// The kind of the video whose header `file` has just been read past, and for a high-colour one its
+// values and frame index; fails, naming the file, for a high-colour video that cannot be decoded.
+Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file);
+
 // Opens the video and reads its header and frame index. Messages name the video and the problem:
 // "Cannot <verb> "name": why" for a video that cannot be decoded or whose index cannot be read.
+// High-colour videos are checked by their own limits, not by `check`.
 Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable,
                                 const std::string& verb = "read");
 

@@ -14,6 +14,7 @@
 
 #include "decode/frame_decoder.h"
 #include "decode/frame_stream.h"
+#include "decode/hc_frame_stream.h"
 #include "platform/atomic_output.h"
 #include "wav/wav_file.h"
 
@@ -114,22 +115,22 @@ class PictureWriters {
     bool m_closing = false;
 };
 
-// Whole 16-bit samples: a frame's sound of odd size ends in half a sample, which is left out.
-std::span<const uint8_t> WholeSamples(std::span<const uint8_t> pcm) {
-    return pcm.first(pcm.size() & ~size_t{1});
-}
-
 // Takes the stream's pictures and sound into the staging folder.
 class ExportTarget final : public FrameTarget {
   public:
-    ExportTarget(const fs::path& staging, const VqaProperties& props)
+    ExportTarget(const fs::path& staging, const OpenedVideo& video)
         : m_staging(staging),
-          m_props(props),
-          m_picture(StreamFormatOf(props).PictureBytes()),
-          m_pictures(staging, props, std::min(std::thread::hardware_concurrency(), 4u)) {}
+          m_props(video.props),
+          m_format(StreamFormatOf(video)),
+          m_sizeKnown(video.kind == PictureKind::EightBit),
+          m_picture(m_format.PictureBytes()),
+          m_pictures(staging, m_props, std::min(std::thread::hardware_concurrency(), 4u)) {}
+
+    bool HasSound() const { return m_format.soundRate > 0; }
 
     Expected<void> StartSound() {
-        if (m_props.soundRate <= 0) return {};
+        if (m_format.soundRate <= 0) return {};
+        if (!m_sizeKnown) return StartSoundOfUnknownLength();
         const SoundTrack track(m_props.soundRate);
         // The WAV file declares exactly the whole samples it will hold.
         const int64_t bytes = (int64_t{track.leadingOut} & ~int64_t{1}) +
@@ -146,7 +147,18 @@ class ExportTarget final : public FrameTarget {
     Expected<void> Finish() {
         if (auto r = m_pictures.Finish(); !r) return r;
         if (!m_wav.IsOpen()) return {};
-        return m_wav.Close();
+        if (m_sizeKnown) return m_wav.Close();
+        // The header goes in last, through a second writer at the start of the file.
+        if (m_soundBytes > kMaxWavData) return Error{"the sound is too long for a WAV file"};
+        auto header = WavHeader(static_cast<uint32_t>(m_format.soundRate),
+                                static_cast<uint32_t>(m_soundBytes),
+                                static_cast<uint16_t>(m_format.channels));
+        if (!header) return header.error();
+        DiskOutputFile start;
+        if (auto r = start.OpenSameFileAt(m_wav, 0, kWavHeaderSize); !r) return r;
+        if (auto r = m_wav.Close(); !r) return r;
+        if (auto r = start.Write(*header); !r) return r;
+        return start.Close();
     }
     void Abandon() {
         static_cast<void>(m_pictures.Finish());
@@ -163,13 +175,25 @@ class ExportTarget final : public FrameTarget {
     }
 
   private:
+    // Room for the header, written once the sound's length is known (Finish).
+    Expected<void> StartSoundOfUnknownLength() {
+        if (auto r = m_wav.Create(m_staging / kSoundFileName); !r) return r;
+        return m_wav.WriteZeros(kWavHeaderSize);
+    }
+
     Expected<void> Sound(std::span<const uint8_t> pcm) {
         if (!m_wav.IsOpen()) return {};
-        return m_wav.Write(WholeSamples(pcm));
+        const size_t whole = m_sizeKnown ? pcm.size() & ~size_t{1}
+                                         : pcm.size() - pcm.size() % (2 * m_format.channels);
+        m_soundBytes += static_cast<int64_t>(whole);
+        return m_wav.Write(pcm.first(whole));
     }
 
     fs::path m_staging;
     VqaProperties m_props;
+    StreamFormat m_format;
+    bool m_sizeKnown;  // 8-bit videos: the header is written first, with the length it will hold
+    int64_t m_soundBytes = 0;
     DiskOutputFile m_wav;
     std::vector<uint8_t> m_picture;
     PictureWriters m_pictures;
@@ -217,17 +241,15 @@ Expected<void> MoveIntoPlace(const fs::path& staging, const fs::path& folder, in
 
 ConversionOutcome ExportInto(OpenedVideo& video, const fs::path& folder, const fs::path& staging,
                              ConversionObserver& observer) {
-    ExportTarget writer(staging, video.props);
+    ExportTarget writer(staging, video);
     if (auto r = writer.StartSound(); !r) return Failed(r.error().message);
-    ConversionOutcome outcome =
-        RunFrames(*video.file, video.props, video.frameIndex, writer, observer);
+    ConversionOutcome outcome = RunVideoFrames(video, writer, observer);
     if (outcome.status != ConversionOutcome::Status::Completed) {
         writer.Abandon();
         return outcome;
     }
     if (auto r = writer.Finish(); !r) return Failed(r.error().message);
-    if (auto r = MoveIntoPlace(staging, folder, video.props.frames, video.props.soundRate > 0);
-        !r) {
+    if (auto r = MoveIntoPlace(staging, folder, video.props.frames, writer.HasSound()); !r) {
         return Failed(r.error().message);
     }
     return outcome;
@@ -365,8 +387,7 @@ Expected<RgbImage> RepresentativeFrame(const VqaSource& source, ConversionObserv
     auto video = OpenVideo(source);
     if (!video) return video.error();
     FramePicker picker(video->props, observer);
-    const ConversionOutcome outcome =
-        RunFrames(*video->file, video->props, video->frameIndex, picker, picker);
+    const ConversionOutcome outcome = RunVideoFrames(*video, picker, picker);
     // A run stopped because the frame was found, or that ended, has a picture; a seek failure
     // past the frames drawn keeps the best of them.
     if (picker.Best() && (picker.Chosen() || !observer.CancelRequested())) {

@@ -58,6 +58,11 @@ Expected<void> PlaybackSource::Open(const VqaSource& source) {
     StopThread();
     auto video = OpenVideo(source);
     if (!video) return video.error();
+    if (video->kind == PictureKind::HighColour) {
+        return Error{"Cannot play \"" + path +
+                     "\": the player does not play high-colour (15-bit) videos yet; they can be "
+                     "converted and exported"};
+    }
     auto reader = std::make_unique<Reader>();
     reader->video = std::move(*video);
     reader->frames.emplace(*reader->video.file, reader->video.props, reader->video.frameIndex);

@@ -210,6 +210,11 @@ ConversionOutcome ConversionWorker::ConvertToOther(OpenedVideo& video) {
 }
 
 ConversionOutcome ConversionWorker::Convert(OpenedVideo& video, const RunPlan& plan) {
+    if (video.kind == PictureKind::HighColour) {
+        Observer observer(*this, video.highColour.props.frames);
+        SameFiles files(video.source, m_output.File());
+        return ConvertHighColour(*m_input, m_output.File(), video.highColour, observer, files);
+    }
     // The AVI's length is known before the first byte: the file system can set it aside at once.
     m_output.File().Preallocate(ComputeAviLayout(AviFormatOf(video.props)).fileLength);
     Observer observer(*this, video.props.frames);
@@ -240,8 +245,10 @@ ConversionOutcome ConversionWorker::Completed(ConversionOutcome outcome) {
     }
     if (auto r = m_output.Commit(); !r) return Failed(cannot + r.error().message);
     m_input.reset();
-    if (m_outcome.damagedFrames > 0 || m_outcome.leadingSoundMissing) {
-        m_host->ConcealedDamage(m_outcome.damagedFrames, "\"" + name + "\": " + m_outcome.message);
+    std::string told = m_outcome.message;
+    if (!m_outcome.notice.empty()) told += (told.empty() ? "" : "; ") + m_outcome.notice;
+    if (m_outcome.damagedFrames > 0 || m_outcome.leadingSoundMissing || !m_outcome.notice.empty()) {
+        m_host->ConcealedDamage(m_outcome.damagedFrames, "\"" + name + "\": " + told);
     }
     const ConversionOutcome result = m_outcome;
     m_host->ConversionFinished();  // the last use of this object

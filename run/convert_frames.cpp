@@ -7,8 +7,10 @@
 
 #include "avi/avi_header.h"
 #include "avi/avi_target.h"
+#include "avi/stream_avi_target.h"
 #include "decode/frame_decoder.h"
 #include "decode/frame_stream.h"
+#include "decode/hc_frame_stream.h"
 #include "decode/open_video.h"
 #include "run/avi_format_of.h"
 
@@ -53,6 +55,37 @@ ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProper
         return ConvertFramesUnguarded(vqa, avi, props, frameIndex, observer);
     } catch (const std::bad_alloc&) {
         return OutOfMemory(props);
+    }
+}
+
+namespace {
+
+ConversionOutcome ConvertHighColourUnguarded(InputFile& vqa, OutputFile& avi,
+                                             const HighColourVideo& video,
+                                             ConversionObserver& observer, ConversionFiles& files) {
+    const StreamFormat format = StreamFormatOf(video);
+    if (auto why = CheckStreamAvi(format)) return Fail(*why);
+    auto body = files.OpenOutputAt(kStreamAviHeaderBytes);
+    if (!body) return Fail(body.error().message);
+    StreamAviTarget target(**body, format);
+    ConversionOutcome outcome = RunHighColourFrames(vqa, video, target, observer);
+    if (!outcome.Completed()) return outcome;
+    if (auto r = target.Finish(avi); !r) return Fail(r.error().message);
+    outcome.notice = HighColourNotice(video);
+    return outcome;
+}
+
+}  // namespace
+
+ConversionOutcome ConvertHighColour(InputFile& vqa, OutputFile& avi, const HighColourVideo& video,
+                                    ConversionObserver& observer, ConversionFiles& files) {
+    try {
+        return ConvertHighColourUnguarded(vqa, avi, video, observer, files);
+    } catch (const std::bad_alloc&) {
+        const int64_t picture = 3 * int64_t{video.props.width} * video.props.height;
+        return Fail("there is not enough memory for pictures of " +
+                    std::to_string(video.props.width) + " x " + std::to_string(video.props.height) +
+                    " pixels (" + std::to_string(picture) + " bytes each)");
     }
 }
 

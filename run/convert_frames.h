@@ -32,6 +32,15 @@ ConversionOutcome OutOfMemory(const VqaProperties& props);
 ConversionOutcome ConvertFrames(InputFile& vqa, OutputFile& avi, const VqaProperties& props,
                                 std::span<int32_t> frameIndex, ConversionObserver& observer);
 
+class ConversionFiles;
+struct HighColourVideo;
+
+// A high-colour video into an ordinary AVI file of its own frame rate, sound rate and channels
+// (StreamAviTarget), in one part: the movie chunks through a writer from `files` that starts after
+// the header block, which `avi` (empty) writes last.
+ConversionOutcome ConvertHighColour(InputFile& vqa, OutputFile& avi, const HighColourVideo& video,
+                                    ConversionObserver& observer, ConversionFiles& files);
+
 // Opens more files on the same input and output, for a run in parts.
 class ConversionFiles {
   public:

@@ -31,6 +31,53 @@ PropertyTexts FormatProperties(const VqaProperties& props) {
     const int32_t seconds = props.frames / kFramesPerSecond;
     t.videoLength = FormatText("%02d:%02d", seconds / 60, seconds % 60);
     t.outputSize = Megabytes(EstimatedOutputSize(props));
+    t.colourDepth = "8-bit palette";
+    t.frameRate = FormatText("%d frames per second", kFramesPerSecond);
+    t.sound = props.soundRate > 0 ? FormatText("IMA ADPCM, %d Hz, mono", props.soundRate) : "none";
+    return t;
+}
+
+namespace {
+
+std::string SoundText(const HighColourVideo& video) {
+    const HighColourProperties& p = video.props;
+    const char* kind = "";
+    switch (video.firstSound) {
+        case SoundChunkKind::None:
+            return "none";
+        case SoundChunkKind::Unsupported:
+            return "SND1, not supported (converted without sound)";
+        case SoundChunkKind::Pcm:
+            kind = p.soundBits == 8 ? "8-bit PCM" : "16-bit PCM";
+            break;
+        case SoundChunkKind::ImaAdpcm:
+            kind = "IMA ADPCM";
+            break;
+    }
+    return FormatText("%s, %d Hz, %s", kind, p.soundRate, p.channels == 2 ? "stereo" : "mono");
+}
+
+// The file the conversion writes: the header block, per frame a picture with rows of a multiple of
+// 4 bytes, the sound (half a second ahead of the pictures), the index.
+int64_t HighColourOutputSize(const HighColourProperties& p) {
+    const int64_t picture = ((3 * int64_t{p.width} + 3) & ~int64_t{3}) * p.height;
+    const int64_t soundPerSecond = int64_t{p.soundRate} * 2 * p.channels;
+    const int64_t sound = soundPerSecond * p.frames / p.framesPerSecond + soundPerSecond / 2;
+    return 326 + int64_t{p.frames} * (picture + 8 + 8 + 32) + sound + 8;
+}
+
+}  // namespace
+
+PropertyTexts FormatProperties(const VqaInspection& inspection) {
+    PropertyTexts t = FormatProperties(inspection.properties);
+    if (inspection.kind != PictureKind::HighColour) return t;
+    const HighColourProperties& p = inspection.highColour.props;
+    const int32_t seconds = p.frames / p.framesPerSecond;
+    t.videoLength = FormatText("%02d:%02d", seconds / 60, seconds % 60);
+    t.outputSize = Megabytes(HighColourOutputSize(p));
+    t.colourDepth = "15-bit colour";
+    t.frameRate = FormatText("%d frames per second", p.framesPerSecond);
+    t.sound = SoundText(inspection.highColour);
     return t;
 }
 

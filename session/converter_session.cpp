@@ -127,7 +127,7 @@ void ConverterSession::LoadLooseFile(const std::string& path) {
     }
     Keep(path, file.properties);
     m_archiveVideo.reset();
-    Show(path, file.properties, file.fileSize, file.framesBeyondEnd);
+    Show(path, file, file.fileSize);
     m_view.ShowVideo(LooseSource(path));
 }
 
@@ -151,16 +151,15 @@ void ConverterSession::LoadArchiveVideo(const std::string& archive) {
     Keep(video.source.name, video.properties);
     m_archiveVideo = video.source;
     m_archiveAviPath = ArchiveOutputFileName(video);  // its file name
-    Show(video.source.name, video.properties, video.entry.length,
-         InspectVqaFile(video.source).framesBeyondEnd);
+    Show(video.source.name, InspectVqaFile(video.source), video.entry.length);
     m_view.ShowVideo(video.source);
 }
 
-void ConverterSession::Show(const std::string& name, const VqaProperties& properties, int64_t size,
-                            int32_t framesBeyondEnd) {
+void ConverterSession::Show(const std::string& name, const VqaInspection& inspection,
+                            int64_t size) {
     m_view.ShowFileName(name);
-    m_view.ShowProperties(FormatProperties(properties), FormatFileSize(size));
-    m_view.ShowNote(FramesBeyondEndNote(framesBeyondEnd, properties.frames));
+    m_view.ShowProperties(FormatProperties(inspection), FormatFileSize(size));
+    m_view.ShowNote(FramesBeyondEndNote(inspection.framesBeyondEnd, inspection.properties.frames));
 }
 
 // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the user

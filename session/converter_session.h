@@ -124,8 +124,7 @@ class ConverterSession {
     void LoadLooseFile(const std::string& path);
     void LoadArchiveVideo(const std::string& archive);
     void Keep(const std::string& path, const VqaProperties& properties);
-    void Show(const std::string& name, const VqaProperties& properties, int64_t size,
-              int32_t framesBeyondEnd);
+    void Show(const std::string& name, const VqaInspection& inspection, int64_t size);
     bool ChooseArchiveOutput();
     void StartWorker();
     void ReleaseWorker();

@@ -20,6 +20,9 @@ struct ConversionOutcome {
     uint32_t failedFrame = 0;          // SeekFailed: the frame number, from 0
     uint32_t failedPosition = 0;       // SeekFailed: the position sought, as a signed 32-bit number
 
+    std::string notice =
+        {};  // Completed: what the user is told once besides damage (sound not decoded)
+
     bool Completed() const { return status == Status::Completed; }
 };
 

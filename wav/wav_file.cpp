@@ -74,12 +74,16 @@ std::vector<int16_t> ReadSamples(std::span<const uint8_t> data, const Format& fo
 
 }  // namespace
 
-Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t dataBytes) {
+Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t dataBytes,
+                                                        uint16_t channels) {
     if (dataBytes > kMaxWavData) {
         return Error{"the sound is too long for a WAV file (" + std::to_string(dataBytes) +
                      " bytes)"};
     }
-    if (rate == 0 || rate > 0x7FFFFFFFu / 2) {
+    if (channels != 1 && channels != 2) {
+        return Error{"a WAV file of this program holds one or two channels"};
+    }
+    if (rate == 0 || rate > 0x7FFFFFFFu / (2u * channels)) {
         return Error{"a WAV file cannot state a sound rate of " + std::to_string(rate) + " Hz"};
     }
     std::array<uint8_t, kWavHeaderSize> h{};
@@ -88,11 +92,11 @@ Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t 
     std::memcpy(h.data() + 8, "WAVEfmt ", 8);
     StoreU32Le(h.data() + 16, 16);
     StoreU16Le(h.data() + 20, kFormatPcm);
-    StoreU16Le(h.data() + 22, 1);         // mono
-    StoreU32Le(h.data() + 24, rate);      // samples a second
-    StoreU32Le(h.data() + 28, rate * 2);  // bytes a second
-    StoreU16Le(h.data() + 32, 2);         // bytes a sample
-    StoreU16Le(h.data() + 34, 16);        // bits a sample
+    StoreU16Le(h.data() + 22, channels);
+    StoreU32Le(h.data() + 24, rate);                 // samples a second
+    StoreU32Le(h.data() + 28, rate * 2 * channels);  // bytes a second
+    StoreU16Le(h.data() + 32, 2 * channels);         // bytes a sample of every channel
+    StoreU16Le(h.data() + 34, 16);                   // bits a sample
     std::memcpy(h.data() + 36, "data", 4);
     StoreU32Le(h.data() + 40, dataBytes);
     return h;

@@ -1,4 +1,4 @@
-// WAV sound files: the header of a 16-bit mono PCM file, and reading plain PCM files.
+// WAV sound files: the header of a 16-bit PCM file, and reading plain PCM files.
 #pragma once
 
 #include <array>
@@ -14,9 +14,11 @@ inline constexpr size_t kWavHeaderSize = 44;
 // The largest sound data a file may hold: the sizes are 32-bit, the RIFF size counts 36 more.
 inline constexpr uint32_t kMaxWavData = 0xFFFFFFFFu - 36 - 1;
 
-// The 44 bytes in front of `dataBytes` bytes of 16-bit mono PCM at `rate` samples a second. An odd
-// `dataBytes` is followed in the file by one pad byte 0, which the header counts.
-Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t dataBytes);
+// The 44 bytes in front of `dataBytes` bytes of 16-bit PCM of `channels` (1 or 2) interleaved
+// channels at `rate` samples a second. An odd `dataBytes` is followed in the file by one pad byte
+// 0, which the header counts.
+Expected<std::array<uint8_t, kWavHeaderSize>> WavHeader(uint32_t rate, uint32_t dataBytes,
+                                                        uint16_t channels = 1);
 
 // A whole 16-bit mono file in memory: the reference the tests and the WAV fuzz target build files
 // with (the frame export streams its sound behind WavHeader instead).

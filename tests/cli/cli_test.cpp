@@ -12,6 +12,7 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/names.h"
 #include "tests/support/scratch_folder.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw {
@@ -120,8 +121,22 @@ TEST_F(CliProgram, LongVideosGiveTheSameBytesInOneOrTwoParts) {
 // between two; a file that fails says so on stderr only.
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     m_dir.Put("clip.vqa", Video(18));
-    m_dir.Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}, {0x20, {'x'}}}));
-    const test::CliRun r = m_dir.Run({"--info", "clip.vqa", "gone.vqa", "MOVIES.MIX"});
+    const auto highColour = [](synth::HighColourSoundKind sound, int32_t fps) {
+        return synth::SynthesizeHighColourVqa({.frames = 40,
+                                               .width = 64,
+                                               .height = 32,
+                                               .soundRate = 22050,
+                                               .framesPerSecond = fps,
+                                               .sound = sound,
+                                               .keepExpected = false})
+            .file;
+    };
+    m_dir.Put("hc.vqa", highColour(synth::HighColourSoundKind::Snd1, 0));
+    m_dir.Put("MOVIES.MIX",
+              synth::PackMix({{0x10, Video(6)},
+                              {0x20, {'x'}},
+                              {0x30, highColour(synth::HighColourSoundKind::Snd2Stereo, 20)}}));
+    const test::CliRun r = m_dir.Run({"--info", "clip.vqa", "gone.vqa", "hc.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
     std::string out = r.out;  // with the folder's path as "DIR"
     const std::string dir = m_dir.Path().string();
@@ -133,9 +148,25 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
               "Height               32\n"
               "Blockwidth           4\n"
               "Blockheight          2\n"
+              "Colour depth         8-bit palette\n"
+              "Frame rate           15 frames per second\n"
+              "Sound                IMA ADPCM, 22050 Hz, mono\n"
               "Filesize             0.03 MB\n"
               "Videolength (mm.ss)  00:01\n"
               "Outputfilesize       0.18 MB\n"
+              "\n"
+              "Filename             DIR/hc.vqa\n"
+              "Number of Frames     40\n"
+              "Width                64\n"
+              "Height               32\n"
+              "Blockwidth           4\n"
+              "Blockheight          4\n"
+              "Colour depth         15-bit colour\n"
+              "Frame rate           15 frames per second\n"
+              "Sound                SND1, not supported (converted without sound)\n"
+              "Filesize             0.11 MB\n"
+              "Videolength (mm.ss)  00:02\n"
+              "Outputfilesize       0.37 MB\n"
               "\n"
               "Filename             DIR/MOVIES.MIX entry 1 (id 00000010)\n"
               "Entry                1\n"
@@ -145,13 +176,31 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
               "Height               32\n"
               "Blockwidth           4\n"
               "Blockheight          2\n"
+              "Colour depth         8-bit palette\n"
+              "Frame rate           15 frames per second\n"
+              "Sound                IMA ADPCM, 22050 Hz, mono\n"
               "Filesize             0.02 MB\n"
               "Videolength (mm.ss)  00:00\n"
-              "Outputfilesize       0.07 MB\n");
+              "Outputfilesize       0.07 MB\n"
+              "\n"
+              "Filename             DIR/MOVIES.MIX entry 3 (id 00000030)\n"
+              "Entry                3\n"
+              "Id                   00000030\n"
+              "Number of Frames     40\n"
+              "Width                64\n"
+              "Height               32\n"
+              "Blockwidth           4\n"
+              "Blockheight          4\n"
+              "Colour depth         15-bit colour\n"
+              "Frame rate           20 frames per second\n"
+              "Sound                IMA ADPCM, 22050 Hz, stereo\n"
+              "Filesize             0.13 MB\n"
+              "Videolength (mm.ss)  00:02\n"
+              "Outputfilesize       0.45 MB\n");
     EXPECT_EQ(r.err,
               "reelwright-cli: \"MOVIES.MIX\": 1 entry that is not a VQA video skipped\n"
               "reelwright-cli: Cannot open \"gone.vqa\": No such file or directory\n");
-    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa"}));
+    EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa", "hc.vqa"}));
 }
 
 // --info --json: one object a line for each video, the failed file's path and error among them,

@@ -4,20 +4,62 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/byte_reader.h"
 #include "playback/playback_source.h"
+#include "png/png_image.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"
+#include "tools/synth/hc_synth.h"
+#include "wav/wav_file.h"
 
 namespace rw {
 namespace {
 
 std::vector<uint8_t> VideoAt(int32_t rate, int32_t frames = 6) {
     return synth::SynthesizeVqa(test::SmallOptions(frames, 32, 16, rate)).file;
+}
+
+// A high-colour video exports true-colour pictures and its sound at its own rate and channels,
+// equal to what the synthesiser says a reader decodes.
+TEST(ExportFrames, HighColourPicturesAndStereoSoundAreTheVideos) {
+    const auto video =
+        synth::SynthesizeHighColourVqa({.frames = 8,
+                                        .width = 32,
+                                        .height = 16,
+                                        .soundRate = 11025,
+                                        .sound = synth::HighColourSoundKind::Snd2Stereo});
+    test::ScratchFolder dir;
+    dir.Put("hc.vqa", video.file);
+    test::NullObserver quiet;
+    const ConversionOutcome done = ExportFrames(LooseSource((dir.Path() / "hc.vqa").string()),
+                                                dir.Path() / "out", false, quiet);
+    ASSERT_EQ(done.status, ConversionOutcome::Status::Completed) << done.message;
+    const auto wav = ReadWholeFile(dir.Path() / "out" / "sound.wav");
+    ASSERT_TRUE(wav);
+    const auto sound = DecodeWav(*wav);
+    ASSERT_TRUE(sound) << sound.error().message;
+    EXPECT_EQ(sound->rate, 11025u);
+    EXPECT_EQ(sound->channels, 2u);
+    std::vector<uint8_t> expected;
+    for (const auto& s : video.sound) expected.insert(expected.end(), s.begin(), s.end());
+    ASSERT_EQ(sound->samples.size() * 2, expected.size());
+    EXPECT_EQ(std::memcmp(sound->samples.data(), expected.data(), expected.size()), 0);
+    const auto png = ReadWholeFile(dir.Path() / "out" / FrameFileName(7, 8));
+    ASSERT_TRUE(png);
+    const auto image = DecodePng(*png);
+    ASSERT_TRUE(image);
+    std::vector<uint8_t> bgr(image->pixels.size());
+    for (size_t p = 0; p + 2 < bgr.size(); p += 3) {
+        bgr[p] = image->pixels[p + 2];
+        bgr[p + 1] = image->pixels[p + 1];
+        bgr[p + 2] = image->pixels[p];
+    }
+    EXPECT_EQ(bgr, video.images[7]);
 }
 
 // The exported sound file, read from its bytes: the sizes its header declares are what follows,

@@ -107,6 +107,7 @@ TEST_F(AppTest, TheQuestionsAfterARunLeaveItsFiguresInSight) {
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(covered, QStringList());
     EXPECT_EQ(output, PathOf(QStringLiteral("clip.avi")));
+    m_dlg.reset();  // before the boxes it uses go
 }
 
 // Centred on the window when that leaves the area free, else beside it, below or above the

@@ -10,6 +10,7 @@
 #include "png/png_image.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/round_trip.h"
+#include "tests/support/sanitizer.h"
 #include "tests/support/scratch_folder.h"
 
 namespace rw::cli {

@@ -12,6 +12,7 @@
 
 #include "tests/support/avi_walk.h"
 #include "tests/support/names.h"
+#include "tests/support/sanitizer.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 
@@ -135,14 +136,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, Hostile, testing::ValuesIn(kCases),
 // A small file may declare a picture of up to 2 GB that an AVI header can still describe. The run
 // needs two such pictures; where the memory is not there, it ends with a message, not a crash.
 // (Sanitizer builds reserve more address space than any such limit, so the test runs without.)
-#if defined(__SANITIZE_ADDRESS__)
-#define RW_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RW_ASAN 1
-#endif
-#endif
-
 TEST(Memory, APictureTooLargeForTheMachineEndsWithAMessage) {
 #ifdef RW_ASAN
     GTEST_SKIP() << "address space limits do not work with the address sanitizer";

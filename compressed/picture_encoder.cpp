@@ -146,43 +146,16 @@ Expected<void> PictureEncoder::Start(const CompressedSettings& settings) {
 
 Expected<void> PictureEncoder::StartConversion() {
     const AVPixelFormat pixels = m_codec->pix_fmt;
-    m_scaler.reset(sws_getContext(m_outWidth, m_outHeight, AV_PIX_FMT_BGR24, m_outWidth,
-                                  m_outHeight, pixels, SWS_POINT | SWS_ACCURATE_RND, nullptr,
-                                  nullptr, nullptr));
+    m_conversion =
+        PictureConversion::Make(m_width, m_height, m_scale, m_outWidth, m_outHeight, pixels);
     m_frame.reset(av_frame_alloc());
     const std::string oom = "cannot write \"" + m_muxer.Name() + "\": out of memory";
-    if (!m_scaler || !m_frame) return Error{oom};
-    if (pixels != AV_PIX_FMT_BGR0) {
-        const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-        sws_setColorspaceDetails(m_scaler.get(), bt601, 1, bt601, 0, 0, 1 << 16, 1 << 16);
-    }
+    if (!m_conversion || !m_frame) return Error{oom};
     m_frame->format = pixels;
     m_frame->width = m_outWidth;
     m_frame->height = m_outHeight;
     if (av_frame_get_buffer(m_frame.get(), 0) < 0) return Error{oom};
-    m_enlarged.resize(size_t(m_outWidth) * size_t(m_outHeight) * 3);
-    const int last = m_width * m_scale - 1;
-    for (int x = 0; x < m_outWidth; ++x) {
-        m_sourceColumn.push_back(size_t(std::min(x, last) / m_scale) * 3);
-    }
     return {};
-}
-
-void PictureEncoder::Enlarge(std::span<const uint8_t> bgrBottomUp) {
-    const size_t outRow = size_t(m_outWidth) * 3;
-    const int last = m_height * m_scale - 1;
-    int previous = -1;
-    for (int y = 0; y < m_outHeight; ++y) {
-        const int source = m_height - 1 - std::min(y, last) / m_scale;
-        uint8_t* out = &m_enlarged[size_t(y) * outRow];
-        if (source == previous) {
-            std::memcpy(out, out - outRow, outRow);
-            continue;
-        }
-        previous = source;
-        const uint8_t* in = &bgrBottomUp[size_t(source) * size_t(m_width) * 3];
-        for (int x = 0; x < m_outWidth; ++x) std::memcpy(out + 3 * x, in + m_sourceColumn[x], 3);
-    }
 }
 
 Expected<void> PictureEncoder::Picture(std::span<const uint8_t> bgrBottomUp) {
@@ -192,13 +165,11 @@ Expected<void> PictureEncoder::Picture(std::span<const uint8_t> bgrBottomUp) {
                      std::to_string(bgrBottomUp.size()) + " bytes is not " +
                      std::to_string(m_width) + " x " + std::to_string(m_height) + " x 3"};
     }
-    Enlarge(bgrBottomUp);
-    int r = av_frame_make_writable(m_frame.get());
+    const int r = av_frame_make_writable(m_frame.get());
     if (r < 0) return Failure(m_muxer.Name(), "cannot convert a picture", r);
-    const uint8_t* const source[1] = {m_enlarged.data()};
-    const int stride[1] = {m_outWidth * 3};
-    r = sws_scale(m_scaler.get(), source, stride, 0, m_outHeight, m_frame->data, m_frame->linesize);
-    if (r < 0) return Failure(m_muxer.Name(), "cannot convert a picture", r);
+    if (!m_conversion->Convert(bgrBottomUp, *m_frame)) {
+        return Failure(m_muxer.Name(), "cannot convert a picture", AVERROR(EINVAL));
+    }
     ++m_pictures;
     for (const int64_t due = m_pictures * m_framesPer / m_picturesPer; m_frames < due; ++m_frames) {
         m_frame->pts = m_frames;

@@ -1,15 +1,17 @@
-// The picture stream: each picture enlarged by a whole number (nearest neighbour), turned top row
-// first, converted to the encoder's pixels by libswscale and encoded (internal to compressed/).
+// The picture stream: each picture made into the encoder's frame (PictureConversion) and encoded
+// (internal to compressed/).
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "compressed/av_support.h"
 #include "compressed/compressed_writer.h"
 #include "compressed/muxer.h"
+#include "compressed/picture_conversion.h"
 
 namespace rw::av {
 
@@ -28,7 +30,6 @@ class PictureEncoder {
   private:
     Expected<void> Start(const CompressedSettings& settings);
     Expected<void> StartConversion();
-    void Enlarge(std::span<const uint8_t> bgrBottomUp);
 
     Muxer& m_muxer;
     int m_width, m_height, m_scale;
@@ -40,10 +41,8 @@ class PictureEncoder {
     int64_t m_pictures = 0, m_frames = 0;
     CodecPtr m_codec;
     AVStream* m_stream = nullptr;
-    ScalerPtr m_scaler;
+    std::optional<PictureConversion> m_conversion;
     FramePtr m_frame;
-    std::vector<uint8_t> m_enlarged;     // top row first, at the encoded size
-    std::vector<size_t> m_sourceColumn;  // the byte offset in a source row of each column
 };
 
 }  // namespace rw::av

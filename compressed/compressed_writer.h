@@ -37,7 +37,7 @@ struct CompressedSettings {
     int scale = 0;              // 1 to 8; 0: the format's default
     bool squarePixels = false;  // 1:1 instead of 5:6
     int quality = -1;           // -1: the format's default; see the table above
-    int threads = 1;            // the most threads each encoder may use
+    int threads = 1;            // the processors the encoders share (H.264 runs 1.5 threads each)
 };
 
 struct StreamShape {

@@ -41,6 +41,14 @@ int MpegRate(int64_t num, int64_t den) {
     return 60;
 }
 
+// The encoder's threads for the processors the run was given. Left to choose, x264 runs one and a
+// half threads a processor of the machine (its frame threads wait on each other); the same rule
+// applies here to the run's share, so a run neither starves its frame threads nor grows with the
+// machine.
+int EncoderThreads(CompressedFormat format, int processors) {
+    return format == CompressedFormat::Mp4 ? std::max(1, processors * 3 / 2) : processors;
+}
+
 // The encoder's own options and the fields that carry the quality knob.
 std::string Tune(AVCodecContext* c, const CompressedSettings& settings, int keyInterval) {
     const std::string q = std::to_string(settings.quality);
@@ -130,7 +138,7 @@ Expected<void> PictureEncoder::Start(const CompressedSettings& settings) {
     c->framerate = m_frameRate;
     c->time_base = av_inv_q(m_frameRate);
     c->sample_aspect_ratio = settings.squarePixels ? AVRational{1, 1} : AVRational{5, 6};
-    c->thread_count = settings.threads;
+    c->thread_count = EncoderThreads(settings.format, settings.threads);
     if (m_muxer.WantsGlobalHeader()) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     TagColours(c);
     const int seconds5 = std::max(1, int(5 * c->framerate.num / std::max(1, c->framerate.den)));

@@ -11,6 +11,7 @@
 #include "encode/lcw_compress.h"
 #include "encode/palette.h"
 #include "encode/vector_quantiser.h"
+#include "vqa/vqa_bytes.h"
 
 namespace rw {
 namespace {
@@ -21,36 +22,6 @@ constexpr int32_t kMaxVqaDimension = 65535;
 // A group gets a palette of its own when the current one's mean squared error exceeds the new
 // one's by this factor.
 constexpr double kPaletteGain = 1.25;
-
-// Big-endian chunks with pad bytes, little-endian header fields.
-class VqaBytes {
-  public:
-    std::vector<uint8_t> bytes;
-
-    size_t Size() const { return bytes.size(); }
-    void Id(const char* id) { bytes.insert(bytes.end(), id, id + 4); }
-    void U8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
-    void U16Le(uint32_t v) {
-        U8(v);
-        U8(v >> 8);
-    }
-    void U32Be(uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8) U8(v >> s);
-    }
-    void Zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
-    void PutU32BeAt(size_t at, uint32_t v) {
-        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    }
-    void PutU32LeAt(size_t at, uint32_t v) {
-        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    void Chunk(const char* id, std::span<const uint8_t> data) {
-        Id(id);
-        U32Be(static_cast<uint32_t>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        if (data.size() % 2) U8(0);
-    }
-};
 
 QuantiserSettings SettingsFor(const EncodeSettings& s) {
     QuantiserSettings q;

@@ -14,6 +14,7 @@
 #include "tools/synth/lcw_back_counted.h"
 #include "tools/synth/scene.h"
 #include "tools/synth/vqa_synth.h"
+#include "vqa/vqa_bytes.h"
 
 namespace rw::synth {
 namespace {
@@ -22,35 +23,8 @@ constexpr int32_t kMaxEntries = 8192;
 
 // ---- bytes ----
 
-class ChunkWriter {
+class ChunkWriter : public VqaBytes {
   public:
-    std::vector<uint8_t> bytes;
-
-    void Id(std::string_view id) { bytes.insert(bytes.end(), id.begin(), id.end()); }
-    void U8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
-    void U16Le(uint32_t v) {
-        U8(v);
-        U8(v >> 8);
-    }
-    void U32Be(uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8) U8(v >> s);
-    }
-    void PutU32BeAt(size_t at, uint32_t v) {
-        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    }
-    void PutU32LeAt(size_t at, uint32_t v) {
-        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    // Identifier, big-endian size, data, a zero pad byte after odd-sized data.
-    void Chunk(std::string_view id, std::span<const uint8_t> data) {
-        if (data.size() > std::numeric_limits<int32_t>::max()) {
-            throw std::length_error("synthesised chunk too large");
-        }
-        Id(id);
-        U32Be(static_cast<uint32_t>(data.size()));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        if (data.size() % 2) U8(0);
-    }
     // A container of `inner` (whole sub-chunks, pads included); its size counts the pad byte
     // after the last sub-chunk or not, as `countPad` says.
     void Container(std::string_view id, const std::vector<uint8_t>& inner, bool lastOdd,

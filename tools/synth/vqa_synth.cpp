@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "tools/synth/scene.h"
+#include "vqa/vqa_bytes.h"
 
 namespace rw::synth {
 namespace {
@@ -214,43 +215,7 @@ std::vector<uint8_t> DrawExpected(const Geometry& g, std::span<const uint8_t> ta
 
 // ---- file layout ----
 
-class Writer {
-  public:
-    std::vector<uint8_t> bytes;
-
-    size_t Size() const { return bytes.size(); }
-    void Id(const char* id) { bytes.insert(bytes.end(), id, id + 4); }
-    void U8(uint8_t v) { bytes.push_back(v); }
-    void U16Le(uint32_t v) {
-        U8(static_cast<uint8_t>(v));
-        U8(static_cast<uint8_t>(v >> 8));
-    }
-    void U32Le(uint32_t v) {
-        U16Le(v & 0xFFFF);
-        U16Le(v >> 16);
-    }
-    void U32Be(uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8) U8(static_cast<uint8_t>(v >> s));
-    }
-    void PutU32BeAt(size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    }
-    void Data(std::span<const uint8_t> data) {
-        bytes.insert(bytes.end(), data.begin(), data.end());
-    }
-    void Zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
-    // A chunk or sub-chunk: identifier, big-endian size, data, a pad byte 0 after odd-sized data.
-    void Chunk(const char* id, std::span<const uint8_t> data) {
-        if (data.size() > std::numeric_limits<int32_t>::max()) {
-            throw std::length_error("synthesised chunk too large");
-        }
-        Id(id);
-        U32Be(static_cast<uint32_t>(data.size()));
-        Data(data);
-        if (data.size() % 2) U8(0);
-    }
-};
+using Writer = VqaBytes;
 
 void CheckOptions(const SynthOptions& o) {
     CheckSynthShape(o.frames, o.width, o.height, o.blockWidth, o.blockHeight);

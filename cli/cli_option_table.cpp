@@ -132,32 +132,6 @@ Expected<void> TakeArchive(CliOptions& o, const std::string& archive) {
     return {};
 }
 
-// A line of the table: an option without a value, and one with a value.
-template <typename Take>
-Option Flag(std::array<const char*, 2> names, ModeSet modes, Take take, const char* help) {
-    return Option{names, nullptr, false, modes, false, nullptr, 0, +take, help, nullptr};
-}
-Option Valued(std::array<const char*, 2> names, const char* wants, ModeSet modes,
-              Expected<void> (*take)(CliOptions&, const std::string&), const char* help) {
-    return Option{names, wants, false, modes, false, nullptr, 0, take, help, nullptr};
-}
-// The same whose empty value counts as missing.
-Option Path(std::array<const char*, 2> names, const char* wants, ModeSet modes,
-            Expected<void> (*take)(CliOptions&, const std::string&), const char* help) {
-    Option option = Valued(names, wants, modes, take, help);
-    option.emptyIsMissing = true;
-    return option;
-}
-Option Selecting(Option option) {
-    option.selectsMode = true;
-    return option;
-}
-Option Refused(Option option, ModeSet in, const char* refusal) {
-    option.refusedIn = in;
-    option.refusal = refusal;
-    return option;
-}
-
 #define RW_SET(field, value)                                  \
     [](CliOptions& o, const std::string&) -> Expected<void> { \
         o.field = value;                                      \
@@ -169,126 +143,169 @@ Option Refused(Option option, ModeSet in, const char* refusal) {
         return {};                                              \
     }
 
-// The options of converting, --info, --frames and --thumbnail.
-void AddConvertingOptions(std::vector<Option>& t) {
-    t.push_back(Selecting(Flag(
-        {"--info"}, Modes(Mode::Info), RW_SET(mode, Mode::Info),
-        "  --info         show each video's properties and estimated output size (for an\n"
-        "                 archive, the entry, id and size of each video); convert nothing\n")));
-    t.push_back(
-        Flag({"--json"}, Modes(Mode::Info), RW_SET(json, true),
-             "  --json         with --info: one JSON object a line for each video (path, entry,\n"
+// Converting and its modes first, then --encode's and --pack's.
+const Option kOptions[] = {
+    {.names = {"--info"},
+     .modes = Modes(Mode::Info),
+     .selectsMode = true,
+     .take = RW_SET(mode, Mode::Info),
+     .help = "  --info         show each video's properties and estimated output size (for an\n"
+             "                 archive, the entry, id and size of each video); convert nothing\n"},
+    {.names = {"--json"},
+     .modes = Modes(Mode::Info),
+     .take = RW_SET(json, true),
+     .help = "  --json         with --info: one JSON object a line for each video (path, entry,\n"
              "                 frames, size, block size, frame rate, sound rate, channels and\n"
              "                 kind, colour depth, length, file size, estimated output size and\n"
-             "                 damage found), or its path and error\n"));
-    t.push_back(Refused(
-        Path({"-o"}, "a path", kConvert, RW_COPY(output),
-             "  -o PATH        one FILE.vqa converted: a PATH with an extension names the AVI\n"
+             "                 damage found), or its path and error\n"},
+    {.names = {"-o"},
+     .wants = "a path",
+     .emptyIsMissing = true,
+     .modes = kConvert,
+     .refusal = "-o goes with converting and --encode; --frames and --thumbnail name their own "
+                "output",
+     .refusedIn = kExporting,
+     .take = RW_COPY(output),
+     .help = "  -o PATH        one FILE.vqa converted: a PATH with an extension names the AVI\n"
              "                 file and must end in .avi; otherwise (an existing folder, a name\n"
              "                 without an extension, several inputs, a folder or an archive)\n"
-             "                 PATH is the folder of every output, as --output-dir\n"),
-        kExporting,
-        "-o goes with converting and --encode; --frames and --thumbnail name their own output"));
-    t.push_back(Path({"--output-dir"}, "a folder", kConvert, RW_COPY(outputDir),
-                     "  --output-dir DIR\n"
-                     "                 write every output into DIR (created when the first output "
-                     "is\n"
-                     "                 written) instead of beside its source\n"));
-    t.push_back(Valued({"-j", "--jobs"}, "a number", kConvert, TakeJobs,
-                       "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, "
-                       "--jobs=N)\n"));
-    t.push_back(
-        Path({"--names"}, "a file", kConverting, RW_COPY(namesList),
-             "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
+             "                 PATH is the folder of every output, as --output-dir\n"},
+    {.names = {"--output-dir"},
+     .wants = "a folder",
+     .emptyIsMissing = true,
+     .modes = kConvert,
+     .take = RW_COPY(outputDir),
+     .help = "  --output-dir DIR\n"
+             "                 write every output into DIR (created when the first output is\n"
+             "                 written) instead of beside its source\n"},
+    {.names = {"-j", "--jobs"},
+     .wants = "a number",
+     .modes = kConvert,
+     .take = TakeJobs,
+     .help = "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n"},
+    {.names = {"--names"},
+     .wants = "a file",
+     .emptyIsMissing = true,
+     .modes = kConverting,
+     .take = RW_COPY(namesList),
+     .help = "  --names LIST   a text file of candidate names of archive entries, one a line (#\n"
              "                 starts a comment): an entry whose id matches a name is shown and\n"
-             "                 converted under that name (INTRO.VQA becomes INTRO.avi)\n"));
-    Option to =
-        Valued({"--to"}, "a value", kConvert, TakeFormat,
-               "  --to FORMAT    the kind of file written: avi (the default; uncompressed) or\n");
-    to.moreHelp = FormatsHelp;
-    t.push_back(Refused(to, kExporting, "--to cannot be used with --frames or --thumbnail"));
-    t.push_back(
-        Valued({"--scale"}, "a value", kConvert, TakeScale,
-               "  --scale N      enlarge the pictures N times (1 to 8; default as above)\n"));
-    t.push_back(
-        Flag({"--square-pixels"}, kConvert, RW_SET(target.settings.squarePixels, true),
-             "  --square-pixels\n"
-             "                 square pixels (by default 5:6, so 320 x 200 shows at 4:3)\n"));
-    t.push_back(Valued(
-        {"--quality"}, "a value", kConvert, TakeQuality,
-        "  --quality Q    the encoder's quality, lower is better (default as above)\n"
-        "                 (--scale, --square-pixels and --quality leave AVI files alone)\n"));
-}
-
-void AddExportOptions(std::vector<Option>& t) {
-    t.push_back(Selecting(
-        Path({"--frames"}, "a path", Modes(Mode::Frames), RW_COPY(exports.framesFolder),
-             "  --frames DIR   write every frame as DIR/frame-0000.png onwards (8-bit palette\n"
+             "                 converted under that name (INTRO.VQA becomes INTRO.avi)\n"},
+    {.names = {"--to"},
+     .wants = "a value",
+     .modes = kConvert,
+     .refusal = "--to cannot be used with --frames or --thumbnail",
+     .refusedIn = kExporting,
+     .take = TakeFormat,
+     .help = "  --to FORMAT    the kind of file written: avi (the default; uncompressed) or\n",
+     .moreHelp = FormatsHelp},
+    {.names = {"--scale"},
+     .wants = "a value",
+     .modes = kConvert,
+     .take = TakeScale,
+     .help = "  --scale N      enlarge the pictures N times (1 to 8; default as above)\n"},
+    {.names = {"--square-pixels"},
+     .modes = kConvert,
+     .take = RW_SET(target.settings.squarePixels, true),
+     .help = "  --square-pixels\n"
+             "                 square pixels (by default 5:6, so 320 x 200 shows at 4:3)\n"},
+    {.names = {"--quality"},
+     .wants = "a value",
+     .modes = kConvert,
+     .take = TakeQuality,
+     .help = "  --quality Q    the encoder's quality, lower is better (default as above)\n"
+             "                 (--scale, --square-pixels and --quality leave AVI files alone)\n"},
+    {.names = {"--frames"},
+     .wants = "a path",
+     .emptyIsMissing = true,
+     .modes = Modes(Mode::Frames),
+     .selectsMode = true,
+     .take = RW_COPY(exports.framesFolder),
+     .help = "  --frames DIR   write every frame as DIR/frame-0000.png onwards (8-bit palette\n"
              "                 pictures, the AVI's pixels) and the sound as DIR/sound.wav (16-bit\n"
              "                 mono at the video's own rate); one FILE.vqa; DIR must be empty or\n"
-             "                 missing unless --force is given\n")));
-    t.push_back(Flag(
-        {"--force"}, kConvert | kExporting, RW_SET(exports.force, true),
-        "  --force        replace existing outputs: the AVI files of a conversion, the\n"
-        "                 --thumbnail picture, the --encode output; with --frames, write into\n"
-        "                 a folder that holds files, replacing files of the same names.\n"
-        "                 Without it an existing output is kept, reported, and the exit\n"
-        "                 status is 1\n"));
-    t.push_back(Selecting(
-        Path({"--thumbnail"}, "a path", Modes(Mode::Thumbnail), RW_COPY(exports.thumbnail),
-             "  --thumbnail OUT.png\n"
-             "                 write one representative frame as a PNG picture; one FILE.vqa\n")));
-    t.push_back(Valued({"--size"}, "a number", Modes(Mode::Thumbnail), TakeSize,
-                       "  --size N       with --thumbnail: scale the picture down to fit N x N "
-                       "pixels\n"
-                       "                 (default 256)\n"));
-    t.push_back(
-        Path({"--entry"}, "a path", kExporting, RW_COPY(exports.entry),
-             "  --entry E      with --frames or --thumbnail and an ARCHIVE.mix in place of\n"
-             "                 FILE.vqa: the video inside it, by its entry number or its name\n"));
-    t.push_back(Flag({"-h", "--help"}, kEveryMode, RW_SET(help, true),
-                     "  -h, --help     show this help\n"));
-    t.push_back(Flag({"--version"}, kEveryMode, RW_SET(version, true),
-                     "  --version      show the version\n"));
-}
-
-void AddEncodeAndPackOptions(std::vector<Option>& t) {
-    t.push_back(Selecting(Valued({"--encode"}, "a value", kEncode, TakeEncodeInput,
-                                 "  --encode INPUT     the AVI file or folder to encode\n")));
-    t.push_back(
-        Valued({"-o", "--output"}, "a value", kEncode, RW_COPY(encode.options.output),
-               "  -o, --output PATH  write PATH (ending in .vqa) instead; a PATH that is an\n"
-               "                     existing folder or has no extension is a folder (created\n"
-               "                     if missing) to write the VQA file into\n"));
-    t.push_back(
-        Flag({"--force"}, kEncode, RW_SET(encode.options.force, true),
-             "  --force            replace an existing output file (never replaced otherwise)\n"));
-    t.push_back(Valued({"--block"}, "a value", kEncode, TakeBlock,
-                       "  --block WxH        block size, 4x2 (default) or 4x4 (smaller files, "
-                       "coarser pictures)\n"));
-    t.push_back(Valued(
-        {"--quality"}, "a value", kEncode, TakeEffort,
-        "  --quality Q        fast, normal (default) or best: more time for better pictures\n"));
-    t.push_back(Selecting(
-        Valued({"--pack"}, "an archive and at least one file", kPack, TakeArchive, nullptr)));
-}
+             "                 missing unless --force is given\n"},
+    {.names = {"--force"},
+     .modes = kConvert | kExporting,
+     .take = RW_SET(exports.force, true),
+     .help =
+         "  --force        replace existing outputs: the AVI files of a conversion, the\n"
+         "                 --thumbnail picture, the --encode output; with --frames, write into\n"
+         "                 a folder that holds files, replacing files of the same names.\n"
+         "                 Without it an existing output is kept, reported, and the exit\n"
+         "                 status is 1\n"},
+    {.names = {"--thumbnail"},
+     .wants = "a path",
+     .emptyIsMissing = true,
+     .modes = Modes(Mode::Thumbnail),
+     .selectsMode = true,
+     .take = RW_COPY(exports.thumbnail),
+     .help = "  --thumbnail OUT.png\n"
+             "                 write one representative frame as a PNG picture; one FILE.vqa\n"},
+    {.names = {"--size"},
+     .wants = "a number",
+     .modes = Modes(Mode::Thumbnail),
+     .take = TakeSize,
+     .help = "  --size N       with --thumbnail: scale the picture down to fit N x N pixels\n"
+             "                 (default 256)\n"},
+    {.names = {"--entry"},
+     .wants = "a path",
+     .emptyIsMissing = true,
+     .modes = kExporting,
+     .take = RW_COPY(exports.entry),
+     .help = "  --entry E      with --frames or --thumbnail and an ARCHIVE.mix in place of\n"
+             "                 FILE.vqa: the video inside it, by its entry number or its name\n"},
+    {.names = {"-h", "--help"},
+     .modes = kEveryMode,
+     .take = RW_SET(help, true),
+     .help = "  -h, --help     show this help\n"},
+    {.names = {"--version"},
+     .modes = kEveryMode,
+     .take = RW_SET(version, true),
+     .help = "  --version      show the version\n"},
+    {.names = {"--encode"},
+     .wants = "a value",
+     .modes = kEncode,
+     .selectsMode = true,
+     .take = TakeEncodeInput,
+     .help = "  --encode INPUT     the AVI file or folder to encode\n"},
+    {.names = {"-o", "--output"},
+     .wants = "a value",
+     .modes = kEncode,
+     .take = RW_COPY(encode.options.output),
+     .help = "  -o, --output PATH  write PATH (ending in .vqa) instead; a PATH that is an\n"
+             "                     existing folder or has no extension is a folder (created\n"
+             "                     if missing) to write the VQA file into\n"},
+    {.names = {"--force"},
+     .modes = kEncode,
+     .take = RW_SET(encode.options.force, true),
+     .help = "  --force            replace an existing output file (never replaced otherwise)\n"},
+    {.names = {"--block"},
+     .wants = "a value",
+     .modes = kEncode,
+     .take = TakeBlock,
+     .help = "  --block WxH        block size, 4x2 (default) or 4x4 (smaller files, coarser "
+             "pictures)\n"},
+    {.names = {"--quality"},
+     .wants = "a value",
+     .modes = kEncode,
+     .take = TakeEffort,
+     .help =
+         "  --quality Q        fast, normal (default) or best: more time for better pictures\n"},
+    {.names = {"--pack"},
+     .wants = "an archive and at least one file",
+     .modes = kPack,
+     .selectsMode = true,
+     .take = TakeArchive},
+};
 
 #undef RW_SET
 #undef RW_COPY
 
-std::vector<Option> MakeTable() {
-    std::vector<Option> table;
-    AddConvertingOptions(table);
-    AddExportOptions(table);
-    AddEncodeAndPackOptions(table);
-    return table;
-}
-
 }  // namespace
 
 std::span<const Option> OptionTable() {
-    static const std::vector<Option> table = MakeTable();
-    return table;
+    return kOptions;
 }
 
 const Option* FindOption(const std::string& name, ModeSet family) {

@@ -20,22 +20,21 @@ constexpr ModeSet kExporting = Modes(Mode::Frames) | Modes(Mode::Thumbnail);
 constexpr ModeSet kEveryMode = kConverting | Modes(Mode::Encode) | Modes(Mode::Pack);
 
 struct Option {
-    std::array<const char*, 2>
-        names;  // one or two spellings ("-j", "--jobs"); the second may be null
+    std::array<const char*, 2> names{};  // one or two spellings ("-j", "--jobs")
     // What its value is, for "--size wants a number"; null for an option without a value. A value
     // follows as the next argument or after "=" ("--jobs=2"), and right after a one-letter name
     // ("-j2").
-    const char* wants;
-    bool emptyIsMissing;  // an empty value is refused as a missing one
-    ModeSet modes;        // the modes that accept it
-    bool selectsMode;     // giving it chooses its mode (--info, --frames, --encode...)
+    const char* wants = nullptr;
+    bool emptyIsMissing = false;  // an empty value is refused as a missing one
+    ModeSet modes = 0;            // the modes that accept it
+    bool selectsMode = false;     // giving it chooses its mode (--info, --frames, --encode...)
     // The refusal in `refusedIn` (modes of its family that do not accept it); null: the usual
     // "--json goes with --info" or "--force does not go with --info".
-    const char* refusal;
-    ModeSet refusedIn;
-    Expected<void> (*take)(CliOptions& options, const std::string& value);
-    const char* help;           // its lines in --help; null: none
-    std::string (*moreHelp)();  // lines made at run time after `help`; null: none
+    const char* refusal = nullptr;
+    ModeSet refusedIn = 0;
+    Expected<void> (*take)(CliOptions& options, const std::string& value) = nullptr;
+    const char* help = nullptr;           // its lines in --help; null: none
+    std::string (*moreHelp)() = nullptr;  // lines made when --help is shown, after `help`
 };
 
 // Every option, in the order --help shows them.

@@ -65,14 +65,6 @@ TEST_F(ToFormat, FoldersAndArchivesIntoAnOutputFolder) {
               (std::vector<std::string>{"MOVIES-0001-00000010.mpg", "a.mpg"}));
 }
 
-// A usage error is exit status 2, and nothing is written.
-TEST_F(ToFormat, AnUnknownFormatIsAUsageError) {
-    m_dir.Put("clip.vqa", test::SmallVideo(6, 64, 32).file);
-    const test::CliRun r = m_dir.Run({"--to", "avi2", "clip.vqa"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(Others(), std::vector<std::string>{});
-}
-
 // An existing output is kept unless --force is given.
 TEST_F(ToFormat, AnExistingOutputIsKeptWithoutForce) {
     m_dir.Put("clip.vqa", test::SmallVideo(6, 64, 32).file);

@@ -319,19 +319,8 @@ const Option* FindOption(const std::string& name, ModeSet family) {
 }
 
 const char* ModeOption(Mode mode) {
-    switch (mode) {
-        case Mode::Info:
-            return "--info";
-        case Mode::Frames:
-            return "--frames";
-        case Mode::Thumbnail:
-            return "--thumbnail";
-        case Mode::Encode:
-            return "--encode";
-        case Mode::Pack:
-            return "--pack";
-        case Mode::Convert:
-            break;
+    for (const Option& option : kOptions) {
+        if (option.selectsMode && option.modes == Modes(mode)) return option.names[0];
     }
     return "converting";
 }

@@ -67,7 +67,7 @@ Expected<void> TakeOption(std::span<const std::string> args, size_t& i, ModeSet 
     if (!given.option) {
         if (family == kConverting) return Error{"unknown option \"" + a + "\""};
         return Error{"unknown option or extra argument \"" + a + "\" with " +
-                     (family == kEncodeFamily ? "--encode" : "--pack")};
+                     ModeOption(family == kEncodeFamily ? Mode::Encode : Mode::Pack)};
     }
     const Option& option = *given.option;
     std::string value;
@@ -277,7 +277,8 @@ constexpr const char* kConvertEnd =
     "A file is written under its final name only when it is complete. Frames are counted\n"
     "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed\n"
     "or its output existed already, 2 for a usage error, 130 when interrupted (Ctrl-C),\n"
-    "143 when terminated (SIGTERM).\n";
+    "143 when terminated (SIGTERM). An option given in a mode that does not use it is a\n"
+    "usage error; an option's value may follow it after = as well (--frames=DIR).\n";
 constexpr const char* kEncodeUsage =
     "Usage: reelwright-cli --encode INPUT [-o FILE.vqa] [--force] [--block 4x2|4x4]\n"
     "                      [--quality fast|normal|best]\n"

@@ -17,7 +17,6 @@ struct ExportOptions {
     std::string entry;         // --entry NAME|NUMBER: the video inside an archive
     int size = kDefaultThumbnailSize;
     bool force = false;
-    bool Any() const { return !framesFolder.empty() || !thumbnail.empty(); }
 };
 
 // Runs the mode for one file, or one entry of an archive (`names` name it in messages); returns the

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "cli/cli_sources.h"
 
 namespace rw::cli {
+namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "reelwright-cli";
@@ -101,10 +103,28 @@ std::optional<std::string> CheckOutput(const EncodeCommand& c) {
     return CheckNewOutput(c.options.output, c.options.force);
 }
 
+// The topmost folder of `dir` that does not exist yet, which making it creates; empty when it
+// exists.
+fs::path FirstMissing(const std::string& dir) {
+    std::error_code ec;
+    fs::path missing;
+    for (fs::path p = dir; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) missing = p;
+    return missing;
+}
+
+// Removes the folders made for the output, `dir` and its parents up to `top`, while they are empty.
+void RemoveMadeFolders(const fs::path& dir, const fs::path& top) {
+    std::error_code ec;
+    for (fs::path p = dir; !top.empty(); p = p.parent_path()) {
+        if (!fs::remove(p, ec) || p == top) return;
+    }
+}
+
 }  // namespace
 
 int RunEncodeCommand(const EncodeCommand& command, Console& console) {
     const std::string prefix = std::string(kProgram) + ": ";
+    const fs::path made = FirstMissing(command.outputDir);
     if (auto why = CheckOutput(command)) {
         console.Err(prefix + "Cannot encode \"" + command.input + "\": " + *why);
         return 1;
@@ -113,6 +133,7 @@ int RunEncodeCommand(const EncodeCommand& command, Console& console) {
     auto result = RunEncodeJob(command.input, command.options, &progress);
     progress.Clear();
     if (!result) {
+        RemoveMadeFolders(command.outputDir, made);
         if (Interrupted()) {
             console.Err(prefix + "\"" + command.input + "\": interrupted; nothing was written");
             return InterruptedExitStatus();

@@ -124,7 +124,7 @@ const CommandLine kCommandLines[] = {
     {{"--encode", "a.avi"}, 1, ""},
     {{"--encode=a.avi", "-o", "b.vqa", "--block", "4x4"}, 1, ""},
     {{"--quality=best", "--encode", "d", "--output=x.vqa"}, 1, ""},
-    {{"--encode", "a.avi", "--quality", "fast", "--force", "-o", "x.vqa"}, 1, ""},
+    {{"--encode", "a.avi", "--quality", "fast", "--force", "-o", "new/dir"}, 1, ""},
     {{"--encode"}, 2, "--encode wants a value"},
     {{"--encode="}, 2, "--encode wants an AVI file or a folder of PNG frames"},
     {{"--encode", "a", "--encode", "b"}, 2, "--encode takes one AVI file or folder"},

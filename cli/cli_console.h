@@ -31,6 +31,8 @@ class Console {
     void ProgressDone(size_t slot);
     // Takes the progress line away.
     void Clear();
+    // Whether the progress line is drawn (stderr is a terminal).
+    bool ShowsProgress() const { return m_progress; }
 
   private:
     void Print(std::FILE* to, const std::string& line);

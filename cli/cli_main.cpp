@@ -19,7 +19,7 @@
 #include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_sources.h"
-#include "cli/encode_mode.h"
+#include "cli/export_mode.h"
 #include "cli/info_json.h"
 #include "cli/pack_mode.h"
 #include "compressed/compressed_target.h"
@@ -271,7 +271,6 @@ std::unique_ptr<CompressedOutputMaker> ChooseOutput(const OutputOptions& options
 // Converts the jobs, `jobs` (--jobs) files side by side; false when any failed.
 bool ConvertAll(const std::vector<ConversionJob>& jobs, const CliOptions& options,
                 const OutputMaker* maker, Console& console) {
-    InstallInterruptHandlers();
     const size_t count = jobs.size();
     std::atomic<size_t> next{0};
     std::atomic<bool> anyFailed{false};
@@ -317,7 +316,7 @@ int RunConversions(const CliOptions& options, Console& console, const MixNames* 
         console.Err(std::string(kProgram) + ": no VQA video to work on");
         return kExitFailed;
     }
-    if (options.info) {
+    if (options.mode == Mode::Info) {
         const bool printed = PrintAllInfo(jobs, console, known != nullptr, options.json);
         return printed && !failed ? kExitOk : kExitFailed;
     }
@@ -332,33 +331,39 @@ int RunConversions(const CliOptions& options, Console& console, const MixNames* 
     return converted && !failed ? kExitOk : kExitFailed;
 }
 
+// Runs the mode the command line asks for; returns the exit status.
+int RunMode(const CliOptions& options, Console& console) {
+    if (options.mode == Mode::Encode) return RunEncodeCommand(options.encode, console);
+    if (options.mode == Mode::Pack) return RunPackCommand(options.archive, options.inputs, console);
+    std::optional<MixNameList> names;
+    if (!LoadNames(options.namesList, console, names)) return kExitFailed;
+    const MixNames* known = names ? &names->names : nullptr;
+    if (options.mode == Mode::Frames || options.mode == Mode::Thumbnail) {
+        return RunExport(options.exports, options.inputs.front(), console, known);
+    }
+    return RunConversions(options, console, known);
+}
+
 int Main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (IsEncodeCommand(args)) return RunEncodeCommand(args);
-    if (IsPackCommand(args)) return RunPackCommand(args);
-    auto options = ParseArguments(args);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto options = ParseArguments(args);
     if (!options) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram,
                      options.error().message.c_str(), kProgram);
         return kExitUsage;
     }
     if (options->help) {
-        std::fputs(HelpText().c_str(), stdout);
+        std::fputs(HelpText(options->mode).c_str(), stdout);
         return kExitOk;
     }
     if (options->version) {
         std::printf("%s %s\n", kProgram, RW_VERSION);
         return kExitOk;
     }
+    // Ctrl-C and SIGTERM stop every mode before its next frame or block (--info ends at once).
+    if (options->mode != Mode::Info) InstallInterruptHandlers();
     Console console(isatty(STDERR_FILENO) == 1);
-    std::optional<MixNameList> names;
-    if (!LoadNames(options->namesList, console, names)) return kExitFailed;
-    const MixNames* known = names ? &names->names : nullptr;
-    if (options->exports.Any()) {
-        return RunExport(options->exports, options->inputs.front(), InstallInterruptHandlers(),
-                         known);
-    }
-    return RunConversions(*options, console, known);
+    return RunMode(*options, console);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "cli/pack_mode.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -29,7 +27,7 @@ std::string Quoted(const std::string& text) {
 // most); Ctrl+C stops the write.
 class PackProgress final : public MixWriteObserver {
   public:
-    explicit PackProgress(bool shown) : m_console(shown) {}
+    explicit PackProgress(Console& console) : m_console(console) {}
 
     void OnProgress(int64_t done, int64_t total) override {
         char line[96];
@@ -42,7 +40,7 @@ class PackProgress final : public MixWriteObserver {
     void Clear() { m_console.Clear(); }
 
   private:
-    Console m_console;
+    Console& m_console;
 };
 
 // A file to add, stored under its own name.
@@ -99,14 +97,6 @@ std::string Stored(const MixMember& file) {
 
 }  // namespace
 
-bool IsPackCommand(std::span<const std::string> args) {
-    for (const std::string& a : args) {
-        if (a == "--") return false;
-        if (a == "--pack") return true;
-    }
-    return false;
-}
-
 Expected<PackPlan> PlanPack(const std::string& archive, const std::vector<std::string>& files) {
     std::vector<MixMember> added;
     for (const std::string& path : files) {
@@ -143,72 +133,35 @@ Expected<PackPlan> PlanPack(const std::string& archive, const std::vector<std::s
     return plan;
 }
 
-int RunPackCommand(std::span<const std::string> args) {
-    std::string archive;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (!optionsEnded && a == "--pack" && archive.empty()) {
-            if (i + 1 < args.size()) archive = args[++i];
-        } else if (!optionsEnded && a == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && (a == "-h" || a == "--help")) {
-            std::fputs(PackHelpText().c_str() + 1, stdout);
-            return 0;
-        } else if (!optionsEnded && !a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "%s: unknown option or extra argument \"%s\" with --pack\n",
-                         kProgram, a.c_str());
-            return 2;
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (archive.empty() || files.empty()) {
-        std::fprintf(stderr,
-                     "%s: --pack wants an archive and at least one file\nTry '%s --help'.\n",
-                     kProgram, kProgram);
-        return 2;
-    }
+int RunPackCommand(const std::string& archive, const std::vector<std::string>& files,
+                   Console& console) {
+    const std::string prefix = std::string(kProgram) + ": ";
     auto plan = PlanPack(archive, files);
     if (!plan) {
-        std::fprintf(stderr, "%s: %s; nothing was written\n", kProgram,
-                     plan.error().message.c_str());
+        console.Err(prefix + plan.error().message + "; nothing was written");
         return 1;
     }
     // An existing archive is updated (--pack replaces it by design); its folder must exist.
     if (auto why = CheckNewOutput(archive, true)) {
-        std::fprintf(stderr, "%s: Cannot write %s: %s; nothing was written\n", kProgram,
-                     Quoted(archive).c_str(), why->c_str());
+        console.Err(prefix + "Cannot write " + Quoted(archive) + ": " + *why +
+                    "; nothing was written");
         return 1;
     }
-    InstallInterruptHandlers();
-
-    PackProgress progress(isatty(STDERR_FILENO) == 1);
+    PackProgress progress(console);
     auto written = WriteMixArchiveFile(archive, plan->members, &progress);
     progress.Clear();
     if (!written) {
         const bool stopped = Interrupted();
-        std::fprintf(stderr, "%s: %s; \"%s\" was left as it was\n", kProgram,
-                     stopped ? "interrupted" : written.error().message.c_str(), archive.c_str());
+        console.Err(prefix + (stopped ? "interrupted" : written.error().message) + "; " +
+                    Quoted(archive) + " was left as it was");
         return stopped ? InterruptedExitStatus() : 1;
     }
-    for (const std::string& line : plan->lines) std::printf("%s\n", line.c_str());
+    for (const std::string& line : plan->lines) console.Out(line);
     int64_t bytes = 0;
     for (const MixMember& m : plan->members) bytes += m.length;
-    std::printf("Wrote \"%s\": %zu files, %lld bytes of data\n", archive.c_str(),
-                plan->members.size(), static_cast<long long>(bytes));
+    console.Out("Wrote " + Quoted(archive) + ": " + std::to_string(plan->members.size()) +
+                " files, " + std::to_string(bytes) + " bytes of data");
     return 0;
-}
-
-std::string PackHelpText() {
-    return "\n"
-           "Usage: reelwright-cli --pack ARCHIVE.MIX FILE...\n"
-           "Packs the files into a MIX archive of the first game's layout under their own names\n"
-           "(8.3 names in any case; the game finds them by the id made from the name). A new\n"
-           "ARCHIVE.MIX is created when it does not exist. An existing one gets a new version:\n"
-           "entries of the same names are replaced, new names added, and every other entry kept\n"
-           "byte for byte. The archive is replaced only once the new version is complete.\n";
 }
 
 }  // namespace rw::cli

@@ -2,17 +2,14 @@
 // a new version of an existing one.
 #pragma once
 
-#include <span>
 #include <string>
 #include <vector>
 
+#include "cli/cli_console.h"
 #include "mix/mix_writer.h"
 #include "platform/expected.h"
 
 namespace rw::cli {
-
-// True when the arguments ask for packing (--pack anywhere before "--").
-bool IsPackCommand(std::span<const std::string> args);
 
 struct PackPlan {
     std::vector<MixMember> members;  // the new archive's files, in the order they are stored
@@ -25,10 +22,9 @@ struct PackPlan {
 // archive that cannot be read, is damaged or has the later games' layout.
 Expected<PackPlan> PlanPack(const std::string& archive, const std::vector<std::string>& files);
 
-// Parses and runs a packing command line; returns the exit status (0 done, 1 failed, 2 usage
-// error, 130 interrupted).
-int RunPackCommand(std::span<const std::string> args);
-// The lines --help shows.
-std::string PackHelpText();
+// Packs `files` into `archive`; returns the exit status (0 done, 1 failed, 130 interrupted). The
+// outcome and the progress go to `console`.
+int RunPackCommand(const std::string& archive, const std::vector<std::string>& files,
+                   Console& console);
 
 }  // namespace rw::cli

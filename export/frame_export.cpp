@@ -300,9 +300,14 @@ RgbImage PictureToRgb(std::span<const uint8_t> bgrBottomUp, int32_t width, int32
 
 ConversionOutcome ExportFrames(const VqaSource& source, const fs::path& folder, bool replace,
                                ConversionObserver& observer) {
-    const std::string& vqaPath = source.name;
     auto video = OpenVideo(source);
     if (!video) return Failed(video.error().message);
+    return ExportFrames(*video, folder, replace, observer);
+}
+
+ConversionOutcome ExportFrames(OpenedVideo& video, const fs::path& folder, bool replace,
+                               ConversionObserver& observer) {
+    const std::string& vqaPath = video.source.name;
     const std::string cannot = "Cannot export \"" + vqaPath + "\": ";
     if (auto why = CheckExportFolder(folder, replace)) return Failed(cannot + *why);
 
@@ -318,7 +323,7 @@ ConversionOutcome ExportFrames(const VqaSource& source, const fs::path& folder, 
         if (auto r = staging.Create(folder); !r) {
             outcome = Failed(cannot + r.error().message);
         } else {
-            outcome = ExportInto(*video, folder, staging.Path(), observer);
+            outcome = ExportInto(video, folder, staging.Path(), observer);
         }
     }
     if (outcome.status != ConversionOutcome::Status::Completed && created) {

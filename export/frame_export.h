@@ -40,6 +40,9 @@ RgbImage PictureToRgb(std::span<const uint8_t> bgrBottomUp, int32_t width, int32
 // The video may lie inside an archive; messages use its name.
 ConversionOutcome ExportFrames(const VqaSource& source, const std::filesystem::path& folder,
                                bool replace, ConversionObserver& observer);
+// The same for a video opened already.
+ConversionOutcome ExportFrames(OpenedVideo& video, const std::filesystem::path& folder,
+                               bool replace, ConversionObserver& observer);
 inline ConversionOutcome ExportFrames(const std::string& vqaPath,
                                       const std::filesystem::path& folder, bool replace,
                                       ConversionObserver& observer) {

@@ -6,7 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "cli/info_json.h"
 #include "tests/support/avi_walk.h"
 #include "tests/support/fixtures.h"
@@ -20,62 +19,6 @@ namespace {
 
 using test::PrintTo;
 namespace fs = std::filesystem;
-
-// ---- Argument parsing ----
-
-struct ParseCase {
-    std::vector<std::string> args;
-    bool ok;
-    int jobs;
-    bool info;
-    size_t inputs;
-    const char* says;  // part of the error message
-};
-void PrintTo(const ParseCase& c, std::ostream* os) {
-    *os << testing::PrintToString(c.args);
-}
-class ParseArguments : public testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseArguments, AcceptsOrNamesTheProblem) {
-    const ParseCase& c = GetParam();
-    auto o = cli::ParseArguments(c.args);
-    ASSERT_EQ(o.ok(), c.ok);
-    if (!o.ok()) {
-        EXPECT_NE(o.error().message.find(c.says), std::string::npos) << o.error().message;
-        return;
-    }
-    EXPECT_EQ(o->jobs, c.jobs);
-    EXPECT_EQ(o->info, c.info);
-    EXPECT_EQ(o->inputs.size(), c.inputs);
-}
-
-// (The forms the program's own tests use, --help, --info, -o, --output-dir and --frames, are left
-// to them.)
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, ParseArguments,
-    testing::Values(
-        ParseCase{{"a.vqa"}, true, 1, false, 1, ""},
-        ParseCase{{"--jobs", "3", "a.vqa"}, true, 3, false, 1, ""},
-        ParseCase{{"--jobs=2", "a.vqa"}, true, 2, false, 1, ""},
-        ParseCase{{"-j0", "a.vqa"}, false, 0, false, 0, "--jobs"},
-        ParseCase{{"--", "--info"}, true, 1, false, 1, ""},
-        ParseCase{{}, false, 0, false, 0, "no VQA file"},
-        ParseCase{{"--jobs", "65", "a"}, false, 0, false, 0, "--jobs"},
-        ParseCase{{"--jobs", "2x", "a"}, false, 0, false, 0, "2x"},
-        ParseCase{{"a", "--jobs"}, false, 0, false, 0, "wants a number"},
-        ParseCase{{"--fast", "a"}, false, 0, false, 0, "--fast"},
-        ParseCase{{"a.vqa", "--output-dir"}, false, 0, false, 0, "wants a folder"},
-        // --frames and --thumbnail: combinations checked before anything runs.
-        ParseCase{{"--thumbnail", "t.png", "--size=64", "a.vqa"}, true, 1, false, 1, ""},
-        ParseCase{{"--frames", "d", "a", "b"}, false, 0, false, 0, "exactly one VQA"},
-        ParseCase{{"--frames", "d", "--thumbnail", "t", "a"}, false, 0, false, 0, "used together"},
-        ParseCase{{"--size", "64", "a"}, false, 0, false, 0, "--size goes with"},
-        ParseCase{{"--json", "a"}, false, 0, false, 0, "--json goes with --info"},
-        ParseCase{{"--info", "--force", "a"}, false, 0, false, 0, "--force does not go"},
-        ParseCase{{"-o", "out.avi", "--frames", "d", "a"}, false, 0, false, 0, "-o goes with"},
-        ParseCase{{"--thumbnail", "t", "--size", "0", "a"}, false, 0, false, 0, "--size wants"},
-        ParseCase{{"--info", "--frames", "d", "a"}, false, 0, false, 0, "--info cannot"},
-        ParseCase{{"a", "--frames"}, false, 0, false, 0, "--frames wants a path"}));
 
 // ---- JSON strings ----
 
@@ -312,19 +255,6 @@ TEST_F(CliProgram, OutputsTwoInputsWouldShareAreRefusedBeforeAnythingStarts) {
         EXPECT_NE(r.err.find("nothing was converted"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(m_dir.Listing(), before);
-    }
-}
-
-TEST_F(CliProgram, HelpVersionAndUsageErrors) {
-    for (const auto& [args, status, out, err] :
-         {std::tuple{std::vector<std::string>{"--help"}, 0, "Usage: reelwright-cli", ""},
-          std::tuple{std::vector<std::string>{"--version"}, 0, "reelwright-cli 1.", ""},
-          std::tuple{std::vector<std::string>{"-j", "x", "a.vqa"}, 2, "",
-                     "Try 'reelwright-cli --help'"}}) {
-        const test::CliRun r = m_dir.Run(args);
-        EXPECT_EQ(r.status, status) << args[0];
-        EXPECT_NE(r.out.find(out), std::string::npos) << r.out;
-        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
     }
 }
 

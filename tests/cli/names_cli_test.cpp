@@ -105,7 +105,6 @@ TEST_F(NamedEntries, EntryChoosesTheVideoToExport) {
          {"--frames", "h", "--entry", "1", "intro.vqa"},
          1,
          "reelwright-cli: --entry goes with a MIX archive"},
-        {"without_export", {"--entry", "1", "disc/MOVIES.MIX"}, 2, "reelwright-cli: --entry goes "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/shell.h"
@@ -64,39 +63,6 @@ TEST_F(ToFormat, FoldersAndArchivesIntoAnOutputFolder) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(m_dir.Listing("out"),
               (std::vector<std::string>{"MOVIES-0001-00000010.mpg", "a.mpg"}));
-}
-
-struct Refusal {
-    std::vector<std::string> args;
-    const char* says;
-};
-class ToRefusal : public testing::TestWithParam<Refusal> {};
-
-TEST_P(ToRefusal, NamesTheProblem) {
-    std::vector<std::string> args = GetParam().args;
-    args.push_back("a.vqa");
-    auto o = cli::ParseArguments(args);
-    ASSERT_FALSE(o.ok());
-    EXPECT_NE(o.error().message.find(GetParam().says), std::string::npos) << o.error().message;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Options, ToRefusal,
-    testing::Values(Refusal{{"--to", "flv"}, "--to wants avi, mp4, webm, mkv or mpg, not \"flv\""},
-                    Refusal{{"--to="}, "not \"\""},
-                    Refusal{{"--to", "mp4", "--scale", "0"}, "--scale wants a number from 1 to 8"},
-                    Refusal{{"--scale=9"}, "not \"9\""},
-                    Refusal{{"--to=mp4", "--quality", "52"}, "from 0 to 51, not 52"},
-                    Refusal{{"--to", "mpg", "--quality=0"}, "from 1 to 31"},
-                    Refusal{{"--to", "mkv", "--quality", "1"}, "does not apply to mkv"},
-                    Refusal{{"--to", "mp4", "--frames", "d"}, "--to cannot be used"}));
-
-// A usage error is exit status 2, and nothing is written.
-TEST_F(ToFormat, AnUnknownFormatIsAUsageError) {
-    m_dir.Put("clip.vqa", test::SmallVideo(6, 64, 32).file);
-    const test::CliRun r = m_dir.Run({"--to", "avi2", "clip.vqa"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(Others(), std::vector<std::string>{});
 }
 
 // An existing output is kept unless --force is given.

@@ -360,6 +360,9 @@ int Main(int argc, char** argv) {
         std::printf("%s %s\n", kProgram, RW_VERSION);
         return kExitOk;
     }
+    for (const std::string& note : options->notes) {
+        std::fprintf(stderr, "%s: note: %s\n", kProgram, note.c_str());
+    }
     // Ctrl-C and SIGTERM stop every mode before its next frame or block (--info ends at once).
     if (options->mode != Mode::Info) InstallInterruptHandlers();
     Console console(isatty(STDERR_FILENO) == 1);

@@ -11,6 +11,8 @@ constexpr int kMaxThumbnailSize = 4096;
 constexpr ModeSet kEncode = Modes(Mode::Encode);
 constexpr ModeSet kPack = Modes(Mode::Pack);
 constexpr ModeSet kConvert = Modes(Mode::Convert);
+// Where a conversion's options have always been taken without effect (scripts pass them along).
+constexpr ModeSet kQuietly = Modes(Mode::Info) | kExporting;
 
 std::optional<int> Number(const std::string& text) {
     int value = 0;
@@ -165,6 +167,7 @@ const Option kOptions[] = {
      .refusal = "-o goes with converting and --encode; --frames and --thumbnail name their own "
                 "output",
      .refusedIn = kExporting,
+     .ignoredIn = Modes(Mode::Info),
      .take = RW_COPY(output),
      .help = "  -o PATH        one FILE.vqa converted: a PATH with an extension names the AVI\n"
              "                 file and must end in .avi; otherwise (an existing folder, a name\n"
@@ -174,6 +177,7 @@ const Option kOptions[] = {
      .wants = "a folder",
      .emptyIsMissing = true,
      .modes = kConvert,
+     .ignoredIn = kQuietly,
      .take = RW_COPY(outputDir),
      .help = "  --output-dir DIR\n"
              "                 write every output into DIR (created when the first output is\n"
@@ -181,6 +185,7 @@ const Option kOptions[] = {
     {.names = {"-j", "--jobs"},
      .wants = "a number",
      .modes = kConvert,
+     .ignoredIn = kQuietly,
      .take = TakeJobs,
      .help = "  -j, --jobs N   convert N files at once (1 to 64; default 1; also -jN, --jobs=N)\n"},
     {.names = {"--names"},
@@ -196,22 +201,26 @@ const Option kOptions[] = {
      .modes = kConvert,
      .refusal = "--to cannot be used with --frames or --thumbnail",
      .refusedIn = kExporting,
+     .ignoredIn = Modes(Mode::Info),
      .take = TakeFormat,
      .help = "  --to FORMAT    the kind of file written: avi (the default; uncompressed) or\n",
      .moreHelp = FormatsHelp},
     {.names = {"--scale"},
      .wants = "a value",
      .modes = kConvert,
+     .ignoredIn = kQuietly,
      .take = TakeScale,
      .help = "  --scale N      enlarge the pictures N times (1 to 8; default as above)\n"},
     {.names = {"--square-pixels"},
      .modes = kConvert,
+     .ignoredIn = kQuietly,
      .take = RW_SET(target.settings.squarePixels, true),
      .help = "  --square-pixels\n"
              "                 square pixels (by default 5:6, so 320 x 200 shows at 4:3)\n"},
     {.names = {"--quality"},
      .wants = "a value",
      .modes = kConvert,
+     .ignoredIn = kQuietly,
      .take = TakeQuality,
      .help = "  --quality Q    the encoder's quality, lower is better (default as above)\n"
              "                 (--scale, --square-pixels and --quality leave AVI files alone)\n"},

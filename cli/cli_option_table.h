@@ -32,6 +32,8 @@ struct Option {
     // "--json goes with --info" or "--force does not go with --info".
     const char* refusal = nullptr;
     ModeSet refusedIn = 0;
+    // Modes of its family that take it without using it (a note says so), as they always have.
+    ModeSet ignoredIn = 0;
     Expected<void> (*take)(CliOptions& options, const std::string& value) = nullptr;
     const char* help = nullptr;           // its lines in --help; null: none
     std::string (*moreHelp)() = nullptr;  // lines made when --help is shown, after `help`

@@ -166,7 +166,9 @@ Expected<void> CheckConverting(CliOptions& o, const std::vector<Given>& taken) {
     if (!mode) return mode.error();
     o.mode = *mode;
     for (const Given& g : taken) {
-        if ((g.option->modes & Modes(o.mode)) == 0) return Error{Refusal(g, o.mode)};
+        if ((g.option->modes & Modes(o.mode)) != 0) continue;
+        if ((g.option->ignoredIn & Modes(o.mode)) == 0) return Error{Refusal(g, o.mode)};
+        o.notes.push_back(g.name + " has no effect with " + ModeOption(o.mode));
     }
     if (auto r = CheckOutputOptions(o.target); !r) return r.error();
     if (o.mode == Mode::Thumbnail && !HasExtension(o.exports.thumbnail, ".png")) {
@@ -277,8 +279,9 @@ constexpr const char* kConvertEnd =
     "A file is written under its final name only when it is complete. Frames are counted\n"
     "from 1 in every message. Exit status: 0 when every file converted, 1 when any failed\n"
     "or its output existed already, 2 for a usage error, 130 when interrupted (Ctrl-C),\n"
-    "143 when terminated (SIGTERM). An option given in a mode that does not use it is a\n"
-    "usage error; an option's value may follow it after = as well (--frames=DIR).\n";
+    "143 when terminated (SIGTERM). A conversion's option has no effect with --info,\n"
+    "--frames or --thumbnail (a note says so); other options out of their mode are usage\n"
+    "errors. An option's value may follow it after = as well (--frames=DIR).\n";
 constexpr const char* kEncodeUsage =
     "Usage: reelwright-cli --encode INPUT [-o FILE.vqa] [--force] [--block 4x2|4x4]\n"
     "                      [--quality fast|normal|best]\n"

@@ -35,6 +35,7 @@ struct CliOptions {
     OutputOptions target;    // --to and the compressed formats' options
     EncodeCommand encode;    // --encode INPUT and its options
     std::string archive;     // --pack ARCHIVE
+    std::vector<std::string> notes;  // options given that have no effect in the mode
 };
 
 // Parses the arguments after the program name. An error names the offending argument, and an

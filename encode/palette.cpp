@@ -101,6 +101,23 @@ uint8_t NearestPoint(const int32_t* red, const int32_t* green, const int32_t* bl
     return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
 }
 
+// Padding of candidate lists: never nearer than a real entry, its key still within 32 bits.
+constexpr int32_t kFarComponent = 1000;
+
+// The nearest of `fours` groups of four points, each group red, green, blue and number, four
+// values each; keys as in NearestPoint, so the first of equally near points by number wins.
+uint8_t NearestListed(const int32_t* four, size_t fours, int32_t r, int32_t g, int32_t b) {
+    const I4 vr = {r, r, r, r}, vg = {g, g, g, g}, vb = {b, b, b, b};
+    I4 best = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    for (size_t i = 0; i < fours; ++i, four += 16) {
+        const I4 dr = vr - LoadI4(four), dg = vg - LoadI4(four + 4), db = vb - LoadI4(four + 8);
+        const I4 key = ((dr * dr + dg * dg + db * db) << 8) | LoadI4(four + 12);
+        const I4 less = key - best;
+        best += less & (less >> 31);
+    }
+    return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
+}
+
 // One round of k-means over the colours, the centres held at a sixteenth of a 6-bit step while
 // searching.
 void Refine(std::vector<double>& centres, const std::vector<WeightedColour>& colours) {
@@ -188,15 +205,49 @@ PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
 
 PaletteMap::PaletteMap(const Palette& palette)
     : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {
-    for (size_t j = 0; j < size_t{kColours}; ++j) {
-        m_red[j] = 4 * palette[3 * j];
-        m_green[j] = 4 * palette[3 * j + 1];
-        m_blue[j] = 4 * palette[3 * j + 2];
+    ListCandidates();
+}
+
+// An entry can be nearest to some colour of a cell only when its least squared distance to the
+// cell is at most the smallest, over all entries, of their greatest distance to the cell.
+void PaletteMap::ListCandidates() {
+    constexpr int32_t kCell = 32;
+    std::array<int32_t, kColours * 3> at{};
+    for (size_t i = 0; i < at.size(); ++i) at[i] = 4 * m_palette[i];
+    std::array<int32_t, kColours> least{};
+    for (int32_t cell = 0; cell < 8 * 8 * 8; ++cell) {
+        const int32_t low[3] = {(cell >> 6) * kCell, ((cell >> 3) & 7) * kCell, (cell & 7) * kCell};
+        int32_t bound = INT32_MAX;
+        for (size_t j = 0; j < size_t{kColours}; ++j) {
+            int32_t most = 0, fewest = 0;
+            for (size_t k = 0; k < 3; ++k) {
+                const int32_t v = at[3 * j + k], lo = low[k], hi = low[k] + kCell - 1;
+                const int32_t outside = v < lo ? lo - v : v > hi ? v - hi : 0;
+                const int32_t far = std::max(std::abs(v - lo), std::abs(v - hi));
+                fewest += outside * outside;
+                most += far * far;
+            }
+            least[j] = fewest;
+            bound = std::min(bound, most);
+        }
+        m_cellStart[size_t(cell)] = static_cast<uint32_t>(m_candidates.size());
+        size_t listed = 0;
+        for (size_t j = 0; j < size_t{kColours}; ++j) {
+            if (least[j] > bound) continue;
+            if (listed % 4 == 0) m_candidates.resize(m_candidates.size() + 16, kFarComponent);
+            int32_t* four = &m_candidates[m_candidates.size() - 16 + listed % 4];
+            for (size_t k = 0; k < 3; ++k) four[4 * k] = at[3 * j + k];
+            four[12] = static_cast<int32_t>(j);
+            ++listed;
+        }
     }
+    m_cellStart.back() = static_cast<uint32_t>(m_candidates.size());
 }
 
 uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
-    return NearestPoint(m_red.data(), m_green.data(), m_blue.data(), kColours, r8, g8, b8);
+    const size_t cell = size_t((r8 >> 5) * 64 + (g8 >> 5) * 8 + (b8 >> 5));
+    return NearestListed(&m_candidates[m_cellStart[cell]],
+                         (m_cellStart[cell + 1] - m_cellStart[cell]) / 16, r8, g8, b8);
 }
 
 uint8_t PaletteMap::Nearest(uint32_t packed) {

@@ -59,9 +59,14 @@ class PaletteMap {
     double MeanError(const ColourHistogram& histogram);
 
   private:
+    void ListCandidates();
+
     Palette m_palette;
-    // The palette at 8 bits, one array per component, for searches four entries at a time.
-    std::array<int32_t, 256> m_red{}, m_green{}, m_blue{};
+    // Per cell of 32 x 32 x 32 8-bit colours, the palette entries that can be nearest to some
+    // colour in it (none other is nearer to every colour of the cell than they can be), in
+    // increasing order, in fours of red, green, blue and entry number at 8 bits.
+    std::vector<int32_t> m_candidates;
+    std::array<uint32_t, 8 * 8 * 8 + 1> m_cellStart{};
     std::vector<uint16_t> m_nearest;  // 0xFFFF: not yet known
 };
 

@@ -28,7 +28,7 @@ class NearestSearch {
 
     // The nearest vector to `x` (dims values). A `hint`, the index of a vector likely to be near,
     // only makes the search faster.
-    Hit Find(const float* x, uint32_t hint = kNoHint) const;
+    Hit Find(const float* x, uint32_t hint = kNoHint, bool greedy = false) const;
 
   private:
     struct Node {

@@ -206,9 +206,9 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
         job->newPalette = true;
     } else {
         const double current = m_map->MeanError(histogram);
-        const PaletteChoice fresh = ChoosePalette(histogram, 0);
+        const PaletteChoice fresh = ChoosePalette(histogram, refinements);
         if (current > kPaletteGain * fresh.meanError) {
-            m_map = std::make_shared<PaletteMap>(ChoosePalette(histogram, refinements).palette);
+            m_map = std::make_shared<PaletteMap>(fresh.palette);
             job->newPalette = true;
         }
     }

@@ -321,7 +321,8 @@ void TrainEntries(const std::vector<float>& x, const DistinctBlocks& blocks,
     Snap(centres, map, book.entries, drawn);
     const NearestSearch search(drawn, set.dims);
     for (size_t j = 0; j < chosen.size(); ++j) {
-        const NearestSearch::Hit hit = search.Find(&set.x[j * set.dims], trained[j], s.rounds == 0);
+        const NearestSearch::Hit hit =
+            search.Find(&set.x[j * set.dims], trained[j], s.greedySearch);
         Choice& c = book.of[chosen[j]];
         if (hit.distance < c.error) c.entry = static_cast<int32_t>(hit.index);
     }

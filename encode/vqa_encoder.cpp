@@ -59,6 +59,7 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     switch (s.effort) {
         case 1:
             q.rounds = 0;
+            q.greedySearch = true;
             q.solidTolerance = 32;
             break;
         case 3:

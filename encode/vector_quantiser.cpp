@@ -305,15 +305,19 @@ void Compact(Codebook& book, size_t pixels) {
 
 // Entries trained on the `chosen` blocks; each of them then takes the nearest entry as drawn, or
 // its solid colour where that is nearer.
-void TrainEntries(const std::vector<float>& x, const DistinctBlocks& blocks,
+void TrainEntries(std::vector<float> x, const DistinctBlocks& blocks,
                   const std::vector<uint32_t>& chosen, PaletteMap& map, size_t pixels,
                   const QuantiserSettings& s, Codebook& book) {
     TrainingSet set;
     set.dims = 3 * pixels;
-    for (uint32_t i : chosen) {
-        set.x.insert(set.x.end(), &x[i * set.dims], &x[(i + 1) * set.dims]);
-        set.weight.push_back(blocks.Count(i));
+    set.x = std::move(x);
+    for (size_t j = 0; j < chosen.size(); ++j) {  // in place: chosen[j] >= j
+        const auto from = set.x.begin() + static_cast<ptrdiff_t>(chosen[j] * set.dims);
+        std::copy(from, from + static_cast<ptrdiff_t>(set.dims),
+                  set.x.begin() + static_cast<ptrdiff_t>(j * set.dims));
+        set.weight.push_back(blocks.Count(chosen[j]));
     }
+    set.x.resize(chosen.size() * set.dims);
     const auto limit = static_cast<size_t>(std::max(1, s.maxEntries));
     std::vector<uint32_t> trained;
     std::vector<float> centres = SplitCentres(set, limit, trained), drawn;
@@ -338,7 +342,7 @@ Codebook ChooseEntries(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
     std::vector<uint32_t> chosen;
     const auto limit = static_cast<size_t>(std::max(1, s.maxEntries));
     if (blocks.Size() > limit) {
-        const std::vector<float> x = blocks.Means();
+        std::vector<float> x = blocks.Means();
         for (size_t i = 0; i < blocks.Size(); ++i) {
             book.of[i] = Flat(&x[i * 3 * pixels], pixels, map);
             if (book.of[i].spread > s.solidTolerance * double(pixels)) {
@@ -346,7 +350,7 @@ Codebook ChooseEntries(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
             }
         }
         if (chosen.size() > limit) {
-            TrainEntries(x, blocks, chosen, map, pixels, s, book);
+            TrainEntries(std::move(x), blocks, chosen, map, pixels, s, book);
             return book;
         }
     } else {

@@ -163,6 +163,7 @@ struct NearestSearch::Query {
     float offset[kAxes];  // how far outside the current box, per projection
     float best;
     size_t bestAt;
+    bool greedy;
 };
 
 // Searches below `node`, whose box lies at squared distance `reach` from the query over the
@@ -188,14 +189,15 @@ void NearestSearch::Search(uint32_t id, float reach, Query& q) const {
     Search(gap < 0 ? node.low : node.high, reach, q);
     const float old = q.offset[node.axis];
     const float farReach = reach - old * old + gap * gap;
-    if (farReach >= q.best) return;
+    if (farReach >= q.best || q.greedy) return;
     q.offset[node.axis] = gap;
     Search(gap < 0 ? node.high : node.low, farReach, q);
     q.offset[node.axis] = old;
 }
 
-NearestSearch::Hit NearestSearch::Find(const float* x, uint32_t hint) const {
+NearestSearch::Hit NearestSearch::Find(const float* x, uint32_t hint, bool greedy) const {
     Query q;
+    q.greedy = greedy;
     std::copy_n(x, m_dims, q.x);
     std::fill(q.x + m_dims, q.x + m_stride, 0.0f);
     for (size_t a = 0; a < kAxes; ++a) {

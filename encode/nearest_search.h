@@ -27,8 +27,9 @@ class NearestSearch {
     NearestSearch(std::span<const float> vectors, size_t dims);
 
     // The nearest vector to `x` (dims values). A `hint`, the index of a vector likely to be near,
-    // only makes the search faster.
-    Hit Find(const float* x, uint32_t hint = kNoHint) const;
+    // only makes the search faster. `greedy` looks only in the query's own leaf of the tree and
+    // at the hint: much faster, and near but not always nearest.
+    Hit Find(const float* x, uint32_t hint = kNoHint, bool greedy = false) const;
 
   private:
     struct Node {

@@ -84,41 +84,20 @@ I4 LoadI4(const int32_t* p) {
     return v;
 }
 
-// The nearest of up to 256 points given one array per component (a multiple of four long), four
-// at a time: each squared distance shifted up by 8 bits with the point's number below it, so the
-// smallest such key names the nearest point, the first of equals. Components at most 4095.
-uint8_t NearestPoint(const int32_t* red, const int32_t* green, const int32_t* blue, size_t count,
-                     int32_t r, int32_t g, int32_t b) {
-    const I4 vr = {r, r, r, r}, vg = {g, g, g, g}, vb = {b, b, b, b}, step = {4, 4, 4, 4};
-    I4 number = {0, 1, 2, 3};
-    I4 best = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
-    for (size_t j = 0; j < count; j += 4, number += step) {
-        const I4 dr = vr - LoadI4(red + j), dg = vg - LoadI4(green + j), db = vb - LoadI4(blue + j);
-        const I4 key = ((dr * dr + dg * dg + db * db) << 8) | number;
-        const I4 less = key - best;
-        best += less & (less >> 31);  // the smaller of the two
-    }
-    return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
-}
-
 // One round of k-means over the colours, the centres held at a sixteenth of a 6-bit step while
 // searching.
 void Refine(std::vector<double>& centres, const std::vector<WeightedColour>& colours) {
     const size_t n = centres.size() / 3;
-    constexpr int32_t kScale = 16, kFar = 4000;  // beyond any colour: unused slots never win
-    std::array<int32_t, kColours> at[3];
-    for (auto& component : at) component.fill(kFar);
-    for (size_t j = 0; j < n; ++j) {
-        for (size_t k = 0; k < 3; ++k) {
-            at[k][j] = static_cast<int32_t>(std::lround(centres[3 * j + k] * kScale));
-        }
+    constexpr int32_t kScale = 16;  // components below 64 * 16 = 8 << 7
+    std::vector<int32_t> at(centres.size());
+    for (size_t i = 0; i < at.size(); ++i) {
+        at[i] = static_cast<int32_t>(std::lround(centres[i] * kScale));
     }
+    const NearestGrid grid(at, 7);
     std::vector<double> sum(centres.size(), 0);
     std::vector<uint64_t> weight(n, 0);
-    const size_t count = (n + 3) / 4 * 4;
     for (const WeightedColour& w : colours) {
-        const size_t best = NearestPoint(at[0].data(), at[1].data(), at[2].data(), count,
-                                         w.c[0] * kScale, w.c[1] * kScale, w.c[2] * kScale);
+        const size_t best = grid.Nearest(w.c[0] * kScale, w.c[1] * kScale, w.c[2] * kScale);
         for (int k = 0; k < 3; ++k)
             sum[3 * best + static_cast<size_t>(k)] += double(w.c[k]) * w.count;
         weight[best] += w.count;
@@ -186,17 +165,68 @@ PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements) {
     return choice;
 }
 
+NearestGrid::NearestGrid(std::span<const int32_t> points, int shift) : m_shift(shift) {
+    const size_t count = points.size() / 3;
+    const int32_t size = int32_t{1} << shift;
+    std::vector<int32_t> least(count);
+    for (int32_t cell = 0; cell < 8 * 8 * 8; ++cell) {
+        const int32_t low[3] = {(cell >> 6) * size, ((cell >> 3) & 7) * size, (cell & 7) * size};
+        int32_t bound = INT32_MAX;
+        for (size_t j = 0; j < count; ++j) {
+            int32_t most = 0, fewest = 0;
+            for (size_t k = 0; k < 3; ++k) {
+                const int32_t v = points[3 * j + k], lo = low[k], hi = low[k] + size - 1;
+                const int32_t outside = v < lo ? lo - v : v > hi ? v - hi : 0;
+                const int32_t far = std::max(std::abs(v - lo), std::abs(v - hi));
+                fewest += outside * outside;
+                most += far * far;
+            }
+            least[j] = fewest;
+            bound = std::min(bound, most);
+        }
+        m_cellStart[size_t(cell)] = static_cast<uint32_t>(m_fours.size());
+        size_t listed = 0;
+        for (size_t j = 0; j < count; ++j) {
+            if (least[j] > bound) continue;
+            const size_t place = listed % 4;
+            if (place == 0) m_fours.resize(m_fours.size() + 16);
+            int32_t* four = &m_fours[m_fours.size() - 16];
+            // A new four holds this point in every place, so that the unfilled ones repeat it.
+            for (size_t p = place; p < (place == 0 ? 4 : place + 1); ++p) {
+                for (size_t k = 0; k < 3; ++k) four[4 * k + p] = points[3 * j + k];
+                four[12 + p] = static_cast<int32_t>(j);
+            }
+            ++listed;
+        }
+    }
+    m_cellStart.back() = static_cast<uint32_t>(m_fours.size());
+}
+
+uint8_t NearestGrid::Nearest(int32_t r, int32_t g, int32_t b) const {
+    const size_t cell = size_t((r >> m_shift) * 64 + (g >> m_shift) * 8 + (b >> m_shift));
+    const I4 vr = {r, r, r, r}, vg = {g, g, g, g}, vb = {b, b, b, b};
+    I4 best = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+    // Keys are squared distances above the point's number: the smallest names the nearest
+    // point, the first of equals (distances stay below 2^23 for components below 1024).
+    for (uint32_t at = m_cellStart[cell]; at < m_cellStart[cell + 1]; at += 16) {
+        const int32_t* four = &m_fours[at];
+        const I4 dr = vr - LoadI4(four), dg = vg - LoadI4(four + 4), db = vb - LoadI4(four + 8);
+        const I4 key = ((dr * dr + dg * dg + db * db) << 8) | LoadI4(four + 12);
+        const I4 less = key - best;
+        best += less & (less >> 31);  // the smaller of the two
+    }
+    return static_cast<uint8_t>(std::min({best[0], best[1], best[2], best[3]}) & 0xFF);
+}
+
 PaletteMap::PaletteMap(const Palette& palette)
     : m_palette(palette), m_nearest(size_t{1} << 18, 0xFFFF) {
-    for (size_t j = 0; j < size_t{kColours}; ++j) {
-        m_red[j] = 4 * palette[3 * j];
-        m_green[j] = 4 * palette[3 * j + 1];
-        m_blue[j] = 4 * palette[3 * j + 2];
-    }
+    std::array<int32_t, kColours * 3> at{};
+    for (size_t i = 0; i < at.size(); ++i) at[i] = 4 * palette[i];
+    m_grid = NearestGrid(at, 5);
 }
 
 uint8_t PaletteMap::NearestOf(int32_t r8, int32_t g8, int32_t b8) const {
-    return NearestPoint(m_red.data(), m_green.data(), m_blue.data(), kColours, r8, g8, b8);
+    return m_grid.Nearest(r8, g8, b8);
 }
 
 uint8_t PaletteMap::Nearest(uint32_t packed) {

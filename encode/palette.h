@@ -45,6 +45,24 @@ struct PaletteChoice {
 // median cut refined by `refinements` rounds of k-means. The error is the median cut's estimate.
 PaletteChoice ChoosePalette(const ColourHistogram& histogram, int refinements);
 
+// The nearest of up to 256 points of three components below 8 << shift (the first of equally near
+// ones): per cell of an 8 x 8 x 8 grid over them, the points that can be nearest to some place in
+// the cell are listed (those whose least squared distance to the cell is at most the smallest,
+// over all points, of their greatest distance to it), and only they are measured.
+class NearestGrid {
+  public:
+    NearestGrid() = default;
+    // `points`: red, green, blue of each, count * 3 values; shift at most 7.
+    NearestGrid(std::span<const int32_t> points, int shift);
+    uint8_t Nearest(int32_t r, int32_t g, int32_t b) const;
+
+  private:
+    // Per cell, in fours of red, green, blue and point number, four values each.
+    std::vector<int32_t> m_fours;
+    std::array<uint32_t, 8 * 8 * 8 + 1> m_cellStart{};
+    int m_shift = 5;
+};
+
 // The nearest palette entry of 6-bit colours, found once per colour and remembered. Filling and
 // reading different colours from different threads is safe; the same colour is not.
 class PaletteMap {
@@ -60,8 +78,7 @@ class PaletteMap {
 
   private:
     Palette m_palette;
-    // The palette at 8 bits, one array per component, for searches four entries at a time.
-    std::array<int32_t, 256> m_red{}, m_green{}, m_blue{};
+    NearestGrid m_grid;               // the palette at 8 bits
     std::vector<uint16_t> m_nearest;  // 0xFFFF: not yet known
 };
 

@@ -43,11 +43,14 @@ class DistinctBlocks {
         if (m_slots[slot] < 0) {
             m_slots[slot] = static_cast<int32_t>(m_counts.size());
             patterns.insert(patterns.end(), pattern, pattern + m_pixels);
-            m_sums.resize(m_sums.size() + 3 * m_pixels, 0.0);
+            m_sums.resize(m_sums.size() + 3 * m_pixels, 0);
             m_counts.push_back(0);
         }
         const auto id = static_cast<size_t>(m_slots[slot]);
-        for (size_t k = 0; k < 3 * m_pixels; ++k) m_sums[id * 3 * m_pixels + k] += rgb[k];
+        if (m_counts[id] == kMostCounted) return m_slots[slot];  // the sums stay exact
+        for (size_t k = 0; k < 3 * m_pixels; ++k) {
+            m_sums[id * 3 * m_pixels + k] += static_cast<uint32_t>(rgb[k]);
+        }
         ++m_counts[id];
         return m_slots[slot];
     }
@@ -58,7 +61,7 @@ class DistinctBlocks {
         std::vector<float> means(m_sums.size());
         const size_t dims = 3 * m_pixels;
         for (size_t i = 0; i < m_sums.size(); ++i) {
-            means[i] = static_cast<float>(m_sums[i] / m_counts[i / dims]);
+            means[i] = static_cast<float>(double(m_sums[i]) / m_counts[i / dims]);
         }
         return means;
     }
@@ -74,7 +77,9 @@ class DistinctBlocks {
 
     size_t m_pixels;
     std::vector<int32_t> m_slots;  // block numbers, -1 where free
-    std::vector<double> m_sums;
+    // Sums of 8-bit components over at most kMostCounted occurrences (the rest are alike).
+    static constexpr uint32_t kMostCounted = UINT32_MAX / 255;
+    std::vector<uint32_t> m_sums;
     std::vector<uint32_t> m_counts;
 };
 
@@ -300,15 +305,19 @@ void Compact(Codebook& book, size_t pixels) {
 
 // Entries trained on the `chosen` blocks; each of them then takes the nearest entry as drawn, or
 // its solid colour where that is nearer.
-void TrainEntries(const std::vector<float>& x, const DistinctBlocks& blocks,
+void TrainEntries(std::vector<float> x, const DistinctBlocks& blocks,
                   const std::vector<uint32_t>& chosen, PaletteMap& map, size_t pixels,
                   const QuantiserSettings& s, Codebook& book) {
     TrainingSet set;
     set.dims = 3 * pixels;
-    for (uint32_t i : chosen) {
-        set.x.insert(set.x.end(), &x[i * set.dims], &x[(i + 1) * set.dims]);
-        set.weight.push_back(blocks.Count(i));
+    set.x = std::move(x);
+    for (size_t j = 0; j < chosen.size(); ++j) {  // in place: chosen[j] >= j
+        const auto from = set.x.begin() + static_cast<ptrdiff_t>(chosen[j] * set.dims);
+        std::copy(from, from + static_cast<ptrdiff_t>(set.dims),
+                  set.x.begin() + static_cast<ptrdiff_t>(j * set.dims));
+        set.weight.push_back(blocks.Count(chosen[j]));
     }
+    set.x.resize(chosen.size() * set.dims);
     const auto limit = static_cast<size_t>(std::max(1, s.maxEntries));
     std::vector<uint32_t> trained;
     std::vector<float> centres = SplitCentres(set, limit, trained), drawn;
@@ -316,7 +325,8 @@ void TrainEntries(const std::vector<float>& x, const DistinctBlocks& blocks,
     Snap(centres, map, book.entries, drawn);
     const NearestSearch search(drawn, set.dims);
     for (size_t j = 0; j < chosen.size(); ++j) {
-        const NearestSearch::Hit hit = search.Find(&set.x[j * set.dims], trained[j]);
+        const NearestSearch::Hit hit =
+            search.Find(&set.x[j * set.dims], trained[j], s.greedySearch);
         Choice& c = book.of[chosen[j]];
         if (hit.distance < c.error) c.entry = static_cast<int32_t>(hit.index);
     }
@@ -332,7 +342,7 @@ Codebook ChooseEntries(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
     std::vector<uint32_t> chosen;
     const auto limit = static_cast<size_t>(std::max(1, s.maxEntries));
     if (blocks.Size() > limit) {
-        const std::vector<float> x = blocks.Means();
+        std::vector<float> x = blocks.Means();
         for (size_t i = 0; i < blocks.Size(); ++i) {
             book.of[i] = Flat(&x[i * 3 * pixels], pixels, map);
             if (book.of[i].spread > s.solidTolerance * double(pixels)) {
@@ -340,7 +350,7 @@ Codebook ChooseEntries(const DistinctBlocks& blocks, PaletteMap& map, size_t pix
             }
         }
         if (chosen.size() > limit) {
-            TrainEntries(x, blocks, chosen, map, pixels, s, book);
+            TrainEntries(std::move(x), blocks, chosen, map, pixels, s, book);
             return book;
         }
     } else {

@@ -39,6 +39,9 @@ struct QuantiserSettings {
     // one block in `settleShare` changes its entry.
     int32_t rounds = 2;
     int32_t settleShare = 200;
+    // Blocks take the nearest trained entry found in their own branch of the search tree only
+    // (much faster, a little worse).
+    bool greedySearch = false;
     bool drawImages = true;  // fill QuantisedGroup::images
     // Asked between rounds of training, from the quantising thread: true ends the training early
     // (the encoding is being cancelled and the group will not be used).

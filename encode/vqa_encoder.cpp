@@ -1,10 +1,12 @@
 #include "encode/vqa_encoder.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "encode/ima_adpcm_encode.h"
@@ -28,6 +30,7 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     switch (s.effort) {
         case 1:
             q.rounds = 0;
+            q.greedySearch = true;
             q.solidTolerance = 32;
             break;
         case 3:
@@ -41,13 +44,18 @@ QuantiserSettings SettingsFor(const EncodeSettings& s) {
     return q;
 }
 
-// One group's pictures and the palette they are drawn in, ready to be quantised.
+// One group's pictures and the palette they are drawn in, quantised and compressed on a thread
+// of its own.
 struct GroupJob {
     std::vector<std::vector<uint8_t>> frames;
     std::shared_ptr<PaletteMap> map;
     bool newPalette = false;
     QuantisedGroup result;
+    std::vector<uint8_t> codebookLcw;             // the codebook, compressed
+    std::vector<std::vector<uint8_t>> tablesLcw;  // each frame's pointer table, compressed
     std::exception_ptr failure;  // what quantising threw (no memory), for the encoding's thread
+    bool done = false;           // guarded by Encoder::m_lock
+    std::jthread worker;         // last: joined before the rest goes
 };
 
 class Encoder {
@@ -77,8 +85,9 @@ class Encoder {
     void WriteHeader();
     Expected<std::unique_ptr<GroupJob>> Prepare(int32_t group);
     Expected<void> ReadPadded(int32_t frame, std::vector<uint8_t>& out);
-    Expected<void> QuantiseAhead(int32_t group);
-    Expected<void> WriteGroup(int32_t group);
+    void Quantise(GroupJob& job);
+    bool Finished(const GroupJob& job);
+    Expected<void> WriteGroup(int32_t group, GroupJob& job, const GroupJob* next);
     Expected<void> WriteSound(size_t samples, bool leading);
     Expected<void> WriteFrame(int32_t frame, const GroupJob& job, const GroupJob* next,
                               const std::vector<std::vector<uint8_t>>& parts);
@@ -98,8 +107,8 @@ class Encoder {
     size_t m_maxEntries = 0;
     int32_t m_palettes = 0;
     std::shared_ptr<PaletteMap> m_map;
-    std::deque<std::unique_ptr<GroupJob>> m_ready;  // quantised groups not yet written
-    int32_t m_nextToPrepare = 0;
+    std::mutex m_lock;
+    std::condition_variable m_finishing;  // a group finished quantising
     ImaAdpcmState m_adpcm;
     std::vector<uint8_t> m_raw;
 };
@@ -169,9 +178,9 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
         job->newPalette = true;
     } else {
         const double current = m_map->MeanError(histogram);
-        const PaletteChoice fresh = ChoosePalette(histogram, 0);
+        const PaletteChoice fresh = ChoosePalette(histogram, refinements);
         if (current > kPaletteGain * fresh.meanError) {
-            m_map = std::make_shared<PaletteMap>(ChoosePalette(histogram, refinements).palette);
+            m_map = std::make_shared<PaletteMap>(fresh.palette);
             job->newPalette = true;
         }
     }
@@ -181,44 +190,24 @@ Expected<std::unique_ptr<GroupJob>> Encoder::Prepare(int32_t group) {
     return job;
 }
 
-// Makes sure `group` is quantised, preparing it and, with two threads, the group after it too.
-Expected<void> Encoder::QuantiseAhead(int32_t group) {
-    while (m_nextToPrepare <= group) {
-        std::vector<std::unique_ptr<GroupJob>> batch;
-        const unsigned width = m_settings.threads ? m_settings.threads
-                                                  : std::clamp(std::thread::hardware_concurrency(),
-                                                               1u, kEncodeMaxThreads);
-        auto work = [this](GroupJob& job) {
-            try {
-                job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
-            } catch (...) {
-                job.failure = std::current_exception();
-            }
-            job.frames.clear();
-        };
-        // Each group is quantised while the next is read and given its palette.
-        std::vector<std::jthread> helpers;  // joined on every way out, a throw too
-        Expected<void> status;
-        while (batch.size() < width && m_nextToPrepare < m_groups) {
-            auto job = Prepare(m_nextToPrepare++);
-            if (!job) {
-                status = job.error();
-                break;
-            }
-            batch.push_back(std::move(*job));
-            if (batch.size() < width && m_nextToPrepare < m_groups) {
-                helpers.emplace_back(work, std::ref(*batch.back()));
-            }
-        }
-        if (status && batch.size() > helpers.size()) work(*batch.back());
-        for (auto& t : helpers) t.join();
-        if (!status) return status;
-        for (auto& job : batch) {
-            if (job->failure) std::rethrow_exception(job->failure);
-            m_ready.push_back(std::move(job));
-        }
+void Encoder::Quantise(GroupJob& job) {
+    try {
+        job.result = QuantiseGroup(job.frames, m_grid, *job.map, m_quantiser);
+        job.codebookLcw = CompressLcw(job.result.codebook);
+        for (const auto& table : job.result.pointerTables)
+            job.tablesLcw.push_back(CompressLcw(table));
+    } catch (...) {
+        job.failure = std::current_exception();
     }
-    return {};
+    std::vector<std::vector<uint8_t>>().swap(job.frames);
+    const std::lock_guard lock(m_lock);
+    job.done = true;
+    m_finishing.notify_all();
+}
+
+bool Encoder::Finished(const GroupJob& job) {
+    const std::lock_guard lock(m_lock);
+    return job.done;
 }
 
 Expected<void> Encoder::WriteSound(size_t samples, bool leading) {
@@ -256,32 +245,30 @@ Expected<void> Encoder::WriteFrame(int32_t frame, const GroupJob& job, const Gro
     if (auto r = WriteSound(kEncodeFrameSamples, false); !r) return r;
 
     VqaBytes picture;
-    if (frame == 0) picture.Chunk("CBFZ", CompressLcw(job.result.codebook));
+    if (frame == 0) picture.Chunk("CBFZ", job.codebookLcw);
     if (inGroup == 0 && job.newPalette) {
         picture.Chunk("CPL0", job.map->Colours());
         ++m_palettes;
     }
     if (next) picture.Chunk("CBPZ", parts[static_cast<size_t>(inGroup)]);
-    picture.Chunk("VPTZ", CompressLcw(job.result.pointerTables[static_cast<size_t>(inGroup)]));
+    picture.Chunk("VPTZ", job.tablesLcw[static_cast<size_t>(inGroup)]);
     m_out.Chunk("VQFR", picture.bytes);
     if (m_record) m_record->images.push_back(job.result.images[static_cast<size_t>(inGroup)]);
     if (m_observer) m_observer->OnFrameDone(frame, m_count);
     return {};
 }
 
-Expected<void> Encoder::WriteGroup(int32_t group) {
-    if (auto r = QuantiseAhead(std::min(group + 1, m_groups - 1)); !r) return r;
-    const std::unique_ptr<GroupJob> job = std::move(m_ready.front());
-    m_ready.pop_front();
-    const GroupJob* next = m_ready.empty() ? nullptr : m_ready.front().get();
+Expected<void> Encoder::WriteGroup(int32_t group, GroupJob& job, const GroupJob* next) {
+    if (job.failure) std::rethrow_exception(job.failure);
+    if (next && next->failure) std::rethrow_exception(next->failure);
     const size_t pixels = m_grid.BlockPixels();
-    m_maxEntries = std::max(m_maxEntries, job->result.codebook.size() / pixels);
-    if (m_record) m_record->codebooks.push_back(job->result.codebook);
+    m_maxEntries = std::max(m_maxEntries, job.result.codebook.size() / pixels);
+    if (m_record) m_record->codebooks.push_back(job.result.codebook);
 
-    // The next codebook, compressed once and cut into eight parts.
+    // The next codebook cut into eight parts.
     std::vector<std::vector<uint8_t>> parts;
     if (next) {
-        const std::vector<uint8_t> whole = CompressLcw(next->result.codebook);
+        const std::vector<uint8_t>& whole = next->codebookLcw;
         const size_t n = whole.size();
         for (size_t i = 0; i < size_t{kGroupFrames}; ++i) {
             parts.emplace_back(whole.begin() + static_cast<ptrdiff_t>(i * n / kGroupFrames),
@@ -289,9 +276,9 @@ Expected<void> Encoder::WriteGroup(int32_t group) {
         }
     }
     const int32_t first = group * kGroupFrames;
-    const auto n = static_cast<int32_t>(job->result.pointerTables.size());
+    const auto n = static_cast<int32_t>(job.result.pointerTables.size());
     for (int32_t i = 0; i < n; ++i) {
-        if (auto r = WriteFrame(first + i, *job, next, parts); !r) return r;
+        if (auto r = WriteFrame(first + i, job, next, parts); !r) return r;
     }
     return {};
 }
@@ -301,9 +288,32 @@ Expected<EncodedVqa> Encoder::Run() {
         return Error{*why};
     }
     WriteHeader();
-    for (int32_t g = 0; g < m_groups; ++g) {
+    // Groups are read and given their palettes in order on this thread, quantised each on a
+    // thread of its own, at most one more in flight than there are threads, and written in order
+    // as soon as they and the group after them (whose codebook they carry) are done.
+    const unsigned width =
+        m_settings.threads ? m_settings.threads
+                           : std::clamp(std::thread::hardware_concurrency(), 1u, kEncodeMaxThreads);
+    std::deque<std::unique_ptr<GroupJob>> jobs;  // prepared and not yet written, in order
+    int32_t prepared = 0, written = 0;
+    while (written < m_groups) {
         if (m_observer && m_observer->CancelRequested()) return Error{"cancelled"};
-        if (auto r = WriteGroup(g); !r) return r.error();
+        const GroupJob* next = jobs.size() > 1 ? jobs[1].get() : nullptr;
+        if (!jobs.empty() && Finished(*jobs.front()) &&
+            (written + 1 == m_groups || (next && Finished(*next)))) {
+            if (auto r = WriteGroup(written, *jobs.front(), next); !r) return r.error();
+            jobs.pop_front();
+            ++written;
+        } else if (prepared < m_groups && jobs.size() <= width) {
+            auto job = Prepare(prepared++);
+            if (!job) return job.error();
+            GroupJob& started = **job;
+            jobs.push_back(std::move(*job));
+            started.worker = std::jthread([this, &started] { Quantise(started); });
+        } else {
+            std::unique_lock lock(m_lock);
+            m_finishing.wait(lock, [&] { return jobs.front()->done && (!next || next->done); });
+        }
     }
     m_out.bytes[m_maxEntriesAt] = static_cast<uint8_t>(m_maxEntries);
     m_out.bytes[m_maxEntriesAt + 1] = static_cast<uint8_t>(m_maxEntries >> 8);

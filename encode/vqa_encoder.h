@@ -28,8 +28,8 @@ struct EncodeSettings {
     int32_t blockHeight = 2;
     // Quality against speed: 1 fastest, 2 the default, 3 best.
     int32_t effort = 2;
-    // Groups quantised side by side, each holding its eight frames in memory; 0: one per
-    // processor, at most kEncodeMaxThreads.
+    // Groups quantised side by side, each on a thread of its own holding its eight frames in
+    // memory, with one more read ahead; 0: one per processor, at most kEncodeMaxThreads.
     unsigned threads = 0;
 };
 

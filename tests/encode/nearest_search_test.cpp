@@ -1,5 +1,6 @@
 // The nearest-entry search against a plain scan of every entry, on random codebooks: spread
-// evenly, in tight clusters with exact duplicates, and flat along all but a few components.
+// evenly, in tight clusters with exact duplicates, and flat along all but a few components; and
+// the nearest palette colour the same way, to the entry number.
 #include "encode/nearest_search.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <limits>
 #include <random>
 #include <vector>
+
+#include "encode/palette.h"
 
 namespace rw {
 namespace {
@@ -81,6 +84,34 @@ INSTANTIATE_TEST_SUITE_P(Books, NearestSearchBook,
                                            Book{"ThinBlocks4x4", 1000, 48, Layout::Thin},
                                            Book{"LargestBlocks", 200, 768, Layout::Clusters}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Palettes of 256 colours at 8 bits (shift 5) and of 37 centres at a sixteenth of a 6-bit step
+// (shift 7), spread evenly and bunched with duplicates: the first of the equally near points.
+TEST(NearestGrid, FindsTheFirstOfTheNearestAsAScanDoes) {
+    std::mt19937 random(7);
+    for (const auto& [count, shift, bunched] :
+         {std::tuple{256, 5, false}, {256, 5, true}, {37, 7, false}, {37, 7, true}}) {
+        const int32_t top = 8 << shift;
+        std::uniform_int_distribution<int32_t> any(0, top - 1), near(top / 2 - 9, top / 2 + 9);
+        std::vector<int32_t> points;
+        for (int32_t i = 0; i < 3 * count; ++i)
+            points.push_back(bunched ? near(random) : any(random));
+        if (bunched) std::copy_n(points.begin(), 30, points.end() - 30);
+        const NearestGrid grid(points, shift);
+        for (int q = 0; q < 3000; ++q) {
+            const int32_t c[3] = {any(random), q % 2 ? near(random) : any(random), any(random)};
+            int32_t best = INT32_MAX, first = 0;
+            for (int32_t j = 0; j < count; ++j) {
+                int32_t d = 0;
+                for (int k = 0; k < 3; ++k)
+                    d += (c[k] - points[3 * j + k]) * (c[k] - points[3 * j + k]);
+                if (d < best) best = d, first = j;
+            }
+            ASSERT_EQ(grid.Nearest(c[0], c[1], c[2]), first)
+                << "query " << q << ", shift " << shift;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace rw

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 #include "platform/expected.h"
 
 namespace rw::cli {

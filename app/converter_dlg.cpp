@@ -157,26 +157,18 @@ QString NativeToQString(const std::string& path) {
 
 }  // namespace
 
-// Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
-// over, so that its boxes never open on top of one another.
-CConverterDlg::ModalScope::ModalScope(CConverterDlg& dlg) : m_dlg(dlg) {
-    ++m_dlg.m_modalDepth;
-}
-
-CConverterDlg::ModalScope::~ModalScope() {
-    if (--m_dlg.m_modalDepth == 0 && !m_dlg.m_pumping) {
-        QMetaObject::invokeMethod(
-            &m_dlg, [d = &m_dlg] { d->PumpWorkerEvents(); }, Qt::QueuedConnection);
-    }
-}
-
 CConverterDlg::CConverterDlg(const DialogServices& services, QWidget* parent)
     : QDialog(parent),
       m_services(services),
       m_hIcon(LoadApplicationIcon()),
-      m_session(*this, *this, services.clock,
-                QFile::encodeName(ProgramDirectory() + QString::fromLatin1(kCompanionName))
-                    .toStdString()) {
+      m_session(
+          *this,
+          [this](std::function<void()> call) {
+              QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+          },
+          services.clock,
+          QFile::encodeName(ProgramDirectory() + QString::fromLatin1(kCompanionName))
+              .toStdString()) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -189,8 +181,6 @@ CConverterDlg::~CConverterDlg() {
     if (m_services.messages) m_services.messages->KeepUncovered({});
     // A window that goes away while a worker exists stops it and removes its unfinished output.
     m_session.Abandon();
-    std::lock_guard lock(m_eventMutex);
-    m_workerEvents.clear();
 }
 
 void CConverterDlg::BuildControls() {
@@ -289,17 +279,14 @@ QString CConverterDlg::ProgramDirectory() const {
 // ---- What the session shows and asks ---------------------------------------------------------
 
 void CConverterDlg::ShowMessage(const std::string& text, bool stopIcon) {
-    ModalScope scope(*this);
     m_services.messages->ShowMessage(QString::fromStdString(text), stopIcon);
 }
 
 bool CConverterDlg::AskYesNo(const std::string& question) {
-    ModalScope scope(*this);
     return m_services.messages->AskYesNo(QString::fromStdString(question));
 }
 
 std::string CConverterDlg::ChooseFile() {
-    ModalScope scope(*this);
     const QString chosen = m_services.fileDialog->GetOpenFileName(
         QString::fromLatin1(kFileFilter) + QStringLiteral(";;") +
             QString::fromLatin1(kMixFileFilter),
@@ -308,14 +295,12 @@ std::string CConverterDlg::ChooseFile() {
 }
 
 std::optional<size_t> CConverterDlg::ChooseArchiveVideo(ArchiveContents& contents) {
-    ModalScope scope(*this);
     QtArchivePicker realPicker(this, m_services.fileDialog, &m_archiveNames);
     ArchivePicker* picker = m_services.archivePicker ? m_services.archivePicker : &realPicker;
     return picker->PickVideo(contents);
 }
 
 std::string CConverterDlg::ChooseFolder(const std::string& title) {
-    ModalScope scope(*this);
     const QString folder = m_services.fileDialog->GetExistingFolder(NativeToQString(title));
     return QFile::encodeName(folder).toStdString();
 }
@@ -368,6 +353,25 @@ void CConverterDlg::SetConverting(bool converting) {
     m_controls.at(IDC_OUTPUT_KIND)->setEnabled(!converting);
 }
 
+void CConverterDlg::ShowProgress(const ProgressTexts& progress) {
+    if (progress.hasTimes) {
+        SetField(IDC_TIME_REMAINING, QString::fromStdString(progress.timeRemaining));
+        SetField(IDC_ELAPSED_TIME, QString::fromStdString(progress.elapsedTime));
+        SetField(IDC_FINISH_TIME, QString::fromStdString(progress.finishTime));
+    }
+    SetField(IDC_CONVERTING_FRAME, QString::fromStdString(progress.frame));
+    SetField(IDC_PERCENT_CONVERTED, QString::fromStdString(progress.percent));
+}
+
+void CConverterDlg::ShowPicture(int32_t frame, std::span<const uint8_t> bgrBottomUp, int32_t width,
+                                int32_t height) {
+    m_video->ShowConvertedFrame(frame, PictureImage(bgrBottomUp, width, height));
+}
+
+void CConverterDlg::RunEnded(bool completed) {
+    if (completed) emit completionDone();
+}
+
 void CConverterDlg::FocusConvert() {
     m_btnConvert->setFocus();
 }
@@ -376,7 +380,6 @@ void CConverterDlg::RunCompanion(const std::vector<std::string>& arguments) {
     if (!m_services.processes) return;
     QStringList list;
     for (const std::string& a : arguments) list << NativeToQString(a);
-    ModalScope scope(*this);
     m_services.processes->RunAndWait(list.front(), list);
 }
 
@@ -401,95 +404,6 @@ void CConverterDlg::OnOK() {
 
 void CConverterDlg::OnCancel() {
     m_session.Exit();
-}
-
-// ---- Calls of the worker ----------------------------------------------------------------------
-
-std::string CConverterDlg::Path() const {
-    return m_session.Path();
-}
-
-VqaProperties CConverterDlg::Properties() const {
-    return m_session.Properties();
-}
-
-void CConverterDlg::PostWorkerEvent(std::function<void()> event) {
-    {
-        std::lock_guard lock(m_eventMutex);
-        m_workerEvents.push_back(std::move(event));
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { PumpWorkerEvents(); }, Qt::QueuedConnection);
-}
-
-void CConverterDlg::PumpWorkerEvents() {
-    // One event at a time, in the order the worker sent them, and never while a box of the
-    // dialog's own is open.
-    if (m_pumping || m_modalDepth > 0) return;
-    m_pumping = true;
-    for (;;) {
-        std::function<void()> event;
-        {
-            std::lock_guard lock(m_eventMutex);
-            if (m_session.IsClosed()) m_workerEvents.clear();
-            if (m_workerEvents.empty()) break;
-            event = std::move(m_workerEvents.front());
-            m_workerEvents.pop_front();
-        }
-        event();
-        emit workerEventHandled();
-    }
-    m_pumping = false;
-}
-
-void CConverterDlg::ProgressChanged(const ProgressTexts& progress) {
-    // The fields go on changing while a box of the dialog's own is open: only the worker's boxes
-    // and its end wait for those.
-    QMetaObject::invokeMethod(
-        this,
-        [this, p = progress] {
-            if (p.hasTimes) {
-                SetField(IDC_TIME_REMAINING, QString::fromStdString(p.timeRemaining));
-                SetField(IDC_ELAPSED_TIME, QString::fromStdString(p.elapsedTime));
-                SetField(IDC_FINISH_TIME, QString::fromStdString(p.finishTime));
-            }
-            SetField(IDC_CONVERTING_FRAME, QString::fromStdString(p.frame));
-            SetField(IDC_PERCENT_CONVERTED, QString::fromStdString(p.percent));
-            emit workerEventHandled();
-        },
-        Qt::QueuedConnection);
-}
-
-void CConverterDlg::SeekFailed(uint32_t frame, uint32_t position) {
-    // Two boxes: the frame from 0, then the position sought, both unsigned.
-    PostWorkerEvent([this, frame] { ShowMessage(std::to_string(frame), false); });
-    PostWorkerEvent([this, position] { ShowMessage(std::to_string(position), false); });
-}
-
-void CConverterDlg::ConcealedDamage(int32_t /*damagedFrames*/, const std::string& message) {
-    PostWorkerEvent([this, message] { ShowMessage(message, false); });
-}
-
-void CConverterDlg::ConversionFailed(const std::string& message) {
-    PostWorkerEvent([this, message] {
-        m_session.Failed(message);
-        emit failureReported();
-    });
-}
-
-void CConverterDlg::ConversionFinished() {
-    PostWorkerEvent([this] {
-        m_session.Finished();
-        emit completionDone();
-    });
-}
-
-void CConverterDlg::FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) {
-    const VqaProperties props = Properties();
-    QImage image = PictureImage(bgrBottomUp, props.width, props.height);
-    QMetaObject::invokeMethod(
-        m_video, [v = m_video, frame, image] { v->ShowConvertedFrame(frame, image); },
-        Qt::QueuedConnection);
 }
 
 // ---- Start-up, menu and painting --------------------------------------------------------------

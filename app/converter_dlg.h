@@ -5,11 +5,9 @@
 #include <QDialog>
 #include <QIcon>
 #include <QString>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,9 +16,7 @@
 #include "app/archive_picker_dlg.h"
 #include "compressed/compressed_target.h"
 #include "decode/video_source.h"
-#include "run/conversion_host.h"
 #include "session/converter_session.h"
-#include "vqa/vqa_properties.h"
 
 class QLabel;
 class QMenu;
@@ -76,9 +72,9 @@ inline constexpr const char* kStartupSound = "intro.wav";
 // The system-menu command of the About entry.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
 
-// Widgets and wiring: the buttons and the worker's reports go to a ConverterSession, which decides;
-// the dialog shows what it is told through the services.
-class CConverterDlg : public QDialog, public ConversionHost, private SessionView {
+// Widgets and wiring: the buttons go to a ConverterSession, which decides and hands the worker's
+// reports to the dialog's thread; the dialog shows what it is told through the services.
+class CConverterDlg : public QDialog, private SessionView {
     Q_OBJECT
 
   public:
@@ -120,29 +116,12 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     // Loads a file by Load File's rules without asking for it (a dropped file, the command line).
     void OnOpenFile(const QString& path);
 
-    // The loaded file and its header values.
-    std::string Path() const;
-    VqaProperties Properties() const;
-
-    // ConversionHost: called from the worker's thread.
-    void ProgressChanged(const ProgressTexts& progress) override;
-    void SeekFailed(uint32_t frame, uint32_t position) override;
-    void ConcealedDamage(int32_t damagedFrames, const std::string& message) override;
-    void ConversionFinished() override;
-    void ConversionFailed(const std::string& message) override;
-    bool WantsPictures() const override { return true; }
-    void FramePicture(int32_t frame, std::span<const uint8_t> bgrBottomUp) override;
-
     // Ends the dialog through Exit.
     void reject() override { OnCancel(); }
 
   signals:
-    // A call of the worker has been handled on the dialog's thread (tests wait for these).
-    void workerEventHandled();
     // The completion step has run to its end (whatever the answers).
     void completionDone();
-    // A failed run has been reported and its worker released.
-    void failureReported();
 
   protected:
     // Opens the About box; virtual so tests can see the call without a modal window.
@@ -154,12 +133,8 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     void dropEvent(QDropEvent* event) override;
 
   private:
-    class ModalScope;
-
     void BuildControls();
     void SetField(int controlId, const QString& text);
-    void PostWorkerEvent(std::function<void()> event);
-    void PumpWorkerEvents();
 
     // SessionView
     void ShowMessage(const std::string& text, bool stopIcon) override;
@@ -175,6 +150,10 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     void ShowOutputPath(const std::string& path) override;
     void ShowVideo(const VqaSource& video) override;
     void SetConverting(bool converting) override;
+    void ShowProgress(const ProgressTexts& progress) override;
+    void ShowPicture(int32_t frame, std::span<const uint8_t> bgrBottomUp, int32_t width,
+                     int32_t height) override;
+    void RunEnded(bool completed) override;
     void FocusConvert() override;
     void RunCompanion(const std::vector<std::string>& arguments) override;
     void EndDialog(bool accepted) override;
@@ -188,24 +167,6 @@ class CConverterDlg : public QDialog, public ConversionHost, private SessionView
     QWidget* m_progressBox = nullptr;
     std::vector<std::unique_ptr<CompressedOutputMaker>> m_outputMakers;  // the Output choices
     ConverterSession m_session;  // after the widgets it shows on
-
-    bool m_pumping = false;
-    int m_modalDepth = 0;
-    std::mutex m_eventMutex;
-    std::deque<std::function<void()>> m_workerEvents;
-};
-
-// Marks a modal interaction started by the dialog itself: calls of the worker wait until it is
-// over, so that its boxes never open on top of one another.
-class CConverterDlg::ModalScope {
-  public:
-    explicit ModalScope(CConverterDlg& dlg);
-    ~ModalScope();
-    ModalScope(const ModalScope&) = delete;
-    ModalScope& operator=(const ModalScope&) = delete;
-
-  private:
-    CConverterDlg& m_dlg;
 };
 
 }  // namespace rw

@@ -23,7 +23,7 @@
 
 #include "avi/avi_header.h"
 #include "run/avi_format_of.h"
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 #include "encode/palette.h"
 #include "encode/vqa_encoder.h"
 #include "tests/support/round_trip.h"

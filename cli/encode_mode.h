@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/cli_console.h"
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 
 namespace rw::cli {
 

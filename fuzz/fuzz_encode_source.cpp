@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 #include "tests/support/memory_file.h"
 
 namespace {

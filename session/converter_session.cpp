@@ -37,9 +37,12 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-ConverterSession::ConverterSession(SessionView& view, ConversionHost& host, ProgressClock* clock,
+ConverterSession::ConverterSession(SessionView& view, PostCall post, ProgressClock* clock,
                                    std::string companion)
-    : m_view(view), m_host(host), m_clock(clock), m_companion(std::move(companion)) {}
+    : m_view(view),
+      m_host(*this, view, std::move(post)),
+      m_clock(clock),
+      m_companion(std::move(companion)) {}
 
 ConverterSession::~ConverterSession() {
     Abandon();
@@ -76,7 +79,10 @@ void ConverterSession::End(bool accepted) {
 
 // ---- Loading ----------------------------------------------------------------------------------
 
+// Each action of the window holds the worker's boxes and the run's end until it is over, so that
+// they never open on top of its own boxes and dialogs.
 void ConverterSession::LoadFile() {
+    const SessionHost::Hold hold(m_host);
     // The completion step runs its own load; the button is refused until it is over.
     if (Busy()) {
         m_view.ShowMessage(kRefuseLoad, false);
@@ -86,6 +92,7 @@ void ConverterSession::LoadFile() {
 }
 
 void ConverterSession::OpenFile(const std::string& path) {
+    const SessionHost::Hold hold(m_host);
     if (Busy()) {
         m_view.ShowMessage(kRefuseLoad, false);
         return;
@@ -186,6 +193,7 @@ bool ConverterSession::ChooseArchiveOutput() {
 // ---- Converting -------------------------------------------------------------------------------
 
 void ConverterSession::Convert() {
+    const SessionHost::Hold hold(m_host);
     if (Path().empty()) {
         m_view.ShowMessage(kRefuseConvertNoFile, false);
         return;
@@ -216,6 +224,7 @@ void ConverterSession::StartWorker() {
 }
 
 void ConverterSession::Exit() {
+    const SessionHost::Hold hold(m_host);
     if (m_closed) return;
     if (!m_worker) {
         End(false);

@@ -1,7 +1,7 @@
 // The desktop program's logic without its widgets: which video is loaded and where its AVI file
 // goes, every refusal of a load or a start, the conversion worker's life, and the questions after a
 // run. The main window shows what a ConverterSession tells its SessionView and forwards its buttons
-// and the worker's reports to it, all on the window's thread.
+// to it; the session's own host hands the worker's reports to the window's thread.
 #pragma once
 
 #include <cstddef>
@@ -9,19 +9,20 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "decode/video_source.h"
 #include "run/output_maker.h"
+#include "run/progress.h"
 #include "run/properties_text.h"
+#include "session/session_host.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
 
 class ConversionWorker;
-class ConversionHost;
-class ProgressClock;
 struct ArchiveContents;
 
 // The texts of the boxes the session opens, as the user sees them.
@@ -68,6 +69,14 @@ class SessionView {
     // The player shows the loaded video; while converting it shows the run's frames instead.
     virtual void ShowVideo(const VqaSource& video) = 0;
     virtual void SetConverting(bool converting) = 0;
+    // The running conversion's progress, and a picture of the frame it converts a few times a
+    // second (3 bytes a pixel, blue green red, bottom row first).
+    virtual void ShowProgress(const ProgressTexts& progress) = 0;
+    virtual void ShowPicture(int32_t frame, std::span<const uint8_t> bgrBottomUp, int32_t width,
+                             int32_t height) = 0;
+    // A run's end has been dealt with: its failure shown, or the questions after it over
+    // (whatever the answers).
+    virtual void RunEnded(bool completed) = 0;
     // Convert gets the focus (after every load that leaves the window open).
     virtual void FocusConvert() = 0;
     // Runs the MPEG companion with this argument list (the program first) and waits for it.
@@ -78,10 +87,10 @@ class SessionView {
 
 class ConverterSession {
   public:
-    // `host` is what the worker reports to; `clock` may be null (the system clock); `companion`
-    // is the path of the MPEG companion, offered after a run when such a file exists.
-    ConverterSession(SessionView& view, ConversionHost& host, ProgressClock* clock,
-                     std::string companion);
+    // `post` runs a call on the window's thread (the worker's reports reach the session and the
+    // view through it); `clock` may be null (the system clock); `companion` is the path of the
+    // MPEG companion, offered after a run when such a file exists.
+    ConverterSession(SessionView& view, PostCall post, ProgressClock* clock, std::string companion);
     ~ConverterSession();
     ConverterSession(const ConverterSession&) = delete;
     ConverterSession& operator=(const ConverterSession&) = delete;
@@ -102,6 +111,8 @@ class ConverterSession {
     // follow).
     void Failed(const std::string& message);
     void Finished();
+    // What the session's runs report to.
+    ConversionHost& Host() { return m_host; }
 
     // The loaded file (its name in messages) and its header values; read from any thread.
     std::string Path() const;
@@ -132,7 +143,7 @@ class ConverterSession {
     void End(bool accepted);
 
     SessionView& m_view;
-    ConversionHost& m_host;
+    SessionHost m_host;  // outlives the worker
     ProgressClock* m_clock;
     std::string m_companion;
     const OutputMaker* m_output = nullptr;  // null: the AVI file

@@ -97,7 +97,6 @@ void AppTest::MakeDialog() {
     m_dlg.reset();
     m_dlg = std::make_unique<CConverterDlg>(m_services);
     QObject::connect(m_dlg.get(), &CConverterDlg::completionDone, [this] { ++m_completions; });
-    QObject::connect(m_dlg.get(), &CConverterDlg::failureReported, [this] { ++m_failures; });
     QObject::connect(m_dlg.get(), &QDialog::finished, [this](int r) { m_finished.push_back(r); });
     m_dlg->show();
 }

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "app/converter_dlg.h"
-#include "run/progress.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/process_runner.h"
 #include "platform/qt/sound_player.h"
+#include "run/progress.h"
 #include "tests/support/fixtures.h"
 
 // Readable QStrings in failure messages.
@@ -107,7 +107,6 @@ class AppTest : public ::testing::Test {
     DialogServices m_services;
     std::unique_ptr<CConverterDlg> m_dlg;
     int m_completions = 0;
-    int m_failures = 0;
     std::vector<int> m_finished;  // results of the dialog's end
 };
 

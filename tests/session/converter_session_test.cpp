@@ -1,16 +1,22 @@
-// The desktop program's decisions without its widgets: what a load shows or refuses, the questions
-// after a run and what they start or end, and where an archive's video goes. A fake window writes
-// every call as a line (the test's folder as "D", the fixed texts by their names) and takes the
-// user's answers and choices from one script.
+// The desktop program's decisions without its widgets: what a load shows or refuses, what a run
+// reports and when, the questions after a run and what they start or end, and where an archive's
+// video goes. A fake window writes every call as a line (the test's folder as "D", the fixed texts
+// by their names) and takes the user's answers and choices from one script; the calls posted to its
+// thread run when the test drains them.
 #include "session/converter_session.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "decode/archive_videos.h"
 #include "run/conversion_host.h"
+#include "run/progress.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
 #include "tools/synth/mix_pack.h"
@@ -49,6 +55,19 @@ class FakeView final : public SessionView {
     void ShowOutputPath(const std::string& path) override { Add("output", path); }
     void ShowVideo(const VqaSource& video) override { Add("video", video.name); }
     void SetConverting(bool on) override { Add(on ? "converting" : "idle", ""); }
+    void ShowProgress(const ProgressTexts& p) override {
+        Add("progress",
+            p.frame + " " + p.percent +
+                (p.hasTimes ? " " + p.timeRemaining + " " + p.elapsedTime + " " + p.finishTime
+                            : ""));
+    }
+    void ShowPicture(int32_t frame, std::span<const uint8_t> picture, int32_t width,
+                     int32_t height) override {
+        Add("picture", std::to_string(frame) + " " + std::to_string(width) + "x" +
+                           std::to_string(height) + " " + std::to_string(picture.size()) +
+                           " bytes");
+    }
+    void RunEnded(bool completed) override { Add("ended", completed ? "completed" : "failed"); }
     void FocusConvert() override { Add("focus", ""); }
     void RunCompanion(const std::vector<std::string>& arguments) override {
         std::string line;
@@ -94,15 +113,39 @@ class FakeView final : public SessionView {
     std::string m_dir;
 };
 
-// Runs only start and are stopped here: what they report goes nowhere.
-class QuietHost final : public ConversionHost {
+// The window's thread: what is posted to it from any thread runs when the test drains it.
+class PostedCalls {
   public:
-    void ProgressChanged(const ProgressTexts&) override {}
-    void SeekFailed(uint32_t, uint32_t) override {}
-    void ConcealedDamage(int32_t, const std::string&) override {}
-    void ConversionFinished() override {}
-    void ConversionFailed(const std::string&) override {}
-    ConverterSession* session = nullptr;
+    PostCall Poster() {
+        return [this](std::function<void()> call) {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back(std::move(call));
+        };
+    }
+    // Runs what has been posted, and what that posts, in order.
+    void Drain() {
+        for (;;) {
+            std::function<void()> call;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_calls.empty()) return;
+                call = std::move(m_calls.front());
+                m_calls.pop_front();
+            }
+            call();
+        }
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_calls;
+};
+
+// Time stands still: the times of the progress are fixed, and a run shows its first picture only.
+class StillClock final : public ProgressClock {
+  public:
+    int64_t NowMilliseconds() override { return 0; }
+    TimeOfDay LocalTimeOfDay() override { return {12, 0, 0}; }
 };
 
 Bytes Video(size_t frames) {
@@ -123,7 +166,8 @@ Bytes CutBefore(size_t frame) {
 class SessionTest : public testing::Test {
   protected:
     SessionTest()
-        : m_view(m_dir.Path().string()), m_session(m_view, m_host, nullptr, Full("M.exe")) {
+        : m_view(m_dir.Path().string()),
+          m_session(m_view, m_posted.Poster(), &m_clock, Full("M.exe")) {
         m_dir.Put("good.vqa", Video(3));
         m_dir.Put("video.vqa", Video(2));
         m_dir.Put("notvqa.vqa", Text("RIFF0000WAVEfmt "));
@@ -154,9 +198,23 @@ class SessionTest : public testing::Test {
                    : path;
     }
 
+    // Drains what the window's thread is given until the window has been told `line` (with its
+    // newline); false after 30 s.
+    bool DrainUntil(const std::string& line) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (m_view.log.find(line) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            m_posted.Drain();
+        }
+        m_posted.Drain();
+        return true;
+    }
+
     ScratchFolder m_dir;
     FakeView m_view;
-    QuietHost m_host;
+    PostedCalls m_posted;
+    StillClock m_clock;
     ConverterSession m_session;
 };
 
@@ -287,6 +345,104 @@ TEST_P(CompletionTest, AsksAndStartsInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, CompletionTest, testing::ValuesIn(kCompletions),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- What a run reports, on the window's thread ------------------------------------------------
+
+struct RunCase {
+    const char* name;
+    const char* file;
+    Script script;
+    const char* log;      // after Convert, until its last line
+    bool running;         // the run stays until Exit or the window goes
+    bool remove = false;  // the file goes between Load and Convert
+};
+
+const RunCase kRuns[] = {
+    {"Complete",
+     "good.vqa",
+     {"no"},
+     "converting\nprogress: 1  33.33%\npicture: 0 4x4 48 bytes\nprogress: 2  66.67% 00:00 00:00 "
+     "12:00:00\nprogress: 3 100.00% 00:00 00:00 12:00:00\nidle\noutput: D/good.avi\nask: "
+     "another?\nend: accepted\nended: completed\n",
+     false},
+    // The frame from 0 and the position sought (negative as a signed 32-bit number) in two boxes.
+    {"SeekFailed",
+     "seek.vqa",
+     {},
+     "converting\nprogress: 1  33.33%\npicture: 0 4x4 48 bytes\nprogress: 2  66.67% 00:00 00:00 "
+     "12:00:00\nbox: 1\nbox: 2147483654\n",
+     true},
+    // Damaged frames are told before the questions.
+    {"Damaged",
+     "cut.vqa",
+     {"no"},
+     "converting\nprogress: 1  33.33%\npicture: 0 4x4 48 bytes\nprogress: 2  66.67% 00:00 00:00 "
+     "12:00:00\nprogress: 3 100.00% 00:00 00:00 12:00:00\nbox: \"D/cut.vqa\": 1 frame was damaged "
+     "or missing (the first is frame 3); they repeat the previous picture\nidle\noutput: "
+     "D/cut.avi\nask: another?\nend: accepted\nended: completed\n",
+     false},
+    {"Failed",
+     "gone.vqa",
+     {},
+     "converting\nidle\nstop: Cannot open \"D/gone.vqa\": No such file or directory\nended: "
+     "failed\n",
+     false,
+     true},
+};
+
+class RunTest : public SessionTest, public testing::WithParamInterface<RunCase> {};
+
+TEST_P(RunTest, ShowsWhatTheRunReportsInOrder) {
+    const RunCase& c = GetParam();
+    Bytes seek = Video(3);
+    for (size_t i = 74; i < 78; ++i) seek[i] = 0xFF;  // 0x3FFFFFFF * 2 + 8 = 0x80000006
+    m_dir.Put("seek.vqa", seek);
+    m_dir.Put("gone.vqa", Video(3));
+    Load({c.file});
+    if (c.remove) std::filesystem::remove(Full(c.file));
+    const std::string log = c.log;
+    const std::string lastLine = log.substr(log.rfind('\n', log.size() - 2) + 1);
+    EXPECT_EQ(Run(c.script,
+                  [&] {
+                      m_session.Convert();
+                      EXPECT_TRUE(DrainUntil(lastLine));
+                  }),
+              c.log);
+    EXPECT_EQ(m_session.IsConverting(), c.running);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunTest, testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The boxes and the end of a run wait while the window is busy with a box or dialog of its own;
+// the progress does not. Reports that arrive after the window has ended are dropped.
+TEST_F(SessionTest, ReportsWaitForTheWindowsOwnDialogsAndGoWithTheWindow) {
+    Load({"good.vqa"});
+    ProgressTexts progress;
+    progress.frame = "2";
+    progress.percent = "50.00%";
+    m_view.during = [&](const std::string& line) {
+        if (line != "file dialog") return;
+        m_session.Host().ConcealedDamage(1, "late");
+        m_session.Host().ProgressChanged(progress);
+        m_posted.Drain();
+    };
+    EXPECT_EQ(Run({""},
+                  [&] {
+                      m_session.LoadFile();
+                      m_posted.Drain();
+                  }),
+              "file dialog\nprogress: 2 50.00%\nfocus\nbox: late\n");
+    m_view.during = nullptr;
+    EXPECT_EQ(Run({"notvqa.vqa"},
+                  [&] {
+                      m_session.LoadFile();
+                      m_session.Host().ConversionFailed("gone");
+                      m_posted.Drain();
+                  }),
+              "file dialog\nname: D/notvqa.vqa\nstop: The file \"D/notvqa.vqa\" is no "
+              "VQA-Videofile!\nTerminating Program!.\nend: rejected\n");
+}
 
 // ---- Refusals ---------------------------------------------------------------------------------
 

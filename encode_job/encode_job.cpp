@@ -1,4 +1,4 @@
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 
 #include <unistd.h>
 

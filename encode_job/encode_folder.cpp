@@ -3,7 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 #include "encode/sound_input.h"
 #include "platform/file.h"
 #include "png/png_image.h"

@@ -1,6 +1,6 @@
 // The encoding job on files: AVI frames retimed to 15 per second, sound that lines up with its
 // source to the sample, PNG folders, and inputs that are refused without leaving anything behind.
-#include "convert/encode_job.h"
+#include "encode_job/encode_job.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 namespace rw {
 namespace {
 
-constexpr int kNameColumn = 9;
+constexpr int kNameColumn = 12;
 constexpr size_t kProblemsShown = 3;
 
 QString Text(const std::string& s) {
@@ -58,8 +58,8 @@ ArchivePickerDlg::ArchivePickerDlg(ArchiveContents& contents, QWidget* parent,
         {QStringLiteral("Entry"), QStringLiteral("Id"), QStringLiteral("Filesize"),
          QStringLiteral("Frames"), QStringLiteral("Width"), QStringLiteral("Height"),
          QStringLiteral("Blocks"), QStringLiteral("Length (mm.ss)"),
-         QStringLiteral("Outputfilesize"), QStringLiteral("Name"), QStringLiteral("Colour depth"),
-         QStringLiteral("Frame rate"), QStringLiteral("Sound")});
+         QStringLiteral("Outputfilesize"), QStringLiteral("Colour depth"),
+         QStringLiteral("Frame rate"), QStringLiteral("Sound"), QStringLiteral("Name")});
     layout->addWidget(m_list);
 
     if (const QString note = NoteFor(contents); !note.isEmpty()) {
@@ -116,9 +116,9 @@ void ArchivePickerDlg::FillRows() {
         item->setText(8, Text(t.outputSize));
         item->setText(kNameColumn,
                       video.name.empty() ? QStringLiteral("\u2014") : Text(video.name));
-        item->setText(kNameColumn + 1, Text(t.colourDepth));
-        item->setText(kNameColumn + 2, Text(t.frameRate));
-        item->setText(kNameColumn + 3, Text(t.sound));
+        item->setText(9, Text(t.colourDepth));
+        item->setText(10, Text(t.frameRate));
+        item->setText(11, Text(t.sound));
     }
     // The names show once a list has been chosen.
     m_list->setColumnHidden(kNameColumn, !(m_names && !m_names->list.empty()));

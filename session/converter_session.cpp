@@ -25,15 +25,15 @@ std::string FramesBeyondEndNote(int32_t framesBeyondEnd, int32_t frames) {
 }
 
 std::string VideoNote(const VqaInspection& inspection) {
-    std::string note;
+    // The warning first: the note's room is small.
+    std::string note =
+        FramesBeyondEndNote(inspection.framesBeyondEnd, inspection.properties.frames);
     if (inspection.kind == PictureKind::HighColour) {
         const PropertyTexts t = FormatProperties(inspection);
-        note = t.colourDepth + "\n" + t.frameRate + "\nSound: " + t.sound;
+        if (!note.empty()) note += "\n";
+        note += t.colourDepth + "\n" + t.frameRate + "\nSound: " + t.sound;
     }
-    const std::string beyond =
-        FramesBeyondEndNote(inspection.framesBeyondEnd, inspection.properties.frames);
-    if (!note.empty() && !beyond.empty()) note += "\n";
-    return note + beyond;
+    return note;
 }
 
 namespace {

@@ -170,9 +170,6 @@ void HighColourDecoder::Draw() {
     }
 }
 
-}  // namespace rw
-
-namespace rw {
 namespace {
 
 // Whether a codebook (CBFZ) comes before the pointer table in the picture chunk `vqfr`, from the

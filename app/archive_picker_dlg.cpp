@@ -10,13 +10,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "run/properties_text.h"
 #include "platform/qt/file_dialog.h"
+#include "run/properties_text.h"
 
 namespace rw {
 namespace {
 
-constexpr int kNameColumn = 9;
+constexpr int kNameColumn = 12;
 constexpr size_t kProblemsShown = 3;
 
 QString Text(const std::string& s) {
@@ -54,11 +54,12 @@ ArchivePickerDlg::ArchivePickerDlg(ArchiveContents& contents, QWidget* parent,
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setAllColumnsShowFocus(true);
-    m_list->setHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Id"),
-                             QStringLiteral("Filesize"), QStringLiteral("Frames"),
-                             QStringLiteral("Width"), QStringLiteral("Height"),
-                             QStringLiteral("Blocks"), QStringLiteral("Length (mm.ss)"),
-                             QStringLiteral("Outputfilesize"), QStringLiteral("Name")});
+    m_list->setHeaderLabels(
+        {QStringLiteral("Entry"), QStringLiteral("Id"), QStringLiteral("Filesize"),
+         QStringLiteral("Frames"), QStringLiteral("Width"), QStringLiteral("Height"),
+         QStringLiteral("Blocks"), QStringLiteral("Length (mm.ss)"),
+         QStringLiteral("Outputfilesize"), QStringLiteral("Colour depth"),
+         QStringLiteral("Frame rate"), QStringLiteral("Sound"), QStringLiteral("Name")});
     layout->addWidget(m_list);
 
     if (const QString note = NoteFor(contents); !note.isEmpty()) {
@@ -95,14 +96,14 @@ ArchivePickerDlg::ArchivePickerDlg(ArchiveContents& contents, QWidget* parent,
     }
     SelectRow(0);
     buttons->button(QDialogButtonBox::Ok)->setEnabled(SelectedRow() >= 0);
-    resize(640, 320);
+    resize(880, 320);  // room for the colour depth, frame rate and sound
 }
 
 void ArchivePickerDlg::FillRows() {
     const int selected = SelectedRow();
     m_list->clear();
     for (const ArchiveVideo& video : m_contents.videos) {
-        const PropertyTexts t = FormatProperties(video.properties);
+        const PropertyTexts t = FormatProperties(video.properties, video.kind, video.highColour);
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QString::number(video.entry.number));
         item->setText(1, Text(MixIdText(video.entry.id)));
@@ -115,6 +116,9 @@ void ArchivePickerDlg::FillRows() {
         item->setText(8, Text(t.outputSize));
         item->setText(kNameColumn,
                       video.name.empty() ? QStringLiteral("\u2014") : Text(video.name));
+        item->setText(9, Text(t.colourDepth));
+        item->setText(10, Text(t.frameRate));
+        item->setText(11, Text(t.sound));
     }
     // The names show once a list has been chosen.
     m_list->setColumnHidden(kNameColumn, !(m_names && !m_names->list.empty()));

@@ -143,14 +143,14 @@ bool VideoPanel::Load(const VqaSource& video, QString* problem) {
     m_waitingFor = -1;
     if (!opened) {
         m_source.reset();
-        m_props = {};
+        m_format = {};
         m_picture->SetImage({});
         if (problem) *problem = QString::fromStdString(opened.error().message);
         UpdateControls();
         return false;
     }
     m_source = std::move(source);
-    m_props = m_source->Properties();
+    m_format = m_source->Format();
     m_waitingFor = 0;
     m_startFrame = 0;
     m_timer->start();
@@ -210,9 +210,10 @@ void VideoPanel::StartFrom(int frame) {
     m_decoded.clear();
     m_startFrame = frame;
     m_waitingFor = -1;
-    m_soundStart = SoundPlaceOfFrame(m_props, frame);
-    m_startSample = int64_t{frame} * m_props.soundRate / kFramesPerSecond;
-    m_withSound = m_props.soundRate > 0 && m_audio != nullptr && m_audio->Start(m_props.soundRate);
+    m_soundStart = m_source->SoundPlaceOf(frame);
+    m_startSample = int64_t{frame} * m_format.soundRate / m_format.framesPerSecond;
+    m_withSound = m_format.soundRate > 0 && m_audio != nullptr &&
+                  m_audio->Start(m_format.soundRate, m_format.channels);
     if (m_withSound && m_soundStart.chunk < 0) {
         const auto& leading = m_source->LeadingSound();
         const size_t from =
@@ -258,8 +259,8 @@ void VideoPanel::FeedSound() {
 
 // The frame the clock has reached: by the sound heard when there is sound, by time otherwise.
 int VideoPanel::ClockFrame() const {
-    if (m_withSound) return FrameAtSample(m_props, m_startSample + m_audio->SamplesPlayed());
-    return m_startFrame + static_cast<int>(m_clock.elapsed() * kFramesPerSecond / 1000);
+    if (m_withSound) return m_source->FrameAtSample(m_startSample + m_audio->SamplesPlayed());
+    return m_startFrame + static_cast<int>(m_clock.elapsed() * m_format.framesPerSecond / 1000);
 }
 
 void VideoPanel::Tick() {
@@ -296,7 +297,7 @@ int VideoPanel::LastFrame() const {
 
 void VideoPanel::Show(const PlaybackFrame& frame) {
     if (!m_converting)
-        m_picture->SetImage(PictureImage(frame.picture, m_props.width, m_props.height));
+        m_picture->SetImage(PictureImage(frame.picture, m_format.width, m_format.height));
     m_shownFrame = frame.frame;
     UpdateControls();
     emit frameShown(frame.frame);
@@ -309,13 +310,14 @@ void VideoPanel::UpdateControls() {
     m_slider->setEnabled(loaded && !m_converting);
     {
         const QSignalBlocker block(m_slider);
-        m_slider->setRange(0, std::max(m_props.frames - 1, 0));
+        m_slider->setRange(0, std::max(m_format.frames - 1, 0));
         m_slider->setValue(std::max(m_shownFrame, 0));
     }
     // The time once the shown frame has played: the last frame shows the whole length.
-    const int64_t position = loaded ? (std::max(m_shownFrame, 0) + 1) / kFramesPerSecond : 0;
+    const int64_t fps = std::max(m_format.framesPerSecond, 1);
+    const int64_t position = loaded ? (std::max(m_shownFrame, 0) + 1) / fps : 0;
     // Whole seconds, as the properties give the video's length.
-    const int64_t length = loaded ? m_props.frames / kFramesPerSecond : 0;
+    const int64_t length = loaded ? m_format.frames / fps : 0;
     m_time->setText(Clock(position) + QStringLiteral(" of ") + Clock(length));
 }
 

@@ -100,7 +100,7 @@ class VideoPanel final : public QWidget {
     QTimer* m_timer;
 
     std::unique_ptr<PlaybackSource> m_source;
-    VqaProperties m_props;
+    StreamFormat m_format;
     bool m_playing = false;
     bool m_converting = false;
     bool m_withSound = false;

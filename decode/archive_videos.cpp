@@ -28,7 +28,8 @@ Expected<ArchiveContents> ListArchiveVideos(const std::string& archivePath, cons
         switch (video.status) {
             case VqaInspection::Status::Ok:
             case VqaInspection::Status::NotConvertible:
-                contents.videos.push_back({entry, source, video.properties, {}});
+                contents.videos.push_back(
+                    {entry, source, video.properties, {}, video.kind, video.highColour});
                 break;
             case VqaInspection::Status::NotVqa:
                 ++contents.otherFiles;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/open_video.h"
 #include "decode/video_source.h"
 #include "mix/mix_archive.h"
 #include "mix/mix_names.h"
@@ -18,6 +19,8 @@ struct ArchiveVideo {
     VqaSource source;
     VqaProperties properties;
     std::string name;  // the entry's name from a list of names ("INTRO.VQA"); empty: unknown
+    PictureKind kind = PictureKind::EightBit;
+    HighColourVideo highColour;  // kind HighColour (its frame index left empty)
 };
 
 struct ArchiveContents {

@@ -16,12 +16,9 @@ std::string WithoutFileName(const std::string& why, const InputFile& file) {
     return why.starts_with(named) ? why.substr(named.size()) : why;
 }
 
-std::string CheckNothing(const VqaProperties&) {
-    return {};
-}
-
-// Opens the video's bytes and reads the header; `file` stays open at the end of the header.
-VqaInspection Inspect(DiskInputFile& file, const VqaSource& source, PropertiesCheck check) {
+// Opens the video's bytes and reads the header; `file` stays open at the end of the header. Ok for
+// any header that could be read: the values are judged once the kind is known.
+VqaInspection Inspect(DiskInputFile& file, const VqaSource& source) {
     VqaInspection result;
     Expected<void> opened = OpenSource(file, source);
     Expected<int64_t> length = opened ? file.Length() : Expected<int64_t>(opened.error());
@@ -43,9 +40,7 @@ VqaInspection Inspect(DiskInputFile& file, const VqaSource& source, PropertiesCh
             return result;
     }
     result.properties = header.properties;
-    result.reason = check(header.properties);
-    result.status =
-        result.reason.empty() ? VqaInspection::Status::Ok : VqaInspection::Status::NotConvertible;
+    result.status = VqaInspection::Status::Ok;
     return result;
 }
 
@@ -76,7 +71,7 @@ int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSi
 
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
     DiskInputFile file;
-    VqaInspection result = Inspect(file, source, check);
+    VqaInspection result = Inspect(file, source);
     if (result.status != VqaInspection::Status::Ok) return result;
     auto highColour = OpenHighColour(file);
     if (!highColour) {
@@ -91,6 +86,12 @@ VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check) {
             if (offset >= result.fileSize) ++result.framesBeyondEnd;
         }
         result.highColour.frameIndex.clear();
+        return result;
+    }
+    // An 8-bit video is judged by `check`; a high-colour one by its own limits above.
+    result.reason = check(result.properties);
+    if (!result.reason.empty()) {
+        result.status = VqaInspection::Status::NotConvertible;
         return result;
     }
     const auto index = ReadFrameIndex(file, result.properties.frames);
@@ -128,7 +129,7 @@ Expected<OpenedVideo> OpenVideo(const VqaSource& source, PropertiesCheck check,
     video.source = source;
     // The header and index are read first: what cannot be read is reported before values that
     // cannot be converted.
-    const VqaInspection inspection = Inspect(*video.file, source, CheckNothing);
+    const VqaInspection inspection = Inspect(*video.file, source);
     const std::string cannot = "Cannot " + verb + " \"" + source.name + "\": ";
     switch (inspection.status) {
         case VqaInspection::Status::Ok:

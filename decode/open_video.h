@@ -56,7 +56,8 @@ int32_t CountFramesBeyondEnd(std::span<const int32_t> frameIndex, int64_t fileSi
 std::string CheckDecodable(const VqaProperties& props);
 using PropertiesCheck = std::string (*)(const VqaProperties&);
 
-// What the video is, from its header, and how much of it the file holds.
+// What the video is, from its header, and how much of it the file holds. An 8-bit video's values
+// are judged by `check`; a high-colour video's by its own limits (CheckHighColourProperties).
 VqaInspection InspectVideo(const VqaSource& source, PropertiesCheck check = CheckDecodable);
 
 // An open video, ready to be decoded from its first frame.

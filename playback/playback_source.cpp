@@ -5,8 +5,10 @@
 #include <utility>
 
 #include "decode/frame_decoder.h"
+#include "decode/hc_frame_stream.h"
 #include "decode/open_video.h"
 #include "playback/frame_reader.h"
+#include "playback/hc_frame_reader.h"
 
 namespace rw {
 
@@ -31,8 +33,41 @@ int32_t FrameAtSample(const VqaProperties& props, int64_t samples) {
 
 struct PlaybackSource::Reader {
     OpenedVideo video;
-    std::optional<FrameReader> frames;
+    std::unique_ptr<VideoFrameReader> frames;
 };
+
+namespace {
+
+// Starts an 8-bit video's reader: its leading sound and the frames beyond the end of a file cut
+// short.
+Expected<void> StartEightBit(OpenedVideo& video, std::unique_ptr<VideoFrameReader>& frames,
+                             std::vector<uint8_t>& leading, int32_t& playable) {
+    auto reader = std::make_unique<FrameReader>(*video.file, video.props, video.frameIndex);
+    if (auto r = reader->Start(leading); !r) return r;
+    const Expected<int64_t> length = video.file->Length();
+    playable = video.props.frames - (length ? CountFramesBeyondEnd(video.frameIndex, *length) : 0);
+    frames = std::move(reader);
+    return {};
+}
+
+// Starts a high-colour video's reader; `soundStarts` gets the sound bytes before each frame.
+Expected<void> StartHighColour(OpenedVideo& video, std::unique_ptr<VideoFrameReader>& frames,
+                               std::vector<int64_t>& soundStarts, int32_t& playable) {
+    auto reader = std::make_unique<HighColourFrameReader>(*video.file, video.highColour);
+    if (auto r = reader->Start(); !r) return r;
+    soundStarts.assign(1, 0);
+    for (const int64_t bytes : reader->FrameSoundBytes())
+        soundStarts.push_back(soundStarts.back() + bytes);
+    const Expected<int64_t> length = video.file->Length();
+    const auto& index = video.highColour.frameIndex;
+    playable = static_cast<int32_t>(std::count_if(
+        index.begin(), index.begin() + (static_cast<ptrdiff_t>(soundStarts.size()) - 1),
+        [&](int64_t offset) { return !length || offset < *length; }));
+    frames = std::move(reader);
+    return {};
+}
+
+}  // namespace
 
 PlaybackSource::PlaybackSource(size_t ahead) : m_ahead(std::max<size_t>(ahead, 1)) {}
 
@@ -54,26 +89,24 @@ Expected<void> PlaybackSource::Open(const std::string& path) {
 }
 
 Expected<void> PlaybackSource::Open(const VqaSource& source) {
-    const std::string& path = source.name;
     StopThread();
     auto video = OpenVideo(source);
     if (!video) return video.error();
-    if (video->kind == PictureKind::HighColour) {
-        return Error{"Cannot play \"" + path +
-                     "\": the player does not play high-colour (15-bit) videos yet; they can be "
-                     "converted and exported"};
-    }
     auto reader = std::make_unique<Reader>();
     reader->video = std::move(*video);
-    reader->frames.emplace(*reader->video.file, reader->video.props, reader->video.frameIndex);
+    OpenedVideo& opened = reader->video;
     std::vector<uint8_t> leading;
-    if (auto r = reader->frames->Start(leading); !r) {
-        return Error{"Cannot play \"" + path + "\": " + r.error().message};
-    }
-    m_props = reader->video.props;
-    const Expected<int64_t> length = reader->video.file->Length();
-    m_playable =
-        m_props.frames - (length ? CountFramesBeyondEnd(reader->video.frameIndex, *length) : 0);
+    std::vector<int64_t> soundStarts;
+    int32_t playable = 0;
+    const Expected<void> started =
+        opened.kind == PictureKind::HighColour
+            ? StartHighColour(opened, reader->frames, soundStarts, playable)
+            : StartEightBit(opened, reader->frames, leading, playable);
+    if (!started) return Error{"Cannot play \"" + source.name + "\": " + started.error().message};
+    m_props = opened.props;
+    m_format = StreamFormatOf(opened);
+    m_playable = playable;
+    m_soundStarts = std::move(soundStarts);
     m_leadingSound = std::move(leading);
     m_reader = std::move(reader);
     {
@@ -87,6 +120,26 @@ Expected<void> PlaybackSource::Open(const VqaSource& source) {
     }
     m_thread = std::thread([this] { Loop(); });
     return {};
+}
+
+SoundPlace PlaybackSource::SoundPlaceOf(int32_t frame) const {
+    if (m_soundStarts.empty()) return SoundPlaceOfFrame(m_props, frame);
+    // Frame n shows from n / fps s: that many samples of every channel.
+    const int64_t at =
+        int64_t{2} * m_format.channels *
+        (int64_t{std::max(frame, 0)} * m_format.soundRate / std::max(m_format.framesPerSecond, 1));
+    const auto after = std::upper_bound(m_soundStarts.begin(), m_soundStarts.end() - 1, at);
+    const auto chunk = std::max<ptrdiff_t>(after - m_soundStarts.begin() - 1, 0);
+    const int64_t end = m_soundStarts[static_cast<size_t>(chunk) + 1];
+    return {static_cast<int32_t>(chunk),
+            std::min(at, end) - m_soundStarts[static_cast<size_t>(chunk)]};
+}
+
+int32_t PlaybackSource::FrameAtSample(int64_t samples) const {
+    if (m_soundStarts.empty()) return rw::FrameAtSample(m_props, samples);
+    if (m_format.soundRate <= 0) return 0;
+    const int64_t frame = samples * m_format.framesPerSecond / m_format.soundRate;
+    return static_cast<int32_t>(std::clamp<int64_t>(frame, 0, std::max(m_format.frames - 1, 0)));
 }
 
 void PlaybackSource::Restart(int32_t frame) {
@@ -132,7 +185,7 @@ std::string PlaybackSource::Problem() const {
 }
 
 void PlaybackSource::Loop() {
-    FrameReader& reader = *m_reader->frames;
+    VideoFrameReader& reader = *m_reader->frames;
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] {

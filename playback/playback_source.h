@@ -1,7 +1,7 @@
 // Decoding for the player: a thread of its own reads the video's frames a little ahead of what is
 // shown, and starts again at any frame on request. Also the arithmetic of the player's clock: the
 // sound, as the AVI file holds it (the leading sound, then one chunk per frame), runs from the
-// start, and frame n is shown from n / 15 seconds on.
+// start, and frame n is shown from n / 15 seconds on (a high-colour video: n / its frame rate).
 #pragma once
 
 #include <atomic>
@@ -17,6 +17,7 @@
 
 #include "decode/video_source.h"
 #include "platform/expected.h"
+#include "stream/frame_target.h"
 #include "vqa/vqa_properties.h"
 
 namespace rw {
@@ -24,7 +25,7 @@ namespace rw {
 struct PlaybackFrame {
     int32_t frame = 0;
     std::vector<uint8_t> picture;  // blue, green, red; bottom row first
-    std::vector<uint8_t> sound;    // 16-bit mono PCM: the frame's sound chunk
+    std::vector<uint8_t> sound;    // 16-bit PCM, channels interleaved: the frame's sound chunk
 };
 
 // Where the sound stands at frame `frame`: the chunk (-1 for the leading sound) and the byte in it
@@ -50,7 +51,13 @@ class PlaybackSource {
     Expected<void> Open(const std::string& path);
     // The same for a video that may lie inside an archive.
     Expected<void> Open(const VqaSource& source);
-    const VqaProperties& Properties() const { return m_props; }
+    // Frames, picture size, frame rate, sound rate and channels of what the source hands out.
+    const StreamFormat& Format() const { return m_format; }
+    // Where the sound stands when frame `frame` is first shown (SoundPlaceOfFrame for 8-bit
+    // videos; a high-colour video's frames bring sound of their own lengths).
+    SoundPlace SoundPlaceOf(int32_t frame) const;
+    // The frame shown once `samples` samples (of every channel) have played from the start.
+    int32_t FrameAtSample(int64_t samples) const;
     // The frames before those that start beyond the end of a file cut short: decoding ends there.
     int32_t PlayableFrames() const { return m_playable; }
     // The sound before frame 0's chunk.
@@ -74,6 +81,8 @@ class PlaybackSource {
 
     size_t m_ahead;
     VqaProperties m_props;
+    StreamFormat m_format;
+    std::vector<int64_t> m_soundStarts;  // a high-colour video's: the sound bytes before each frame
     int32_t m_playable = 0;
     std::vector<uint8_t> m_leadingSound;
     std::unique_ptr<Reader> m_reader;

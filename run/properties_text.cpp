@@ -69,15 +69,20 @@ int64_t HighColourOutputSize(const HighColourProperties& p) {
 }  // namespace
 
 PropertyTexts FormatProperties(const VqaInspection& inspection) {
-    PropertyTexts t = FormatProperties(inspection.properties);
-    if (inspection.kind != PictureKind::HighColour) return t;
-    const HighColourProperties& p = inspection.highColour.props;
+    return FormatProperties(inspection.properties, inspection.kind, inspection.highColour);
+}
+
+PropertyTexts FormatProperties(const VqaProperties& props, PictureKind kind,
+                               const HighColourVideo& highColour) {
+    PropertyTexts t = FormatProperties(props);
+    if (kind != PictureKind::HighColour) return t;
+    const HighColourProperties& p = highColour.props;
     const int32_t seconds = p.frames / p.framesPerSecond;
     t.videoLength = FormatText("%02d:%02d", seconds / 60, seconds % 60);
     t.outputSize = Megabytes(HighColourOutputSize(p));
     t.colourDepth = "15-bit colour";
     t.frameRate = FormatText("%d frames per second", p.framesPerSecond);
-    t.sound = SoundText(inspection.highColour);
+    t.sound = SoundText(highColour);
     return t;
 }
 

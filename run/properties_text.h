@@ -29,6 +29,9 @@ PropertyTexts FormatProperties(const VqaProperties& props);
 // The texts of a video judged by InspectVideo, of either kind: a high-colour video's length and
 // output size at its own frame rate, sound rate and channels.
 PropertyTexts FormatProperties(const VqaInspection& inspection);
+// The same from the header's values, the kind and (for a high-colour video) its values.
+PropertyTexts FormatProperties(const VqaProperties& props, PictureKind kind,
+                               const HighColourVideo& highColour);
 // 1011: bytes / 2^20 with "%.2f MB".
 std::string FormatFileSize(int64_t bytes);
 

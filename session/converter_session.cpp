@@ -24,6 +24,18 @@ std::string FramesBeyondEndNote(int32_t framesBeyondEnd, int32_t frames) {
            (framesBeyondEnd == 1 ? "lies" : "lie") + " beyond the end of the file.";
 }
 
+std::string VideoNote(const VqaInspection& inspection) {
+    // The warning first: the note's room is small.
+    std::string note =
+        FramesBeyondEndNote(inspection.framesBeyondEnd, inspection.properties.frames);
+    if (inspection.kind == PictureKind::HighColour) {
+        const PropertyTexts t = FormatProperties(inspection);
+        if (!note.empty()) note += "\n";
+        note += t.colourDepth + "\n" + t.frameRate + "\nSound: " + t.sound;
+    }
+    return note;
+}
+
 namespace {
 
 std::string NotConvertibleMessage(const std::string& name, const std::string& reason) {
@@ -151,14 +163,16 @@ void ConverterSession::LoadArchiveVideo(const std::string& archive) {
     const std::optional<size_t> picked = m_view.ChooseArchiveVideo(*contents);
     if (!picked || *picked >= contents->videos.size()) return;
     const ArchiveVideo& video = contents->videos[*picked];
-    if (const std::string reason = CheckConvertible(video.properties); !reason.empty()) {
-        m_view.ShowMessage(NotConvertibleMessage(video.source.name, reason), true);
+    // Judged by the limits of its kind, as a loose file is.
+    const VqaInspection inspection = InspectVqaFile(video.source);
+    if (inspection.status == VqaInspection::Status::NotConvertible) {
+        m_view.ShowMessage(NotConvertibleMessage(video.source.name, inspection.reason), true);
         return;
     }
     Keep(video.source.name, video.properties);
     m_archiveVideo = video.source;
     m_archiveAviPath = ArchiveOutputFileName(video);  // its file name
-    Show(video.source.name, InspectVqaFile(video.source), video.entry.length);
+    Show(video.source.name, inspection, video.entry.length);
     m_view.ShowVideo(video.source);
 }
 
@@ -166,7 +180,7 @@ void ConverterSession::Show(const std::string& name, const VqaInspection& inspec
                             int64_t size) {
     m_view.ShowFileName(name);
     m_view.ShowProperties(FormatProperties(inspection), FormatFileSize(size));
-    m_view.ShowNote(FramesBeyondEndNote(inspection.framesBeyondEnd, inspection.properties.frames));
+    m_view.ShowNote(VideoNote(inspection));
 }
 
 // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the user

@@ -41,6 +41,10 @@ std::string NotVqaMessage(const std::string& path);
 // The note beside the properties of a video whose file ends before some of its frames; empty
 // when every frame starts inside the file.
 std::string FramesBeyondEndNote(int32_t framesBeyondEnd, int32_t frames);
+// The note beside the properties of a loaded video: the FramesBeyondEndNote, then for a
+// high-colour video its colour depth, frame rate and sound (as the command line's --info names
+// them), one a line.
+std::string VideoNote(const VqaInspection& inspection);
 
 // What the session asks of the window. Paths are native; texts are UTF-8.
 class SessionView {

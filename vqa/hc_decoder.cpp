@@ -1,8 +1,10 @@
 #include "vqa/hc_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
+#include "platform/byte_reader.h"
 #include "vqa/hc_chunks.h"
 #include "vqa/hc_pointer_table.h"
 #include "vqa/lcw.h"
@@ -17,6 +19,8 @@ HighColourDecoder::HighColourDecoder(const HighColourProperties& properties)
                     static_cast<size_t>(std::max(properties.height, 0)) * 3,
                 0),
       m_entries(m_columns * m_rows, kKeepBlock),
+      m_drawn(m_entries.size(), false),
+      m_undrawn(m_entries.size()),
       m_sound(properties.channels, properties.soundBits) {}
 
 void HighColourDecoder::Damage(HighColourFrame& out, const std::string& what) {
@@ -24,7 +28,9 @@ void HighColourDecoder::Damage(HighColourFrame& out, const std::string& what) {
     out.damaged = true;
 }
 
-void HighColourDecoder::DecodeFrame(InputFile& file, int64_t frameOffset, HighColourFrame& out) {
+void HighColourDecoder::DecodeFrame(InputFile& file, int64_t frameOffset, HighColourFrame& out,
+                                    bool soundOnly) {
+    m_soundOnly = soundOnly;
     out.picture = m_picture;
     out.damaged = false;
     out.damage.clear();
@@ -41,7 +47,7 @@ void HighColourDecoder::DecodeFrame(InputFile& file, int64_t frameOffset, HighCo
         }
         auto chunk = ReadChunkHeader(file, at, *length);
         if (!chunk) return Damage(out, chunk.error().message);
-        if (OnChunk(file, chunk->id, chunk->size, chunk->dataAt, out) == Walk::Done) return;
+        if (OnChunk(file, *chunk, out) == Walk::Done) return;
         auto next = NextChunkAt(file, *chunk, *length);
         if (!next) return Damage(out, next.error().message);
         at = *next;
@@ -61,16 +67,18 @@ bool HighColourDecoder::ReadData(InputFile& file, int64_t at, uint32_t size, Hig
     return read.ok();
 }
 
-HighColourDecoder::Walk HighColourDecoder::OnChunk(InputFile& file, uint32_t id, uint32_t size,
-                                                   int64_t at, HighColourFrame& out) {
-    const bool wanted = id == ChunkId("SND0") || id == ChunkId("SND2") || id == ChunkId("VQFL") ||
-                        id == ChunkId("VQFR");
+HighColourDecoder::Walk HighColourDecoder::OnChunk(InputFile& file, const ChunkHeader& chunk,
+                                                   HighColourFrame& out) {
+    const uint32_t id = chunk.id;
+    const bool sound = id == ChunkId("SND0") || id == ChunkId("SND2");
+    const bool picture = id == ChunkId("VQFL") || id == ChunkId("VQFR");
     if (id == ChunkId("SND1") && !m_toldSnd1) {
         m_toldSnd1 = true;
         out.soundNotDecoded = true;
     }
-    if (!wanted) return Walk::Continue;
-    if (!ReadData(file, at, size, out)) return Walk::Done;
+    if (m_soundOnly && id == ChunkId("VQFR")) return Walk::Done;
+    if (!sound && (!picture || m_soundOnly)) return Walk::Continue;
+    if (!ReadData(file, chunk.dataAt, chunk.size, out)) return Walk::Done;
     if (id == ChunkId("SND0")) {
         m_sound.DecodeSnd0(m_buffer, out.sound);
     } else if (id == ChunkId("SND2")) {
@@ -148,6 +156,10 @@ void HighColourDecoder::Draw() {
     const size_t height = static_cast<size_t>(m_props.height);
     for (size_t block = 0; block < m_entries.size(); ++block) {
         if (m_entries[block] == kKeepBlock) continue;
+        if (!m_drawn[block]) {
+            m_drawn[block] = true;
+            --m_undrawn;
+        }
         const uint8_t* entry =
             m_codebook.bgr.data() + static_cast<size_t>(m_entries[block]) * m_codebook.entryBytes;
         const size_t top = block / m_columns * bh;
@@ -156,6 +168,55 @@ void HighColourDecoder::Draw() {
             std::memcpy(column + (height - 1 - top - y) * rowBytes, entry + y * bw * 3, bw * 3);
         }
     }
+}
+
+namespace {
+
+// Whether a codebook (CBFZ) comes before the pointer table in the picture chunk `vqfr`, from the
+// sub-chunks' headers alone.
+bool CodebookInPicture(InputFile& file, const ChunkHeader& vqfr) {
+    const int64_t end = vqfr.dataAt + vqfr.size;
+    std::array<uint8_t, 8> header{};
+    for (int64_t at = vqfr.dataAt; at + 8 <= end;) {
+        if (!file.Seek(at) || !file.ReadExact(header)) return false;
+        ByteReader reader(header);
+        const uint32_t id = reader.U32Be().value_or(0);
+        const uint32_t size = reader.U32Be().value_or(0);
+        if (id == ChunkId("CBFZ")) return true;
+        if (id == ChunkId("VPTR") || id == ChunkId("VPRZ")) return false;
+        at += 8 + int64_t{size};
+        uint8_t pad = 1;
+        if (size % 2 == 1 && at < end && file.Seek(at) && file.ReadExact(std::span(&pad, 1)) &&
+            pad == 0) {
+            ++at;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+HighColourFrameFacts HighColourDecoder::Scan(InputFile& file, int64_t frameOffset) const {
+    HighColourFrameFacts facts;
+    auto length = file.Length();
+    if (!length) return facts;
+    for (int64_t at = frameOffset; at - frameOffset <= kMaxHighColourFrameSpan;) {
+        auto chunk = ReadChunkHeader(file, at, *length);
+        if (!chunk) return facts;
+        if (chunk->id == ChunkId("SND2"))
+            facts.soundBytes += int64_t(m_sound.Snd2Bytes(chunk->size));
+        if (chunk->id == ChunkId("SND0"))
+            facts.soundBytes += int64_t(m_sound.Snd0Bytes(chunk->size));
+        if (chunk->id == ChunkId("VQFL")) facts.setsCodebook = true;
+        if (chunk->id == ChunkId("VQFR")) {
+            facts.setsCodebook = facts.setsCodebook || CodebookInPicture(file, *chunk);
+            return facts;
+        }
+        auto next = NextChunkAt(file, *chunk, *length);
+        if (!next) return facts;
+        at = *next;
+    }
+    return facts;
 }
 
 }  // namespace rw

@@ -37,6 +37,12 @@ struct HighColourFrame {
     bool soundNotDecoded = false;
 };
 
+// What a frame brings, found from its chunks' headers without decoding them.
+struct HighColourFrameFacts {
+    int64_t soundBytes = 0;     // of PCM its sound chunks decode to
+    bool setsCodebook = false;  // a codebook takes effect with it (VQFL, or CBFZ in VQFR)
+};
+
 class HighColourDecoder {
   public:
     // `properties` must have passed CheckHighColourProperties.
@@ -44,14 +50,21 @@ class HighColourDecoder {
 
     // Walks the chunks from `frameOffset` until the frame's picture chunk (VQFR) has been read.
     // Resets the frame's damage and flags (not its sound, which is appended to).
-    void DecodeFrame(InputFile& file, int64_t frameOffset, HighColourFrame& out);
+    // `soundOnly`: the frame's sound is decoded, its codebooks and picture left unread (the
+    // picture no longer follows the video until a later frame sets a codebook).
+    void DecodeFrame(InputFile& file, int64_t frameOffset, HighColourFrame& out,
+                     bool soundOnly = false);
+    // The frame at `frameOffset`'s facts; a frame that cannot be walked brings what was found.
+    HighColourFrameFacts Scan(InputFile& file, int64_t frameOffset) const;
+    // Blocks not drawn since the decoder began: they show black, not what the video shows there.
+    size_t UndrawnBlocks() const { return m_undrawn; }
 
     std::span<const uint8_t> Picture() const { return m_picture; }
     const HighColourCodebook& Codebook() const { return m_codebook; }
 
   private:
     enum class Walk { Continue, Done };
-    Walk OnChunk(InputFile& file, uint32_t id, uint32_t size, int64_t at, HighColourFrame& out);
+    Walk OnChunk(InputFile& file, const ChunkHeader& chunk, HighColourFrame& out);
     void OnPictureChunk(std::span<const uint8_t> data, HighColourFrame& out);
     void OnCodebook(std::span<const uint8_t> data, HighColourFrame& out);
     void OnPointerTable(std::span<const uint8_t> table, HighColourFrame& out);
@@ -65,6 +78,9 @@ class HighColourDecoder {
     size_t m_rows;
     std::vector<uint8_t> m_picture;
     std::vector<int32_t> m_entries;  // per block, this table's entry or kKeepBlock
+    std::vector<bool> m_drawn;       // per block, drawn since the decoder began
+    size_t m_undrawn;
+    bool m_soundOnly = false;
     HighColourCodebook m_codebook;
     HighColourSound m_sound;
     std::vector<uint8_t> m_buffer;

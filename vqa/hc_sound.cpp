@@ -12,17 +12,25 @@ void PutSample(uint8_t* out, int32_t sample) {
 
 }  // namespace
 
+size_t HighColourSound::Snd2Bytes(size_t size) const {
+    return m_channels != 2 ? size * 4 : (size + 1) / 2 * 8;
+}
+
+size_t HighColourSound::Snd0Bytes(size_t size) const {
+    const size_t frameBytes = static_cast<size_t>(m_channels) * (m_bits == 8 ? 1 : 2);
+    return size / frameBytes * static_cast<size_t>(m_channels) * 2;
+}
+
 void HighColourSound::DecodeSnd2(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
     const size_t start = out.size();
+    out.resize(start + Snd2Bytes(data.size()));
     if (m_channels != 2) {
-        out.resize(start + data.size() * 4);
         DecodeImaAdpcmInto(data, m_left, std::span(out).subspan(start));
         return;
     }
     // Each pair of bytes (left, right) gives two samples a channel: L0 R0 L1 R1. A lone last
     // left byte plays against the right channel held at its last value.
     const size_t pairs = (data.size() + 1) / 2;
-    out.resize(start + pairs * 8);
     uint8_t* at = out.data() + start;
     std::array<uint8_t, 4> left{}, right{};
     for (size_t i = 0; i < pairs; ++i, at += 8) {

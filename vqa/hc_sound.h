@@ -24,6 +24,9 @@ class HighColourSound {
     // SND0, plain PCM: 8-bit unsigned samples become (s - 128) * 256, 16-bit ones are copied.
     // Bytes that do not make a whole sample of every channel at the end of a chunk are dropped.
     void DecodeSnd0(std::span<const uint8_t> data, std::vector<uint8_t>& out) const;
+    // The bytes of PCM a chunk of `size` bytes decodes to, without decoding it.
+    size_t Snd2Bytes(size_t size) const;
+    size_t Snd0Bytes(size_t size) const;
 
   private:
     int32_t m_channels;

@@ -1,5 +1,6 @@
-// The player's sound output: a stream of 16-bit mono PCM at the video's own rate, written ahead
-// and counted as it plays. Behind an interface, so tests put a fake device in its place.
+// The player's sound output: a stream of 16-bit PCM at the video's own rate and channels
+// (interleaved), written ahead and counted as it plays. Behind an interface, so tests put a fake
+// device in its place.
 #pragma once
 
 #include <QByteArray>
@@ -14,14 +15,15 @@ namespace rw {
 class AudioOutput {
   public:
     virtual ~AudioOutput() = default;
-    // Starts a new stream at `rate` samples a second. False when there is no audio device (or it
-    // cannot play that rate): the player then plays silently, timed by its own clock.
-    virtual bool Start(int rate) = 0;
+    // Starts a new stream at `rate` samples a second of `channels` channels (1 or 2). False when
+    // there is no audio device (or it cannot play that format): the player then plays silently,
+    // timed by its own clock.
+    virtual bool Start(int rate, int channels) = 0;
     // Bytes that can be written now without waiting.
     virtual int64_t BytesFree() = 0;
     // Queues sound; returns the bytes taken.
     virtual int64_t Write(const QByteArray& pcm) = 0;
-    // Samples heard since Start.
+    // Samples (of every channel) heard since Start.
     virtual int64_t SamplesPlayed() = 0;
     // Ends the stream; what was queued and not yet played is dropped.
     virtual void Stop() = 0;
@@ -32,7 +34,7 @@ class QtAudioOutput final : public AudioOutput {
   public:
     QtAudioOutput();
     ~QtAudioOutput() override;
-    bool Start(int rate) override;
+    bool Start(int rate, int channels) override;
     int64_t BytesFree() override;
     int64_t Write(const QByteArray& pcm) override;
     int64_t SamplesPlayed() override;
@@ -42,6 +44,7 @@ class QtAudioOutput final : public AudioOutput {
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice* m_device = nullptr;
     int m_rate = 0;
+    int m_channels = 1;
 };
 
 }  // namespace rw

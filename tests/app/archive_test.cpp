@@ -10,6 +10,7 @@
 #include "mix/mix_names.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fixtures.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw::test {
@@ -58,12 +59,26 @@ TEST_F(AppTest, AnArchivesVideoIsPickedAndConvertedIntoAChosenFolder) {
     QDir(m_dir->path()).mkdir(QStringLiteral("chosen"));
     // Entries 1 to 3: a video, a text file and a video.
     const QString archive =
-        Write(QStringLiteral("GAME.MIX"), synth::PackMix({{0x100, SmallVideo(8, 64, 48).file},
-                                                          {0x200, {'t', 'x', 't'}},
-                                                          {0x300, SmallVideo(12, 80, 40).file}}));
+        Write(QStringLiteral("GAME.MIX"),
+              synth::PackMix({{0x100, SmallVideo(8, 64, 48).file},
+                              {0x200, {'t', 'x', 't'}},
+                              {0x300, SmallVideo(12, 80, 40).file},
+                              {0x400, synth::SynthesizeHighColourVqa(
+                                          {.frames = 24,
+                                           .width = 32,
+                                           .height = 16,
+                                           .framesPerSecond = 12,
+                                           .sound = synth::HighColourSoundKind::Snd2Stereo})
+                                          .file}}));
     Load(archive);
-    EXPECT_EQ(picker.rows, (QStringList{"1|00000100|0.02 MB|8|64|48|4x2|00:00|0.11 MB",
-                                        "3|00000300|0.03 MB|12|80|40|4x2|00:00|0.17 MB"}));
+    const QString eightBit =
+        QStringLiteral("|8-bit palette|15 frames per second|IMA ADPCM, 22050 Hz, mono");
+    EXPECT_EQ(
+        picker.rows,
+        (QStringList{"1|00000100|0.02 MB|8|64|48|4x2|00:00|0.11 MB" + eightBit,
+                     "3|00000300|0.03 MB|12|80|40|4x2|00:00|0.17 MB" + eightBit,
+                     "4|00000400|0.07 MB|24|32|16|4x4|00:02|0.25 MB|15-bit colour|12 frames per "
+                     "second|IMA ADPCM, 22050 Hz, stereo"}));
     EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME), archive + QStringLiteral(" entry 3 (id 00000300)"));
     EXPECT_EQ(m_dlg->FieldText(IDC_NUMBER_OF_FRAMES), QStringLiteral("12"));
 
@@ -92,8 +107,11 @@ TEST_F(AppTest, NamesChosenInThePickerNameTheRowsAndTheAviFile) {
     m_files.picks.push_back(archive);  // Load File, then Names… in the picker
     m_files.picks.push_back(PathOf(QStringLiteral("names.txt")));
     m_dlg->OnLoadFile();
-    EXPECT_EQ(picker.rows, (QStringList{"1|EBFD9604|0.02 MB|8|64|48|4x2|00:00|0.11 MB|INTRO.VQA",
-                                        "2|00000300|0.03 MB|12|80|40|4x2|00:00|0.17 MB|\u2014"}));
+    const QString eightBit =
+        QStringLiteral("|8-bit palette|15 frames per second|IMA ADPCM, 22050 Hz, mono|");
+    EXPECT_EQ(picker.rows,
+              (QStringList{"1|EBFD9604|0.02 MB|8|64|48|4x2|00:00|0.11 MB" + eightBit + "INTRO.VQA",
+                           "2|00000300|0.03 MB|12|80|40|4x2|00:00|0.17 MB" + eightBit + "\u2014"}));
     EXPECT_EQ(m_dlg->FieldText(IDC_FILENAME),
               archive + QStringLiteral(" entry 1 (INTRO.VQA, id EBFD9604)"));
     m_boxes.Answer(kAskAnother, {false});

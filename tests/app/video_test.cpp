@@ -24,8 +24,9 @@ namespace {
 // A sound device that plays exactly as far as the test says, and keeps what it was given.
 class FakeAudio final : public AudioOutput {
   public:
-    bool Start(int r) override {
+    bool Start(int r, int c) override {
         rate = r;
+        channels = c;
         written.clear();
         played = 0;
         return true;
@@ -39,6 +40,7 @@ class FakeAudio final : public AudioOutput {
     void Stop() override {}
 
     int rate = 0;
+    int channels = 0;
     QByteArray written;
     int64_t played = 0;
 };

@@ -115,7 +115,7 @@ TEST(PlaybackSource, DecodesAheadAndStartsAgainAtAnyFrame) {
     const std::string path = dir.Put("clip.vqa", VideoAt(22050, 20));
     PlaybackSource source(4);
     ASSERT_TRUE(source.Open((dir.Path() / path).string()).ok());
-    EXPECT_EQ(source.Properties().frames, 20);
+    EXPECT_EQ(source.Format().frames, 20);
     EXPECT_EQ(source.LeadingSound().size(), 22050u);
     for (int32_t restart : {-1, 15, 3}) {
         if (restart >= 0) source.Restart(restart);
@@ -129,6 +129,50 @@ TEST(PlaybackSource, DecodesAheadAndStartsAgainAtAnyFrame) {
         EXPECT_FALSE(source.TakeWaiting(2000));
         EXPECT_TRUE(source.Ended());
         EXPECT_EQ(source.Problem(), "");
+    }
+}
+
+// A high-colour video plays at its own frame rate with its own (stereo) sound: every frame's
+// picture and sound as the synthesiser says a reader decodes them, also after a seek into the
+// middle of a codebook's frames; the clock finds the sound of each frame.
+TEST(PlaybackSource, HighColourFramesSoundAndSeeks) {
+    const auto video =
+        synth::SynthesizeHighColourVqa({.frames = 30,
+                                        .width = 32,
+                                        .height = 16,
+                                        .soundRate = 22050,
+                                        .framesPerSecond = 10,
+                                        .sound = synth::HighColourSoundKind::Snd2Stereo,
+                                        .codebookEvery = 7});
+    test::ScratchFolder dir;
+    PlaybackSource source(4);
+    ASSERT_TRUE(source.Open((dir.Path() / dir.Put("hc.vqa", video.file)).string()).ok());
+    EXPECT_EQ(source.Format().framesPerSecond, 10);
+    EXPECT_EQ(source.Format().channels, 2);
+    EXPECT_EQ(source.FrameAtSample(2205 * 17 + 2204), 17);
+    for (size_t f = 0; f < 30; ++f) {
+        const SoundPlace place = source.SoundPlaceOf(int32_t(f));
+        const int64_t due = 4 * (int64_t(f) * 2205);
+        int64_t at = 0;
+        for (int32_t c = 0; c < place.chunk; ++c) at += int64_t(video.sound[size_t(c)].size());
+        EXPECT_EQ(at + place.byte, due) << f;
+    }
+    for (int32_t restart : {-1, 20, 9, 29}) {
+        if (restart >= 0) source.Restart(restart);
+        for (int32_t f = std::max(restart, 0); f < 30; ++f) {
+            auto frame = source.TakeWaiting(10000);
+            ASSERT_TRUE(frame) << f;
+            ASSERT_EQ(frame->frame, f);
+            const auto& image = video.images[size_t(f)];
+            std::vector<uint8_t> topDown;
+            for (size_t row = 16; row-- > 0;)
+                topDown.insert(topDown.end(), frame->picture.begin() + long(row * 96),
+                               frame->picture.begin() + long(row * 96 + 96));
+            EXPECT_TRUE(topDown == image) << restart << " " << f;
+            EXPECT_TRUE(frame->sound == video.sound[size_t(f)]) << f;
+        }
+        EXPECT_FALSE(source.TakeWaiting(2000));
+        EXPECT_TRUE(source.Ended());
     }
 }
 

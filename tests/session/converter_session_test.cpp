@@ -19,6 +19,7 @@
 #include "run/progress.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_vqa.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw::test {
@@ -154,6 +155,23 @@ Bytes Video(size_t frames) {
     return BuildTinyVqa(v);
 }
 
+// A high-colour video whose header gives 4096 x 4096 pixels: its AVI file is too large for the
+// 8-bit videos' layout, not for its own.
+Bytes LargeHighColour() {
+    Bytes b = synth::SynthesizeHighColourVqa({.frames = 45,
+                                              .width = 32,
+                                              .height = 16,
+                                              .blockWidth = 4,
+                                              .blockHeight = 2,
+                                              .framesPerSecond = 12,
+                                              .sound = synth::HighColourSoundKind::Snd2Stereo,
+                                              .keepExpected = false})
+                  .file;
+    b[26] = b[28] = 0x00;
+    b[27] = b[29] = 0x10;
+    return b;
+}
+
 // A video of three frames whose file ends where the record of frame `frame` would start.
 Bytes CutBefore(size_t frame) {
     Bytes b = Video(3);
@@ -178,6 +196,8 @@ class SessionTest : public testing::Test {
         m_dir.Put("cut.vqa", CutBefore(2));
         m_dir.Put("cut0.vqa", CutBefore(0));
         m_dir.Put("CUT.MIX", synth::PackMix({{0x400, CutBefore(1)}, {0x500, Video(2)}}));
+        m_dir.Put("hc.vqa", LargeHighColour());
+        m_dir.Put("HC.MIX", synth::PackMix({{0x600, LargeHighColour()}}));
     }
     std::string Full(const std::string& name) const { return (m_dir / name).string(); }
     // What the window was told while `action` ran with the user's `script`.
@@ -262,6 +282,18 @@ const LoadCase kLoads[] = {
      {"GAME.MIX", "1"},
      "picker: 2 videos\nname: D/GAME.MIX entry 3 (id 00000300)\nfields: 2 4x4 4x2 00:00 0.00 MB "
      "0.01 MB\nnote\nvideo: D/GAME.MIX entry 3 (id 00000300)\nfocus\n"},
+    // Judged by its own kind's limits; its colour depth, frame rate and sound in the note.
+    {"HighColour",
+     {"hc.vqa"},
+     "name: D/hc.vqa\nfields: 45 4096x4096 4x2 00:03 2160.36 MB 0.12 MB\nnote: 15-bit colour\n12 "
+     "frames per second\nSound: IMA ADPCM, "
+     "22050 Hz, stereo\nvideo: D/hc.vqa\nfocus\n"},
+    {"ArchiveHighColour",
+     {"HC.MIX", "0"},
+     "picker: 1 videos\nname: D/HC.MIX entry 1 (id 00000600)\nfields: 45 4096x4096 4x2 00:03 "
+     "2160.36 MB 0.12 MB\nnote: 15-bit colour\n12 "
+     "frames per second\nSound: IMA ADPCM, 22050 Hz, stereo\nvideo: D/HC.MIX entry 1 (id "
+     "00000600)\nfocus\n"},
     {"ArchivePickerCancelled", {"GAME.MIX", ""}, "picker: 2 videos\nfocus\n"},
     {"ArchiveWithoutVideos",
      {"SOUNDS.MIX"},

@@ -20,6 +20,29 @@ std::string Number(double value) {
     return t;
 }
 
+// A high-colour video's own frame rate and sound.
+void TakeHighColour(const HighColourVideo& video, InfoRecord& r) {
+    const HighColourProperties& p = video.props;
+    r.frameRate = p.framesPerSecond;
+    r.soundRate = p.soundRate;
+    r.soundChannels = p.channels;
+    switch (video.firstSound) {
+        case SoundChunkKind::None:
+            r.soundRate = r.soundChannels = 0;
+            r.soundKind = "none";
+            break;
+        case SoundChunkKind::Unsupported:
+            r.soundKind = "unsupported";  // converted without sound
+            break;
+        case SoundChunkKind::Pcm:
+            r.soundKind = p.soundBits == 8 ? "pcm-8" : "pcm-16";
+            break;
+        case SoundChunkKind::ImaAdpcm:
+            r.soundKind = "ima-adpcm";
+            break;
+    }
+}
+
 }  // namespace
 
 InfoRecord InfoRecordFor(const ConversionJob& job, const VqaInspection& file) {
@@ -40,10 +63,11 @@ InfoRecord InfoRecordFor(const ConversionJob& job, const VqaInspection& file) {
     r.soundRate = p.soundRate;
     r.soundChannels = p.soundRate > 0 ? 1 : 0;
     r.soundKind = p.soundRate > 0 ? "ima-adpcm" : "none";
-    r.colourDepth = "8-bit palette";
+    if (file.kind == PictureKind::HighColour) TakeHighColour(file.highColour, r);
+    r.colourDepth = FormatProperties(file).colourDepth;
     r.seconds = r.frameRate > 0 ? p.frames / r.frameRate : 0;
     r.fileSize = file.fileSize;
-    r.outputSize = EstimatedOutputSize(p);
+    r.outputSize = EstimatedOutputSize(file);
     if (file.status == VqaInspection::Status::NotConvertible) r.damage.push_back(file.reason);
     if (file.framesBeyondEnd > 0) {
         r.damage.push_back(std::to_string(file.framesBeyondEnd) +

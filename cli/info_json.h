@@ -24,8 +24,8 @@ struct InfoRecord {
     double frameRate = 0;
     int32_t soundRate = 0;      // Hz; 0: no sound
     int32_t soundChannels = 0;  // 0: no sound
-    std::string soundKind;      // "ima-adpcm", "none"
-    std::string colourDepth;    // "8-bit palette"
+    std::string soundKind;      // "ima-adpcm", "pcm-8", "pcm-16", "unsupported", "none"
+    std::string colourDepth;    // "8-bit palette", "15-bit colour"
     double seconds = 0;
     int64_t fileSize = 0, outputSize = 0;  // bytes; outputSize estimated
     std::vector<std::string> damage;       // what inspecting found wrong; empty: nothing

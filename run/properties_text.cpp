@@ -68,6 +68,12 @@ int64_t HighColourOutputSize(const HighColourProperties& p) {
 
 }  // namespace
 
+int64_t EstimatedOutputSize(const VqaInspection& inspection) {
+    return inspection.kind == PictureKind::HighColour
+               ? HighColourOutputSize(inspection.highColour.props)
+               : EstimatedOutputSize(inspection.properties);
+}
+
 PropertyTexts FormatProperties(const VqaInspection& inspection) {
     return FormatProperties(inspection.properties, inspection.kind, inspection.highColour);
 }

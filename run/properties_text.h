@@ -25,6 +25,8 @@ struct PropertyTexts {
 
 // E = frames * (3 * width * height + 48 + (2 * rate) / 15) + rate + 556, in 64 bits.
 int64_t EstimatedOutputSize(const VqaProperties& props);
+// The same for a video of either kind (a high-colour video's own AVI file).
+int64_t EstimatedOutputSize(const VqaInspection& inspection);
 PropertyTexts FormatProperties(const VqaProperties& props);
 // The texts of a video judged by InspectVideo, of either kind: a high-colour video's length and
 // output size at its own frame rate, sound rate and channels.

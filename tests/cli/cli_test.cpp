@@ -60,25 +60,27 @@ TEST_F(CliProgram, LongVideosGiveTheSameBytesInOneOrTwoParts) {
     }
 }
 
+// A high-colour video of 40 frames of 64 x 32 with sound at 22050 Hz.
+std::vector<uint8_t> HighColour(synth::HighColourSoundKind sound, int32_t fps) {
+    return synth::SynthesizeHighColourVqa({.frames = 40,
+                                           .width = 64,
+                                           .height = 32,
+                                           .soundRate = 22050,
+                                           .framesPerSecond = fps,
+                                           .sound = sound,
+                                           .keepExpected = false})
+        .file;
+}
+
 // The properties of each file that can be read and of each video in an archive, a blank line
 // between two; a file that fails says so on stderr only.
 TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     m_dir.Put("clip.vqa", Video(18));
-    const auto highColour = [](synth::HighColourSoundKind sound, int32_t fps) {
-        return synth::SynthesizeHighColourVqa({.frames = 40,
-                                               .width = 64,
-                                               .height = 32,
-                                               .soundRate = 22050,
-                                               .framesPerSecond = fps,
-                                               .sound = sound,
-                                               .keepExpected = false})
-            .file;
-    };
-    m_dir.Put("hc.vqa", highColour(synth::HighColourSoundKind::Snd1, 0));
+    m_dir.Put("hc.vqa", HighColour(synth::HighColourSoundKind::Snd1, 0));
     m_dir.Put("MOVIES.MIX",
               synth::PackMix({{0x10, Video(6)},
                               {0x20, {'x'}},
-                              {0x30, highColour(synth::HighColourSoundKind::Snd2Stereo, 20)}}));
+                              {0x30, HighColour(synth::HighColourSoundKind::Snd2Stereo, 20)}}));
     const test::CliRun r = m_dir.Run({"--info", "clip.vqa", "gone.vqa", "hc.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
     std::string out = r.out;  // with the folder's path as "DIR"
@@ -146,11 +148,13 @@ TEST_F(CliProgram, InfoShowsThePropertiesAndConvertsNothing) {
     EXPECT_EQ(m_dir.Listing(), (std::vector<std::string>{"MOVIES.MIX", "clip.vqa", "hc.vqa"}));
 }
 
-// --info --json: one object a line for each video, the failed file's path and error among them,
-// names escaped.
+// --info --json: one object a line for each video of either kind, the failed file's path and
+// error among them, names escaped.
 TEST_F(CliProgram, InfoAsJsonIsOneObjectALine) {
     m_dir.Put("clip \"1\".vqa", Video(18));
-    m_dir.Put("MOVIES.MIX", synth::PackMix({{0x10, Video(6)}}));
+    m_dir.Put("MOVIES.MIX",
+              synth::PackMix({{0x10, Video(6)},
+                              {0x30, HighColour(synth::HighColourSoundKind::Snd2Stereo, 20)}}));
     const test::CliRun r =
         m_dir.Run({"--info", "--json", "clip \"1\".vqa", "gone.vqa", "MOVIES.MIX"});
     EXPECT_EQ(r.status, 1);
@@ -171,6 +175,12 @@ TEST_F(CliProgram, InfoAsJsonIsOneObjectALine) {
         "\"block_height\":2,\"frame_rate\":15,\"sound_rate\":22050,\"sound_channels\":1,"
         "\"sound_kind\":\"ima-adpcm\",\"colour_depth\":\"8-bit palette\","
         "\"length_seconds\":0.4,\"file_size\":16696,\"estimated_output_size\":77398,"
+        "\"damage\":[]}\n"
+        "{\"path\":\"DIR/MOVIES.MIX\",\"entry\":{\"number\":2,\"id\":\"00000030\","
+        "\"name\":null},\"frames\":40,\"width\":64,\"height\":32,\"block_width\":4,"
+        "\"block_height\":4,\"frame_rate\":20,\"sound_rate\":22050,\"sound_channels\":2,"
+        "\"sound_kind\":\"ima-adpcm\",\"colour_depth\":\"15-bit colour\","
+        "\"length_seconds\":2,\"file_size\":132388,\"estimated_output_size\":468514,"
         "\"damage\":[]}\n");
 }
 

@@ -16,6 +16,8 @@ void EnlargePlane(const uint8_t* plane, int w, int h, int f, uint8_t* out, int s
         const uint8_t* in = plane + size_t(y) * size_t(w);
         if (f == 1) {
             std::memcpy(row, in, width);
+        } else if (f == 2) {  // the usual case, without a call a pixel
+            for (int x = 0; x < w; ++x) row[2 * x] = row[2 * x + 1] = in[x];
         } else {
             uint8_t* o = row;
             for (int x = 0; x < w; ++x, o += f) std::fill(o, o + f, in[x]);

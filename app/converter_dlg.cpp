@@ -133,9 +133,6 @@ QWidget* MakeControl(const ControlTemplate& t, QWidget* parent, bool& fitText) {
             note->setTextFormat(Qt::PlainText);
             note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             note->setWordWrap(true);
-            QPalette palette = note->palette();
-            palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
-            note->setPalette(palette);
             return note;
         }
         case Kind::Choice: {
@@ -332,7 +329,11 @@ void CConverterDlg::ClearProgress() {
     }
 }
 
-void CConverterDlg::ShowNote(const std::string& note) {
+void CConverterDlg::ShowNote(const std::string& note, bool warning) {
+    QWidget* field = Control(IDC_FRAMES_NOTE);
+    QPalette palette = field->parentWidget()->palette();
+    if (warning) palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
+    field->setPalette(palette);
     SetField(IDC_FRAMES_NOTE, QString::fromStdString(note));
 }
 

@@ -146,7 +146,7 @@ class CConverterDlg : public QDialog, private SessionView {
     void ShowFileName(const std::string& name) override;
     void ShowProperties(const PropertyTexts& texts, const std::string& fileSize) override;
     void ClearProgress() override;
-    void ShowNote(const std::string& note) override;
+    void ShowNote(const std::string& note, bool warning) override;
     void ShowOutputPath(const std::string& path) override;
     void ShowVideo(const VqaSource& video) override;
     void SetConverting(bool converting) override;

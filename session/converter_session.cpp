@@ -180,7 +180,7 @@ void ConverterSession::Show(const std::string& name, const VqaInspection& inspec
                             int64_t size) {
     m_view.ShowFileName(name);
     m_view.ShowProperties(FormatProperties(inspection), FormatFileSize(size));
-    m_view.ShowNote(VideoNote(inspection));
+    m_view.ShowNote(VideoNote(inspection), inspection.framesBeyondEnd > 0);
 }
 
 // Where the loaded archive video's AVI file goes: beside the archive, or in a folder the user

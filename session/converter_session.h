@@ -66,8 +66,9 @@ class SessionView {
     virtual void ShowFileName(const std::string& name) = 0;
     virtual void ShowProperties(const PropertyTexts& texts, const std::string& fileSize) = 0;
     virtual void ClearProgress() = 0;
-    // A short note beside the properties (after each load; empty: none).
-    virtual void ShowNote(const std::string& note) = 0;
+    // A short note beside the properties (after each load; empty: none), in the warning colour
+    // when it begins with a warning (frames beyond the end of the file).
+    virtual void ShowNote(const std::string& note, bool warning) = 0;
     // Where a complete run's output went, under the progress (cleared with it).
     virtual void ShowOutputPath(const std::string& path) = 0;
     // The player shows the loaded video; while converting it shows the run's frames instead.

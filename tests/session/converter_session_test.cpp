@@ -52,7 +52,9 @@ class FakeView final : public SessionView {
                           t.blockHeight + " " + t.videoLength + " " + t.outputSize + " " + size);
     }
     void ClearProgress() override { Add("clear progress", ""); }
-    void ShowNote(const std::string& note) override { Add("note", note); }
+    void ShowNote(const std::string& note, bool warning) override {
+        Add(warning ? "warning" : "note", note);
+    }
     void ShowOutputPath(const std::string& path) override { Add("output", path); }
     void ShowVideo(const VqaSource& video) override { Add("video", video.name); }
     void SetConverting(bool on) override { Add(on ? "converting" : "idle", ""); }
@@ -255,16 +257,17 @@ const LoadCase kLoads[] = {
     // the leading sound), and in an archive those beyond the end of the entry.
     {"CutShort",
      {"cut.vqa"},
-     "name: D/cut.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nnote: 1 of the 3 frames lies "
+     "name: D/cut.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nwarning: 1 of the 3 frames lies "
      "beyond the end of the file.\nvideo: D/cut.vqa\nfocus\n"},
     {"CutBeforeTheFirstFrame",
      {"cut0.vqa"},
-     "name: D/cut0.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nnote: No frame lies inside the "
+     "name: D/cut0.vqa\nfields: 3 4x4 4x2 00:00 0.00 MB 0.01 MB\nwarning: No frame lies inside the "
      "file: it is cut short.\nvideo: D/cut0.vqa\nfocus\n"},
     {"ArchiveVideoCutShort",
      {"CUT.MIX", "0"},
      "picker: 2 videos\nname: D/CUT.MIX entry 1 (id 00000400)\nfields: 3 4x4 4x2 00:00 0.00 MB "
-     "0.01 MB\nnote: 2 of the 3 frames lie beyond the end of the file.\nvideo: D/CUT.MIX entry 1 "
+     "0.01 MB\nwarning: 2 of the 3 frames lie beyond the end of the file.\nvideo: D/CUT.MIX entry "
+     "1 "
      "(id 00000400)\nfocus\n"},
     // The name stands in its field while the stop box is open; then the program ends.
     {"NotAVqaFileEndsTheProgram",

@@ -12,6 +12,13 @@
 
 namespace rw::cli {
 
+inline constexpr const char* kProgram = "reelwright-cli";
+// Exit statuses: every file done, some failed (or its output existed), a usage error. An
+// interrupted run exits with 128 and the signal's number.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 class Console {
   public:
     // `progress`: draw the progress line (stderr is a terminal).

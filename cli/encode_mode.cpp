@@ -18,8 +18,6 @@ namespace rw::cli {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kProgram = "reelwright-cli";
-
 // The progress line on a terminal: frame, percent, time spent and time remaining. It is redrawn
 // when a frame is done (ten times a second at most) and, by a thread of its own, at least twice a
 // second, so it moves while the encoder works through a group of frames before the next is done.

@@ -12,7 +12,7 @@
 namespace rw::cli {
 namespace {
 
-constexpr const char* kPrefix = "reelwright-cli: ";
+const std::string kPrefix = std::string(kProgram) + ": ";
 // Progress on a terminal as for a conversion, drawn by the command line's console; Ctrl+C
 // cancels.
 class ExportProgress final : public ConversionObserver {
@@ -38,7 +38,7 @@ class ExportProgress final : public ConversionObserver {
 
 // The mode's failure said on stderr; exit status 1.
 int Fail(Console& console, const std::string& message) {
-    console.Err(std::string(kPrefix) + message);
+    console.Err(kPrefix + message);
     return 1;
 }
 

@@ -18,7 +18,6 @@ namespace rw::cli {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kProgram = "reelwright-cli";
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
+
+#include "platform/byte_reader.h"
+#include "platform/byte_writer.h"
 
 namespace rw {
 namespace {
@@ -24,20 +28,6 @@ constexpr uint32_t Id(const char (&text)[5]) {
            uint32_t{static_cast<uint8_t>(text[2])} << 16 |
            uint32_t{static_cast<uint8_t>(text[3])} << 24;
 }
-
-struct LeBytes {
-    std::vector<uint8_t>& out;
-    void U16(uint32_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    void U32(uint32_t v) {
-        U16(v & 0xFFFF);
-        U16(v >> 16);
-    }
-    void Id(const char (&text)[5]) { U32(rw::Id(text)); }
-    void Zeros(size_t n) { out.insert(out.end(), n, 0); }
-};
 
 size_t RowBytes(const StreamFormat& f) {
     return (3 * static_cast<size_t>(f.width) + 3) & ~size_t{3};
@@ -79,10 +69,9 @@ Expected<void> StreamAviTarget::WriteChunk(uint32_t id, std::span<const uint8_t>
     if (end > kMaxFileBytes) {
         return Error{"the AVI file would be larger than 4 GB"};
     }
-    std::vector<uint8_t> head;
-    LeBytes le{head};
-    le.U32(id);
-    le.U32(static_cast<uint32_t>(data.size()));
+    uint8_t head[8];
+    StoreU32Le(head, id);
+    StoreU32Le(head + 4, static_cast<uint32_t>(data.size()));
     if (auto r = m_file.Write(head); !r) return r;
     if (auto r = m_file.Write(data); !r) return r;
     if (data.size() & 1) {
@@ -125,106 +114,105 @@ Expected<void> StreamAviTarget::EndFrame(int32_t, bool) {
 
 Expected<void> StreamAviTarget::Finish(OutputFile& start) {
     m_moviEnd = m_file.Position();
-    std::vector<uint8_t> index;
-    LeBytes le{index};
+    ByteWriter le;
     le.Id("idx1");
-    le.U32(static_cast<uint32_t>(16 * m_index.size()));
+    le.U32Le(static_cast<uint32_t>(16 * m_index.size()));
     for (const IndexEntry& e : m_index) {
-        le.U32(e.id);
-        le.U32(0x10);  // a key frame: every chunk stands alone
-        le.U32(e.position - kMoviStart);
-        le.U32(e.size);
+        le.U32Le(e.id);
+        le.U32Le(0x10);  // a key frame: every chunk stands alone
+        le.U32Le(e.position - kMoviStart);
+        le.U32Le(e.size);
     }
-    if (auto r = m_file.Write(index); !r) return r;
+    if (auto r = m_file.Write(le.bytes); !r) return r;
     if (auto r = m_file.Finish(); !r) return r;
     return start.Write(HeaderBlock());
 }
 
 namespace {
 
-void WriteAvih(LeBytes& le, const StreamFormat& f, uint32_t frames, uint32_t largest,
+void WriteAvih(ByteWriter& le, const StreamFormat& f, uint32_t frames, uint32_t largest,
                uint32_t streams, uint32_t imageBytes) {
     le.Id("avih");
-    le.U32(56);
-    le.U32(static_cast<uint32_t>(1000000 / f.framesPerSecond));
+    le.U32Le(56);
+    le.U32Le(static_cast<uint32_t>(1000000 / f.framesPerSecond));
     const uint64_t perSecond = uint64_t{imageBytes + 8} * static_cast<uint32_t>(f.framesPerSecond) +
                                uint64_t{static_cast<uint32_t>(f.soundRate)} * BlockAlign(f);
-    le.U32(static_cast<uint32_t>(std::min<uint64_t>(perSecond, kMaxFileBytes)));
-    le.U32(0);
-    le.U32(0x10 | 0x100);  // has an index; interleaved
-    le.U32(frames);
-    le.U32(0);
-    le.U32(streams);
-    le.U32(largest);
-    le.U32(static_cast<uint32_t>(f.width));
-    le.U32(static_cast<uint32_t>(f.height));
+    le.U32Le(static_cast<uint32_t>(std::min<uint64_t>(perSecond, kMaxFileBytes)));
+    le.U32Le(0);
+    le.U32Le(0x10 | 0x100);  // has an index; interleaved
+    le.U32Le(frames);
+    le.U32Le(0);
+    le.U32Le(streams);
+    le.U32Le(largest);
+    le.U32Le(static_cast<uint32_t>(f.width));
+    le.U32Le(static_cast<uint32_t>(f.height));
     le.Zeros(16);
 }
 
-void WriteVideoStrl(LeBytes& le, const StreamFormat& f, uint32_t frames, uint32_t imageBytes) {
+void WriteVideoStrl(ByteWriter& le, const StreamFormat& f, uint32_t frames, uint32_t imageBytes) {
     le.Id("LIST");
-    le.U32(kVideoStrlBytes - 8);
+    le.U32Le(kVideoStrlBytes - 8);
     le.Id("strl");
     le.Id("strh");
-    le.U32(56);
+    le.U32Le(56);
     le.Id("vids");
-    le.U32(0);  // no codec: device-independent bitmaps
-    le.U32(0);
-    le.U32(0);  // priority, language
-    le.U32(0);
-    le.U32(1);  // scale: the rate counts frames a second
-    le.U32(static_cast<uint32_t>(f.framesPerSecond));
-    le.U32(0);
-    le.U32(frames);
-    le.U32(imageBytes);
-    le.U32(0xFFFFFFFF);  // quality: the default
-    le.U32(imageBytes);
-    le.U16(0);
-    le.U16(0);
-    le.U16(static_cast<uint32_t>(f.width));
-    le.U16(static_cast<uint32_t>(f.height));
+    le.U32Le(0);  // no codec: device-independent bitmaps
+    le.U32Le(0);
+    le.U32Le(0);  // priority, language
+    le.U32Le(0);
+    le.U32Le(1);  // scale: the rate counts frames a second
+    le.U32Le(static_cast<uint32_t>(f.framesPerSecond));
+    le.U32Le(0);
+    le.U32Le(frames);
+    le.U32Le(imageBytes);
+    le.U32Le(0xFFFFFFFF);  // quality: the default
+    le.U32Le(imageBytes);
+    le.U16Le(0);
+    le.U16Le(0);
+    le.U16Le(static_cast<uint32_t>(f.width));
+    le.U16Le(static_cast<uint32_t>(f.height));
     le.Id("strf");
-    le.U32(40);
-    le.U32(40);
-    le.U32(static_cast<uint32_t>(f.width));
-    le.U32(static_cast<uint32_t>(f.height));  // positive: bottom row first
-    le.U16(1);
-    le.U16(24);
-    le.U32(0);
-    le.U32(imageBytes);
+    le.U32Le(40);
+    le.U32Le(40);
+    le.U32Le(static_cast<uint32_t>(f.width));
+    le.U32Le(static_cast<uint32_t>(f.height));  // positive: bottom row first
+    le.U16Le(1);
+    le.U16Le(24);
+    le.U32Le(0);
+    le.U32Le(imageBytes);
     le.Zeros(16);
 }
 
-void WriteSoundStrl(LeBytes& le, const StreamFormat& f, uint32_t soundBytes, uint32_t largest) {
+void WriteSoundStrl(ByteWriter& le, const StreamFormat& f, uint32_t soundBytes, uint32_t largest) {
     const uint32_t align = BlockAlign(f);
     const auto rate = static_cast<uint32_t>(f.soundRate);
     le.Id("LIST");
-    le.U32(kSoundStrlBytes - 8);
+    le.U32Le(kSoundStrlBytes - 8);
     le.Id("strl");
     le.Id("strh");
-    le.U32(56);
+    le.U32Le(56);
     le.Id("auds");
-    le.U32(0);
-    le.U32(0);
-    le.U32(0);
-    le.U32(0);
-    le.U32(align);  // scale and rate: samples a second
-    le.U32(rate * align);
-    le.U32(0);
-    le.U32(soundBytes / align);
-    le.U32(largest);
-    le.U32(0xFFFFFFFF);
-    le.U32(align);
+    le.U32Le(0);
+    le.U32Le(0);
+    le.U32Le(0);
+    le.U32Le(0);
+    le.U32Le(align);  // scale and rate: samples a second
+    le.U32Le(rate * align);
+    le.U32Le(0);
+    le.U32Le(soundBytes / align);
+    le.U32Le(largest);
+    le.U32Le(0xFFFFFFFF);
+    le.U32Le(align);
     le.Zeros(8);
     le.Id("strf");
-    le.U32(18);
-    le.U16(1);  // PCM
-    le.U16(static_cast<uint32_t>(f.channels));
-    le.U32(rate);
-    le.U32(rate * align);
-    le.U16(align);
-    le.U16(16);
-    le.U16(0);
+    le.U32Le(18);
+    le.U16Le(1);  // PCM
+    le.U16Le(static_cast<uint32_t>(f.channels));
+    le.U32Le(rate);
+    le.U32Le(rate * align);
+    le.U16Le(align);
+    le.U16Le(16);
+    le.U16Le(0);
 }
 
 }  // namespace
@@ -234,14 +222,13 @@ std::vector<uint8_t> StreamAviTarget::HeaderBlock() const {
     const auto frames = static_cast<uint32_t>(m_frames);
     const auto image = static_cast<uint32_t>(m_imageBytes);
     const bool sound = m_soundBytes > 0;
-    std::vector<uint8_t> out;
-    out.reserve(kHeaderBytes);
-    LeBytes le{out};
+    ByteWriter le;
+    le.bytes.reserve(kHeaderBytes);
     le.Id("RIFF");
-    le.U32(fileEnd - 8);
+    le.U32Le(fileEnd - 8);
     le.Id("AVI ");
     le.Id("LIST");
-    le.U32(kHdrlBytes - 8);
+    le.U32Le(kHdrlBytes - 8);
     le.Id("hdrl");
     WriteAvih(le, m_format, frames, std::max(image, m_largestSound) + 8, sound ? 2 : 1, image);
     WriteVideoStrl(le, m_format, frames, image);
@@ -249,13 +236,13 @@ std::vector<uint8_t> StreamAviTarget::HeaderBlock() const {
         WriteSoundStrl(le, m_format, static_cast<uint32_t>(m_soundBytes), m_largestSound);
     } else {
         le.Id("JUNK");
-        le.U32(kSoundStrlBytes - 8);
+        le.U32Le(kSoundStrlBytes - 8);
         le.Zeros(kSoundStrlBytes - 8);
     }
     le.Id("LIST");
-    le.U32(static_cast<uint32_t>(m_moviEnd) - (kHeaderBytes - 8));
+    le.U32Le(static_cast<uint32_t>(m_moviEnd) - (kHeaderBytes - 8));
     le.Id("movi");
-    return out;
+    return std::move(le.bytes);
 }
 
 }  // namespace rw

@@ -151,7 +151,11 @@ Expected<void> CompressedWriter::Picture(std::span<const uint8_t> bgrBottomUp) {
 Expected<void> CompressedWriter::Sound(std::span<const uint8_t> pcm) {
     if (m_parts->failed) return *m_parts->failed;
     if (m_parts->finished) return Refusal(m_parts->muxer->Name(), "the file is already complete");
-    if (!m_parts->sound) return Refusal(m_parts->muxer->Name(), "it was opened without sound");
+    if (!m_parts->sound) {
+        // A video without sound hands every frame an empty sound: nothing to write.
+        if (pcm.empty()) return {};
+        return Refusal(m_parts->muxer->Name(), "it was opened without sound");
+    }
     return Keep(m_parts->sound->Sound(pcm));
 }
 

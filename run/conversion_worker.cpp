@@ -9,6 +9,7 @@
 #include "avi/avi_header.h"
 #include "decode/frame_decoder.h"
 #include "decode/frame_stream.h"
+#include "decode/hc_frame_stream.h"
 #include "decode/open_video.h"
 #include "run/avi_format_of.h"
 #include "run/output_names.h"
@@ -187,25 +188,27 @@ ConversionOutcome ConversionWorker::Run() {
         return Failed(cannot + r.error().message);
     }
     m_temporaryPath = m_output.TemporaryPath();
-    if (m_request.output) return Completed(ConvertToOther(*video));
+    if (m_request.output) return Completed(ConvertToOther(*video, processors));
     return Completed(Convert(*video, plan));
 }
 
-ConversionOutcome ConversionWorker::ConvertToOther(OpenedVideo& video) {
-    const unsigned processors =
-        m_request.processors > 0 ? m_request.processors : DefaultProcessors();
-    Observer observer(*this, video.props.frames);
+ConversionOutcome ConversionWorker::ConvertToOther(OpenedVideo& video, unsigned processors) {
+    const StreamFormat format = StreamFormatOf(video);
+    Observer observer(*this, format.frames);
     try {
-        auto target = m_request.output->Open(m_output.File().Descriptor(), m_outputPath,
-                                             StreamFormatOf(video.props), processors);
+        auto target =
+            m_request.output->Open(m_output.File().Descriptor(), m_outputPath, format, processors);
         if (!target) return Fail(target.error().message);
-        ConversionOutcome outcome =
-            RunFrames(*m_input, video.props, video.frameIndex, **target, observer);
+        video.file = std::move(m_input);  // either kind's frames, through the one decoding layer
+        ConversionOutcome outcome = RunVideoFrames(video, **target, observer);
+        m_input = std::move(video.file);
         if (!outcome.Completed()) return outcome;
         if (auto r = (*target)->Finish(); !r) return Fail(r.error().message);
+        if (video.kind == PictureKind::HighColour)
+            outcome.notice = HighColourNotice(video.highColour);
         return outcome;
     } catch (const std::bad_alloc&) {
-        return OutOfMemory(video.props);
+        return OutOfMemory(format.width, format.height);
     }
 }
 

@@ -83,7 +83,7 @@ class ConversionWorker {
     ConversionOutcome Run();
     ConversionOutcome Failed(const std::string& message);
     ConversionOutcome Convert(OpenedVideo& video, const RunPlan& plan);
-    ConversionOutcome ConvertToOther(OpenedVideo& video);
+    ConversionOutcome ConvertToOther(OpenedVideo& video, unsigned processors);
     ConversionOutcome Completed(ConversionOutcome outcome);
 
     class Observer;

@@ -22,11 +22,14 @@ std::string CheckConvertible(const VqaProperties& props) {
     return {};
 }
 
+ConversionOutcome OutOfMemory(int32_t width, int32_t height) {
+    const int64_t picture = 3 * int64_t{width} * height;
+    return Fail("there is not enough memory for pictures of " + std::to_string(width) + " x " +
+                std::to_string(height) + " pixels (" + std::to_string(picture) + " bytes each)");
+}
+
 ConversionOutcome OutOfMemory(const VqaProperties& props) {
-    const int64_t picture = 3 * int64_t{props.width} * props.height;
-    return Fail("there is not enough memory for pictures of " + std::to_string(props.width) +
-                " x " + std::to_string(props.height) + " pixels (" + std::to_string(picture) +
-                " bytes each)");
+    return OutOfMemory(props.width, props.height);
 }
 
 namespace {
@@ -82,10 +85,7 @@ ConversionOutcome ConvertHighColour(InputFile& vqa, OutputFile& avi, const HighC
     try {
         return ConvertHighColourUnguarded(vqa, avi, video, observer, files);
     } catch (const std::bad_alloc&) {
-        const int64_t picture = 3 * int64_t{video.props.width} * video.props.height;
-        return Fail("there is not enough memory for pictures of " +
-                    std::to_string(video.props.width) + " x " + std::to_string(video.props.height) +
-                    " pixels (" + std::to_string(picture) + " bytes each)");
+        return OutOfMemory(video.props.width, video.props.height);
     }
 }
 

@@ -24,6 +24,7 @@ namespace rw {
 std::string CheckConvertible(const VqaProperties& props);
 
 // The message for pictures too large for memory.
+ConversionOutcome OutOfMemory(int32_t width, int32_t height);
 ConversionOutcome OutOfMemory(const VqaProperties& props);
 
 // Writes the AVI header block, the leading sound (frame 0's offset + 8, R / 4 bytes, then 5520

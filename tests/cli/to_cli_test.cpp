@@ -12,6 +12,7 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/shell.h"
+#include "tools/synth/hc_synth.h"
 #include "tools/synth/mix_pack.h"
 
 namespace rw {
@@ -50,6 +51,32 @@ TEST_F(ToFormat, MkvHoldsTheAvisPicturesAndSoundExactly) {
         const std::string avi = Decoded(m_dir / "clip.avi", what);
         EXPECT_EQ(avi.size(), what[0] == 'v' ? 30u * 64 * 32 * 3 : 22050u + 30 * 2 * 22050 / 15);
         EXPECT_TRUE(Decoded(m_dir / "clip.mkv", what) == avi) << what;
+    }
+}
+
+// A video without sound and a high-colour one (stereo, 12 frames a second) take the same way.
+TEST_F(ToFormat, MkvOfASilentOrHighColourVideoHoldsTheAvisPicturesAndSound) {
+    m_dir.Put("silent.vqa", synth::SynthesizeVqa(test::SmallOptions(12, 64, 32, 0)).file);
+    m_dir.Put("hc.vqa",
+              synth::SynthesizeHighColourVqa({.frames = 12,
+                                              .width = 64,
+                                              .height = 32,
+                                              .soundRate = 22050,
+                                              .framesPerSecond = 12,
+                                              .sound = synth::HighColourSoundKind::Snd2Stereo,
+                                              .keepExpected = false})
+                  .file);
+    for (const char* name : {"silent", "hc"}) {
+        const std::string vqa = std::string(name) + ".vqa";
+        ASSERT_EQ(m_dir.Run({vqa}).status, 0) << name;
+        const test::CliRun r = m_dir.Run({"--to", "mkv", vqa});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const char* what : {"v", "a"}) {
+            const std::string avi = Decoded(m_dir / (std::string(name) + ".avi"), what);
+            EXPECT_TRUE(Decoded(m_dir / (std::string(name) + ".mkv"), what) == avi)
+                << name << " " << what;
+        }
+        EXPECT_EQ(Decoded(m_dir / (std::string(name) + ".avi"), "v").size(), 12u * 64 * 32 * 3);
     }
 }
 

@@ -15,13 +15,12 @@ extern "C" void OnInterrupt(int signal) {
 
 }  // namespace
 
-const std::atomic<bool>& InstallInterruptHandlers() {
+void InstallInterruptHandlers() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return g_interrupted;
 }
 
 bool Interrupted() {

@@ -8,7 +8,7 @@ namespace rw::cli {
 
 // Installs the handler for SIGINT and SIGTERM (again does no harm); the flag is set once either
 // arrives.
-const std::atomic<bool>& InstallInterruptHandlers();
+void InstallInterruptHandlers();
 bool Interrupted();
 const std::atomic<bool>& InterruptFlag();
 // The exit status of a run stopped by a signal: 130 for SIGINT, 143 for SIGTERM.

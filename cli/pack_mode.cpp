@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 #include "cli/cli_console.h"
 #include "cli/cli_interrupt.h"
@@ -107,18 +108,20 @@ Expected<PackPlan> PlanPack(const std::string& archive, const std::vector<std::s
     if (auto r = CheckMixMembers(added); !r) return Error{cannot + r.error().message};
     PackPlan plan;
     std::vector<bool> placed(added.size(), false);
+    std::unordered_map<uint32_t, size_t> byId;  // the ids are unique once checked
+    for (size_t i = 0; i < added.size(); ++i) byId.emplace(added[i].id, i);
     std::error_code ec;
     if (fs::exists(archive, ec)) {
         auto existing = ExistingEntries(archive);
         if (!existing) return existing.error();
         for (MixMember& entry : *existing) {
-            auto same = std::find_if(added.begin(), added.end(),
-                                     [&](const MixMember& m) { return m.id == entry.id; });
-            if (same == added.end()) {
+            const auto found = byId.find(entry.id);
+            if (found == byId.end()) {
                 plan.members.push_back(std::move(entry));
                 continue;
             }
-            placed[static_cast<size_t>(same - added.begin())] = true;
+            placed[found->second] = true;
+            const auto same = added.begin() + static_cast<ptrdiff_t>(found->second);
             plan.lines.push_back("Replaced " + Stored(*same) + " with " + Quoted(same->name));
             plan.members.push_back(*same);
         }

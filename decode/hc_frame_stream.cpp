@@ -75,10 +75,7 @@ ConversionOutcome RunHighColourFrames(InputFile& vqa, const HighColourVideo& vid
                     std::min(room->size(), frame.picture.size()));
         if (frame.damaged && damaged++ == 0) {
             firstDamaged = number;
-            // The summary is told under the video's name already.
-            const std::string named = "\"" + vqa.Name() + "\": ";
-            firstDamage =
-                frame.damage.starts_with(named) ? frame.damage.substr(named.size()) : frame.damage;
+            firstDamage = WithoutFileName(frame.damage, vqa);  // told under the video's name
         }
         if (auto r = watched.EndFrame(number, frame.damaged); !r) return Fail(r.error().message);
     }

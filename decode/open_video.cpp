@@ -7,14 +7,13 @@
 #include "vqa/vqa_header.h"
 
 namespace rw {
-namespace {
 
-// A message of the high-colour readers without the file's own name in front ("\"path\": why"), for
-// a message that names the video as the user knows it (an archive entry has a name of its own).
 std::string WithoutFileName(const std::string& why, const InputFile& file) {
     const std::string named = "\"" + file.Name() + "\": ";
     return why.starts_with(named) ? why.substr(named.size()) : why;
 }
+
+namespace {
 
 // Opens the video's bytes and reads the header; `file` stays open at the end of the header. Ok for
 // any header that could be read: the values are judged once the kind is known.

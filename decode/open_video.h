@@ -73,6 +73,10 @@ struct OpenedVideo {
 // values and frame index; fails, naming the file, for a high-colour video that cannot be decoded.
 Expected<std::optional<HighColourVideo>> OpenHighColour(InputFile& file);
 
+// A reader's message without the file's own name in front ("\"path\": why"), for a message that
+// names the video as the user knows it (an archive entry has a name of its own).
+std::string WithoutFileName(const std::string& why, const InputFile& file);
+
 // Opens the video and reads its header and frame index. Messages name the video and the problem:
 // "Cannot <verb> "name": why" for a video that cannot be decoded or whose index cannot be read.
 // High-colour videos are checked by their own limits, not by `check`.

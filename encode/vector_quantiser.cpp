@@ -207,16 +207,18 @@ void Train(std::vector<float>& centres, const TrainingSet& set, const QuantiserS
     for (int32_t round = 0; round < s.rounds; ++round) {
         if (s.stop && s.stop()) return;
         const NearestSearch search(centres, dims);
-        const std::vector<uint32_t> before = nearest;
-        for (size_t i = 0; i < n; ++i) nearest[i] = search.Find(&set.x[i * dims], nearest[i]).index;
-        std::vector<double> sum(centres.size(), 0), weight(centres.size() / dims, 0);
         size_t changed = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const uint32_t c = search.Find(&set.x[i * dims], nearest[i]).index;
+            changed += c != nearest[i];
+            nearest[i] = c;
+        }
+        std::vector<double> sum(centres.size(), 0), weight(centres.size() / dims, 0);
         for (size_t i = 0; i < n; ++i) {
             const uint32_t c = nearest[i];
             const double w = set.weight[i];
             for (size_t k = 0; k < dims; ++k) sum[c * dims + k] += w * set.x[i * dims + k];
             weight[c] += w;
-            changed += c != before[i];
         }
         for (size_t c = 0; c < weight.size(); ++c) {
             if (weight[c] == 0) continue;
@@ -418,9 +420,9 @@ QuantisedGroup QuantiseGroup(std::span<const std::vector<uint8_t>> frames, const
             }
         }
     }
-    const Codebook book = ChooseEntries(distinct, map, pixels, settings);
+    Codebook book = ChooseEntries(distinct, map, pixels, settings);
     QuantisedGroup out;
-    out.codebook = book.entries.empty() ? std::vector<uint8_t>(pixels, 0) : book.entries;
+    out.codebook = book.entries.empty() ? std::vector<uint8_t>(pixels, 0) : std::move(book.entries);
     const Palette& pal = map.Colours();
     for (size_t f = 0; f < frames.size(); ++f) {
         std::vector<uint8_t> table(2 * blocks);

@@ -26,8 +26,6 @@ class AtomicOutput {
     // The temporary file, open for writing.
     DiskOutputFile& File() { return m_file; }
     const std::string& TemporaryPath() const { return m_temporary; }
-    const std::string& FinalPath() const { return m_final; }
-    bool Pending() const { return !m_temporary.empty(); }
 
     // Closes the temporary and gives it the final name: replacing a file of that name, or, without
     // `replace`, never (not even one that appeared meanwhile: "... already exists").

@@ -58,7 +58,7 @@ Expected<void> HighColourFrameReader::Next(std::vector<uint8_t>& picture,
     if (m_silent) {
         sound.clear();
     } else {
-        sound = m_frame.sound;
+        sound.swap(m_frame.sound);  // cleared before the next frame is decoded anyway
     }
     ++m_next;
     return {};

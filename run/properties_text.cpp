@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "avi/avi_header.h"
+#include "avi/stream_avi_target.h"
 #include "run/avi_format_of.h"
 #include "run/text_format.h"
 
@@ -63,7 +64,7 @@ int64_t HighColourOutputSize(const HighColourProperties& p) {
     const int64_t picture = ((3 * int64_t{p.width} + 3) & ~int64_t{3}) * p.height;
     const int64_t soundPerSecond = int64_t{p.soundRate} * 2 * p.channels;
     const int64_t sound = soundPerSecond * p.frames / p.framesPerSecond + soundPerSecond / 2;
-    return 326 + int64_t{p.frames} * (picture + 8 + 8 + 32) + sound + 8;
+    return kStreamAviHeaderBytes + int64_t{p.frames} * (picture + 8 + 8 + 32) + sound + 8;
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ void HighColourDecoder::Draw() {
     const size_t height = static_cast<size_t>(m_props.height);
     for (size_t block = 0; block < m_entries.size(); ++block) {
         if (m_entries[block] == kKeepBlock) continue;
-        if (!m_drawn[block]) {
+        if (m_undrawn != 0 && !m_drawn[block]) {  // free once every block has been drawn
             m_drawn[block] = true;
             --m_undrawn;
         }

@@ -40,10 +40,11 @@ std::string HighColourNotice(const HighColourVideo& video) {
 
 namespace {
 
+// `first` counts from 0; messages count frames from 1, as the 8-bit videos' do.
 std::string HighColourDamageSummary(int32_t damaged, int32_t first, const std::string& what) {
     if (damaged == 0) return {};
     return std::to_string(damaged) + (damaged == 1 ? " frame was" : " frames were") +
-           " damaged (the first is frame " + std::to_string(first) + ": " + what +
+           " damaged (the first is frame " + std::to_string(first + 1) + ": " + what +
            "); they show what could be drawn";
 }
 

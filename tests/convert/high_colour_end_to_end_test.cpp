@@ -134,7 +134,7 @@ TEST(HighColourConversion, BrokenFilesAreReportedByNameAndNeverCrash) {
         scrambled[i] ^= 0x5A;
     }
     const std::vector<Case> cases = {
-        {"cut inside the last frame", cut, ConversionOutcome::Status::Completed, "frame 11"},
+        {"cut inside the last frame", cut, ConversionOutcome::Status::Completed, "frame 12"},
         {"cut inside the header's chunks", noIndex, ConversionOutcome::Status::Failed,
          "Cannot convert \"in.vqa\""},
         {"scrambled from frame 3", scrambled, ConversionOutcome::Status::Completed, "damaged"},

@@ -143,6 +143,7 @@ void Encoder::WriteHeader() {
 }
 
 Expected<void> Encoder::ReadPadded(int32_t frame, std::vector<uint8_t>& out) {
+    if (m_observer && m_observer->CancelRequested()) return Error{"cancelled"};
     const auto w = static_cast<size_t>(m_frames.Width()),
                h = static_cast<size_t>(m_frames.Height());
     const auto pw = static_cast<size_t>(m_grid.width), ph = static_cast<size_t>(m_grid.height);

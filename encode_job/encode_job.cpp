@@ -89,24 +89,6 @@ class AviSoundBlocks final : public MonoBlocks {
     size_t m_next = 0;
 };
 
-// Frames read only while nobody has asked to cancel: the observer is asked before every one.
-class WatchedFrames final : public EncodeFrames {
-  public:
-    WatchedFrames(EncodeFrames& frames, EncodeObserver& observer)
-        : m_frames(frames), m_observer(observer) {}
-    int32_t Frames() const override { return m_frames.Frames(); }
-    int32_t Width() const override { return m_frames.Width(); }
-    int32_t Height() const override { return m_frames.Height(); }
-    Expected<void> Read(int32_t frame, std::span<uint8_t> bgr) override {
-        if (m_observer.CancelRequested()) return Error{"cancelled"};
-        return m_frames.Read(frame, bgr);
-    }
-
-  private:
-    EncodeFrames& m_frames;
-    EncodeObserver& m_observer;
-};
-
 std::string Rate(uint32_t rate, uint32_t scale) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3g", double(rate) / double(scale));
@@ -170,10 +152,8 @@ Expected<EncodeJobResult> Encode(const std::string& input, const EncodeJobOption
     result.notes = source->notes;
     for (std::string& n : PaddingNotes(*source->frames, options.settings))
         result.notes.push_back(n);
-    std::optional<WatchedFrames> watched;
-    EncodeFrames* frames = source->frames.get();
-    if (observer) frames = &watched.emplace(*source->frames, *observer);
-    auto encoded = EncodeVqa(*frames, source->sound.get(), options.settings, observer, nullptr);
+    auto encoded =
+        EncodeVqa(*source->frames, source->sound.get(), options.settings, observer, nullptr);
     if (!encoded) return Error{cannot + encoded.error().message};
     if (source->sound) {
         auto note = DroppedSoundNote(*source->sound);

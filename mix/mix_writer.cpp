@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 #include "mix/mix_archive.h"
 #include "platform/atomic_output.h"
+#include "platform/byte_writer.h"
 #include "platform/file.h"
 
 namespace rw {
@@ -14,10 +16,6 @@ constexpr size_t kCopyChunk = 1 << 20;
 
 std::string Quoted(const std::string& name) {
     return "\"" + name + "\"";
-}
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 // Copies the member's `length` bytes from `in` to `out`, reporting progress from `done` on.
@@ -97,16 +95,16 @@ std::vector<uint8_t> MixTableBytes(std::span<const MixMember> members) {
     std::sort(table.begin(), table.end(), [](const Placed& a, const Placed& b) {
         return static_cast<int32_t>(a.id) < static_cast<int32_t>(b.id);
     });
-    std::vector<uint8_t> out;
-    out.reserve(6 + 12 * table.size());
-    PutLe(out, static_cast<uint32_t>(members.size()), 2);
-    PutLe(out, offset, 4);
+    ByteWriter out;
+    out.bytes.reserve(6 + 12 * table.size());
+    out.U16Le(static_cast<uint32_t>(members.size()));
+    out.U32Le(offset);
     for (const Placed& p : table) {
-        PutLe(out, p.id, 4);
-        PutLe(out, p.offset, 4);
-        PutLe(out, p.length, 4);
+        out.U32Le(p.id);
+        out.U32Le(p.offset);
+        out.U32Le(p.length);
     }
-    return out;
+    return std::move(out.bytes);
 }
 
 Expected<void> WriteMixArchive(OutputFile& out, std::span<const MixMember> members,

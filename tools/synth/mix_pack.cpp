@@ -2,17 +2,12 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "mix/mix_writer.h"
+#include "platform/byte_writer.h"
 
 namespace rw::synth {
-namespace {
-
-void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-}  // namespace
 
 std::vector<uint8_t> PackMix(const std::vector<MixFile>& files, const MixPackOptions& options) {
     std::vector<MixMember> members;
@@ -29,19 +24,18 @@ std::vector<uint8_t> PackMix(const std::vector<MixFile>& files, const MixPackOpt
     if (dataSize > uint64_t{kMaxMixDataBytes}) {
         throw std::invalid_argument("a MIX archive holds 4 GiB of data");
     }
-    std::vector<uint8_t> out;
+    ByteWriter out;
     if (options.extended) {
-        Put(out, 0, 2);
-        Put(out, options.flags, 2);
+        out.U16Le(0);
+        out.U16Le(options.flags);
     }
-    const size_t sizeField = out.size() + 2;
-    const std::vector<uint8_t> table = MixTableBytes(members);
-    out.insert(out.end(), table.begin(), table.end());
-    for (int i = 0; i < 4; ++i) out[sizeField + i] = static_cast<uint8_t>(dataSize >> (8 * i));
-    for (const MixFile& f : files) out.insert(out.end(), f.bytes.begin(), f.bytes.end());
-    out.resize(out.size() + options.slack, 0);
-    if (options.extended && (options.flags & 1) != 0) out.resize(out.size() + 20, 0);
-    return out;
+    const size_t sizeField = out.Size() + 2;
+    out.Data(MixTableBytes(members));
+    out.PutU32LeAt(sizeField, static_cast<uint32_t>(dataSize));
+    for (const MixFile& f : files) out.Data(f.bytes);
+    out.Zeros(options.slack);
+    if (options.extended && (options.flags & 1) != 0) out.Zeros(20);
+    return std::move(out.bytes);
 }
 
 }  // namespace rw::synth

@@ -8,6 +8,7 @@
 #include "cli/cli_option_table.h"
 #include "cli/cli_sources.h"
 #include "mix/mix_archive.h"
+#include "platform/file_names.h"
 
 namespace rw::cli {
 namespace fs = std::filesystem;
@@ -17,10 +18,7 @@ constexpr ModeSet kEncodeFamily = Modes(Mode::Encode);
 constexpr ModeSet kPackFamily = Modes(Mode::Pack);
 
 bool HasVqaExtension(const fs::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".vqa" || HasMixExtension(path);
+    return HasFileExtension(path, ".vqa") || HasMixExtension(path);
 }
 
 // An option as given: its line of the table and its spelling ("-j" for "-j2").

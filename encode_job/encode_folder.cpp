@@ -3,22 +3,16 @@
 #include <cctype>
 #include <filesystem>
 
-#include "encode_job/encode_job.h"
 #include "encode/sound_input.h"
+#include "encode_job/encode_job.h"
 #include "platform/file.h"
+#include "platform/file_names.h"
 #include "png/png_image.h"
 #include "wav/wav_file.h"
 
 namespace rw {
 namespace fs = std::filesystem;
 namespace {
-
-std::string LowerExtension(const std::string& name) {
-    std::string ext = fs::path(name).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -158,9 +152,8 @@ Expected<EncodeSource> OpenFrameFiles(const std::string& folder, std::vector<std
                                       ReadNamedFile read) {
     std::vector<std::string> pictures, sounds;
     for (std::string& name : names) {
-        const std::string ext = LowerExtension(name);
-        if (ext == ".png") pictures.push_back(std::move(name));
-        if (ext == ".wav") sounds.push_back(std::move(name));
+        if (HasFileExtension(name, ".png")) pictures.push_back(std::move(name));
+        if (HasFileExtension(name, ".wav")) sounds.push_back(std::move(name));
     }
     if (pictures.empty()) return Error{"The folder \"" + folder + "\" holds no .png frames"};
     if (pictures.size() > size_t{kEncodeMaxFrames}) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/byte_reader.h"
+#include "platform/file_names.h"
 
 namespace rw {
 namespace {
@@ -140,10 +141,7 @@ Expected<MixTable> ReadMixTable(InputFile& file) {
 }
 
 bool HasMixExtension(const std::filesystem::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".mix";
+    return HasFileExtension(path, ".mix");
 }
 
 std::string MixEntryNumberText(const MixEntry& entry) {
